@@ -1,0 +1,20 @@
+// The process-wide state of the program, in one explicit object: the rule
+// set, the generation rules and the language state. The application owns
+// one; tests build a fresh one per case.
+#pragma once
+
+#include "i18n/Translate.h"
+#include "rules/Morva.h"
+#include "rules/RuleSet.h"
+
+namespace kalix {
+
+struct Context {
+  RuleSet Rules = DefaultRules();
+  MorvaRules Morva;
+  LanguageState Language;
+
+  std::string Tr(std::string_view message) const { return Translate(Language, message); }
+};
+
+}  // namespace kalix

@@ -1,0 +1,65 @@
+#include "cli/Json.h"
+
+#include "platform/Cp1252.h"
+
+namespace kalix::cli {
+
+void JsonWriter::Separate() {
+  if (afterKey_) {
+    afterKey_ = false;
+    return;
+  }
+  if (first_.empty()) return;
+  if (!first_.back()) buf_ += ',';
+  first_.back() = false;
+}
+
+void JsonWriter::Key(std::string_view name) {
+  Separate();
+  buf_ += '"';
+  buf_ += name;
+  buf_ += "\":";
+  afterKey_ = true;
+}
+
+void JsonWriter::Int(int64_t value) {
+  Separate();
+  char tmp[24];
+  int n = std::snprintf(tmp, sizeof tmp, "%lld", static_cast<long long>(value));
+  buf_.append(tmp, static_cast<size_t>(n));
+  MaybeFlush();
+}
+
+void JsonWriter::String1252(std::string_view bytes) {
+  Separate();
+  buf_ += '"';
+  for (char ch : bytes) {
+    unsigned char c = static_cast<unsigned char>(ch);
+    switch (c) {
+      case '"': buf_ += "\\\""; break;
+      case '\\': buf_ += "\\\\"; break;
+      case '\n': buf_ += "\\n"; break;
+      case '\r': buf_ += "\\r"; break;
+      case '\t': buf_ += "\\t"; break;
+      default:
+        if (c < 0x20) {
+          char tmp[8];
+          std::snprintf(tmp, sizeof tmp, "\\u%04x", c);
+          buf_ += tmp;
+        } else {
+          AppendCp1252AsUtf8(buf_, c);
+        }
+    }
+  }
+  buf_ += '"';
+  MaybeFlush();
+}
+
+void JsonWriter::Flush() {
+  if (buf_.empty()) return;
+  std::fwrite(buf_.data(), 1, buf_.size(), out_);
+  buf_.clear();
+  std::fflush(out_);
+}
+
+}  // namespace kalix::cli

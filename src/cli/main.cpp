@@ -1,0 +1,77 @@
+// kalix-cli: the headless front end. Parses the global options, sets up the
+// context as the desktop program does, and hands over to one command.
+
+#include "cli/Commands.h"
+#include "i18n/Language.h"
+#include "i18n/Messages.h"
+#include "platform/Cp1252.h"
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+
+namespace kalix::cli {
+
+int UsageError(const std::string& message) {
+  std::fprintf(stderr, "kalix-cli: %s\n", message.c_str());
+  std::fprintf(stderr,
+               "usage: kalix-cli [-R RULES] [-L LANGUAGE] COMMAND ...\n"
+               "  rules | text DOCUMENT | marks DOCUMENT | variants [--level N] STRING...\n"
+               "  search SEARCH-OPTIONS (DOCUMENT | --corpus FILE)\n"
+               "  words WORD-OPTIONS (DOCUMENT | --corpus FILE)\n");
+  return 2;
+}
+
+int FileError(const Context& ctx, const char* message, const std::string& path) {
+  std::string text = ctx.Tr(message) + "\n" + path;
+  std::fprintf(stderr, "%s\n", Cp1252ToUtf8(text).c_str());
+  return 1;
+}
+
+}  // namespace kalix::cli
+
+int main(int argc, char** argv) {
+  using namespace kalix;
+  using namespace kalix::cli;
+
+  std::string rulesPath;
+  std::string languagePath;
+  bool rulesGiven = false;
+  int i = 1;
+  for (; i < argc; ++i) {
+    if (std::strcmp(argv[i], "-R") == 0 || std::strcmp(argv[i], "-L") == 0) {
+      if (i + 1 >= argc) return UsageError(std::string("missing value after ") + argv[i]);
+      if (argv[i][1] == 'R') {
+        rulesPath = argv[++i];
+        rulesGiven = true;
+      } else {
+        languagePath = argv[++i];
+      }
+      continue;
+    }
+    break;
+  }
+  if (i >= argc) return UsageError("missing command");
+  std::string command = argv[i++];
+  Args args(argv + i, argv + argc);
+
+  Context ctx;
+  if (!languagePath.empty() && !LoadLanguage(ctx.Language, languagePath)) {
+    return FileError(ctx, msg::kFileNotFound, languagePath);
+  }
+  if (rulesGiven) {
+    if (!LoadRules(ctx.Rules, rulesPath)) return FileError(ctx, msg::kFileNotFound, rulesPath);
+  } else {
+    LoadRules(ctx.Rules, "nac.rul");
+  }
+  LoadMorvaRules(ctx.Morva, rulesGiven ? rulesPath : std::string("nac.rul"));
+
+  static const std::map<std::string, int (*)(Context&, const Args&)> commands = {
+      {"rules", RunRulesCommand},   {"text", RunTextCommand},
+      {"marks", RunMarksCommand},   {"variants", RunVariantsCommand},
+      {"search", RunSearchCommand}, {"words", RunWordsCommand},
+  };
+  auto it = commands.find(command);
+  if (it == commands.end()) return UsageError("unknown command: " + command);
+  return it->second(ctx, args);
+}
