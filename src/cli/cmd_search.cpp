@@ -4,6 +4,4 @@ namespace kalix::cli {
 
 int RunSearchCommand(Context&, const Args&) { return UsageError("command not available yet"); }
 
-int RunVariantsCommand(Context&, const Args&) { return UsageError("command not available yet"); }
-
 }  // namespace kalix::cli

@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
   } else {
     LoadRules(ctx.Rules, "nac.rul");
   }
-  LoadMorvaRules(ctx.Morva, rulesGiven ? rulesPath : std::string("nac.rul"));
+  LoadMorvaRules(ctx.Morva, ctx.Rules, rulesGiven ? rulesPath : std::string("nac.rul"));
 
   static const std::map<std::string, int (*)(Context&, const Args&)> commands = {
       {"rules", RunRulesCommand},   {"text", RunTextCommand},

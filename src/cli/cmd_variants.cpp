@@ -1,0 +1,7 @@
+#include "cli/Commands.h"
+
+namespace kalix::cli {
+
+int RunVariantsCommand(Context&, const Args&) { return UsageError("command not available yet"); }
+
+}  // namespace kalix::cli
