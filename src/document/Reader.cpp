@@ -7,6 +7,7 @@
 
 #include <array>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -116,6 +117,7 @@ class Reader {
   int32_t folioCount_ = 0;
   int32_t glyphCount_ = 0;
   bool rectoPending_ = true;
+  size_t autoPageIndex_ = SIZE_MAX;  // the automatic page 1 in the mark list
   Lex state_ = Lex::Text;
   char name_[kBufferChars + 1] = {};
   size_t nameLen_ = 0;
@@ -308,7 +310,10 @@ void Reader::Emit(unsigned char c) {
     rectoPending_ = true;
     AddMark(kFolioMark, ++folioCount_, 0);
   }
-  if (pageCount_ == 0) AddMark(kPageMark, ++pageCount_, 0);
+  if (pageCount_ == 0) {
+    autoPageIndex_ = doc_.marks.size();
+    AddMark(kPageMark, ++pageCount_, 0);
+  }
   text_.push_back(static_cast<char>(c));
   // A CR can only come from an escape here; it is a line break of the text.
   viewPosition_ += c == '\r' ? 2 : 1;
@@ -444,13 +449,24 @@ void Reader::FinishFootnote() {
 }
 
 void Reader::FinishPicture() {
-  if (doc_.marks.empty() || doc_.marks.back().position != viewPosition_ - 1) {
+  // A picture directly after a marker character belongs to that marker's
+  // mark. The automatic page 1 stands for no marker character: a picture
+  // after it looks at the mark before it (a marker that opened the
+  // document), else gets a glyph of its own.
+  size_t target = SIZE_MAX;
+  if (!doc_.marks.empty()) {
+    size_t last = doc_.marks.size() - 1;
+    if (last == autoPageIndex_) last = last > 0 ? last - 1 : SIZE_MAX;
+    if (last != SIZE_MAX && doc_.marks[last].position == viewPosition_ - 1) target = last;
+  }
+  if (target == SIZE_MAX) {
     AddMark(kGlyphMark, ++glyphCount_, -1);
     viewPosition_ += 1;
     text_.push_back(static_cast<char>(rules_.GlyphMarker));
+    target = doc_.marks.size() - 1;
   }
   if (picture_.mappingMode != -1) {
-    doc_.marks.back().picture = ParseMetafile(DecodePictureData(pictureData_), picture_);
+    doc_.marks[target].picture = ParseMetafile(DecodePictureData(pictureData_), picture_);
   }
   pictureData_.clear();
   inPicture_ = false;
