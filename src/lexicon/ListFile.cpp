@@ -5,27 +5,26 @@
 namespace kalix {
 
 std::vector<std::string> ParseListFile(std::string_view bytes) {
-  size_t nul = bytes.find('\0');
-  if (nul != std::string_view::npos) bytes = bytes.substr(0, nul);
-  std::vector<std::string> lines;
-  size_t i = 0;
-  while (i < bytes.size()) {
-    size_t j = i;
-    while (j < bytes.size() && bytes[j] != '\r' && bytes[j] != '\n') ++j;
-    lines.emplace_back(bytes.substr(i, j - i));
-    if (j < bytes.size()) {
-      if (bytes[j] == '\r' && j + 1 < bytes.size() && bytes[j + 1] == '\n') ++j;
-      ++j;
+  bytes = CutAtZero(bytes);
+  std::vector<std::string> entries;
+  size_t start = 0;
+  while (start < bytes.size()) {
+    size_t end = bytes.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) {
+      entries.emplace_back(bytes.substr(start));
+      break;
     }
-    i = j;
+    entries.emplace_back(bytes.substr(start, end - start));
+    start = end + 1;
+    if (bytes[end] == '\r' && start < bytes.size() && bytes[start] == '\n') ++start;
   }
-  return lines;
+  return entries;
 }
 
 std::optional<std::vector<std::string>> ReadListFile(const std::string& path) {
-  std::optional<std::string> raw = ReadBinaryFile(path);
-  if (!raw) return std::nullopt;
-  return ParseListFile(*raw);
+  std::optional<std::string> bytes = ReadBinaryFile(path);
+  if (!bytes) return std::nullopt;
+  return ParseListFile(*bytes);
 }
 
 }  // namespace kalix

@@ -1,8 +1,11 @@
-// Files of one entry per line: thesaurus (".the") and corpus (".cor").
+// Files of one entry a line: thesaurus (".the") and corpus (".cor") files,
+// and the lists that the generated-variants dialog saves.
 //
-// Lines end at CR, LF or CR LF; a final line without a line break counts; a
-// zero byte ends the text. Entries are taken as they stand (nothing is
-// trimmed); an empty line is an empty entry.
+// A line ends at a carriage return, a line feed, or a carriage return
+// followed by a line feed; text after the last line end is a last entry, and
+// a line end at the very end adds no empty entry. A NUL byte ends the text.
+// Entries are taken as they stand: blanks kept, empty lines give empty
+// entries, duplicates kept.
 #pragma once
 
 #include <optional>
@@ -12,7 +15,7 @@
 
 namespace kalix {
 
-// The entries of the raw bytes of a list file.
+// The entries of the bytes of a list file.
 std::vector<std::string> ParseListFile(std::string_view bytes);
 
 // The entries of a list file, or nothing when it cannot be read.
