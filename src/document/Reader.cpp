@@ -7,6 +7,7 @@
 #include <emmintrin.h>
 #endif
 
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <cstdint>
@@ -610,6 +611,16 @@ void ReadDocument(const RuleSet& rules, std::string_view bytes, Document& docume
   document.text.reserve(document.text.size() + bytes.size() + 2);
   Reader reader(rules, document);
   reader.Feed(bytes.data(), bytes.size());
+  reader.Finish();
+}
+
+void ReadDocumentInPieces(const RuleSet& rules, std::string_view bytes, size_t pieceSize,
+                          Document& document) {
+  if (pieceSize == 0) pieceSize = 1;
+  Reader reader(rules, document);
+  for (size_t at = 0; at < bytes.size(); at += pieceSize) {
+    if (!reader.Feed(bytes.data() + at, std::min(pieceSize, bytes.size() - at))) break;
+  }
   reader.Finish();
 }
 
