@@ -234,7 +234,7 @@ TEST(Report, ExtractsOfACorpus) {
   EXPECT_EQ(f.Report(options, &errors),
             "\r\nkalix_report_missing.txt p:0 f:0R\r\n\r\n"
             "alpha\r\nkalix_report_one.txt p:0 f:0R\r\n\r\n"
-            "beta\r\nkalix_report_one.txt p:0 f:0R\r\n\r\n"
+            "beta\r\nkalix_report_one.txt p:1 f:0R\r\n\r\n"  // after the automatic page 1 at 0
             "gamma\r\nkalix_report_two.txt p:0 f:0R\r\n\r\n");
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_EQ(errors[0], "Fichier non trouv\xe9 :\n" + missing);
