@@ -16,10 +16,12 @@
 //   --no-symbols        "affiche les symboles" unchecked
 //   --filter NAME       a filter by its name (repeatable)
 //   --corpus FILE       search the documents of a corpus file
-//   --json | --summary  output; by default the result report
+//   --json | --summary  output; by default the result report, with the
+//                       report options of cli/ReportOptions.h
 
 #include "cli/Commands.h"
-#include "cli/Json.h"
+#include "cli/ReportOptions.h"
+#include "cli/ResultOutput.h"
 #include "document/Reader.h"
 #include "i18n/Messages.h"
 #include "lexicon/ListFile.h"
@@ -97,60 +99,6 @@ std::optional<int> ParseNumber(const std::string& text, int low, int high) {
   return value;
 }
 
-void WriteJson(std::FILE* out, const std::string& status, const cTargetList& targets) {
-  JsonWriter w(out);
-  w.BeginObject();
-  w.Key("status");
-  w.String1252(status);
-  w.Key("targets");
-  w.BeginArray();
-  for (const Target& t : targets) {
-    w.BeginObject();
-    w.Key("text");
-    w.String1252(t.Text);
-    w.Key("length");
-    w.Int(t.Length);
-    w.Key("stringIndex");
-    w.Int(t.StringIndex);
-    w.Key("document");
-    if (t.DocumentRef.empty()) {
-      w.Null();
-    } else {
-      w.String1252(t.DocumentRef);
-    }
-    w.Key("occurrences");
-    w.BeginArray();
-    for (const Occurrence& o : t.Starts) {
-      w.BeginObject();
-      w.Key("startView"); w.Int(o.StartView);
-      w.Key("viewLength"); w.Int(o.ViewLength);
-      w.Key("contextStartView"); w.Int(o.ContextStartView);
-      w.Key("contextViewLength"); w.Int(o.ContextViewLength);
-      w.Key("contextStartOffset"); w.Int(o.ContextStartOffset);
-      w.Key("contextOffsetLength"); w.Int(o.ContextOffsetLength);
-      w.Key("page"); w.Int(o.Page);
-      w.Key("folio"); w.Int(o.Folio);
-      w.Key("verso"); w.Int(o.Verso != 0 ? 1 : 0);
-      w.Key("paragraphStart"); w.Int(o.ParagraphStart);
-      w.Key("sentenceStart"); w.Int(o.SentenceStart);
-      w.Key("wordStart"); w.Int(o.WordStart);
-      w.Key("paragraphEnd"); w.Int(o.ParagraphEnd);
-      w.Key("sentenceEnd"); w.Int(o.SentenceEnd);
-      w.Key("wordEnd"); w.Int(o.WordEnd);
-      w.EndObject();
-    }
-    w.EndArray();
-    w.EndObject();
-  }
-  w.EndArray();
-  w.EndObject();
-  w.End();
-}
-
-void PrintMessage(const std::string& message) {
-  std::fprintf(stderr, "%s\n", Cp1252ToUtf8(message).c_str());
-}
-
 }  // namespace
 
 int RunSearchCommand(Context& ctx, const Args& args) {
@@ -169,9 +117,19 @@ int RunSearchCommand(Context& ctx, const Args& args) {
   std::vector<std::string> filterNames;
   std::optional<std::string> corpusFile;
   std::optional<std::string> documentPath;
+  ReportCliOptions report;
 
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
+    std::string error;
+    switch (ParseReportOption(args, i, report, error)) {
+      case OptionParse::Taken:
+        continue;
+      case OptionParse::Error:
+        return UsageError(error);
+      case OptionParse::NotMine:
+        break;
+    }
     auto value = [&](const char* option) -> const std::string* {
       if (i + 1 >= args.size()) return nullptr;
       (void)option;
@@ -284,53 +242,36 @@ int RunSearchCommand(Context& ctx, const Args& args) {
 
   Document document;
   if (corpusFile) {
-    std::optional<std::vector<std::string>> entries = ReadListFile(*corpusFile);
-    if (!entries) return FileError(ctx, msg::kCannotRead, *corpusFile);
+    if (int status = OpenCorpusArgument(ctx, *corpusFile)) return status;
     settings.UseCorpus = true;
-    request.Corpus = std::move(*entries);
-    request.OnUnreadable = [](const std::string&, const std::string& message) { PrintMessage(message); };
-    if (isatty(fileno(stderr)) && request.Corpus.size() > 1) {
-      request.OnProgress = [](size_t index, size_t count, const std::string&) {
-        std::fprintf(stderr, "\r%zu/%zu", index + 1, count);
-        std::fflush(stderr);
-      };
-    }
+    request.Corpus = ctx.Corpus.Entries;
+    request.OnUnreadable = [](const std::string&, const std::string& message) { ReportDocumentMessage(message); };
+    request.OnProgress = [](size_t index, size_t count, const std::string&) { ReportCorpusProgress(index, count); };
   } else {
     std::string message;
     if (!OpenDocument(ctx, document, *documentPath, &message)) {
-      PrintMessage(message);
+      ReportDocumentMessage(message);
       return 1;
     }
     request.WindowDocument = &document;
   }
 
   SearchResult result = RunSearch(ctx, std::move(request));
-  if (result.Settings.UseCorpus && isatty(fileno(stderr)) && result.Settings.UseCorpus) {
-    // End the progress line.
+  for (const std::string& text : result.BoundedTexts) {
+    ReportDocumentMessage(ctx.Tr(msg::kVariantsBounded) + "\n" + text);
   }
 
   if (json) {
-    WriteJson(stdout, result.Status, result.Targets);
-  } else if (summary) {
-    std::fwrite(result.Status.data(), 1, result.Status.size(), stdout);
-    std::fputc('\n', stdout);
-  } else {
-    // The status line and the target list until the report is written here.
-    std::string out = result.Status + "\n";
-    for (const Target& t : result.Targets) {
-      out += t.Text;
-      out += '\t';
-      out += std::to_string(t.Starts.size());
-      if (!t.DocumentRef.empty()) {
-        out += '\t';
-        out += t.DocumentRef;
-      }
-      out += '\n';
-    }
-    std::fwrite(out.data(), 1, out.size(), stdout);
+    WriteResultJson(stdout, result.Status, result.Targets);
+    return 0;
   }
-  std::fflush(stdout);
-  return 0;
+  if (summary) {
+    WriteSummary(stdout, result.Status);
+    return 0;
+  }
+  FinishReportOptions(report, result.Settings.Context);
+  ReportSource source{result.Settings, result.Strings, result.Targets, document, ctx.Corpus.Entries};
+  return EmitReport(ctx, source, report);
 }
 
 }  // namespace kalix::cli
