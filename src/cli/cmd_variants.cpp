@@ -8,6 +8,7 @@
 #include "cli/Commands.h"
 #include "i18n/Messages.h"
 #include "platform/Cp1252.h"
+#include "search/Normalize.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -66,59 +67,6 @@ std::string Trim(const std::string& text) {
   return text.substr(start, end - start);
 }
 
-// The "Modifiée" key of a text: every byte through the substitutions, the
-// bytes that give 0 left out. The substitution state is this call's own.
-std::string SubstituteKey(const RuleSet& rules, std::string_view text) {
-  std::string key;
-  const SubstRule* rule = nullptr;
-  int pending = 0;
-  int skip = 0;
-  size_t out = 0;
-  auto at = [&](size_t p) -> unsigned char {
-    return p < text.size() ? static_cast<unsigned char>(text[p]) : 0;
-  };
-  for (size_t p = 0; p < text.size(); ++p) {
-    unsigned char c = 0;
-    if (pending == 0) {
-      if (skip != 0) {
-        --skip;
-        continue;
-      }
-      rule = nullptr;
-      for (const SubstRule& r : rules.SubstRules) {
-        bool matches = true;
-        for (size_t k = 0; k < r.Match.size(); ++k) {
-          if (rules.UpperMap[at(p + k)] != static_cast<unsigned char>(r.Match[k])) {
-            matches = false;
-            break;
-          }
-        }
-        if (matches) {
-          rule = &r;
-          break;
-        }
-      }
-      if (rule == nullptr) {
-        c = rules.SubstMap[rules.UpperMap[at(p)]];
-        if (c != 0) key.push_back(static_cast<char>(c));
-        continue;
-      }
-      skip = rule->MatchLength();
-      pending = rule->ReplacementLength();
-      out = 0;
-      if (pending == 0) {
-        --skip;
-        continue;
-      }
-    }
-    --pending;
-    if (skip != 0) --skip;
-    c = static_cast<unsigned char>(rule->Replacement[out++]);
-    if (c != 0) key.push_back(static_cast<char>(c));
-  }
-  return key;
-}
-
 std::optional<int> ParseLevel(const std::string& text) {
   if (text.empty() || text.size() > 9) return std::nullopt;
   for (char c : text) {
@@ -154,7 +102,7 @@ int RunVariantsCommand(Context& ctx, const Args& args) {
 
   std::string out;
   for (const std::string& text : strings) {
-    VariantList list = GenerateVariants(ctx.Morva, SubstituteKey(ctx.Rules, text), level);
+    VariantList list = GenerateVariants(ctx.Morva, SubstituteText(ctx.Rules, text), level);
     for (const std::string& variant : list.variants) {
       out += variant;
       out += '\n';
