@@ -85,9 +85,11 @@ TEST_F(CliSearch, JsonShape) {
   }
   EXPECT_EQ(o["startView"], 4);
   EXPECT_EQ(o["viewLength"], 4);
-  EXPECT_EQ(o["contextStartView"], 1);
-  EXPECT_EQ(o["contextStartOffset"], 1);
-  EXPECT_EQ(o["contextOffsetLength"], 13);
+  // The page marker is a letter of the first word: the sentence begins there.
+  EXPECT_EQ(o["contextStartView"], 0);
+  EXPECT_EQ(o["contextStartOffset"], 0);
+  EXPECT_EQ(o["contextOffsetLength"], 14);
+  EXPECT_EQ(o["contextViewLength"], 14);
   EXPECT_EQ(o["page"], 1);
   EXPECT_EQ(o["verso"], 0);
   EXPECT_EQ(o["wordEnd"], 7);
@@ -125,7 +127,7 @@ TEST_F(CliSearch, Options) {
       {{"--string", "  chat\t"}, "\"CHAT\"  Mots : 2  Occurrences : 3"},
       {{"--string", "chat", "--position", "4"}, "\"CHAT\"  Mots : 1  Occurrences : 2"},
       {{"--string", "chat", "--string", "s", "--exclude", "--context", "1"},
-       "\"CHAT + !S\" (Contx : Mot)  Mots : 1  Occurrences : 2"},
+       "\"CHAT + !S\" (Contx : Mot, tout)  Mots : 1  Occurrences : 2"},
       {{"--string", "chien", "--string", "chat", "--context", "2", "--in-order"},
        "\"CHIEN + CHAT\" (Contx : Phrase, tout, dans l'ordre)  Mots : 2  Occurrences : 2"},
       {{"--string", "chien", "--string", "chat", "--context", "2", "--no-all"},
