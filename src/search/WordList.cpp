@@ -3,6 +3,7 @@
 #include "document/Reader.h"
 #include "search/Engine.h"
 
+#include <cstring>
 #include <unordered_set>
 
 namespace kalix {
@@ -131,17 +132,24 @@ namespace {
 
 // A sink that counts: distinct forms per document, and places. Within one
 // document every word stands at its own place, so every word is an
-// occurrence; a document listed again adds nothing (its places are taken).
+// occurrence; a document listed again adds nothing (its places are taken),
+// and targets of different documents are different targets.
+//
+// The distinct forms of the current document are kept in an open-addressing
+// table whose slots hold a form's first eight bytes and its length, so that
+// most lookups touch one cache line; the rest of a longer form is kept in an
+// arena.
 class WordCounter final : public HitSink {
  public:
   WordCounter(const RuleSet& rules, int resultSpelling, bool showSymbols)
-      : rules_(rules), index_(rules), resultSpelling_(resultSpelling), showSymbols_(showSymbols) {
-    slots_.assign(size_t{1} << 16, 0);
-  }
+      : rules_(rules), index_(rules), resultSpelling_(resultSpelling), showSymbols_(showSymbols) {}
 
   void BeginDocument(std::string_view text) {
+    targets_ += count_;
+    count_ = 0;
+    slots_.assign(kInitialSlots, Slot{});
+    arena_.clear();
     text_ = text;
-    ++document_;
   }
 
   void AddTarget(const PendingHit& hit, int32_t wordLength) override {
@@ -154,61 +162,78 @@ class WordCounter final : public HitSink {
 
   void CloseOccurrences(int32_t, int) override {}
 
-  size_t Targets() const { return entries_.size(); }
+  size_t Targets() const { return targets_ + count_; }
   size_t Occurrences() const { return occurrences_; }
 
  private:
-  struct Entry {
-    uint64_t Offset;
-    uint32_t Length;
-    uint32_t Document;
+  static constexpr size_t kInitialSlots = size_t{1} << 12;
+
+  struct Slot {
+    uint64_t Head = 0;        // the first eight bytes, zero-padded
+    uint32_t LengthPlus1 = 0; // 0: empty slot
+    uint32_t Tail = 0;        // offset of bytes 8.. in the arena
   };
 
-  static uint64_t Hash(std::string_view s, uint32_t document) {
-    uint64_t h = 0x9e3779b97f4a7c15ull ^ (uint64_t{document} * 0xff51afd7ed558ccdull) ^ s.size();
-    for (char c : s) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
-    h ^= h >> 29;
-    h *= 0xbf58476d1ce4e5b9ull;
+  static uint64_t Chunk(const char* p, size_t n) {
+    uint64_t v = 0;
+    std::memcpy(&v, p, n < 8 ? n : 8);
+    return v;
+  }
+
+  static uint64_t Mix(uint64_t h) {
+    h ^= h >> 32;
+    h *= 0xd6e8feb86659fd93ull;
     h ^= h >> 32;
     return h;
   }
 
+  static uint64_t Hash(uint64_t head, std::string_view s) {
+    uint64_t h = (head ^ (s.size() * 0x9e3779b97f4a7c15ull)) * 0xbf58476d1ce4e5b9ull;
+    for (size_t at = 8; at < s.size(); at += 8) {
+      h = (h ^ Chunk(s.data() + at, s.size() - at)) * 0x94d049bb133111ebull;
+    }
+    return Mix(h);
+  }
+
   void Insert(std::string_view form) {
-    uint64_t h = Hash(form, document_);
-    uint32_t tag = static_cast<uint32_t>(h >> 32) | 1u;  // never 0: 0 marks an empty slot
+    uint64_t head = Chunk(form.data(), form.size());
+    uint32_t lengthPlus1 = static_cast<uint32_t>(form.size()) + 1;
+    uint64_t h = Hash(head, form);
     size_t mask = slots_.size() - 1;
-    for (size_t i = static_cast<size_t>(h) & mask;; i = (i + 1) & mask) {
-      uint64_t slot = slots_[i];
-      if (slot == 0) break;
-      if (static_cast<uint32_t>(slot >> 32) != tag) continue;
-      const Entry& e = entries_[static_cast<uint32_t>(slot) - 1];
-      if (e.Document == document_ && e.Length == form.size() &&
-          std::char_traits<char>::compare(arena_.data() + e.Offset, form.data(), form.size()) == 0) {
+    size_t i = static_cast<size_t>(h) & mask;
+    for (;; i = (i + 1) & mask) {
+      const Slot& slot = slots_[i];
+      if (slot.LengthPlus1 == 0) break;
+      if (slot.Head == head && slot.LengthPlus1 == lengthPlus1 &&
+          (form.size() <= 8 ||
+           std::memcmp(arena_.data() + slot.Tail, form.data() + 8, form.size() - 8) == 0)) {
         return;
       }
     }
-    entries_.push_back(Entry{arena_.size(), static_cast<uint32_t>(form.size()), document_});
-    arena_.append(form);
-    Place(tag, h, static_cast<uint32_t>(entries_.size()));
-    if (entries_.size() * 2 > slots_.size()) Grow();
-  }
-
-  void Place(uint32_t tag, uint64_t h, uint32_t entry) {
-    size_t mask = slots_.size() - 1;
-    size_t i = static_cast<size_t>(h) & mask;
-    while (slots_[i] != 0) i = (i + 1) & mask;
-    slots_[i] = (uint64_t{tag} << 32) | entry;
+    Slot& slot = slots_[i];
+    slot.Head = head;
+    slot.LengthPlus1 = lengthPlus1;
+    if (form.size() > 8) {
+      slot.Tail = static_cast<uint32_t>(arena_.size());
+      arena_.append(form.substr(8));
+    }
+    if (++count_ * 4 > slots_.size() * 3) Grow();
   }
 
   void Grow() {
-    std::vector<uint64_t> old;
+    std::vector<Slot> old;
     old.swap(slots_);
-    slots_.assign(old.size() * 2, 0);
-    for (uint64_t slot : old) {
-      if (slot == 0) continue;
-      const Entry& e = entries_[static_cast<uint32_t>(slot) - 1];
-      uint64_t h = Hash(std::string_view(arena_.data() + e.Offset, e.Length), e.Document);
-      Place(static_cast<uint32_t>(slot >> 32), h, static_cast<uint32_t>(slot));
+    slots_.assign(old.size() * 2, Slot{});
+    size_t mask = slots_.size() - 1;
+    std::string bytes;
+    for (const Slot& slot : old) {
+      if (slot.LengthPlus1 == 0) continue;
+      size_t length = slot.LengthPlus1 - 1;
+      bytes.assign(reinterpret_cast<const char*>(&slot.Head), length < 8 ? length : 8);
+      if (length > 8) bytes.append(arena_, slot.Tail, length - 8);
+      size_t i = static_cast<size_t>(Hash(slot.Head, bytes)) & mask;
+      while (slots_[i].LengthPlus1 != 0) i = (i + 1) & mask;
+      slots_[i] = slot;
     }
   }
 
@@ -217,10 +242,10 @@ class WordCounter final : public HitSink {
   int resultSpelling_;
   bool showSymbols_;
   std::string_view text_;
-  uint32_t document_ = 0;
+  size_t targets_ = 0;  // distinct forms of the documents before this one
+  size_t count_ = 0;    // distinct forms of this document
   size_t occurrences_ = 0;
-  std::vector<uint64_t> slots_;
-  std::vector<Entry> entries_;
+  std::vector<Slot> slots_ = std::vector<Slot>(kInitialSlots);
   std::string arena_;
   std::string form_;
 };
