@@ -145,6 +145,7 @@ class WordCounter final : public HitSink {
       : rules_(rules), index_(rules), resultSpelling_(resultSpelling), showSymbols_(showSymbols) {}
 
   void BeginDocument(std::string_view text) {
+    Flush();
     targets_ += count_;
     count_ = 0;
     slots_.assign(kInitialSlots, Slot{});
@@ -153,20 +154,48 @@ class WordCounter final : public HitSink {
   }
 
   void AddTarget(const PendingHit& hit, int32_t wordLength) override {
-    form_.clear();
+    size_t start = batch_.size();
     AppendResultForm(rules_, index_, text_, static_cast<size_t>(hit.WordStartAt),
-                     static_cast<size_t>(wordLength < 0 ? 0 : wordLength), resultSpelling_, showSymbols_, form_);
+                     static_cast<size_t>(wordLength < 0 ? 0 : wordLength), resultSpelling_, showSymbols_, batch_);
     ++occurrences_;
-    Insert(form_);
+    // Forms wait in a small batch while their slots are fetched, so that the
+    // table's cache misses overlap.
+    Pending& p = pending_[pendingCount_++];
+    p.Start = static_cast<uint32_t>(start);
+    p.Length = static_cast<uint32_t>(batch_.size() - start);
+    std::string_view form(batch_.data() + start, p.Length);
+    p.Head = Chunk(form.data(), form.size());
+    p.Hash = Hash(p.Head, form);
+    __builtin_prefetch(&slots_[static_cast<size_t>(p.Hash) & (slots_.size() - 1)]);
+    if (pendingCount_ == kBatch) Flush();
+  }
+
+  // Inserts the forms that wait in the batch.
+  void Flush() {
+    for (size_t k = 0; k < pendingCount_; ++k) {
+      const Pending& p = pending_[k];
+      Insert(std::string_view(batch_.data() + p.Start, p.Length), p.Head, p.Hash);
+    }
+    pendingCount_ = 0;
+    batch_.clear();
   }
 
   void CloseOccurrences(int32_t, int) override {}
 
+  // The totals; call `Flush` first.
   size_t Targets() const { return targets_ + count_; }
   size_t Occurrences() const { return occurrences_; }
 
  private:
   static constexpr size_t kInitialSlots = size_t{1} << 12;
+  static constexpr size_t kBatch = 16;
+
+  struct Pending {
+    uint32_t Start;
+    uint32_t Length;
+    uint64_t Head;
+    uint64_t Hash;
+  };
 
   struct Slot {
     uint64_t Head = 0;        // the first eight bytes, zero-padded
@@ -195,10 +224,8 @@ class WordCounter final : public HitSink {
     return Mix(h);
   }
 
-  void Insert(std::string_view form) {
-    uint64_t head = Chunk(form.data(), form.size());
+  void Insert(std::string_view form, uint64_t head, uint64_t h) {
     uint32_t lengthPlus1 = static_cast<uint32_t>(form.size()) + 1;
-    uint64_t h = Hash(head, form);
     size_t mask = slots_.size() - 1;
     size_t i = static_cast<size_t>(h) & mask;
     for (;; i = (i + 1) & mask) {
@@ -247,7 +274,9 @@ class WordCounter final : public HitSink {
   size_t occurrences_ = 0;
   std::vector<Slot> slots_ = std::vector<Slot>(kInitialSlots);
   std::string arena_;
-  std::string form_;
+  Pending pending_[kBatch];
+  size_t pendingCount_ = 0;
+  std::string batch_;
 };
 
 }  // namespace
@@ -277,6 +306,7 @@ WordListCounts CountWordList(const Context& context, const SearchSettings& setti
     counter.BeginDocument(windowDocument.Text());
     ListWords(context.Rules, windowDocument.Text(), filters, counter);
   }
+  counter.Flush();
   return WordListCounts{counter.Targets(), counter.Occurrences()};
 }
 
