@@ -1,9 +1,10 @@
 // The process-wide state of the program, in one explicit object: the rule
-// set, the generation rules and the language state. The application owns
+// set, the generation rules, the language state and the corpus. The application owns
 // one; tests build a fresh one per case.
 #pragma once
 
 #include "i18n/Translate.h"
+#include "lexicon/EntryList.h"
 #include "rules/Morva.h"
 #include "rules/RuleSet.h"
 
@@ -13,6 +14,7 @@ struct Context {
   RuleSet Rules = DefaultRules();
   MorvaRules Morva;
   LanguageState Language;
+  kalix::Corpus Corpus;  // the one corpus, shared by every main window
 
   std::string Tr(std::string_view message) const { return Translate(Language, message); }
 };

@@ -56,8 +56,15 @@ int main(int argc, char** argv) {
   Args args(argv + i, argv + argc);
 
   Context ctx;
-  if (!languagePath.empty() && !LoadLanguage(ctx.Language, languagePath)) {
-    return FileError(ctx, msg::kFileNotFound, languagePath);
+  if (!languagePath.empty()) {
+    // A language file that cannot be read is an error here (the desktop
+    // program goes on without it); so is one that is not a language file.
+    LanguageLoadStatus status = LoadLanguageFile(ctx.Language, languagePath);
+    if (status == LanguageLoadStatus::Unreadable) return FileError(ctx, msg::kFileNotFound, languagePath);
+    if (status == LanguageLoadStatus::BadHeader) {
+      std::fprintf(stderr, "%s\n", Cp1252ToUtf8(NotLanguageFileMessage(ctx.Language, languagePath)).c_str());
+      return 1;
+    }
   }
   if (rulesGiven) {
     if (!LoadRules(ctx.Rules, rulesPath)) return FileError(ctx, msg::kFileNotFound, rulesPath);

@@ -111,7 +111,7 @@ int IniFile::GetInt(const std::string& section, const std::string& key, int fall
 void IniFile::SetString(const std::string& section, const std::string& key, const std::string& value) {
   std::string entry = key + "=" + value;
   bool inSection = false;
-  std::optional<size_t> sectionEnd;  // index after the last non-blank line of the section
+  std::optional<size_t> sectionEnd;  // index after the section's last entry
   for (size_t i = 0; i < lines_.size(); ++i) {
     if (auto name = SectionOf(lines_[i])) {
       if (inSection) break;
@@ -125,7 +125,7 @@ void IniFile::SetString(const std::string& section, const std::string& key, cons
       lines_[i] = entry;
       return;
     }
-    if (!Trim(lines_[i]).empty()) sectionEnd = i + 1;
+    if (!IsComment(lines_[i])) sectionEnd = i + 1;
   }
   if (sectionEnd) {
     lines_.insert(lines_.begin() + static_cast<long>(*sectionEnd), entry);

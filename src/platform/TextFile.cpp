@@ -3,18 +3,18 @@
 #include <QFile>
 #include <QSaveFile>
 #include <cstdio>
+#include <filesystem>
 
 namespace kalix {
 
 std::optional<std::string> ReadBinaryFile(const std::string& path) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return std::nullopt;
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) return std::nullopt;
   std::string data;
-  if (std::fseek(f, 0, SEEK_END) == 0) {
-    long size = std::ftell(f);
-    if (size > 0) data.reserve(static_cast<size_t>(size));
-    std::fseek(f, 0, SEEK_SET);
-  }
+  auto size = std::filesystem::file_size(path, ec);
+  if (!ec) data.reserve(static_cast<size_t>(size));
   char buffer[1 << 16];
   size_t n;
   while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) data.append(buffer, n);
@@ -93,6 +93,8 @@ std::string_view CutAtZero(std::string_view line) {
 }
 
 bool FileReadable(const std::string& path) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return false;
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) return false;
   std::fclose(f);

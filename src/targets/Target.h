@@ -1,0 +1,174 @@
+// The result of a search or a word list: targets (one per distinct found
+// form and document) with their occurrences, and the sink that collects
+// accepted hits into them.
+//
+// Ends of words, sentences and paragraphs may be unknown: the `KnownEnds`
+// bits of an occurrence say which ends were found. An end never found is 0,
+// and an end that is really offset 0 is 0 with its bit set.
+#pragma once
+
+#include "document/Document.h"
+#include "i18n/Translate.h"
+#include "search/Normalize.h"
+#include "search/SearchSpec.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace kalix {
+
+struct Occurrence {
+  int32_t StartView = 0;           // first matched byte
+  int32_t ViewLength = 0;          // first to last matched byte inclusive
+  int32_t ContextStartView = 0;    // -1 in the "Texte" context
+  int32_t ContextViewLength = 0;
+  int32_t ContextStartOffset = 0;
+  int32_t ContextOffsetLength = 0;
+  int32_t Page = 0;
+  int32_t Folio = 0;
+  int32_t ParagraphStart = 0;
+  int32_t SentenceStart = 0;
+  int32_t WordStart = 0;
+  int32_t ParagraphEnd = 0;        // 0 until known
+  int32_t SentenceEnd = 0;         // 0 until known
+  int32_t WordEnd = 0;             // 0 until known
+  int16_t Verso = 0;               // 1: verso side
+  uint16_t KnownEnds = 0;          // EndBits (search/SearchSpec.h)
+
+  bool ParagraphEndKnown() const { return KnownEnds & kParagraphEndKnown; }
+  bool SentenceEndKnown() const { return KnownEnds & kSentenceEndKnown; }
+  bool WordEndKnown() const { return KnownEnds & kWordEndKnown; }
+};
+
+using cStarts = std::vector<Occurrence>;
+
+struct Target {
+  std::string Text;          // the found form, in the result spelling
+  int32_t Length = 0;        // byte length of the word in the text
+  cStarts Starts;            // in the order they were added
+  int32_t CurrentStart = 0;
+  int32_t StringIndex = -1;  // string of the first hit; -1 for a word list
+  std::string DocumentRef;   // empty: none (search of the window's document)
+};
+
+using cTargetList = std::vector<Target>;
+
+// Page, folio and side in effect at view positions, as `ContextAt` gives
+// them, looked up in logarithmic time.
+class MarkIndex {
+ public:
+  MarkIndex() = default;
+  explicit MarkIndex(const cMarkList& marks);
+  struct PageFolio {
+    int32_t page = 0;
+    int32_t folio = 0;
+    bool verso = false;
+  };
+  // The page and folio of the marks standing strictly before `view`.
+  PageFolio At(int32_t view) const;
+
+ private:
+  std::vector<int32_t> positions_;
+  std::vector<PageFolio> after_;  // in effect after mark i
+};
+
+// Where accepted hits go. The search engine and the word list push every
+// accepted hit here, and tell the sink when units end.
+class HitSink {
+ public:
+  virtual ~HitSink() = default;
+  // One accepted hit; its word is `wordLength` bytes from hit.WordStartAt.
+  virtual void AddTarget(const PendingHit& hit, int32_t wordLength) = 0;
+  // A sentence (class 3) or paragraph (class 4) separator: ends still
+  // unknown of the occurrences added so far become `lastLetterOffset`.
+  virtual void CloseOccurrences(int32_t lastLetterOffset, int cls) = 0;
+  // The hits of one flush have all been added.
+  virtual void EndBatch() {}
+};
+
+// The sink the program uses: files hits under targets (one per form and
+// document reference), one occurrence per place and target. Lookup is by
+// hash; occurrence ends are closed in amortised constant time; occurrences
+// are kept in one chunked store until `Finish` hands out the sorted list.
+class TargetCollector final : public HitSink {
+ public:
+  TargetCollector(const RuleSet& rules, int resultSpelling, bool showSymbols);
+  ~TargetCollector() override;
+  TargetCollector(const TargetCollector&) = delete;
+  TargetCollector& operator=(const TargetCollector&) = delete;
+
+  // Starts a document: its text (without the terminating zero), its marks
+  // and its reference (empty for the window's own document). The text and
+  // marks must stay alive until `EndDocument`.
+  void BeginDocument(std::string_view text, const cMarkList& marks, std::string documentRef);
+  void AddTarget(const PendingHit& hit, int32_t wordLength) override;
+  void CloseOccurrences(int32_t lastLetterOffset, int cls) override;
+  void EndBatch() override;
+  // Ends still unknown stay unknown: they are never taken from a later
+  // document.
+  void EndDocument();
+
+  size_t TargetCount() const { return targets_.size(); }
+  size_t OccurrenceCount() const { return occurrenceCount_; }
+
+  // The targets in the order they were created (document reference, then
+  // first hit), with their occurrences; the collector is empty afterwards.
+  cTargetList Finish();
+
+ private:
+  struct Entry;
+  struct TargetInfo;
+  bool SeenInBatch(uint32_t target, int32_t startView);
+
+  const RuleSet& rules_;
+  SubstRuleIndex substIndex_;
+  int resultSpelling_;
+  bool showSymbols_;
+  std::string_view text_;
+  MarkIndex marks_;
+  std::string documentRef_;
+  uint32_t documentSerial_ = 0;
+  bool repeatedDocument_ = false;
+  std::unordered_set<std::string> documentsSeen_;
+
+  std::vector<TargetInfo> targets_;
+  std::unordered_map<std::string, uint32_t> lookup_;  // reference '\0' form -> target
+  std::vector<std::unique_ptr<Entry[]>> chunks_;
+  size_t occurrenceCount_ = 0;
+  std::vector<uint32_t> openSentence_;   // occurrences with a word or sentence end unknown
+  std::vector<uint32_t> openParagraph_;  // occurrences with the paragraph end unknown
+  // Duplicate places within one flush.
+  uint32_t batchSerial_ = 1;
+  size_t batchBegin_ = 0;
+  bool batchIndexed_ = false;
+  std::unordered_set<uint64_t> batchSeen_;
+  std::string form_;
+  std::string key_;
+};
+
+// Sorts by text ascending, ties by document reference (byte-wise, unsigned).
+void SortTargetsByText(cTargetList& targets);
+
+// The total number of occurrences.
+size_t CountOccurrences(const cTargetList& targets);
+
+// Removes every string that has a source (temporary strings), last first.
+void RemoveTemporaryStrings(cArrowList& strings);
+
+// The status line of a search: the strings, the context, the numbers of
+// targets and occurrences (translated pieces).
+std::string SearchStatusText(const LanguageState& language, const cArrowList& strings,
+                             const SearchSettings& settings, size_t targetCount,
+                             size_t occurrenceCount);
+
+// "name | directory/" for a path; the directory keeps its final "/".
+std::string MakeDocumentRef(std::string_view path);
+// The path of a document reference: MakeDocumentRef's inverse.
+std::string DocumentRefPath(std::string_view ref);
+
+}  // namespace kalix
