@@ -30,11 +30,6 @@ struct Shell {
   bool MainWindowListExists = false;
   QList<TfrmMain*> MainWindowList;
 
-  // Corpus state shared by every window: only whether one is open matters
-  // to the main window until the corpus editor exists.
-  bool CorpusOpen = false;
-  bool CorpusModified = false;
-
   QPointer<TfrmStart> Start;  // the hidden anchor window
   QPointer<TfrmInfo> Info;    // the information/help/about window
 

@@ -432,8 +432,7 @@ void TfrmMain::ProcessWideInit() {
   Shell& shell = TheShell();
   shell.MainWindowListExists = true;
   shell.MainWindowList.clear();
-  shell.CorpusOpen = false;
-  shell.CorpusModified = false;
+  shell.Ctx.Corpus = Corpus();
 
   IniFile ini = IniFile::Load(shell.SettingsPath);
   StartupSettings s = ReadStartupSettings(ini);
@@ -477,8 +476,7 @@ TfrmMain::~TfrmMain() {
   shell.Ctx.Morva = MorvaRules();
   ResetLanguage(shell.Ctx.Language);
   shell.MainWindowListExists = false;
-  shell.CorpusOpen = false;
-  shell.CorpusModified = false;
+  shell.Ctx.Corpus = Corpus();
   if (shell.Start && !shell.KeepRunning) shell.Start->close();
 }
 
@@ -578,7 +576,7 @@ void TfrmMain::mnuOpenClick() {
 
 bool TfrmMain::OpenDocument(const std::string& path, bool reportErrors, bool display) {
   Shell& shell = TheShell();
-  if (!ReadDocumentFile(Doc, shell.Ctx.Rules, path)) {
+  if (!kalix::OpenDocument(shell.Ctx, Doc, path, nullptr)) {
     if (reportErrors) {
       CurrentDialogs().Message(this, "Kalix", Tr(msg::kFileNotFound) + "\n" + DisplayPath(path),
                                MessageIcon::Exclamation);
@@ -610,7 +608,7 @@ bool TfrmMain::OpenDocument(const std::string& path, bool reportErrors, bool dis
 }
 
 void TfrmMain::CloseDocument() {
-  ClearDocument(Doc);
+  kalix::CloseDocument(Doc);
   Mapping.Clear();
   Loading = true;
   reText->clear();
@@ -621,7 +619,7 @@ void TfrmMain::CloseDocument() {
 }
 
 void TfrmMain::SetDocumentCommands(bool displayed) {
-  bool search = displayed || TheShell().CorpusOpen;
+  bool search = displayed || TheShell().Ctx.Corpus.Open;
   btnFind->setEnabled(search);
   btnWord->setEnabled(search);
   mnuFind->setEnabled(search);
