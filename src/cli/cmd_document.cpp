@@ -1,9 +1,94 @@
+// kalix-cli text DOCUMENT and kalix-cli marks DOCUMENT: the document model as
+// the reader builds it.
+
 #include "cli/Commands.h"
+#include "cli/Json.h"
+#include "document/Reader.h"
+#include "i18n/Messages.h"
+#include "platform/Metafile.h"
+
+#include <cstdio>
 
 namespace kalix::cli {
 
-int RunTextCommand(Context&, const Args&) { return UsageError("command not available yet"); }
+namespace {
 
-int RunMarksCommand(Context&, const Args&) { return UsageError("command not available yet"); }
+// Reads the one DOCUMENT argument; returns the exit status on failure, -1 on
+// success.
+int Load(Context& ctx, const Args& args, const char* command, Document& document) {
+  if (args.size() != 1) return UsageError(std::string(command) + " takes one DOCUMENT");
+  if (!OpenDocument(ctx, document, args[0], nullptr)) {
+    return FileError(ctx, msg::kFileNotFound, args[0]);
+  }
+  return -1;
+}
+
+}  // namespace
+
+int RunTextCommand(Context& ctx, const Args& args) {
+  Document document;
+  if (int status = Load(ctx, args, "text", document); status >= 0) return status;
+  std::string_view text = document.Text();  // without the terminating zero
+  if (!text.empty() && std::fwrite(text.data(), 1, text.size(), stdout) != text.size()) return 1;
+  return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+int RunMarksCommand(Context& ctx, const Args& args) {
+  Document document;
+  if (int status = Load(ctx, args, "marks", document); status >= 0) return status;
+  JsonWriter json(stdout);
+  json.BeginObject();
+  // textLength: the length of the text without its terminating zero.
+  json.Key("textLength");
+  json.Int(static_cast<int64_t>(document.Text().size()));
+  json.Key("marks");
+  json.BeginArray();
+  for (const Mark& mark : document.marks) {
+    json.BeginObject();
+    json.Key("position");
+    json.Int(mark.position);
+    json.Key("kind");
+    json.Int(mark.kind);
+    json.Key("number");
+    json.Int(mark.number);
+    json.Key("value");
+    json.Int(mark.value);
+    json.Key("picture");
+    if (mark.picture) {
+      json.BeginObject();
+      json.Key("left");
+      json.Int(mark.picture->left);
+      json.Key("top");
+      json.Int(mark.picture->top);
+      json.Key("right");
+      json.Int(mark.picture->right);
+      json.Key("bottom");
+      json.Int(mark.picture->bottom);
+      json.EndObject();
+    } else {
+      json.Null();
+    }
+    json.EndObject();
+  }
+  json.EndArray();
+  json.Key("notes");
+  json.BeginArray();
+  for (const Note& note : document.notes) {
+    json.BeginObject();
+    json.Key("page");
+    json.Int(note.page);
+    json.Key("text");
+    if (note.text.empty()) {
+      json.Null();
+    } else {
+      json.String1252(note.text);
+    }
+    json.EndObject();
+  }
+  json.EndArray();
+  json.EndObject();
+  json.End();
+  return std::ferror(stdout) ? 1 : 0;
+}
 
 }  // namespace kalix::cli

@@ -10,7 +10,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kalix {
@@ -54,5 +56,27 @@ struct Document {
     return text.empty() ? std::string_view() : std::string_view(text.data(), text.size() - 1);
   }
 };
+
+// The page, folio with its side, glyph and picture in effect at a view
+// position: the marks strictly before `view` are walked in order; a page mark
+// sets page, a folio mark folio and verso, a glyph mark glyph and picture.
+// A mark standing exactly at `view` is not yet in effect.
+MarkContext ContextAt(const Document& document, int32_t view);
+
+// The ordering key of a mark for the go-to command: number for pages and
+// glyphs, number * 2 + value for folios (12 recto < 12 verso < 13 recto).
+int64_t MarkKey(const Mark& mark);
+
+// The index of the first mark, in list order, of `kind` whose key is at least
+// `key`; -1 when there is none.
+int32_t FirstMarkFrom(const Document& document, int16_t kind, int64_t key);
+
+// The notes of a page, in document order: from the first note, notes of
+// smaller pages are passed over and the walk stops at the first greater page.
+std::span<const Note> NotesOfPage(const Document& document, int32_t page);
+
+// Empties the document: marks with their pictures, notes, text (no bytes at
+// all) and path.
+void ClearDocument(Document& document);
 
 }  // namespace kalix

@@ -1,0 +1,30 @@
+// Fuzz target: the document reader on arbitrary bytes. Checks the model's
+// invariants on every input.
+#include "document/Reader.h"
+#include "document/ViewIndex.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  kalix::Document doc;
+  kalix::ReadDocument(kalix::DefaultRules(), std::string_view(reinterpret_cast<const char*>(data), size), doc);
+  if (doc.text.empty() || doc.text.back() != '\0') std::abort();
+  std::string_view text = doc.Text();
+  if (text.find('\0') != std::string_view::npos) std::abort();
+  kalix::ViewIndex index(text);
+  int32_t previous = 0;
+  for (const kalix::Mark& m : doc.marks) {
+    if (m.position < previous || m.position >= index.ViewLength()) std::abort();
+    previous = m.position;
+    // Every mark stands on its marker character (or the character that
+    // opened page 1).
+    int32_t offset = index.OffsetOfView(m.position);
+    if (index.ViewOfOffset(offset) != m.position) std::abort();
+  }
+  for (size_t i = 1; i < doc.notes.size(); ++i) {
+    if (doc.notes[i].page < doc.notes[i - 1].page) std::abort();
+  }
+  (void)kalix::ContextAt(doc, index.ViewLength());
+  return 0;
+}

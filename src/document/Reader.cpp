@@ -1,0 +1,529 @@
+#include "document/Reader.h"
+
+#include "i18n/Messages.h"
+#include "platform/Metafile.h"
+
+#include <sys/stat.h>
+
+#include <array>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace kalix {
+
+namespace {
+
+constexpr unsigned char kEndOfInput = 0x1A;
+constexpr unsigned char kSoftHyphen = 0xAD;
+constexpr int kBufferChars = 31;  // longest control word, parameter or "\<...>" code
+
+enum class Lex : unsigned char { Text, Backslash, Word, Parameter, SwallowBlank, Hex, Decimal };
+
+// The flags of a brace group; a group inherits its parent's.
+struct GroupState {
+  bool skip = false;
+  bool footnote = false;
+  bool picture = false;
+};
+
+int HexDigit(unsigned char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+bool IsLetter(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+
+// Picture data as bytes: characters taken in pairs, high digit first; only
+// the low four bits of each digit's value count, so "a"-"f" and "A"-"F" both
+// give 10-15 and a trailing unpaired character is ignored.
+std::string DecodePictureData(std::string_view hex) {
+  std::string bytes(hex.size() / 2, '\0');
+  auto digit = [](unsigned char c) -> unsigned {
+    return c <= '9' ? (c - 0x30u) & 0x0Fu : (c + 0xA9u) & 0x0Fu;
+  };
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    bytes[i] = static_cast<char>((digit(static_cast<unsigned char>(hex[2 * i])) << 4) |
+                                 digit(static_cast<unsigned char>(hex[2 * i + 1])));
+  }
+  return bytes;
+}
+
+class Reader {
+ public:
+  Reader(const RuleSet& rules, Document& document)
+      : rules_(rules), doc_(document), text_(document.text), startSize_(document.text.size()) {
+    for (int c : {0, int{'\r'}, int{'\n'}, int{'{'}, int{'}'}, int{'\\'}, 0x1A}) {
+      special_[c] = true;
+      specialMain_[c] = true;
+    }
+    for (unsigned char c : {rules.GlyphMarker, rules.PageMarker, rules.VersoMarker,
+                            rules.RectoMarker, static_cast<unsigned char>('=')}) {
+      specialMain_[c] = true;
+    }
+  }
+
+  // Processes a block of raw bytes; false once the input has ended.
+  bool Feed(const char* data, size_t size);
+  void Finish();
+
+ private:
+  void Byte(unsigned char c);
+  void CloseGroup();
+  void Execute(bool* swallow);
+  void Emit(unsigned char c);
+  void ParagraphEnd(bool paragraph);
+  void ControlChar(unsigned char c);
+  void AddMark(int16_t kind, int32_t number, int32_t value) {
+    doc_.marks.push_back(Mark{viewPosition_, kind, number, value, nullptr});
+  }
+  void FinishFootnote();
+  void FinishPicture();
+  void SetSkip() {
+    skipping_ = true;
+    group_.skip = true;
+  }
+  bool NameIs(const char* word) const {
+    size_t n = std::strlen(word);
+    return n == nameLen_ && std::memcmp(name_, word, n) == 0;
+  }
+  int32_t ParameterValue() const;
+  unsigned char DecimalValue() const;
+
+  const RuleSet& rules_;
+  Document& doc_;
+  std::string& text_;
+  const size_t startSize_;
+  std::array<bool, 256> special_{};      // bytes the footnote and picture runs stop at
+  std::array<bool, 256> specialMain_{};  // bytes the main-text runs stop at
+
+  bool rtfMode_ = false;
+  GroupState group_;
+  std::vector<GroupState> groupStack_;
+  bool skipping_ = false;
+  bool starPending_ = false;  // "\*" seen, destination not yet known
+  bool inFootnote_ = false;
+  bool inPicture_ = false;
+  std::string footnoteText_;
+  std::string pictureData_;
+  PictureSize picture_;  // mapping mode and extents are kept from picture to picture
+  int32_t viewPosition_ = 0;
+  int32_t pageCount_ = 0;
+  int32_t folioCount_ = 0;
+  int32_t glyphCount_ = 0;
+  bool rectoPending_ = true;
+  size_t autoPageIndex_ = SIZE_MAX;  // the automatic page 1 in the mark list
+  Lex state_ = Lex::Text;
+  char name_[kBufferChars + 1] = {};
+  size_t nameLen_ = 0;
+  char parameter_[kBufferChars + 1] = {};
+  size_t parameterLen_ = 0;
+};
+
+bool Reader::Feed(const char* data, size_t size) {
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(data);
+  const unsigned char* end = p + size;
+  while (p < end) {
+    // Runs of plain characters are copied at once; the byte that stops a run
+    // goes through the full step by step processing below.
+    if (state_ == Lex::Text && !starPending_) {
+      const unsigned char* q = p;
+      if (skipping_) {
+        while (q < end && *q != '{' && *q != '}' && *q != kEndOfInput) ++q;
+      } else if (inPicture_) {
+        while (q < end && !special_[*q]) ++q;
+        pictureData_.append(reinterpret_cast<const char*>(p), static_cast<size_t>(q - p));
+      } else if (inFootnote_) {
+        while (q < end && !special_[*q]) ++q;
+        footnoteText_.append(reinterpret_cast<const char*>(p), static_cast<size_t>(q - p));
+      } else if (pageCount_ > 0) {
+        while (q < end && !specialMain_[*q]) ++q;
+        text_.append(reinterpret_cast<const char*>(p), static_cast<size_t>(q - p));
+        viewPosition_ += static_cast<int32_t>(q - p);
+      }
+      p = q;
+      if (p == end) break;
+    } else if (state_ == Lex::SwallowBlank && skipping_) {
+      while (p < end && *p != '{' && *p != '}' && *p != kEndOfInput) ++p;
+      if (p == end) break;
+    }
+    unsigned char c = *p++;
+    if (c == kEndOfInput) return false;
+    Byte(c);
+  }
+  return true;
+}
+
+void Reader::Byte(unsigned char c) {
+  // CR is dropped in every state, and so is a zero byte.
+  if (c == '\r' || c == 0) return;
+
+  switch (state_) {
+    case Lex::Hex: {
+      name_[nameLen_++] = static_cast<char>(c);
+      if (nameLen_ < 2) return;
+      state_ = Lex::Text;
+      int high = HexDigit(static_cast<unsigned char>(name_[0]));
+      int low = HexDigit(static_cast<unsigned char>(name_[1]));
+      if (high < 0 || low < 0) return;  // not hexadecimal: dropped
+      c = static_cast<unsigned char>(high * 16 + low);
+      if (c == 0) return;  // a zero would cut the text short: dropped
+      break;
+    }
+    case Lex::Decimal:
+      if (c != '>') {
+        if (nameLen_ < kBufferChars) name_[nameLen_++] = static_cast<char>(c);
+        return;
+      }
+      state_ = Lex::Text;
+      c = DecimalValue();
+      if (c == 0) return;
+      break;
+    case Lex::Word:
+      if (IsLetter(c)) {
+        if (nameLen_ < kBufferChars) name_[nameLen_++] = static_cast<char>(c);
+        return;
+      }
+      state_ = Lex::Parameter;
+      parameterLen_ = 0;
+      [[fallthrough]];
+    case Lex::Parameter: {
+      if (IsDigit(c) || (c == '-' && parameterLen_ == 0)) {
+        if (parameterLen_ < kBufferChars) parameter_[parameterLen_++] = static_cast<char>(c);
+        return;
+      }
+      bool swallow = true;
+      Execute(&swallow);
+      state_ = (swallow && c == ' ') ? Lex::SwallowBlank : Lex::Text;
+      break;
+    }
+    default:
+      break;
+  }
+
+  // After "\*": only a backslash and a lower-case letter can still name a
+  // destination; anything else makes the group a skipped one.
+  if (starPending_ && !(state_ == Lex::Text && c == '\\') &&
+      !(state_ == Lex::Backslash && c >= 'a' && c <= 'z')) {
+    starPending_ = false;
+    SetSkip();
+    state_ = Lex::Text;
+  }
+
+  if (state_ != Lex::Backslash) {
+    if (c == '{') {
+      groupStack_.push_back(group_);
+      return;
+    }
+    if (c == '}') {
+      CloseGroup();
+      return;
+    }
+  }
+
+  if (skipping_) return;
+
+  if (state_ != Lex::Backslash && c == '\\') {
+    state_ = Lex::Backslash;
+    nameLen_ = 0;
+    return;
+  }
+
+  if (state_ == Lex::Backslash) {
+    if (c >= 'a' && c <= 'z') {
+      name_[0] = static_cast<char>(c);
+      nameLen_ = 1;
+      state_ = Lex::Word;
+      return;
+    }
+    state_ = Lex::Text;
+    switch (c) {
+      case '\'':
+        state_ = Lex::Hex;
+        return;
+      case '*':
+        starPending_ = true;
+        return;
+      case '<':
+        state_ = Lex::Decimal;
+        return;
+      case '_':
+        c = '-';
+        break;
+      case '~':
+        c = ' ';
+        break;
+      case '-':
+        c = kSoftHyphen;  // the optional hyphen
+        break;
+      default:
+        break;
+    }
+  }
+
+  if (state_ == Lex::SwallowBlank) {
+    state_ = Lex::Text;
+    return;
+  }
+
+  if (c == '\n' && rtfMode_) return;
+  if (state_ != Lex::Text) return;
+  Emit(c);
+}
+
+void Reader::CloseGroup() {
+  if (groupStack_.empty()) return;  // a stray closing brace
+  group_ = groupStack_.back();
+  groupStack_.pop_back();
+  skipping_ = group_.skip;
+  if (inFootnote_ && !group_.footnote) FinishFootnote();
+  if (inPicture_ && !group_.picture) FinishPicture();
+}
+
+void Reader::Emit(unsigned char c) {
+  if (inPicture_) {
+    pictureData_.push_back(static_cast<char>(c));
+    return;
+  }
+  if (inFootnote_) {
+    footnoteText_.push_back(static_cast<char>(c));
+    return;
+  }
+  if (c == '\n') {
+    ParagraphEnd(true);
+    return;
+  }
+  if (c == rules_.GlyphMarker) {
+    AddMark(kGlyphMark, ++glyphCount_, -1);
+  } else if (c == rules_.PageMarker) {
+    AddMark(kPageMark, ++pageCount_, 0);
+  } else if (c == rules_.VersoMarker) {
+    if (!rectoPending_) ++folioCount_;
+    rectoPending_ = false;
+    AddMark(kFolioMark, folioCount_, 1);
+  } else if (c == '=' || c == rules_.RectoMarker) {
+    rectoPending_ = true;
+    AddMark(kFolioMark, ++folioCount_, 0);
+  }
+  if (pageCount_ == 0) {
+    autoPageIndex_ = doc_.marks.size();
+    AddMark(kPageMark, ++pageCount_, 0);
+  }
+  text_.push_back(static_cast<char>(c));
+  // A CR can only come from an escape here; it is a line break of the text.
+  viewPosition_ += c == '\r' ? 2 : 1;
+}
+
+void Reader::ParagraphEnd(bool paragraph) {
+  if (inFootnote_) {
+    footnoteText_.push_back('\n');
+    return;
+  }
+  text_.push_back(paragraph ? '\n' : '\r');
+  viewPosition_ += 2;
+}
+
+void Reader::ControlChar(unsigned char c) {
+  if (inFootnote_) {
+    footnoteText_.push_back(static_cast<char>(c));
+    return;
+  }
+  text_.push_back(static_cast<char>(c));
+  viewPosition_ += 1;
+}
+
+int32_t Reader::ParameterValue() const {
+  size_t i = 0;
+  bool negative = false;
+  if (i < parameterLen_ && parameter_[i] == '-') {
+    negative = true;
+    ++i;
+  }
+  int64_t value = 0;
+  for (; i < parameterLen_; ++i) {
+    value = value * 10 + (parameter_[i] - '0');
+    if (value > static_cast<int64_t>(INT32_MAX) + 1) value = static_cast<int64_t>(INT32_MAX) + 1;
+  }
+  if (negative) value = -value;
+  if (value > INT32_MAX) value = INT32_MAX;
+  return static_cast<int32_t>(value);
+}
+
+unsigned char Reader::DecimalValue() const {
+  // The low 8 bits of the number written between "\<" and ">": leading
+  // blanks, an optional sign, then digits up to the first other character.
+  size_t i = 0;
+  while (i < nameLen_ && (name_[i] == ' ' || (name_[i] >= '\t' && name_[i] <= '\r'))) ++i;
+  bool negative = false;
+  if (i < nameLen_ && (name_[i] == '-' || name_[i] == '+')) negative = name_[i++] == '-';
+  unsigned value = 0;
+  for (; i < nameLen_ && IsDigit(static_cast<unsigned char>(name_[i])); ++i) {
+    value = (value * 10 + static_cast<unsigned>(name_[i] - '0')) & 0xFFu;
+  }
+  if (negative) value = (0x100u - value) & 0xFFu;
+  return static_cast<unsigned char>(value);
+}
+
+void Reader::Execute(bool* swallow) {
+  if (starPending_) {
+    starPending_ = false;
+    if (!NameIs("footnote") && !NameIs("pict")) {
+      // Not a destination the reader knows: the group is skipped, and the
+      // word with it.
+      SetSkip();
+      *swallow = false;
+      return;
+    }
+  }
+  switch (nameLen_) {
+    case 3:
+      if (NameIs("rtf")) {
+        rtfMode_ = true;
+      } else if (NameIs("par") || NameIs("row")) {
+        ParagraphEnd(true);
+      } else if (NameIs("tab")) {
+        ControlChar('\t');
+      }
+      return;
+    case 4:
+      if (NameIs("sect")) {
+        ParagraphEnd(true);
+      } else if (NameIs("line")) {
+        ParagraphEnd(false);
+      } else if (NameIs("cell")) {
+        ControlChar('\t');
+      } else if (NameIs("pict")) {
+        inPicture_ = true;
+        group_.picture = true;
+        pictureData_.clear();
+        picture_.goalWidth = 0;
+        picture_.goalHeight = 0;
+      } else if (NameIs("info")) {
+        SetSkip();
+      } else if (NameIs("picw")) {
+        picture_.width = ParameterValue();
+      } else if (NameIs("pich")) {
+        picture_.height = ParameterValue();
+      }
+      return;
+    default:
+      break;
+  }
+  if (NameIs("footnote")) {
+    // A footnote word inside a footnote being read is ignored: its text
+    // stays in the footnote already open, which keeps one note per anchor.
+    if (inFootnote_) return;
+    footnoteText_.clear();
+    inFootnote_ = true;
+    group_.footnote = true;
+    text_.push_back(static_cast<char>(rules_.NoteAnchor));
+    viewPosition_ += 1;
+  } else if (NameIs("header") || NameIs("footer") || NameIs("footerf") || NameIs("fonttbl") ||
+             NameIs("stylesheet") || NameIs("colortbl") || NameIs("headerf") ||
+             NameIs("headerl") || NameIs("headerr") || NameIs("footerl") || NameIs("footerr")) {
+    SetSkip();
+  } else if (NameIs("endash")) {
+    ControlChar('-');
+  } else if (NameIs("wmetafile")) {
+    picture_.mappingMode = ParameterValue();
+  } else if (NameIs("picwgoal")) {
+    picture_.goalWidth = ParameterValue();
+  } else if (NameIs("pichgoal")) {
+    picture_.goalHeight = ParameterValue();
+  } else if (NameIs("emfblip") || NameIs("pngblip") || NameIs("jpegblip") || NameIs("shppict") ||
+             NameIs("nonshppict") || NameIs("macpict") || NameIs("pmmetafile") ||
+             NameIs("dibitmap") || NameIs("wbitmap")) {
+    picture_.mappingMode = -1;
+  }
+}
+
+void Reader::FinishFootnote() {
+  doc_.notes.push_back(Note{footnoteText_, pageCount_});
+  footnoteText_.clear();
+  inFootnote_ = false;
+}
+
+void Reader::FinishPicture() {
+  // A picture directly after a marker character belongs to that marker's
+  // mark. The automatic page 1 stands for no marker character: a picture
+  // after it looks at the mark before it (a marker that opened the
+  // document), else gets a glyph of its own.
+  size_t target = SIZE_MAX;
+  if (!doc_.marks.empty()) {
+    size_t last = doc_.marks.size() - 1;
+    if (last == autoPageIndex_) last = last > 0 ? last - 1 : SIZE_MAX;
+    if (last != SIZE_MAX && doc_.marks[last].position == viewPosition_ - 1) target = last;
+  }
+  if (target == SIZE_MAX) {
+    AddMark(kGlyphMark, ++glyphCount_, -1);
+    viewPosition_ += 1;
+    text_.push_back(static_cast<char>(rules_.GlyphMarker));
+    target = doc_.marks.size() - 1;
+  }
+  if (picture_.mappingMode != -1) {
+    doc_.marks[target].picture = ParseMetafile(DecodePictureData(pictureData_), picture_);
+  }
+  pictureData_.clear();
+  inPicture_ = false;
+}
+
+void Reader::Finish() {
+  // A footnote or picture still open when the input ends is finished as if
+  // its group had been closed, so its note or glyph is not lost.
+  if (inFootnote_) FinishFootnote();
+  if (inPicture_) FinishPicture();
+  if (text_.size() > startSize_) ParagraphEnd(true);
+  text_.push_back('\0');
+  groupStack_.clear();
+}
+
+}  // namespace
+
+void ReadDocument(const RuleSet& rules, std::string_view bytes, Document& document) {
+  document.text.reserve(document.text.size() + bytes.size() + 2);
+  Reader reader(rules, document);
+  reader.Feed(bytes.data(), bytes.size());
+  reader.Finish();
+}
+
+bool OpenDocument(const Context& context, Document& document, const std::string& path,
+                  std::string* errorMessage) {
+  document.path = path;
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  struct stat info {};
+  if (file && (fstat(fileno(file), &info) != 0 || S_ISDIR(info.st_mode))) {
+    std::fclose(file);
+    file = nullptr;
+  }
+  if (!file) {
+    if (errorMessage) *errorMessage = context.Tr(msg::kFileNotFound) + "\n" + path;
+    return false;
+  }
+  // The text never holds more bytes than the file, plus the final paragraph
+  // end and zero: one allocation, and pages never written stay untouched.
+  if (info.st_size > 0) document.text.reserve(document.text.size() + static_cast<size_t>(info.st_size) + 2);
+  Reader reader(context.Rules, document);
+  std::vector<char> block(1 << 16);
+  size_t n;
+  while ((n = std::fread(block.data(), 1, block.size(), file)) > 0) {
+    if (!reader.Feed(block.data(), n)) break;
+  }
+  std::fclose(file);
+  reader.Finish();
+  return true;
+}
+
+void CloseDocument(Document& document) { ClearDocument(document); }
+
+bool LoadScratchDocument(const Context& context, Document& scratch, const std::string& path,
+                         std::string* errorMessage) {
+  CloseDocument(scratch);
+  return OpenDocument(context, scratch, path, errorMessage);
+}
+
+}  // namespace kalix

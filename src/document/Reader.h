@@ -1,0 +1,54 @@
+// The document reader: rich text (".rtf") and plain text (".txt") into the
+// document model, and the operations that open and close a document.
+//
+// One reader handles both kinds of file: a file is rich text from the
+// control word "rtf" on (raw line feeds are then ignored); before that, and
+// in a plain-text file, a line feed ends a paragraph. Braces, backslashes,
+// "\'hh" and "\<ddd>" escapes are interpreted in both.
+//
+// The reader understands characters and their escapes, paragraph and line
+// ends, footnotes (with the page they end on), Windows-metafile pictures
+// (attached to the mark just before them or to a glyph mark of their own)
+// and a few destinations that it skips (headers, footers, font, style and
+// colour tables, document information, and every group marked "\*" that is
+// not a footnote or a picture). Formatting is ignored.
+//
+// Every byte is seen once, in order, with no look-ahead. The input is raw
+// file bytes: CR and zero bytes are dropped as they are read, and a byte 0x1A
+// ends the input, as the runtime's text mode does.
+#pragma once
+
+#include "app/Context.h"
+#include "document/Document.h"
+#include "rules/RuleSet.h"
+
+#include <string>
+#include <string_view>
+
+namespace kalix {
+
+// Reads raw file bytes into `document`, appending to its text, marks and
+// notes (the caller empties it first). The text always ends with one zero
+// byte; when anything was written to it, a paragraph end (LF) comes before
+// that zero.
+void ReadDocument(const RuleSet& rules, std::string_view bytes, Document& document);
+
+// Opens the file at `path` and reads it into `document`, which the caller has
+// emptied (`CloseDocument`). The document's path is set to `path` first and
+// stays set even when the file cannot be opened. Returns false only when the
+// file cannot be opened; then, if `errorMessage` is given, it receives the
+// translated "Fichier non trouvé :", a line feed and the path, and nothing
+// else changes.
+bool OpenDocument(const Context& context, Document& document, const std::string& path,
+                  std::string* errorMessage);
+
+// Empties the document (marks with their pictures, notes, text, path).
+void CloseDocument(Document& document);
+
+// Loads a document into a scratch model that is not shown anywhere (report
+// extracts, corpus searches): the scratch model is emptied, then opened like
+// `OpenDocument`. The window's displayed document is never touched.
+bool LoadScratchDocument(const Context& context, Document& scratch, const std::string& path,
+                         std::string* errorMessage);
+
+}  // namespace kalix

@@ -1,0 +1,46 @@
+#include "document/ViewIndex.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace kalix {
+
+ViewIndex::ViewIndex(std::string_view text) : length_(static_cast<int32_t>(text.size())) {
+  const char* data = text.data();
+  const size_t n = text.size();
+  for (size_t i = 0; i < n; ++i) {
+    char c = data[i];
+    if (c == '\n' || c == '\r') breaks_.push_back(static_cast<int32_t>(i));
+  }
+}
+
+int32_t ViewIndex::BreaksBefore(int32_t offset) const {
+  offset = std::clamp(offset, 0, length_);
+  return static_cast<int32_t>(std::lower_bound(breaks_.begin(), breaks_.end(), offset) - breaks_.begin());
+}
+
+int32_t ViewIndex::ViewOfOffset(int32_t offset) const {
+  offset = std::clamp(offset, 0, length_);
+  return offset + BreaksBefore(offset);
+}
+
+int32_t ViewIndex::OffsetOfView(int32_t view) const {
+  view = std::clamp(view, 0, ViewLength());
+  // The k-th break (from 0) at offset b occupies view positions b + k and
+  // b + k + 1. Count the breaks lying wholly before `view`.
+  size_t lo = 0, hi = breaks_.size();
+  while (lo < hi) {
+    size_t mid = lo + (hi - lo) / 2;
+    if (static_cast<int64_t>(breaks_[mid]) + static_cast<int64_t>(mid) + 2 <= view) {
+      lo = mid + 1;
+    } else {
+      hi = mid;
+    }
+  }
+  if (lo < breaks_.size() && static_cast<int64_t>(breaks_[lo]) + static_cast<int64_t>(lo) + 1 == view) {
+    return breaks_[lo];  // between the two halves of a break
+  }
+  return view - static_cast<int32_t>(lo);
+}
+
+}  // namespace kalix

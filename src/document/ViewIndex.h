@@ -1,0 +1,43 @@
+// The one converter between text offsets and view positions.
+//
+// In the view every LF (paragraph end) and every CR (line break) counts two
+// positions, every other byte one: the view position of text offset i is i
+// plus the number of LF and CR bytes before offset i. The index keeps the
+// offsets of those bytes, built once per text, so that both conversions take
+// O(log n).
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace kalix {
+
+class ViewIndex {
+ public:
+  ViewIndex() = default;
+  // `text` without the terminating zero (Document::Text()).
+  explicit ViewIndex(std::string_view text);
+
+  // The view position of a text offset. Offsets are clamped to 0..TextLength().
+  int32_t ViewOfOffset(int32_t offset) const;
+
+  // The text offset of a view position. Positions are clamped to
+  // 0..ViewLength(). The second position of a line break (the one between
+  // its two halves) gives the offset of the LF or CR itself, so the caret
+  // stays at the end of the line the break ends; the position after the
+  // break gives the offset of the byte that follows it.
+  int32_t OffsetOfView(int32_t view) const;
+
+  // The number of LF and CR bytes before an offset (clamped like above).
+  int32_t BreaksBefore(int32_t offset) const;
+
+  int32_t TextLength() const { return length_; }
+  int32_t ViewLength() const { return length_ + static_cast<int32_t>(breaks_.size()); }
+
+ private:
+  std::vector<int32_t> breaks_;  // offsets of every LF and CR, ascending
+  int32_t length_ = 0;
+};
+
+}  // namespace kalix

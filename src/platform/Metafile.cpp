@@ -1,0 +1,116 @@
+#include "platform/Metafile.h"
+
+#include <cstddef>
+
+namespace kalix {
+
+namespace {
+
+constexpr uint32_t kPlaceableKey = 0x9AC6CDD7u;
+constexpr size_t kPlaceableSize = 22;
+constexpr size_t kHeaderSize = 18;
+
+uint16_t Word(std::string_view b, size_t at) {
+  return static_cast<uint16_t>(static_cast<unsigned char>(b[at]) |
+                               (static_cast<unsigned char>(b[at + 1]) << 8));
+}
+
+uint32_t DWord(std::string_view b, size_t at) {
+  return static_cast<uint32_t>(Word(b, at)) | (static_cast<uint32_t>(Word(b, at + 2)) << 16);
+}
+
+// value * 96 / unitsPerInch, rounded half away from zero, in 64 bits.
+int32_t Scale(int64_t value, int64_t unitsPerInch) {
+  if (unitsPerInch <= 0) return 0;
+  int64_t n = value * 96;
+  int64_t q = (2 * (n < 0 ? -n : n) + unitsPerInch) / (2 * unitsPerInch);
+  int64_t r = n < 0 ? -q : q;
+  if (r > INT32_MAX) return INT32_MAX;
+  if (r < INT32_MIN) return INT32_MIN;
+  return static_cast<int32_t>(r);
+}
+
+}  // namespace
+
+int32_t TwipsToPixels(int32_t twips) { return Scale(twips, 1440); }
+
+int32_t MappingUnitsToPixels(int32_t mappingMode, int32_t length) {
+  switch (mappingMode) {
+    case 1: return length;                 // MM_TEXT: pixels
+    case 2: return Scale(length, 254);     // MM_LOMETRIC: 0.1 mm
+    case 3: return Scale(length, 2540);    // MM_HIMETRIC: 0.01 mm
+    case 4: return Scale(length, 100);     // MM_LOENGLISH: 0.01 inch
+    case 5: return Scale(length, 1000);    // MM_HIENGLISH: 0.001 inch
+    case 6: return Scale(length, 1440);    // MM_TWIPS
+    default: return Scale(length, 2540);   // isotropic, anisotropic, other: 0.01 mm
+  }
+}
+
+std::shared_ptr<const GlyphPicture> ParseMetafile(std::string_view bytes, const PictureSize& size) {
+  GlyphPicture picture;
+  picture.mappingMode = size.mappingMode;
+  size_t at = 0;
+  if (bytes.size() >= 4 && DWord(bytes, 0) == kPlaceableKey) {
+    if (bytes.size() < kPlaceableSize) return nullptr;
+    picture.placeable = true;
+    picture.boxLeft = static_cast<int16_t>(Word(bytes, 6));
+    picture.boxTop = static_cast<int16_t>(Word(bytes, 8));
+    picture.boxRight = static_cast<int16_t>(Word(bytes, 10));
+    picture.boxBottom = static_cast<int16_t>(Word(bytes, 12));
+    picture.unitsPerInch = Word(bytes, 14);
+    at = kPlaceableSize;
+  }
+  if (bytes.size() - at < kHeaderSize) return nullptr;
+  uint16_t type = Word(bytes, at);
+  uint16_t headerWords = Word(bytes, at + 2);
+  if ((type != 1 && type != 2) || headerWords != 9) return nullptr;
+  at += kHeaderSize;
+
+  int32_t windowWidth = 0, windowHeight = 0;
+  bool windowSeen = false;
+  bool ended = false;
+  while (bytes.size() - at >= 6) {
+    uint32_t words = DWord(bytes, at);
+    uint16_t function = Word(bytes, at + 4);
+    if (words < 3) return nullptr;
+    if (words > (bytes.size() - at) / 2) return nullptr;  // beyond the end
+    if (function == wmf::kEof) {
+      ended = true;
+      break;
+    }
+    WmfRecord record;
+    record.function = function;
+    size_t count = words - 3;
+    record.params.reserve(count);
+    for (size_t i = 0; i < count; ++i) record.params.push_back(Word(bytes, at + 6 + 2 * i));
+    if (function == wmf::kSetWindowExt && !windowSeen && record.params.size() >= 2) {
+      windowSeen = true;
+      windowHeight = static_cast<int16_t>(record.params[0]);
+      windowWidth = static_cast<int16_t>(record.params[1]);
+    }
+    picture.records.push_back(std::move(record));
+    at += static_cast<size_t>(words) * 2;
+  }
+  // Without an end record the data must end exactly after the last record;
+  // 1 to 5 bytes left over are a truncated record.
+  if (!ended && bytes.size() != at) return nullptr;
+
+  auto side = [&](int32_t goal, int32_t extent, int32_t box, int32_t window) -> int32_t {
+    if (goal > 0) return TwipsToPixels(goal);
+    int32_t px = extent > 0 ? MappingUnitsToPixels(size.mappingMode, extent) : 0;
+    if (px > 0) return px;
+    if (picture.placeable && picture.unitsPerInch > 0 && box > 0) {
+      px = Scale(box, picture.unitsPerInch);
+      if (px > 0) return px;
+    }
+    return window > 0 ? window : 0;
+  };
+  int32_t boxWidth = static_cast<int32_t>(picture.boxRight) - picture.boxLeft;
+  int32_t boxHeight = static_cast<int32_t>(picture.boxBottom) - picture.boxTop;
+  picture.right = side(size.goalWidth, size.width, boxWidth, windowWidth);
+  picture.bottom = side(size.goalHeight, size.height, boxHeight, windowHeight);
+  if (picture.right <= 0 || picture.bottom <= 0) return nullptr;
+  return std::make_shared<const GlyphPicture>(std::move(picture));
+}
+
+}  // namespace kalix

@@ -1,0 +1,65 @@
+// ViewIndex against the plain rule: the view position of offset i is i plus
+// the LF and CR bytes before i.
+
+#include "document/ViewIndex.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+namespace kalix {
+namespace {
+
+int32_t NaiveView(const std::string& text, int32_t offset) {
+  int32_t v = 0;
+  for (int32_t i = 0; i < offset; ++i) v += (text[i] == '\n' || text[i] == '\r') ? 2 : 1;
+  return v;
+}
+
+TEST(ViewIndex, SpecExample) {
+  std::string text = "ab\ncd\n";
+  ViewIndex index(text);
+  EXPECT_EQ(index.ViewOfOffset(3), 4);
+  EXPECT_EQ(index.ViewOfOffset(4), 5);
+  EXPECT_EQ(index.OffsetOfView(4), 3);
+  EXPECT_EQ(index.OffsetOfView(5), 4);
+  EXPECT_EQ(index.ViewLength(), 8);
+  // View 3 lies between the two halves of the first LF: the LF itself.
+  EXPECT_EQ(index.OffsetOfView(3), 2);
+}
+
+TEST(ViewIndex, EmptyAndClamped) {
+  ViewIndex empty{std::string_view()};
+  EXPECT_EQ(empty.ViewOfOffset(0), 0);
+  EXPECT_EQ(empty.OffsetOfView(5), 0);
+  ViewIndex index(std::string_view("a\r\n"));
+  EXPECT_EQ(index.ViewOfOffset(-4), 0);
+  EXPECT_EQ(index.ViewOfOffset(99), 5);
+  EXPECT_EQ(index.OffsetOfView(99), 3);
+  EXPECT_EQ(index.OffsetOfView(-1), 0);
+}
+
+TEST(ViewIndex, AgreesWithTheRuleOnRandomTexts) {
+  std::mt19937 rng(12345);
+  const char alphabet[] = {'a', 'b', '\n', '\r', '\xb1', ' '};
+  for (int round = 0; round < 300; ++round) {
+    std::string text;
+    int n = static_cast<int>(rng() % 80);
+    for (int i = 0; i < n; ++i) text += alphabet[rng() % sizeof alphabet];
+    ViewIndex index(text);
+    ASSERT_EQ(index.TextLength(), n);
+    ASSERT_EQ(index.ViewLength(), NaiveView(text, n));
+    for (int32_t i = 0; i <= n; ++i) {
+      int32_t v = NaiveView(text, i);
+      ASSERT_EQ(index.ViewOfOffset(i), v) << i;
+      ASSERT_EQ(index.OffsetOfView(v), i) << "round trip at offset " << i;
+      if (i < n && (text[i] == '\n' || text[i] == '\r')) {
+        ASSERT_EQ(index.OffsetOfView(v + 1), i) << "middle of the break at " << i;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kalix
