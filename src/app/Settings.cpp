@@ -20,9 +20,14 @@ bool FolderWritable(const std::string& dir) {
 }  // namespace
 
 std::string SettingsFilePath(const std::string& programDir, const std::string& configDir) {
+  return SettingsFilePath(programDir, configDir, FolderWritable(programDir));
+}
+
+std::string SettingsFilePath(const std::string& programDir, const std::string& configDir,
+                             bool programDirWritable) {
   std::string beside = JoinPath(programDir, kSettingsFileName);
   std::error_code ec;
-  if (std::filesystem::exists(beside, ec) || FolderWritable(programDir) || configDir.empty()) {
+  if (std::filesystem::exists(beside, ec) || programDirWritable || configDir.empty()) {
     return beside;
   }
   std::filesystem::create_directories(configDir, ec);

@@ -43,6 +43,10 @@ struct WindowLayout {
 // created when it is chosen and missing.
 std::string SettingsFilePath(const std::string& programDir, const std::string& configDir);
 
+// The same decision with the program folder's writability given.
+std::string SettingsFilePath(const std::string& programDir, const std::string& configDir,
+                             bool programDirWritable);
+
 StartupSettings ReadStartupSettings(const IniFile& ini);
 
 // The layout read as the first main window does: "State" defaults to

@@ -7,13 +7,13 @@
 #include "document/Document.h"
 #include "ui/DocumentView.h"
 
+#include <QFrame>
 #include <QMainWindow>
 #include <QWidget>
 #include <functional>
 #include <string>
 
 class QAction;
-class QFrame;
 class QLabel;
 class QLineEdit;
 class QMenu;

@@ -8,6 +8,9 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPixmap>
+#include <QScreen>
+#include <QTimer>
 #include <exception>
 
 int main(int argc, char** argv) {
@@ -32,6 +35,19 @@ int main(int argc, char** argv) {
 
     start->hide();
     first->ShowAsDesigned();
+
+    // KALIX_SCREENSHOT=file.png: once the window has settled, save the screen
+    // to that file and close the windows (scripts/screenshot.sh).
+    QByteArray shot = qgetenv("KALIX_SCREENSHOT");
+    if (!shot.isEmpty()) {
+      int delay = qEnvironmentVariableIntValue("KALIX_SCREENSHOT_DELAY");
+      QTimer::singleShot(delay > 0 ? delay : 2000, &app, [shot] {
+        if (QScreen* screen = QGuiApplication::primaryScreen()) {
+          screen->grabWindow(0).save(QString::fromLocal8Bit(shot), "PNG");
+        }
+        for (TfrmMain* w : TheShell().MainWindowList) w->close();
+      });
+    }
     app.exec();
   } catch (const std::exception& e) {
     QMessageBox::critical(nullptr, "Kalix", QString::fromLocal8Bit(e.what()));
