@@ -7,5 +7,9 @@ namespace kalix::msg {
 inline constexpr const char* kFileNotFound = "Fichier non trouv\xe9 :";          // "Fichier non trouvé :"
 inline constexpr const char* kCannotWrite = "Impossible d'\xe9\x63rire le fichier :";  // "Impossible d'écrire le fichier :"
 inline constexpr const char* kCannotRead = "Impossible de lire le fichier :";
+// The generation of variants stopped at its bound (followed by a line feed
+// and the string).
+inline constexpr const char* kVariantsBounded =
+    "G\xe9n\xe9ration arr\xeat\xe9" "e \xe0 10000 variantes :";  // "Génération arrêtée à 10000 variantes :"
 
 }  // namespace kalix::msg

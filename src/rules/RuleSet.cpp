@@ -2,6 +2,8 @@
 
 #include "platform/TextFile.h"
 
+#include <limits>
+
 namespace kalix {
 
 RuleSet DefaultRules() {
@@ -23,9 +25,168 @@ RuleSet DefaultRules() {
 
 void ResetRules(RuleSet& rules) { rules = DefaultRules(); }
 
+namespace {
+
+// The longest replacement a substitution rule holds.
+constexpr size_t kMaxReplacement = 32;
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+enum class Section { None, Markers, Separators, Uppers, Substitutions, Vowels, Consonants, Filters };
+
+Section HeaderSection(std::string_view line) {
+  if (line == "[Markers]") return Section::Markers;
+  if (line == "[Separators]") return Section::Separators;
+  if (line == "[Uppers]") return Section::Uppers;
+  if (line == "[Substitutions]") return Section::Substitutions;
+  if (line == "[Vowels]") return Section::Vowels;
+  if (line == "[Consonants]") return Section::Consonants;
+  if (line == "[Filters]") return Section::Filters;
+  return Section::None;
+}
+
+// "[Markers]": key "=" value. The key selects the first name that begins
+// with it, so "P" and the empty key select "Page".
+void ReadMarkerLine(RuleSet& rules, std::string_view line) {
+  size_t eq = line.find('=');
+  if (eq == std::string_view::npos) return;
+  std::string_view key = line.substr(0, eq);
+  static constexpr std::string_view kNames[] = {"Page", "Recto", "Verso", "Glyph", "Note", "Line"};
+  int found = -1;
+  for (int k = 0; k < 6; ++k) {
+    if (kNames[k].substr(0, key.size()) == key && key.size() <= kNames[k].size()) {
+      found = k;
+      break;
+    }
+  }
+  if (found < 0) return;
+  size_t cursor = eq + 1;
+  auto value = static_cast<unsigned char>(ReadCharValue(line, cursor));
+  switch (found) {
+    case 0: rules.PageMarker = value; break;
+    case 1: rules.RectoMarker = value; break;
+    case 2: rules.VersoMarker = value; break;
+    case 3: rules.GlyphMarker = value; break;
+    case 4: rules.NoteMarker = value; break;
+    default: break;  // "Line": recognised, sets nothing
+  }
+}
+
+// "[Separators]": c "=" digit 1 to 4, right behind the "=".
+void ReadSeparatorLine(RuleSet& rules, std::string_view line) {
+  size_t cursor = 0;
+  int c = ReadCharValue(line, cursor);
+  if (c == 0) return;
+  if (cursor >= line.size() || line[cursor] != '=') return;
+  ++cursor;
+  if (cursor >= line.size()) return;
+  char digit = line[cursor];
+  if (digit < '1' || digit > '4') return;
+  rules.SeparatorClass[c] = static_cast<unsigned char>(digit - '0');
+}
+
+// "[Uppers]": c "=" d, c not below 32.
+void ReadUpperLine(RuleSet& rules, std::string_view line) {
+  size_t cursor = 0;
+  int c = ReadCharValue(line, cursor);
+  if (c < 32) return;
+  if (cursor >= line.size() || line[cursor] != '=') return;
+  ++cursor;
+  rules.UpperMap[c] = static_cast<unsigned char>(ReadCharValue(line, cursor));
+}
+
+// "[Substitutions]": left side "=" right side.
+void ReadSubstitutionLine(RuleSet& rules, std::string_view line) {
+  size_t eq = line.find('=');
+  if (eq == std::string_view::npos || eq == 0) return;
+  std::string left;
+  size_t cursor = 0;
+  while (cursor < eq) left.push_back(static_cast<char>(ReadCharValue(line, cursor)));
+  std::string right;
+  cursor = eq + 1;
+  while (cursor < line.size() && right.size() < left.size()) {
+    right.push_back(static_cast<char>(ReadCharValue(line, cursor)));
+  }
+  if (left.size() == 1) {
+    rules.SubstMap[static_cast<unsigned char>(left[0])] =
+        right.empty() ? 0 : static_cast<unsigned char>(right[0]);
+    return;
+  }
+  // A left side holding the value 0 could only match past the end of the
+  // text; one too long for the rule's 16-bit length cannot be held.
+  if (left.find('\0') != std::string::npos) return;
+  if (left.size() > static_cast<size_t>(std::numeric_limits<int16_t>::max())) return;
+  if (right.size() > kMaxReplacement) right.resize(kMaxReplacement);
+  rules.SubstRules.push_back(SubstRule{std::move(left), std::move(right)});
+}
+
+void ReadSetLine(std::array<bool, 256>& set, std::string_view line) {
+  size_t cursor = 0;
+  while (cursor < line.size()) set[ReadCharValue(line, cursor)] = true;
+}
+
+}  // namespace
+
+int ReadCharValue(std::string_view line, size_t& cursor) {
+  if (cursor >= line.size()) {
+    cursor = line.size();
+    return 0;
+  }
+  char c = line[cursor];
+  if (!IsDigit(c)) {
+    ++cursor;
+    return static_cast<unsigned char>(c);
+  }
+  if (c == '0' && cursor + 1 < line.size() && line[cursor + 1] == 'x') {
+    cursor += 2;
+    int value = 0;
+    for (int k = 0; k < 2 && cursor < line.size(); ++k) {
+      int d = HexDigit(line[cursor]);
+      if (d < 0) break;
+      value = value * 16 + d;
+      ++cursor;
+    }
+    return value;
+  }
+  int value = 0;
+  while (cursor < line.size() && IsDigit(line[cursor])) {
+    value = (value * 10 + (line[cursor] - '0')) % 256;
+    ++cursor;
+  }
+  return value;
+}
+
 void ParseRules(RuleSet& rules, const std::string& text) {
   ResetRules(rules);
-  (void)text;  // placeholder: the reader fills this in
+  Section section = Section::Markers;
+  for (std::string_view raw : SplitLines(text)) {
+    std::string_view line = CutAtZero(raw);
+    if (line.empty()) continue;
+    char first = line[0];
+    if (first == '\n' || first == '\r' || first == ';') continue;
+    size_t end = line.find_first_of("\r\n");
+    if (end != std::string_view::npos) line = line.substr(0, end);
+    if (first == '[') {
+      section = HeaderSection(line);
+      continue;
+    }
+    switch (section) {
+      case Section::Markers: ReadMarkerLine(rules, line); break;
+      case Section::Separators: ReadSeparatorLine(rules, line); break;
+      case Section::Uppers: ReadUpperLine(rules, line); break;
+      case Section::Substitutions: ReadSubstitutionLine(rules, line); break;
+      case Section::Vowels: ReadSetLine(rules.VowelSet, line); break;
+      case Section::Consonants: ReadSetLine(rules.ConsonantSet, line); break;
+      case Section::Filters: rules.FilterDefs.emplace_back(line); break;
+      case Section::None: break;
+    }
+  }
 }
 
 bool LoadRules(RuleSet& rules, const std::string& path) {

@@ -7,8 +7,10 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kalix {
@@ -63,6 +65,18 @@ void ResetRules(RuleSet& rules);
 bool LoadRules(RuleSet& rules, const std::string& path);
 
 // Fills `rules` from the text of a rules file (text-mode input), after a reset.
+// Lines have any length, a final line without a line feed is read, and a zero
+// byte ends a line's text.
 void ParseRules(RuleSet& rules, const std::string& text);
+
+// Reads one character value of a data line at `cursor` and moves the cursor
+// behind it:
+//  - a character that is not a decimal digit stands for itself;
+//  - "0x" (lower-case x) is followed by at most two hexadecimal digits 0-9,
+//    a-f (lower case only); none gives 0 with the cursor just behind "0x";
+//  - otherwise the decimal number of all following digits, modulo 256.
+// At or beyond the end of the line the value is 0 (the line's terminating
+// zero) and the cursor stays at the end.
+int ReadCharValue(std::string_view line, size_t& cursor);
 
 }  // namespace kalix

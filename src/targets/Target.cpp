@@ -47,21 +47,7 @@ MarkIndex::PageFolio MarkIndex::At(int32_t view) const {
 // ---------------------------------------------------------------------------
 // TargetCollector
 
-struct TargetCollector::Entry {
-  Occurrence occ;
-  uint32_t target;
-};
 static_assert(sizeof(Occurrence) == 60, "an occurrence takes 60 bytes");
-
-struct TargetCollector::TargetInfo {
-  std::string Text;
-  std::string DocumentRef;
-  int32_t Length = 0;
-  int32_t StringIndex = -1;
-  uint32_t Count = 0;
-  uint32_t BatchSerial = 0;
-  int32_t BatchMaxView = INT_MIN;
-};
 
 TargetCollector::TargetCollector(const RuleSet& rules, int resultSpelling, bool showSymbols)
     : rules_(rules), substIndex_(rules), resultSpelling_(resultSpelling), showSymbols_(showSymbols) {}

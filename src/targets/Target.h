@@ -121,8 +121,19 @@ class TargetCollector final : public HitSink {
   cTargetList Finish();
 
  private:
-  struct Entry;
-  struct TargetInfo;
+  struct Entry {
+    Occurrence occ;
+    uint32_t target;
+  };
+  struct TargetInfo {
+    std::string Text;
+    std::string DocumentRef;
+    int32_t Length = 0;
+    int32_t StringIndex = -1;
+    uint32_t Count = 0;
+    uint32_t BatchSerial = 0;
+    int32_t BatchMaxView = 0;
+  };
   bool SeenInBatch(uint32_t target, int32_t startView);
 
   const RuleSet& rules_;

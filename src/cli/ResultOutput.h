@@ -1,0 +1,40 @@
+// Output shared by `kalix-cli search` and `kalix-cli words`: the JSON form of
+// a result, the summary line, the filters named on the command line and the
+// corpus file given with --corpus.
+#pragma once
+
+#include "app/Context.h"
+#include "rules/Filters.h"
+#include "targets/Target.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace kalix::cli {
+
+// {"status": ..., "targets": [{"text", "length", "stringIndex", "document",
+// "occurrences": [...]}]} and a line feed, texts decoded from code page 1252.
+void WriteResultJson(std::FILE* out, const std::string& status, const cTargetList& targets);
+
+// The status line in code page 1252 and a line feed.
+void WriteSummary(std::FILE* out, const std::string& status);
+
+// The filters checked by their names (as in the definition lines, without
+// the two-character prefix): patterns in definition order, and the labels
+// joined by ", " as the dialogs build them. False with `error` set when a
+// name matches no definition.
+bool CheckFilters(const RuleSet& rules, const std::vector<std::string>& names, cFilterList& filters,
+                  std::string& filterNames, std::string& error);
+
+// Reads the corpus file of --corpus into the context's corpus (open, with
+// its file name). Returns 0, or 1 after the message when it cannot be read.
+int OpenCorpusArgument(Context& context, const std::string& path);
+
+// Prints "Fichier non trouvé :" messages of corpus documents to stderr.
+void ReportDocumentMessage(const std::string& message);
+
+// A progress line on stderr for corpus runs, only when stderr is a terminal.
+void ReportCorpusProgress(size_t index, size_t count);
+
+}  // namespace kalix::cli

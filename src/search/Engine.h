@@ -1,0 +1,114 @@
+// The search engine: one pass over a document text, every search string
+// compared at once, accepted hits pushed into a sink (targets/Target.h).
+//
+// The scan reads the text byte by byte, classifies each byte by the rule
+// set's separator classes, and computes each letter's comparison character
+// once, whatever the number of strings. Completed matches become pending
+// hits; at the end of their word the position rules are applied; at the end
+// of the chosen context (word, sentence, paragraph) the exclusions, "all
+// strings" and "in order" decide; accepted hits that pass the filters go to
+// the sink, which files them under targets.
+//
+// Every occurrence is found. A string does not keep a single partial match:
+// each comparison character that equals the key's first character, at a
+// place where the string's position rule lets a match begin, starts a
+// candidate of its own, with its own start values (place, view position,
+// word, sentence, paragraph and context starts). Each later comparison
+// character advances every live candidate whose next key character it is
+// and drops the others. So a failed partial match never hides a match that
+// starts inside it (the key AAB is found in AAAB), and the position rule is
+// checked where each candidate begins. Candidates of one string all have the
+// same length to go, so the one that began first completes first; when it
+// completes, the string's other candidates (which began inside that match)
+// are dropped and the string starts afresh at the next comparison
+// character: completed matches of one string never overlap. Every reset of
+// a string (at a context end, at a flush) drops all its candidates. Strings
+// are still visited in list order at each character, so pending hits come
+// in the same order as when each string had one partial match.
+#pragma once
+
+#include "rules/Filters.h"
+#include "rules/Morva.h"
+#include "rules/RuleSet.h"
+#include "search/Normalize.h"
+#include "search/SearchSpec.h"
+#include "targets/Target.h"
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace kalix {
+
+// One partial match of a string in flight.
+struct MatchCandidate {
+  int32_t Progress = 0;  // key characters matched so far
+  int32_t StartAt = 0;
+  int32_t StartView = 0;
+  int32_t ContextStartView = 0;
+  int32_t ContextStartOffset = 0;
+  int32_t WordStartAt = 0;
+  int32_t ParagraphStart = 0;
+  int32_t SentenceStart = 0;
+  int32_t WordStart = 0;
+  bool AtWordStart = false;
+};
+
+// The state of one document scan.
+struct ScanState {
+  int32_t WordStart = 0;
+  int32_t SentenceStart = 0;
+  int32_t ParagraphStart = 0;
+  int32_t WordStartView = 0;
+  int32_t SentenceStartView = 0;
+  int32_t ParagraphStartView = 0;
+  int32_t CurrentAt = 0;        // offset of the byte being compared
+  int32_t WordStartAt = 0;      // offset of the current word's first letter
+  int32_t CurrentView = 0;      // view position of the byte being compared
+  int32_t ContextStartView = -1;
+  int32_t ContextStartOffset = 0;
+  cTTargetList Pending;
+  // Per string: its candidates, oldest first.
+  std::vector<std::vector<MatchCandidate>> Candidates;
+  // Strings whose FoundCount may be non-zero, and strings with candidates.
+  std::vector<int32_t> Counted;
+  std::vector<int32_t> Active;
+
+  explicit ScanState(size_t stringCount = 0) : Candidates(stringCount) {}
+};
+
+// Feeds the comparison character `k` to string `n`. True when a match was
+// completed (a pending hit was appended to state.Pending).
+bool MatchChar(cArrowList& strings, int32_t n, unsigned char k, ScanState& state);
+
+// Resets every string: no candidates, FoundCount 0.
+void ResetStrings(cArrowList& strings, ScanState& state);
+
+// At a separator: records ends in the pending hits and applies the position
+// rules that need the word's end; discarded hits leave the list.
+void CloseWord(cArrowList& strings, cTTargetList& pending, int32_t lastLetterAt, int32_t lastLetterOffset,
+               int cls);
+
+// At a context end: the context lengths of the hits that have none yet.
+void SetContextLengths(cTTargetList& pending, int32_t view, int32_t offset);
+
+// At a context end: exclusions, "all strings" and "in order".
+bool ContextAccepted(const SearchSettings& settings, const cTTargetList& pending, cArrowList& strings);
+
+// Whether the word of `wordLength` bytes at `wordAt` passes one of the
+// filter patterns.
+bool PassesFilters(const RuleSet& rules, std::string_view text, int32_t wordAt, int32_t wordLength,
+                   bool skipSymbols, const cFilterList& filters);
+
+// Scans `text` (a document text without its terminating zero) with the
+// settings, strings and filters, and pushes accepted hits into `sink`.
+void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrowList& strings,
+                    const cFilterList& filters, std::string_view text, HitSink& sink);
+
+// Appends the generated variants of every string present (not of those
+// appended): copies of the source with `Source` set, no text, and the
+// variant as key. Returns true when the generation bound stopped the
+// generation of some string.
+bool ExpandGenerated(const MorvaRules& morva, cArrowList& strings, int level);
+
+}  // namespace kalix
