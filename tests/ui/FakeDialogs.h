@@ -7,6 +7,7 @@
 
 #include <QDialog>
 #include <QDir>
+#include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <deque>
@@ -55,6 +56,7 @@ inline void FreshShell(const QTemporaryDir& dir, FakeDialogs& dialogs) {
   shell.DataDir.clear();
   shell.SettingsPath = shell.ProgramDir + "kalix.ini";
   shell.KeepRunning = true;
+  QFile::remove(QString::fromStdString(shell.SettingsPath));
   SetDialogs(&dialogs);
 }
 
