@@ -341,7 +341,7 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
   ResetStrings(strings, st);
 }
 
-bool ExpandGenerated(const MorvaRules& morva, cArrowList& strings, int level) {
+bool ExpandGenerated(const MorvaRules& morva, cArrowList& strings, int level, std::vector<size_t>* boundedAt) {
   bool bounded = false;
   std::unordered_set<std::string> keys;
   for (const SearchString& s : strings) keys.insert(s.Key);
@@ -349,7 +349,10 @@ bool ExpandGenerated(const MorvaRules& morva, cArrowList& strings, int level) {
   for (size_t n = 0; n < present; ++n) {
     const std::string key = strings[n].Key;
     VariantList variants = GenerateVariants(morva, key, level);
-    bounded = bounded || variants.bounded;
+    if (variants.bounded) {
+      bounded = true;
+      if (boundedAt) boundedAt->push_back(n);
+    }
     if (variants.variants.size() <= 1) continue;
     for (const std::string& v : variants.variants) {
       if (v == key || keys.count(v) != 0) continue;

@@ -108,7 +108,9 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
 // Appends the generated variants of every string present (not of those
 // appended): copies of the source with `Source` set, no text, and the
 // variant as key. Returns true when the generation bound stopped the
-// generation of some string.
-bool ExpandGenerated(const MorvaRules& morva, cArrowList& strings, int level);
+// generation of some string; the places of those strings are appended to
+// `bounded` when given.
+bool ExpandGenerated(const MorvaRules& morva, cArrowList& strings, int level,
+                     std::vector<size_t>* bounded = nullptr);
 
 }  // namespace kalix

@@ -103,7 +103,9 @@ SearchResult RunSearch(const Context& context, SearchRequest request) {
   cArrowList& strings = request.Strings;
   PrepareKeys(context.Rules, settings, strings);
   if (settings.Generate) {
-    result.VariantsBounded = ExpandGenerated(context.Morva, strings, settings.Level);
+    std::vector<size_t> bounded;
+    result.VariantsBounded = ExpandGenerated(context.Morva, strings, settings.Level, &bounded);
+    for (size_t n : bounded) result.BoundedTexts.push_back(strings[n].Text);
     SortStringsByKey(strings);
   }
   result.Targets = ScanForTargets(context, settings, strings, result.Filters, request, &result.DocumentsSkipped);

@@ -52,6 +52,7 @@ struct SearchResult {
   cFilterList Filters;       // the window's filter list
   size_t OccurrenceCount = 0;
   bool VariantsBounded = false;  // the generation bound stopped a generation
+  std::vector<std::string> BoundedTexts;  // the texts of the strings concerned
   size_t DocumentsSkipped = 0;
 };
 
