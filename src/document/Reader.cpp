@@ -166,17 +166,6 @@ class Reader {
     if (chunkLen_ == sizeof chunk_) FlushChunk();
     chunk_[chunkLen_++] = c;
   }
-  void PutRun(const unsigned char* p, size_t n) {
-    if (n > sizeof chunk_ - chunkLen_) {
-      FlushChunk();
-      if (n >= sizeof chunk_) {
-        text_.append(reinterpret_cast<const char*>(p), n);
-        return;
-      }
-    }
-    std::memcpy(chunk_ + chunkLen_, p, n);
-    chunkLen_ += n;
-  }
   void FlushChunk() {
     text_.append(chunk_, chunkLen_);
     chunkLen_ = 0;
