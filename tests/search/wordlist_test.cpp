@@ -202,3 +202,42 @@ TEST(WordList, CorpusGivesOneTargetPerDocument) {
 
 }  // namespace
 }  // namespace kalix
+
+namespace kalix {
+namespace {
+
+TEST(WordList, CountsEqualTheFullList) {
+  Context ctx;
+  ctx.Rules = WordRules();
+  std::string dir = ::testing::TempDir();
+  std::string a = dir + "/kalix_wc_a.txt", b = dir + "/kalix_wc_b.txt";
+  ASSERT_TRUE(WriteBinaryFile(a, "roi Roi ROI l'ami lami L'AMI.\nreine, roi.\n"));
+  ASSERT_TRUE(WriteBinaryFile(b, "ROI reine.\n"));
+  Document window;
+  window.text = std::string("le roi, la reine et le roi. le\n") + '\0';
+  struct Case {
+    int result;
+    bool symbols, corpus;
+    std::vector<std::string> entries;
+  };
+  const Case cases[] = {
+      {0, false, false, {}}, {0, true, false, {}}, {1, false, false, {}}, {2, false, false, {}},
+      {0, false, true, {a, b}}, {1, true, true, {a, b, a}},  // a document listed twice adds nothing
+      {2, false, true, {b, dir + "/kalix_wc_none.txt", a}},
+  };
+  for (const Case& c : cases) {
+    SearchSettings s;
+    ApplyWordListChoice(s, {c.result, c.symbols, c.corpus, ""}, c.corpus, !c.corpus);
+    cTargetList targets = RunWordList(ctx, s, {}, window, c.entries);
+    WordListCounts counts = CountWordList(ctx, s, {}, window, c.entries);
+    EXPECT_EQ(counts.Targets, targets.size());
+    EXPECT_EQ(counts.Occurrences, CountOccurrences(targets));
+    EXPECT_GT(counts.Targets, 0u);
+  }
+  EXPECT_EQ(WordListStatusText(ctx.Language, 3, 7), "Mots : 3  Occurrences : 7");
+  std::remove(a.c_str());
+  std::remove(b.c_str());
+}
+
+}  // namespace
+}  // namespace kalix
