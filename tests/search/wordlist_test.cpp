@@ -4,11 +4,23 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+
 #include <cstdio>
 #include <string>
 
 namespace kalix {
 namespace {
+
+// A folder of this test process's own, so that test runs in parallel never
+// share a file.
+std::string ScratchDir() {
+  std::string dir = ::testing::TempDir() + "kalix_lists_" + std::to_string(::getpid());
+  std::filesystem::create_directories(dir);
+  return dir;
+}
 
 RuleSet WordRules() {
   RuleSet rules = DefaultRules();
@@ -176,7 +188,7 @@ TEST(WordList, ChoiceToSettings) {
 TEST(WordList, CorpusGivesOneTargetPerDocument) {
   Context ctx;
   ctx.Rules = WordRules();
-  std::string dir = ::testing::TempDir();
+  std::string dir = ScratchDir();
   std::string a = dir + "/kalix_wl_a.txt", b = dir + "/kalix_wl_b.txt", missing = dir + "/kalix_wl_missing.txt";
   ASSERT_TRUE(WriteBinaryFile(a, "ROI REINE.\n"));
   ASSERT_TRUE(WriteBinaryFile(b, "ROI.\n"));
@@ -209,7 +221,7 @@ namespace {
 TEST(WordList, CountsEqualTheFullList) {
   Context ctx;
   ctx.Rules = WordRules();
-  std::string dir = ::testing::TempDir();
+  std::string dir = ScratchDir();
   std::string a = dir + "/kalix_wc_a.txt", b = dir + "/kalix_wc_b.txt";
   ASSERT_TRUE(WriteBinaryFile(a, "roi Roi ROI l'ami lami L'AMI.\nreine, roi.\n"));
   ASSERT_TRUE(WriteBinaryFile(b, "ROI reine.\n"));
