@@ -199,9 +199,9 @@ class Reader {
   char name_[kBufferChars + 1] = {};
   size_t nameLen_ = 0;
   char parameter_[kBufferChars + 1] = {};
+  size_t parameterLen_ = 0;
   char chunk_[4096];
   size_t chunkLen_ = 0;
-  size_t parameterLen_ = 0;
 };
 
 bool Reader::Feed(const char* data, size_t size) {
