@@ -26,5 +26,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (doc.notes[i].page < doc.notes[i - 1].page) std::abort();
   }
   (void)kalix::ContextAt(doc, index.ViewLength());
+  // Reading byte by byte (no runs copied at once) gives the same model.
+  kalix::Document bytewise;
+  kalix::ReadDocumentInPieces(kalix::DefaultRules(), std::string_view(reinterpret_cast<const char*>(data), size), 1,
+                              bytewise);
+  if (bytewise.text != doc.text || bytewise.marks.size() != doc.marks.size() ||
+      bytewise.notes.size() != doc.notes.size()) {
+    std::abort();
+  }
+  for (size_t i = 0; i < doc.marks.size(); ++i) {
+    const kalix::Mark& a = doc.marks[i];
+    const kalix::Mark& b = bytewise.marks[i];
+    if (a.position != b.position || a.kind != b.kind || a.number != b.number || a.value != b.value ||
+        (a.picture == nullptr) != (b.picture == nullptr)) {
+      std::abort();
+    }
+  }
+  for (size_t i = 0; i < doc.notes.size(); ++i) {
+    if (doc.notes[i].text != bytewise.notes[i].text || doc.notes[i].page != bytewise.notes[i].page) std::abort();
+  }
   return 0;
 }

@@ -80,16 +80,18 @@ int RunWordsCommand(Context& ctx, const Args& args) {
 
   SearchSettings settings;
   ApplyWordListChoice(settings, choice, ctx.Corpus.Open, documentGiven);
+  if (summary) {
+    WordListCounts counts = CountWordList(ctx, settings, filters, document, ctx.Corpus.Entries,
+                                          ReportDocumentMessage, ReportCorpusProgress);
+    WriteSummary(stdout, WordListStatusText(ctx.Language, counts.Targets, counts.Occurrences));
+    return 0;
+  }
   cTargetList targets = RunWordList(ctx, settings, filters, document, ctx.Corpus.Entries, ReportDocumentMessage,
                                     ReportCorpusProgress);
   std::string status = ShowWordListResult(ctx.Language, targets);
 
   if (json) {
     WriteResultJson(stdout, status, targets);
-    return 0;
-  }
-  if (summary) {
-    WriteSummary(stdout, status);
     return 0;
   }
   FinishReportOptions(report, settings.Context);

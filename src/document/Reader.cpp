@@ -3,13 +3,18 @@
 #include "i18n/Messages.h"
 #include "platform/Metafile.h"
 
-#include <sys/stat.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 namespace kalix {
@@ -54,6 +59,58 @@ std::string DecodePictureData(std::string_view hex) {
   return bytes;
 }
 
+// The end of the run of bytes from p that the table does not mark. With
+// SSE2, sixteen bytes at a time are screened for the bytes a stop table can
+// hold when `screened` says so (every byte below 0x20 or from 0x80, and
+// "{", "}", "\\", "="); each candidate is then checked in the table.
+inline const unsigned char* RunEnd(const std::array<bool, 256>& stop, bool screened,
+                                   const unsigned char* p, const unsigned char* end) {
+#if defined(__SSE2__)
+  if (screened) {
+    const __m128i space = _mm_set1_epi8(0x20);
+    const __m128i open = _mm_set1_epi8('{');
+    const __m128i close = _mm_set1_epi8('}');
+    const __m128i backslash = _mm_set1_epi8('\\');
+    const __m128i equals = _mm_set1_epi8('=');
+    while (end - p >= 16) {
+      __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      // Signed: bytes from 0x80 are negative, so one comparison finds both
+      // the control bytes and the upper half of the code page.
+      __m128i hit = _mm_or_si128(
+          _mm_or_si128(_mm_cmplt_epi8(v, space), _mm_cmpeq_epi8(v, open)),
+          _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, close), _mm_cmpeq_epi8(v, backslash)),
+                       _mm_cmpeq_epi8(v, equals)));
+      unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit));
+      while (mask != 0) {
+        int i = __builtin_ctz(mask);
+        if (stop[p[i]]) return p + i;
+        mask &= mask - 1;
+      }
+      p += 16;
+    }
+  }
+#else
+  (void)screened;
+#endif
+  while (end - p >= 8) {
+    if (stop[p[0]] | stop[p[1]] | stop[p[2]] | stop[p[3]] | stop[p[4]] | stop[p[5]] | stop[p[6]] |
+        stop[p[7]]) {
+      break;
+    }
+    p += 8;
+  }
+  while (p < end && !stop[*p]) ++p;
+  return p;
+}
+
+// True when every byte of the table lies in the screened set of RunEnd.
+bool Screenable(const std::array<bool, 256>& stop) {
+  for (int c = 0x20; c < 0x80; ++c) {
+    if (stop[static_cast<size_t>(c)] && c != '{' && c != '}' && c != '\\' && c != '=') return false;
+  }
+  return true;
+}
+
 class Reader {
  public:
   Reader(const RuleSet& rules, Document& document)
@@ -66,6 +123,7 @@ class Reader {
                             rules.RectoMarker, static_cast<unsigned char>('=')}) {
       specialMain_[c] = true;
     }
+    screenMain_ = Screenable(specialMain_);
   }
 
   // Processes a block of raw bytes; false once the input has ended.
@@ -74,6 +132,13 @@ class Reader {
 
  private:
   void Byte(unsigned char c);
+  // The steps after the escape states, for a character read or decoded.
+  void AfterEscapes(unsigned char c);
+  bool PlainMainText() const { return !inPicture_ && !inFootnote_ && pageCount_ > 0; }
+  // Main text in the Text state: runs of plain characters and "\'hh"
+  // escapes, byte by byte, kept in local variables. Returns where the
+  // general steps take over, in the state reached so far.
+  const unsigned char* MainText(const unsigned char* p, const unsigned char* end);
   void CloseGroup();
   void Execute(bool* swallow);
   void Emit(unsigned char c);
@@ -95,12 +160,24 @@ class Reader {
   int32_t ParameterValue() const;
   unsigned char DecimalValue() const;
 
+  // The main text goes through a chunk of 4096 bytes that is appended to the
+  // document's text whenever it is full, and at the end.
+  void Put(char c) {
+    if (chunkLen_ == sizeof chunk_) FlushChunk();
+    chunk_[chunkLen_++] = c;
+  }
+  void FlushChunk() {
+    text_.append(chunk_, chunkLen_);
+    chunkLen_ = 0;
+  }
+
   const RuleSet& rules_;
   Document& doc_;
   std::string& text_;
   const size_t startSize_;
   std::array<bool, 256> special_{};      // bytes the footnote and picture runs stop at
   std::array<bool, 256> specialMain_{};  // bytes the main-text runs stop at
+  bool screenMain_ = true;
 
   bool rtfMode_ = false;
   GroupState group_;
@@ -122,6 +199,8 @@ class Reader {
   char name_[kBufferChars + 1] = {};
   size_t nameLen_ = 0;
   char parameter_[kBufferChars + 1] = {};
+  char chunk_[4096];
+  size_t chunkLen_ = 0;
   size_t parameterLen_ = 0;
 };
 
@@ -136,15 +215,13 @@ bool Reader::Feed(const char* data, size_t size) {
       if (skipping_) {
         while (q < end && *q != '{' && *q != '}' && *q != kEndOfInput) ++q;
       } else if (inPicture_) {
-        while (q < end && !special_[*q]) ++q;
+        q = RunEnd(special_, true, q, end);
         pictureData_.append(reinterpret_cast<const char*>(p), static_cast<size_t>(q - p));
       } else if (inFootnote_) {
-        while (q < end && !special_[*q]) ++q;
+        q = RunEnd(special_, true, q, end);
         footnoteText_.append(reinterpret_cast<const char*>(p), static_cast<size_t>(q - p));
       } else if (pageCount_ > 0) {
-        while (q < end && !specialMain_[*q]) ++q;
-        text_.append(reinterpret_cast<const char*>(p), static_cast<size_t>(q - p));
-        viewPosition_ += static_cast<int32_t>(q - p);
+        q = MainText(p, end);
       }
       p = q;
       if (p == end) break;
@@ -154,9 +231,106 @@ bool Reader::Feed(const char* data, size_t size) {
     }
     unsigned char c = *p++;
     if (c == kEndOfInput) return false;
+    // The common "\'hh" escape of the main text, step by step as Byte()
+    // would take it, without its general tests.
+    if (!starPending_ && c != '\r' && c != 0) {
+      if (state_ == Lex::Text && c == '\\' && !skipping_) {
+        state_ = Lex::Backslash;
+        nameLen_ = 0;
+        continue;
+      }
+      if (state_ == Lex::Backslash && c == '\'') {
+        state_ = Lex::Hex;
+        continue;
+      }
+      if (state_ == Lex::Hex) {
+        if (nameLen_ == 0) {
+          name_[0] = static_cast<char>(c);
+          nameLen_ = 1;
+          continue;
+        }
+        state_ = Lex::Text;
+        int high = HexDigit(static_cast<unsigned char>(name_[0]));
+        int low = HexDigit(c);
+        if (high < 0 || low < 0) continue;
+        unsigned char decoded = static_cast<unsigned char>(high * 16 + low);
+        if (decoded == 0) continue;
+        if (!specialMain_[decoded] && PlainMainText()) {
+          Put(static_cast<char>(decoded));
+          viewPosition_ += 1;
+        } else {
+          AfterEscapes(decoded);
+        }
+        continue;
+      }
+    }
     Byte(c);
   }
   return true;
+}
+
+const unsigned char* Reader::MainText(const unsigned char* p, const unsigned char* end) {
+  const std::array<bool, 256>& stop = specialMain_;
+  const bool screened = screenMain_;
+  char* const chunk = chunk_;
+  constexpr size_t kChunk = sizeof chunk_;
+  size_t length = chunkLen_;
+  int32_t view = viewPosition_;
+  // CR and zero are dropped, and 0x1A ends the input, also inside an escape:
+  // the general steps see to them.
+  auto general = [](unsigned char c) { return c == '\r' || c == 0 || c == kEndOfInput; };
+  for (;;) {
+    const unsigned char* q = RunEnd(stop, screened, p, end);
+    size_t n = static_cast<size_t>(q - p);
+    view += static_cast<int32_t>(n);
+    if (n > kChunk - length) {
+      text_.append(chunk, length);
+      length = 0;
+    }
+    if (n >= kChunk) {
+      text_.append(reinterpret_cast<const char*>(p), n);
+    } else {
+      std::memcpy(chunk + length, p, n);
+      length += n;
+    }
+    p = q;
+    if (p == end || *p != '\\') break;
+    ++p;
+    state_ = Lex::Backslash;
+    nameLen_ = 0;
+    if (p == end || *p != '\'') break;
+    ++p;
+    state_ = Lex::Hex;
+    if (p == end || general(*p)) break;
+    name_[0] = static_cast<char>(*p++);
+    nameLen_ = 1;
+    if (p == end || general(*p)) break;
+    int high = HexDigit(static_cast<unsigned char>(name_[0]));
+    int low = HexDigit(*p++);
+    state_ = Lex::Text;
+    if (high < 0 || low < 0) continue;  // not hexadecimal: dropped
+    unsigned char decoded = static_cast<unsigned char>(high * 16 + low);
+    if (decoded == 0) continue;  // dropped
+    if (!stop[decoded]) {
+      if (length == kChunk) {
+        text_.append(chunk, length);
+        length = 0;
+      }
+      chunk[length++] = static_cast<char>(decoded);
+      view += 1;
+      continue;
+    }
+    // A decoded byte with a meaning of its own takes the general steps.
+    chunkLen_ = length;
+    viewPosition_ = view;
+    AfterEscapes(decoded);
+    if (state_ != Lex::Text || starPending_ || skipping_ || !PlainMainText()) return p;
+    length = chunkLen_;
+    view = viewPosition_;
+  }
+  chunkLen_ = length;
+  viewPosition_ = view;
+  return p;
 }
 
 void Reader::Byte(unsigned char c) {
@@ -205,7 +379,10 @@ void Reader::Byte(unsigned char c) {
     default:
       break;
   }
+  AfterEscapes(c);
+}
 
+void Reader::AfterEscapes(unsigned char c) {
   // After "\*": only a backslash and a lower-case letter can still name a
   // destination; anything else makes the group a skipped one.
   if (starPending_ && !(state_ == Lex::Text && c == '\\') &&
@@ -314,7 +491,7 @@ void Reader::Emit(unsigned char c) {
     autoPageIndex_ = doc_.marks.size();
     AddMark(kPageMark, ++pageCount_, 0);
   }
-  text_.push_back(static_cast<char>(c));
+  Put(static_cast<char>(c));
   // A CR can only come from an escape here; it is a line break of the text.
   viewPosition_ += c == '\r' ? 2 : 1;
 }
@@ -324,7 +501,7 @@ void Reader::ParagraphEnd(bool paragraph) {
     footnoteText_.push_back('\n');
     return;
   }
-  text_.push_back(paragraph ? '\n' : '\r');
+  Put(paragraph ? '\n' : '\r');
   viewPosition_ += 2;
 }
 
@@ -333,7 +510,7 @@ void Reader::ControlChar(unsigned char c) {
     footnoteText_.push_back(static_cast<char>(c));
     return;
   }
-  text_.push_back(static_cast<char>(c));
+  Put(static_cast<char>(c));
   viewPosition_ += 1;
 }
 
@@ -421,7 +598,7 @@ void Reader::Execute(bool* swallow) {
     footnoteText_.clear();
     inFootnote_ = true;
     group_.footnote = true;
-    text_.push_back(static_cast<char>(rules_.NoteAnchor));
+    Put(static_cast<char>(rules_.NoteAnchor));
     viewPosition_ += 1;
   } else if (NameIs("header") || NameIs("footer") || NameIs("footerf") || NameIs("fonttbl") ||
              NameIs("stylesheet") || NameIs("colortbl") || NameIs("headerf") ||
@@ -462,7 +639,7 @@ void Reader::FinishPicture() {
   if (target == SIZE_MAX) {
     AddMark(kGlyphMark, ++glyphCount_, -1);
     viewPosition_ += 1;
-    text_.push_back(static_cast<char>(rules_.GlyphMarker));
+    Put(static_cast<char>(rules_.GlyphMarker));
     target = doc_.marks.size() - 1;
   }
   if (picture_.mappingMode != -1) {
@@ -477,8 +654,9 @@ void Reader::Finish() {
   // its group had been closed, so its note or glyph is not lost.
   if (inFootnote_) FinishFootnote();
   if (inPicture_) FinishPicture();
-  if (text_.size() > startSize_) ParagraphEnd(true);
-  text_.push_back('\0');
+  if (text_.size() + chunkLen_ > startSize_) ParagraphEnd(true);
+  Put('\0');
+  FlushChunk();
   groupStack_.clear();
 }
 
@@ -491,22 +669,33 @@ void ReadDocument(const RuleSet& rules, std::string_view bytes, Document& docume
   reader.Finish();
 }
 
+void ReadDocumentInPieces(const RuleSet& rules, std::string_view bytes, size_t pieceSize,
+                          Document& document) {
+  if (pieceSize == 0) pieceSize = 1;
+  Reader reader(rules, document);
+  for (size_t at = 0; at < bytes.size(); at += pieceSize) {
+    if (!reader.Feed(bytes.data() + at, std::min(pieceSize, bytes.size() - at))) break;
+  }
+  reader.Finish();
+}
+
 bool OpenDocument(const Context& context, Document& document, const std::string& path,
                   std::string* errorMessage) {
   document.path = path;
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  struct stat info {};
-  if (file && (fstat(fileno(file), &info) != 0 || S_ISDIR(info.st_mode))) {
-    std::fclose(file);
-    file = nullptr;
-  }
+  // A folder opens as a file on some systems but cannot be read as one.
+  std::error_code error;
+  bool folder = std::filesystem::is_directory(path, error);
+  std::FILE* file = folder ? nullptr : std::fopen(path.c_str(), "rb");
   if (!file) {
     if (errorMessage) *errorMessage = context.Tr(msg::kFileNotFound) + "\n" + path;
     return false;
   }
   // The text never holds more bytes than the file, plus the final paragraph
   // end and zero: one allocation, and pages never written stay untouched.
-  if (info.st_size > 0) document.text.reserve(document.text.size() + static_cast<size_t>(info.st_size) + 2);
+  uintmax_t size = std::filesystem::file_size(path, error);
+  if (!error && size > 0 && size < static_cast<uintmax_t>(INT32_MAX)) {
+    document.text.reserve(document.text.size() + static_cast<size_t>(size) + 2);
+  }
   Reader reader(context.Rules, document);
   std::vector<char> block(1 << 16);
   size_t n;

@@ -33,6 +33,12 @@ namespace kalix {
 // that zero.
 void ReadDocument(const RuleSet& rules, std::string_view bytes, Document& document);
 
+// The same reading with the bytes handed over in pieces of `pieceSize`, as
+// a file is read block by block; the model never depends on where the pieces
+// end (tests and fuzzing compare the two).
+void ReadDocumentInPieces(const RuleSet& rules, std::string_view bytes, size_t pieceSize,
+                          Document& document);
+
 // Opens the file at `path` and reads it into `document`, which the caller has
 // emptied (`CloseDocument`). The document's path is set to `path` first and
 // stays set even when the file cannot be opened. Returns false only when the

@@ -3,6 +3,9 @@
 #include "document/Reader.h"
 #include "search/Engine.h"
 
+#include <cstring>
+#include <unordered_set>
+
 namespace kalix {
 
 void ListWords(const RuleSet& rules, std::string_view text, const cFilterList& filters, HitSink& sink) {
@@ -112,13 +115,199 @@ cTargetList RunWordList(const Context& context, const SearchSettings& settings, 
   return collector.Finish();
 }
 
+std::string WordListStatusText(const LanguageState& language, size_t targets, size_t occurrences) {
+  std::string status = Translate(language, "Mots : ");
+  status += std::to_string(targets);
+  status += Translate(language, "  Occurrences : ");
+  status += std::to_string(occurrences);
+  return status;
+}
+
 std::string ShowWordListResult(const LanguageState& language, cTargetList& targets) {
   SortTargetsByText(targets);
-  std::string status = Translate(language, "Mots : ");
-  status += std::to_string(targets.size());
-  status += Translate(language, "  Occurrences : ");
-  status += std::to_string(CountOccurrences(targets));
-  return status;
+  return WordListStatusText(language, targets.size(), CountOccurrences(targets));
+}
+
+namespace {
+
+// A sink that counts: distinct forms per document, and places. Within one
+// document every word stands at its own place, so every word is an
+// occurrence; a document listed again adds nothing (its places are taken),
+// and targets of different documents are different targets.
+//
+// The distinct forms of the current document are kept in an open-addressing
+// table whose slots hold a form's first eight bytes and its length, so that
+// most lookups touch one cache line; the rest of a longer form is kept in an
+// arena.
+class WordCounter final : public HitSink {
+ public:
+  WordCounter(const RuleSet& rules, int resultSpelling, bool showSymbols)
+      : rules_(rules), index_(rules), resultSpelling_(resultSpelling), showSymbols_(showSymbols) {}
+
+  void BeginDocument(std::string_view text) {
+    Flush();
+    targets_ += count_;
+    count_ = 0;
+    slots_.assign(kInitialSlots, Slot{});
+    arena_.clear();
+    text_ = text;
+  }
+
+  void AddTarget(const PendingHit& hit, int32_t wordLength) override {
+    size_t start = batch_.size();
+    AppendResultForm(rules_, index_, text_, static_cast<size_t>(hit.WordStartAt),
+                     static_cast<size_t>(wordLength < 0 ? 0 : wordLength), resultSpelling_, showSymbols_, batch_);
+    ++occurrences_;
+    // Forms wait in a small batch while their slots are fetched, so that the
+    // table's cache misses overlap.
+    Pending& p = pending_[pendingCount_++];
+    p.Start = static_cast<uint32_t>(start);
+    p.Length = static_cast<uint32_t>(batch_.size() - start);
+    std::string_view form(batch_.data() + start, p.Length);
+    p.Head = Chunk(form.data(), form.size());
+    p.Hash = Hash(p.Head, form);
+    __builtin_prefetch(&slots_[static_cast<size_t>(p.Hash) & (slots_.size() - 1)]);
+    if (pendingCount_ == kBatch) Flush();
+  }
+
+  // Inserts the forms that wait in the batch.
+  void Flush() {
+    for (size_t k = 0; k < pendingCount_; ++k) {
+      const Pending& p = pending_[k];
+      Insert(std::string_view(batch_.data() + p.Start, p.Length), p.Head, p.Hash);
+    }
+    pendingCount_ = 0;
+    batch_.clear();
+  }
+
+  void CloseOccurrences(int32_t, int) override {}
+
+  // The totals; call `Flush` first.
+  size_t Targets() const { return targets_ + count_; }
+  size_t Occurrences() const { return occurrences_; }
+
+ private:
+  static constexpr size_t kInitialSlots = size_t{1} << 12;
+  static constexpr size_t kBatch = 16;
+
+  struct Pending {
+    uint32_t Start;
+    uint32_t Length;
+    uint64_t Head;
+    uint64_t Hash;
+  };
+
+  struct Slot {
+    uint64_t Head = 0;        // the first eight bytes, zero-padded
+    uint32_t LengthPlus1 = 0; // 0: empty slot
+    uint32_t Tail = 0;        // offset of bytes 8.. in the arena
+  };
+
+  static uint64_t Chunk(const char* p, size_t n) {
+    uint64_t v = 0;
+    std::memcpy(&v, p, n < 8 ? n : 8);
+    return v;
+  }
+
+  static uint64_t Mix(uint64_t h) {
+    h ^= h >> 32;
+    h *= 0xd6e8feb86659fd93ull;
+    h ^= h >> 32;
+    return h;
+  }
+
+  static uint64_t Hash(uint64_t head, std::string_view s) {
+    uint64_t h = (head ^ (s.size() * 0x9e3779b97f4a7c15ull)) * 0xbf58476d1ce4e5b9ull;
+    for (size_t at = 8; at < s.size(); at += 8) {
+      h = (h ^ Chunk(s.data() + at, s.size() - at)) * 0x94d049bb133111ebull;
+    }
+    return Mix(h);
+  }
+
+  void Insert(std::string_view form, uint64_t head, uint64_t h) {
+    uint32_t lengthPlus1 = static_cast<uint32_t>(form.size()) + 1;
+    size_t mask = slots_.size() - 1;
+    size_t i = static_cast<size_t>(h) & mask;
+    for (;; i = (i + 1) & mask) {
+      const Slot& slot = slots_[i];
+      if (slot.LengthPlus1 == 0) break;
+      if (slot.Head == head && slot.LengthPlus1 == lengthPlus1 &&
+          (form.size() <= 8 ||
+           std::memcmp(arena_.data() + slot.Tail, form.data() + 8, form.size() - 8) == 0)) {
+        return;
+      }
+    }
+    Slot& slot = slots_[i];
+    slot.Head = head;
+    slot.LengthPlus1 = lengthPlus1;
+    if (form.size() > 8) {
+      slot.Tail = static_cast<uint32_t>(arena_.size());
+      arena_.append(form.substr(8));
+    }
+    if (++count_ * 4 > slots_.size() * 3) Grow();
+  }
+
+  void Grow() {
+    std::vector<Slot> old;
+    old.swap(slots_);
+    slots_.assign(old.size() * 2, Slot{});
+    size_t mask = slots_.size() - 1;
+    std::string bytes;
+    for (const Slot& slot : old) {
+      if (slot.LengthPlus1 == 0) continue;
+      size_t length = slot.LengthPlus1 - 1;
+      bytes.assign(reinterpret_cast<const char*>(&slot.Head), length < 8 ? length : 8);
+      if (length > 8) bytes.append(arena_, slot.Tail, length - 8);
+      size_t i = static_cast<size_t>(Hash(slot.Head, bytes)) & mask;
+      while (slots_[i].LengthPlus1 != 0) i = (i + 1) & mask;
+      slots_[i] = slot;
+    }
+  }
+
+  const RuleSet& rules_;
+  SubstRuleIndex index_;
+  int resultSpelling_;
+  bool showSymbols_;
+  std::string_view text_;
+  size_t targets_ = 0;  // distinct forms of the documents before this one
+  size_t count_ = 0;    // distinct forms of this document
+  size_t occurrences_ = 0;
+  std::vector<Slot> slots_ = std::vector<Slot>(kInitialSlots);
+  std::string arena_;
+  Pending pending_[kBatch];
+  size_t pendingCount_ = 0;
+  std::string batch_;
+};
+
+}  // namespace
+
+WordListCounts CountWordList(const Context& context, const SearchSettings& settings, const cFilterList& filters,
+                             const Document& windowDocument, const std::vector<std::string>& corpusEntries,
+                             const WordListDocumentError& onDocumentError, const WordListProgress& onProgress) {
+  WordCounter counter(context.Rules, settings.ResultSpelling, settings.ShowSymbols);
+  if (settings.UseCorpus) {
+    Document scratch;
+    std::unordered_set<std::string> listed;
+    for (size_t k = 0; k < corpusEntries.size(); ++k) {
+      if (onProgress) onProgress(k, corpusEntries.size());
+      const std::string& path = corpusEntries[k];
+      std::string error;
+      if (!LoadScratchDocument(context, scratch, path, &error)) {
+        if (onDocumentError) onDocumentError(error);
+        continue;
+      }
+      if (listed.insert(path).second) {
+        counter.BeginDocument(scratch.Text());
+        ListWords(context.Rules, scratch.Text(), filters, counter);
+      }
+      CloseDocument(scratch);
+    }
+  } else {
+    counter.BeginDocument(windowDocument.Text());
+    ListWords(context.Rules, windowDocument.Text(), filters, counter);
+  }
+  counter.Flush();
+  return WordListCounts{counter.Targets(), counter.Occurrences()};
 }
 
 }  // namespace kalix

@@ -60,6 +60,22 @@ cTargetList RunWordList(const Context& context, const SearchSettings& settings, 
                         const WordListDocumentError& onDocumentError = {},
                         const WordListProgress& onProgress = {});
 
+// The numbers of a word list without its targets: what the status line
+// shows, computed with far less memory (no occurrence is kept). Gives the
+// same numbers as `RunWordList` followed by `ShowWordListResult`.
+struct WordListCounts {
+  size_t Targets = 0;
+  size_t Occurrences = 0;
+};
+WordListCounts CountWordList(const Context& context, const SearchSettings& settings, const cFilterList& filters,
+                             const Document& windowDocument, const std::vector<std::string>& corpusEntries,
+                             const WordListDocumentError& onDocumentError = {},
+                             const WordListProgress& onProgress = {});
+
+// The status line of a word list: "Mots : " N "  Occurrences : " M
+// (translated pieces).
+std::string WordListStatusText(const LanguageState& language, size_t targets, size_t occurrences);
+
 // Sorts the targets by text, then document reference, and returns the
 // status line: "Mots : " N "  Occurrences : " M (translated pieces).
 std::string ShowWordListResult(const LanguageState& language, cTargetList& targets);

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace kalix {
 namespace {
 
@@ -297,6 +299,41 @@ TEST(Reader, ScratchModelIsEmptiedFirst) {
   EXPECT_TRUE(scratch.text.empty());
   EXPECT_TRUE(scratch.marks.empty());
   std::remove(path.c_str());
+}
+
+}  // namespace
+}  // namespace kalix
+
+namespace kalix {
+namespace {
+
+// Random documents made of the pieces that matter to the reader, read in one
+// piece and byte by byte: the runs copied at once and the escapes decoded
+// on the fast path must give what the step by step reading gives.
+TEST(Reader, PiecesDoNotMatterOnRandomDocuments) {
+  const char* pieces[] = {"a", "bc ", "\xe9", "\t", "\\'e9", "\\'b1", "\\'7b", "\\'7d", "\\'5c", "\\'0d", "\\'0a",
+                          "\\'zz", "\\'00", "\\par ", "\\line", "\\tab ", "{", "}", "{\\footnote ", "{\\pict ",
+                          "\\wmetafile8 ", "0", "f", "{\\*", "\\bkmkstart ", "{\\colortbl ", "\\\\", "\\{", "\\-",
+                          "\r\n", "\n", "\r", "=", "\xb1", "\xf2", "\xbe", "\xad", "\\<177>", "\\<0>", "\\rtf1",
+                          "0123456789abcdefghij", "" /* a zero byte */, "\\u233?"};
+  std::mt19937 rng(99);
+  for (int round = 0; round < 400; ++round) {
+    std::string input;
+    int n = static_cast<int>(rng() % 120);
+    for (int i = 0; i < n; ++i) {
+      const char* piece = pieces[rng() % (sizeof pieces / sizeof pieces[0])];
+      input += *piece ? std::string(piece) : std::string(1, '\0');
+    }
+    Document whole, bytewise, odd;
+    ReadDocument(DefaultRules(), input, whole);
+    ReadDocumentInPieces(DefaultRules(), input, 1, bytewise);
+    ReadDocumentInPieces(DefaultRules(), input, 7, odd);
+    ASSERT_EQ(whole.text, bytewise.text) << input;
+    ASSERT_EQ(test::DescribeMarks(whole.marks), test::DescribeMarks(bytewise.marks)) << input;
+    ASSERT_EQ(test::DescribeNotes(whole.notes), test::DescribeNotes(bytewise.notes)) << input;
+    ASSERT_EQ(whole.text, odd.text) << input;
+    ASSERT_EQ(test::DescribeMarks(whole.marks), test::DescribeMarks(odd.marks)) << input;
+  }
 }
 
 }  // namespace

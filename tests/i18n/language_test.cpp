@@ -4,12 +4,24 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
 namespace kalix {
 namespace {
+
+// A folder of this test process's own, so that test runs in parallel never
+// share a file.
+std::string ScratchDir() {
+  std::string dir = ::testing::TempDir() + "kalix_lists_" + std::to_string(::getpid());
+  std::filesystem::create_directories(dir);
+  return dir;
+}
 
 struct HeaderCase {
   const char* name;
@@ -239,7 +251,7 @@ TEST(Language, DumpLoadedBackRestoresEverything) {
   CaptionDump dump;
   dump.Menus.push_back({"", "", "", {{"mnuFile", "&Fichier", "", {{"mnuOpen", "&Ouvrir", "Ouvrir un document", {}}}}}});
   dump.Forms.push_back({"frmFind", FindForm()});
-  std::string dir = ::testing::TempDir();
+  std::string dir = ScratchDir();
   std::string path = dir + "/label_roundtrip.txt";
   ASSERT_TRUE(WriteCaptionDump(dump, path));
   auto raw = ReadBinaryFile(path);
@@ -266,12 +278,12 @@ TEST(Language, DumpLoadedBackRestoresEverything) {
 
 TEST(Language, FilesThatCannotBeRead) {
   LanguageState lang;
-  std::string missing = ::testing::TempDir() + "/no_such_language.lng";
+  std::string missing = ScratchDir() + "/no_such_language.lng";
   EXPECT_EQ(LoadLanguageFile(lang, missing), LanguageLoadStatus::Unreadable);
   EXPECT_TRUE(LoadLanguage(lang, missing));  // treated as loaded, nothing changes
   EXPECT_FALSE(lang.Loaded);
   CaptionDump dump;
-  EXPECT_FALSE(WriteCaptionDump(dump, ::testing::TempDir() + "/no/such/dir/label.txt"));
+  EXPECT_FALSE(WriteCaptionDump(dump, ScratchDir() + "/no/such/dir/label.txt"));
 }
 
 TEST(Language, SampleEnglishFile) {

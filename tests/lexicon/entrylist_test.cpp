@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+
 #include <cstdio>
 #include <algorithm>
 #include <deque>
@@ -12,6 +16,14 @@
 
 namespace kalix {
 namespace {
+
+// A folder of this test process's own, so that test runs in parallel never
+// share a file.
+std::string ScratchDir() {
+  std::string dir = ::testing::TempDir() + "kalix_lists_" + std::to_string(::getpid());
+  std::filesystem::create_directories(dir);
+  return dir;
+}
 
 using Lines = std::vector<std::string>;
 
@@ -45,14 +57,14 @@ TEST(ListFile, WriteAndReadBack) {
   const Lines entries = {"avoir", "", " blanc ", "z\xe8" "bre"};
   EXPECT_EQ(FormatEntryList(entries), "avoir\r\n\r\n blanc \r\nz\xe8" "bre\r\n");
   EXPECT_EQ(FormatEntryList({}), "");
-  std::string path = ::testing::TempDir() + "/entries.the";
+  std::string path = ScratchDir() + "/entries.the";
   ASSERT_TRUE(WriteEntryListFile(path, entries));
   auto read = ReadListFile(path);
   ASSERT_TRUE(read);
   EXPECT_EQ(*read, entries);
   std::remove(path.c_str());
   EXPECT_FALSE(ReadListFile(path));
-  EXPECT_FALSE(WriteEntryListFile(::testing::TempDir() + "/no/such/dir/x.the", entries));
+  EXPECT_FALSE(WriteEntryListFile(ScratchDir() + "/no/such/dir/x.the", entries));
 }
 
 // Dialogs that answer from scripts and record what was asked.
@@ -98,7 +110,7 @@ class ScriptedDialogs : public EntryListDialogs {
 class EntryListTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = ::testing::TempDir();
+    dir = ScratchDir();
     file = dir + "/kalix_entrylist_test.the";
     ASSERT_TRUE(WriteBinaryFile(file, "avoir\r\nAvoir\r\n\r\n"));
   }

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <set>
 
+#include <unistd.h>
+
 namespace kalix {
 namespace {
 
@@ -201,7 +203,8 @@ TEST(MorvaReader, FoldsWithTheRuleSetAndStopsAtZero) {
 }
 
 TEST(MorvaReader, LoadFromFile) {
-  auto path = (std::filesystem::temp_directory_path() / "kalix_morva_test.rul").string();
+  auto path = (std::filesystem::temp_directory_path() /
+               ("kalix_morva_test_" + std::to_string(getpid()) + ".rul")).string();
   ASSERT_TRUE(WriteTextFile(path, "[Morvo]\n2,A,B,1\n"));
   MorvaRules m;
   ASSERT_TRUE(LoadMorvaRules(m, DefaultRules(), path));
@@ -311,6 +314,51 @@ TEST(Generation, OrderIsTheFixedCollationWithoutDuplicates) {
       }
     }
   }
+}
+
+}  // namespace
+}  // namespace kalix
+
+namespace kalix {
+namespace {
+
+TEST(MorvaReader, GarbageAndHugeLines) {
+  std::string garbage = "[Morvo]\n";
+  unsigned state = 99;
+  for (int i = 0; i < 20000; ++i) {
+    state = state * 1103515245u + 12345u;
+    char c = static_cast<char>(state >> 16);
+    // Plenty of digits, commas and line feeds, so that many lines look like rules.
+    if ((state >> 8) % 7 == 0) c = ',';
+    if ((state >> 8) % 11 == 0) c = '\n';
+    if ((state >> 8) % 13 == 0) c = static_cast<char>('0' + (state >> 4) % 10);
+    garbage.push_back(c);
+  }
+  MorvaRules m = Load(garbage);
+  int32_t highest = 0;
+  for (const MorvaRule& rule : m.List) {
+    EXPECT_FALSE(rule.From.empty());
+    EXPECT_FALSE(rule.Condition.empty());
+    EXPECT_EQ(rule.FromLength, static_cast<int32_t>(rule.From.size()));
+    EXPECT_EQ(rule.ConditionLength, static_cast<int32_t>(rule.Condition.size()));
+    highest = std::max(highest, rule.Level);
+  }
+  EXPECT_EQ(m.MaxLevel, highest);
+  VariantList list = GenerateVariants(m, "ABCDE", m.MaxLevel);
+  EXPECT_FALSE(list.variants.empty());
+  EXPECT_LE(list.variants.size(), kMaxVariants);
+
+  // A 100,000-character condition, and a 100,000-character word.
+  std::string huge = "X=\"" + std::string(99995, 'A') + "\"";
+  MorvaRules h = Load("[Morvo]\n99999999999999,A,B," + huge + "\n1,A,C,X+1=\" \"");
+  ASSERT_EQ(h.List.size(), 2u);
+  EXPECT_EQ(h.List[0].Level, INT32_MAX);
+  EXPECT_EQ(h.MaxLevel, INT32_MAX);
+  EXPECT_EQ(GenerateVariants(h, "AAA", INT32_MAX).variants, (Strings{"AAA", "AAC"}));
+  std::string word(100000, 'A');
+  VariantList longWord = GenerateVariants(h, word, 1);
+  ASSERT_EQ(longWord.variants.size(), 1u);  // the variant at the end would exceed 255 bytes
+  EXPECT_EQ(longWord.variants[0], word);
 }
 
 }  // namespace

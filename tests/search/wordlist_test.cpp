@@ -4,11 +4,23 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+
 #include <cstdio>
 #include <string>
 
 namespace kalix {
 namespace {
+
+// A folder of this test process's own, so that test runs in parallel never
+// share a file.
+std::string ScratchDir() {
+  std::string dir = ::testing::TempDir() + "kalix_lists_" + std::to_string(::getpid());
+  std::filesystem::create_directories(dir);
+  return dir;
+}
 
 RuleSet WordRules() {
   RuleSet rules = DefaultRules();
@@ -176,7 +188,7 @@ TEST(WordList, ChoiceToSettings) {
 TEST(WordList, CorpusGivesOneTargetPerDocument) {
   Context ctx;
   ctx.Rules = WordRules();
-  std::string dir = ::testing::TempDir();
+  std::string dir = ScratchDir();
   std::string a = dir + "/kalix_wl_a.txt", b = dir + "/kalix_wl_b.txt", missing = dir + "/kalix_wl_missing.txt";
   ASSERT_TRUE(WriteBinaryFile(a, "ROI REINE.\n"));
   ASSERT_TRUE(WriteBinaryFile(b, "ROI.\n"));
@@ -196,6 +208,45 @@ TEST(WordList, CorpusGivesOneTargetPerDocument) {
   EXPECT_EQ(targets[2].DocumentRef, MakeDocumentRef(b));
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_EQ(errors[0], "Fichier non trouv\xe9 :\n" + missing);
+  std::remove(a.c_str());
+  std::remove(b.c_str());
+}
+
+}  // namespace
+}  // namespace kalix
+
+namespace kalix {
+namespace {
+
+TEST(WordList, CountsEqualTheFullList) {
+  Context ctx;
+  ctx.Rules = WordRules();
+  std::string dir = ScratchDir();
+  std::string a = dir + "/kalix_wc_a.txt", b = dir + "/kalix_wc_b.txt";
+  ASSERT_TRUE(WriteBinaryFile(a, "roi Roi ROI l'ami lami L'AMI.\nreine, roi.\n"));
+  ASSERT_TRUE(WriteBinaryFile(b, "ROI reine.\n"));
+  Document window;
+  window.text = std::string("le roi, la reine et le roi. le\n") + '\0';
+  struct Case {
+    int result;
+    bool symbols, corpus;
+    std::vector<std::string> entries;
+  };
+  const Case cases[] = {
+      {0, false, false, {}}, {0, true, false, {}}, {1, false, false, {}}, {2, false, false, {}},
+      {0, false, true, {a, b}}, {1, true, true, {a, b, a}},  // a document listed twice adds nothing
+      {2, false, true, {b, dir + "/kalix_wc_none.txt", a}},
+  };
+  for (const Case& c : cases) {
+    SearchSettings s;
+    ApplyWordListChoice(s, {c.result, c.symbols, c.corpus, ""}, c.corpus, !c.corpus);
+    cTargetList targets = RunWordList(ctx, s, {}, window, c.entries);
+    WordListCounts counts = CountWordList(ctx, s, {}, window, c.entries);
+    EXPECT_EQ(counts.Targets, targets.size());
+    EXPECT_EQ(counts.Occurrences, CountOccurrences(targets));
+    EXPECT_GT(counts.Targets, 0u);
+  }
+  EXPECT_EQ(WordListStatusText(ctx.Language, 3, 7), "Mots : 3  Occurrences : 7");
   std::remove(a.c_str());
   std::remove(b.c_str());
 }

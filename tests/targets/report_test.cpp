@@ -4,11 +4,23 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+
 #include <cstdio>
 #include <string>
 
 namespace kalix {
 namespace {
+
+// A folder of this test process's own, so that test runs in parallel never
+// share a file.
+std::string ScratchDir() {
+  std::string dir = ::testing::TempDir() + "kalix_lists_" + std::to_string(::getpid());
+  std::filesystem::create_directories(dir);
+  return dir;
+}
 
 Occurrence Occ(int32_t page, int32_t folio, int16_t verso) {
   Occurrence o;
@@ -211,7 +223,7 @@ TEST(Report, UnknownAndBackwardEndsGiveEmptyExtracts) {
 
 TEST(Report, ExtractsOfACorpus) {
   Fixture f;
-  std::string dir = ::testing::TempDir();
+  std::string dir = ScratchDir();
   std::string one = dir + "/kalix_report_one.txt", two = dir + "/kalix_report_two.txt";
   std::string missing = dir + "/kalix_report_missing.txt";
   ASSERT_TRUE(WriteBinaryFile(one, "alpha beta\n"));
@@ -268,14 +280,14 @@ TEST(Report, Files) {
   ReportSource source{f.settings, f.strings, f.targets, f.document, f.corpus};
   WriteReport(f.ctx, source, options, report);
   EXPECT_EQ(report, "ROI\t2\tp:1 f:1R, p:2 f:1V\n\n");
-  std::string path = ::testing::TempDir() + "/kalix_report.txt";
+  std::string path = ScratchDir() + "/kalix_report.txt";
   ASSERT_TRUE(WriteBinaryFile(path, "old\r\n"));
   ASSERT_TRUE(SaveReportText(path, report, true));
   EXPECT_EQ(*ReadBinaryFile(path), "old\r\nROI\t2\tp:1 f:1R, p:2 f:1V\r\n\r\n");
   ASSERT_TRUE(SaveReportText(path, report, false));
   EXPECT_EQ(*ReadBinaryFile(path), "ROI\t2\tp:1 f:1R, p:2 f:1V\r\n\r\n");
   std::remove(path.c_str());
-  std::string bad = ::testing::TempDir() + "/no/such/dir/r.txt";
+  std::string bad = ScratchDir() + "/no/such/dir/r.txt";
   EXPECT_FALSE(SaveReportText(bad, report, false));
   EXPECT_FALSE(SaveReportText(bad, report, true));
   EXPECT_EQ(CannotWriteMessage(f.ctx.Language, bad), "Impossible d'\xe9\x63rire le fichier :\n" + bad);

@@ -1,0 +1,33 @@
+#include "app/InfoFiles.h"
+
+#include "app/Settings.h"
+#include "platform/TextFile.h"
+
+namespace kalix {
+
+std::string InformationFileName(const std::string& documentPath, const std::string& languageCode) {
+  size_t dot = documentPath.find_last_of('.');
+  std::string insert = "_" + languageCode;
+  if (dot == std::string::npos) return documentPath + insert;
+  return documentPath.substr(0, dot) + insert + documentPath.substr(dot);
+}
+
+std::string HelpFileName(const std::string& programDir, const std::string& languageCode) {
+  std::string dir = programDir;
+  if (!dir.empty() && dir.back() != '/') dir += '/';
+  return dir + "help_" + languageCode + ".rtf";
+}
+
+std::string AboutFileName(const std::string& languageCode) {
+  return "about_" + languageCode + ".rtf";
+}
+
+std::string WithDataFallback(const std::string& path, const std::string& dataDir) {
+  if (FileReadable(path) || dataDir.empty()) return path;
+  std::string dir = dataDir;
+  if (dir.back() != '/') dir += '/';
+  std::string other = dir + FileNameOf(path);
+  return FileReadable(other) ? other : path;
+}
+
+}  // namespace kalix

@@ -1,0 +1,89 @@
+#include "ui/Dialogs.h"
+
+#include <QDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace kalix::ui {
+namespace {
+
+Dialogs* g_installed = nullptr;
+
+QMessageBox::Icon ToQt(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::Information: return QMessageBox::Information;
+    case MessageIcon::Exclamation: return QMessageBox::Warning;
+    case MessageIcon::Warning: return QMessageBox::Warning;
+    case MessageIcon::Error: return QMessageBox::Critical;
+    case MessageIcon::Question: return QMessageBox::Question;
+  }
+  return QMessageBox::NoIcon;
+}
+
+void Prepare(QFileDialog& dialog, const FileDialogOptions& o) {
+  if (!o.title.isEmpty()) dialog.setWindowTitle(o.title);
+  dialog.setNameFilter(QtFilter(o.filter));
+  dialog.setDefaultSuffix(o.defaultExtension);
+  if (!o.initialFolder.isEmpty()) dialog.setDirectory(o.initialFolder);
+  if (!o.fileName.isEmpty()) dialog.selectFile(o.fileName);
+}
+
+}  // namespace
+
+Dialogs& CurrentDialogs() {
+  static QtDialogs qtDialogs;
+  return g_installed ? *g_installed : qtDialogs;
+}
+
+void SetDialogs(Dialogs* dialogs) { g_installed = dialogs; }
+
+QString QtFilter(const QString& filter) {
+  QStringList parts = filter.split('|');
+  QStringList out;
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    QString patterns = parts[i + 1];
+    patterns.replace(';', ' ');
+    out << parts[i] + " (" + patterns + ")";
+  }
+  return out.join(";;");
+}
+
+void QtDialogs::Message(QWidget* parent, const QString& caption, const QString& text,
+                        MessageIcon icon) {
+  QMessageBox box(ToQt(icon), caption, text, QMessageBox::Ok, parent);
+  box.exec();
+}
+
+Answer QtDialogs::Question(QWidget* parent, const QString& caption, const QString& text,
+                           bool withCancel) {
+  QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No;
+  if (withCancel) buttons |= QMessageBox::Cancel;
+  QMessageBox box(QMessageBox::Question, caption, text, buttons, parent);
+  switch (box.exec()) {
+    case QMessageBox::Yes: return Answer::Yes;
+    case QMessageBox::No: return Answer::No;
+    default: return Answer::Cancel;
+  }
+}
+
+QString QtDialogs::OpenFile(QWidget* parent, const FileDialogOptions& options) {
+  QFileDialog dialog(parent);
+  Prepare(dialog, options);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(options.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+  return dialog.selectedFiles().first();
+}
+
+QString QtDialogs::SaveFile(QWidget* parent, const FileDialogOptions& options) {
+  QFileDialog dialog(parent);
+  Prepare(dialog, options);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+  return dialog.selectedFiles().first();
+}
+
+int QtDialogs::Exec(QDialog* dialog) { return dialog->exec(); }
+
+}  // namespace kalix::ui

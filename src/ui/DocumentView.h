@@ -1,0 +1,34 @@
+// The one place where view positions of the document (every LF and CR
+// counting two) and positions of the text widget (every character counting
+// one) are converted. The widget shows the document text with LF and CR both
+// as line ends, one widget position each, so a widget position is a text
+// offset.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace kalix::ui {
+
+class ViewMapping {
+ public:
+  // Indexes the line ends of `text` (the document text without its
+  // terminating zero).
+  void Build(std::string_view text);
+  void Clear();
+
+  int32_t WidgetFromView(int32_t view) const;
+  int32_t ViewFromWidget(int32_t widget) const;
+
+ private:
+  std::vector<int32_t> lineEnds_;  // text offsets of every LF and CR, ascending
+  int32_t length_ = 0;
+};
+
+// The document text as the view shows it: code page 1252 decoded, LF and CR
+// both line ends.
+QString ViewTextOf(std::string_view text);
+
+}  // namespace kalix::ui

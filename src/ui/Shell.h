@@ -1,0 +1,53 @@
+// The process-wide state of the desktop program: the context (rules,
+// generation rules, language), the command-line options, the document folder
+// setting, the list of main windows and the shared windows.
+#pragma once
+
+#include "app/CommandLine.h"
+#include "app/Context.h"
+
+#include <QList>
+#include <QPointer>
+#include <memory>
+#include <string>
+
+namespace kalix::ui {
+
+class TfrmMain;
+class TfrmStart;
+class TfrmInfo;
+
+struct Shell {
+  Context Ctx;
+  CommandLineOptions Options;
+  std::string DocumentPath;  // folder of the last document chosen, with its "/"
+  std::string ProgramDir;    // the executable's folder, with its "/"
+  std::string DataDir;       // the installed data folder, with its "/"
+  std::string SettingsPath;  // kalix.ini
+
+  // The open main windows in creation order; absent between the destruction
+  // of the last main window and the creation of the next first one.
+  bool MainWindowListExists = false;
+  QList<TfrmMain*> MainWindowList;
+
+  QPointer<TfrmStart> Start;  // the hidden anchor window
+  QPointer<TfrmInfo> Info;    // the information/help/about window
+
+  // When set, the last main window's destruction does not close the anchor
+  // window (tests create and destroy main windows without ending).
+  bool KeepRunning = false;
+};
+
+// The one shell of the process.
+Shell& TheShell();
+
+// Replaces the shell with a fresh one (tests).
+void ResetShell();
+
+// Fills the program, data and settings paths from the running executable.
+void LocatePaths(Shell& shell);
+
+// Translates a message of the core and converts it for display.
+QString Tr(const char* message);
+
+}  // namespace kalix::ui

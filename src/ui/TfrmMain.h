@@ -1,0 +1,166 @@
+// The main window: toolbar, target grid, document view with its position
+// panel, notes pane and picture pane, status line and menus.
+#pragma once
+
+#include "app/PositionPanel.h"
+#include "app/Settings.h"
+#include "document/Document.h"
+#include "ui/DocumentView.h"
+
+#include <QFrame>
+#include <QMainWindow>
+#include <QWidget>
+#include <functional>
+#include <string>
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMenuBar;
+class QPlainTextEdit;
+class QSplitter;
+class QTableView;
+class QToolButton;
+
+namespace kalix::ui {
+
+class TargetGridModel;
+
+// A panel that reports clicks on its free area (the toolbar panel).
+class TPanel : public QFrame {
+  Q_OBJECT
+ public:
+  explicit TPanel(QWidget* parent = nullptr);
+ signals:
+  void clicked();
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+};
+
+// A paint box: paints through a callback.
+class TPaintBox : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TPaintBox(QWidget* parent = nullptr);
+  std::function<void(QPainter&)> OnPaint;
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+};
+
+class TfrmMain : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit TfrmMain(QWidget* owner = nullptr);
+  ~TfrmMain() override;
+
+  // Shows the window in the state it was given at creation.
+  void ShowAsDesigned();
+
+  // Document operations.
+  bool OpenDocument(const std::string& path, bool reportErrors, bool display);
+  void CloseDocument();
+  void ResetTargetView(bool freeTargets);
+
+  // View operations.
+  void UpdatePositionPanel();
+  void ShowPicture(QPainter& painter);
+  void ClearHighlights();
+
+  // The layout as the settings file stores it.
+  WindowLayout CurrentLayout() const;
+  void ApplyLayout(const WindowLayout& layout);
+
+  // Relabels the window and its three menus from the language state.
+  void ApplyLanguage();
+
+  // The caret (selection start) and selection length of the view, in view
+  // positions.
+  int32_t CaretView() const;
+  int32_t SelectionViewLength() const;
+  void SetCaretView(int32_t view, int32_t length = 0);
+
+  // --- per-window state ---
+  Document Doc;
+  ViewMapping Mapping;
+  bool Loading = false;
+  bool PanelUpdate = false;
+  int32_t ShownPage = 0;
+  const GlyphPicture* ShownPicture = nullptr;
+  int16_t PendingGotoKind = kGotoNone;
+  int GridFullWidth = 0;
+
+  // --- controls, named as in the design ---
+  TPanel* pnlTop;
+  QToolButton *btnOpen, *btnFind, *btnWord, *btnSaveTarget, *btnUp, *btnDown, *btnFirst,
+      *btnPrev, *btnNext, *btnLast, *btnGrdOpen, *btnGrdOpenNew, *btnHelp;
+  QWidget* pnlTarget;
+  QTableView* grdTarget;
+  TargetGridModel* TargetModel;
+  QSplitter* Splitter;
+  QWidget* pnlDoc;
+  QFrame* pnlPos;
+  QLabel *lblPage, *lblFolio, *lblVign;
+  QLineEdit *edPage, *edFolio, *edVign;
+  QToolButton *btnGoto, *btnInfo;
+  QSplitter* Splitter1;
+  QPlainTextEdit* reText;
+  QWidget* pnlNote;
+  QSplitter* Splitter2;
+  QPlainTextEdit* reNote;
+  QFrame* pnlGlyph;
+  TPaintBox* pbxGlyph;
+  QFrame* plnStatus;
+  QLabel* lblStatus;
+
+  // --- menus ---
+  QMenuBar* MainMenu;
+  QMenu *Fichier1, *mnuEdit, *Cibles1, *Thesaurus1, *Corpus1, *Options1;
+  QAction *mnuOpen, *mnuInfo, *mnuExit;
+  QAction *mnuCut, *mnuCopy, *mnuDel, *mnuAll, *mnuFind, *mnuWord, *mnuGoto;
+  QAction *mnuSortText, *mnuSortNum, *mnuSortDocText, *mnuSortDocNum, *mnuUp, *mnuDown,
+      *mnuFirst, *mnuPrev, *mnuNext, *mnuLast, *mnuSaveTarget;
+  QAction *mnuTNew, *mnuTOpen, *mnuTEdit, *mnuTSave, *mnuTSaveAs, *mnuTClose;
+  QAction *mnuCNew, *mnuCOpen, *mnuCEdit, *mnuCSave, *mnuCSaveAs, *mnuCClose;
+  QAction *mnuLangue, *mnuRules, *mnuHelp, *mnuAbout;
+  QMenu* popGrid;
+  QAction *mnuGrdCut, *mnuGrdCopy, *mnuGrdDel, *mnuGrdAll, *mnuGrdSortText, *mnuGrdSortNum,
+      *mnuGrdSortDocText, *mnuGrdSortDocNum, *mnuGrdOpen, *mnuGrdOpenNew;
+  QMenu* popText;
+  QAction *mnuTxtCopy, *mnuTxtTarget;
+
+ public slots:
+  void mnuOpenClick();
+  void mnuInfoClick();
+  void mnuExitClick();
+  void mnuGotoClick();
+  void mnuHelpClick();
+  void mnuAboutClick();
+  void mnuLangueClick();
+  void mnuRulesClick();
+  void mnuCopyClick();
+  void pnlTopClick();
+  void edPageChange();
+  void edFolioChange();
+  void edVignChange();
+  void UpdateEditMenu();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildControls();
+  void BuildMenus();
+  void ProcessWideInit();
+  void PositionFieldChanged(int16_t kind);
+  void SetFieldColours(int16_t yellowKind);
+  void ShowTextFile(const std::string& fileName);
+  void SetDocumentCommands(bool displayed);
+
+  WindowLayout layout_;
+  bool restoredFromSettings_ = false;
+  bool layoutApplied_ = false;
+};
+
+}  // namespace kalix::ui
