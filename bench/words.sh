@@ -39,7 +39,7 @@ runs=${KALIX_BENCH_RUNS:-5}
 
 hyperfine --warmup 1 --runs "$runs" --export-json "$data/words.json" \
   -n words "$cli words --summary $doc" \
-  -n tr-sort-uniq "LC_ALL=C tr -cs 'A-Za-z\\300-\\377' '\\n' < $doc | LC_ALL=C sort | uniq -c > /dev/null" \
+  -n tr-sort-uniq "LC_ALL=C tr -cs 'A-Za-z\\300-\\377' '\\n' < $doc | sort | uniq -c > /dev/null" \
   -n wc "LC_ALL=C wc -w $doc"
 
 search="search --string roi --position 4 --context 2"
