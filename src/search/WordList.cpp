@@ -141,7 +141,6 @@ class ByteStringSet {
   ByteStringSet() { Clear(); }
 
   void Clear() {
-    hot_.assign(kHotEntries, HotEntry{});
     pendingCount_ = 0;
     batch_.clear();
     count_ = 0;
@@ -154,27 +153,13 @@ class ByteStringSet {
 
   // Adds the string appended to `Batch()` since `start`.
   void Add(size_t start) {
-    size_t length = batch_.size() - start;
-    std::string_view s(batch_.data() + start, length);
-    uint64_t head = Chunk(s.data(), s.size());
-    uint64_t h = Hash(head, s);
-    // Frequent strings are found in a small cache of recent ones, which
-    // stays in the processor's cache, without touching the large table.
-    if (length <= kHotBytes) {
-      HotEntry& hot = hot_[(h >> 40) & (kHotEntries - 1)];
-      if (hot.Length == length + 1 && std::memcmp(hot.Bytes, s.data(), length) == 0) {
-        batch_.resize(start);
-        return;
-      }
-      hot.Length = static_cast<uint8_t>(length + 1);
-      std::memcpy(hot.Bytes, s.data(), length);
-    }
     Pending& p = pending_[pendingCount_++];
     p.Start = static_cast<uint32_t>(start);
-    p.Length = static_cast<uint32_t>(length);
-    p.Head = head;
-    p.Hash = h;
-    __builtin_prefetch(&slots_[static_cast<size_t>(h) & (slots_.size() - 1)]);
+    p.Length = static_cast<uint32_t>(batch_.size() - start);
+    std::string_view s(batch_.data() + start, p.Length);
+    p.Head = Chunk(s.data(), s.size());
+    p.Hash = Hash(p.Head, s);
+    __builtin_prefetch(&slots_[static_cast<size_t>(p.Hash) & (slots_.size() - 1)]);
     if (pendingCount_ == kBatch) Flush();
   }
 
@@ -204,14 +189,6 @@ class ByteStringSet {
  private:
   static constexpr size_t kInitialSlots = size_t{1} << 12;
   static constexpr size_t kBatch = 16;
-  static constexpr size_t kHotEntries = size_t{1} << 14;
-  static constexpr size_t kHotBytes = 31;
-
-  // A string that is in the set (or waits in the batch): 0 length means none.
-  struct HotEntry {
-    uint8_t Length = 0;  // length + 1
-    char Bytes[kHotBytes];
-  };
 
   struct Slot {
     uint64_t Head = 0;         // the first eight bytes, zero-padded
@@ -286,7 +263,6 @@ class ByteStringSet {
   }
 
   std::vector<Slot> slots_;
-  std::vector<HotEntry> hot_;
   std::string arena_;
   size_t count_ = 0;
   Pending pending_[kBatch];
