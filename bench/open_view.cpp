@@ -45,7 +45,7 @@ class PaintWatch : public QObject {
     if (armed && event->type() == QEvent::Paint && paintedAt < 0) {
       bool done = QObject::eventFilter(watched, event);
       paintedAt = clock->elapsed();
-      QTimer::singleShot(0, qApp, &QApplication::quit);
+      QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
       return done;
     }
     return QObject::eventFilter(watched, event);

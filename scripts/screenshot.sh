@@ -13,7 +13,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 . "$root/scripts/deps.sh"
 kalix_install_deps "${KALIX_BUILD_PACKAGES[@]}" xvfb xauth xdotool
 
-build="$root/build"
+build="$root/build-release"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DKALIX_TESTS=OFF >/dev/null
 cmake --build "$build" -j 2 --target kalix
 
@@ -24,7 +24,7 @@ trap 'rm -rf "$scratch"' EXIT
 cp "$build/kalix" "$scratch/"
 cp "$root"/samples/help_*.rtf "$scratch/"
 printf '[Window]\r\nState=0\r\nTop=0\r\nLeft=0\r\nWidth=%d\r\nHeight=%d\r\nGridSplitter=235\r\nFootnoteSplitter=150\r\nPictureSplitter=420\r\n' \
-  "$width" "$((height - 30))" >"$scratch/kalix.ini"
+  "$width" "$height" >"$scratch/kalix.ini"
 
 mkdir -p "$root/docs"
 cat >"$scratch/session.sh" <<SESSION

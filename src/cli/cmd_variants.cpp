@@ -3,7 +3,8 @@
 // For each STRING: the key that the "Générée" mode computes for it (trimmed
 // as the search dialog's edit field trims, then substituted), and the variant
 // list of that key at the chosen level, one variant a line, in the list's
-// order. The level defaults to 1, the search dialog's initial level.
+// order. The level is a number from 1, as the search dialog's level control
+// offers; it defaults to 1, that control's initial position.
 
 #include "cli/Commands.h"
 #include "i18n/Messages.h"
@@ -67,12 +68,15 @@ std::string Trim(const std::string& text) {
   return text.substr(start, end - start);
 }
 
+// A level as the search dialog offers it: a number from 1.
 std::optional<int> ParseLevel(const std::string& text) {
   if (text.empty() || text.size() > 9) return std::nullopt;
   for (char c : text) {
     if (c < '0' || c > '9') return std::nullopt;
   }
-  return std::atoi(text.c_str());
+  int level = std::atoi(text.c_str());
+  if (level < 1) return std::nullopt;
+  return level;
 }
 
 }  // namespace
@@ -88,7 +92,7 @@ int RunVariantsCommand(Context& ctx, const Args& args) {
     } else if (options && arg == "--level") {
       if (i + 1 >= args.size()) return UsageError("missing value after --level");
       auto value = ParseLevel(args[++i]);
-      if (!value) return UsageError("--level takes a number: " + args[i]);
+      if (!value) return UsageError("--level takes a number from 1: " + args[i]);
       level = *value;
     } else if (options && arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
       return UsageError("unknown option: " + arg);

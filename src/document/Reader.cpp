@@ -93,10 +93,9 @@ inline const unsigned char* RunEnd(const std::array<bool, 256>& stop, bool scree
   (void)screened;
 #endif
   while (end - p >= 8) {
-    if (stop[p[0]] | stop[p[1]] | stop[p[2]] | stop[p[3]] | stop[p[4]] | stop[p[5]] | stop[p[6]] |
-        stop[p[7]]) {
-      break;
-    }
+    int hits = stop[p[0]] + stop[p[1]] + stop[p[2]] + stop[p[3]] + stop[p[4]] + stop[p[5]] + stop[p[6]] +
+               stop[p[7]];
+    if (hits != 0) break;
     p += 8;
   }
   while (p < end && !stop[*p]) ++p;
@@ -135,6 +134,10 @@ class Reader {
   // The steps after the escape states, for a character read or decoded.
   void AfterEscapes(unsigned char c);
   bool PlainMainText() const { return !inPicture_ && !inFootnote_ && pageCount_ > 0; }
+  // Main text in the Text state: runs of plain characters and "\'hh"
+  // escapes, byte by byte, kept in local variables. Returns where the
+  // general steps take over, in the state reached so far.
+  const unsigned char* MainText(const unsigned char* p, const unsigned char* end);
   void CloseGroup();
   void Execute(bool* swallow);
   void Emit(unsigned char c);
@@ -161,17 +164,6 @@ class Reader {
   void Put(char c) {
     if (chunkLen_ == sizeof chunk_) FlushChunk();
     chunk_[chunkLen_++] = c;
-  }
-  void PutRun(const unsigned char* p, size_t n) {
-    if (n > sizeof chunk_ - chunkLen_) {
-      FlushChunk();
-      if (n >= sizeof chunk_) {
-        text_.append(reinterpret_cast<const char*>(p), n);
-        return;
-      }
-    }
-    std::memcpy(chunk_ + chunkLen_, p, n);
-    chunkLen_ += n;
   }
   void FlushChunk() {
     text_.append(chunk_, chunkLen_);
@@ -206,9 +198,9 @@ class Reader {
   char name_[kBufferChars + 1] = {};
   size_t nameLen_ = 0;
   char parameter_[kBufferChars + 1] = {};
+  size_t parameterLen_ = 0;
   char chunk_[4096];
   size_t chunkLen_ = 0;
-  size_t parameterLen_ = 0;
 };
 
 bool Reader::Feed(const char* data, size_t size) {
@@ -228,9 +220,7 @@ bool Reader::Feed(const char* data, size_t size) {
         q = RunEnd(special_, true, q, end);
         footnoteText_.append(reinterpret_cast<const char*>(p), static_cast<size_t>(q - p));
       } else if (pageCount_ > 0) {
-        q = RunEnd(specialMain_, screenMain_, q, end);
-        PutRun(p, static_cast<size_t>(q - p));
-        viewPosition_ += static_cast<int32_t>(q - p);
+        q = MainText(p, end);
       }
       p = q;
       if (p == end) break;
@@ -276,6 +266,70 @@ bool Reader::Feed(const char* data, size_t size) {
     Byte(c);
   }
   return true;
+}
+
+const unsigned char* Reader::MainText(const unsigned char* p, const unsigned char* end) {
+  const std::array<bool, 256>& stop = specialMain_;
+  const bool screened = screenMain_;
+  char* const chunk = chunk_;
+  constexpr size_t kChunk = sizeof chunk_;
+  size_t length = chunkLen_;
+  int32_t view = viewPosition_;
+  // CR and zero are dropped, and 0x1A ends the input, also inside an escape:
+  // the general steps see to them.
+  auto general = [](unsigned char c) { return c == '\r' || c == 0 || c == kEndOfInput; };
+  for (;;) {
+    const unsigned char* q = RunEnd(stop, screened, p, end);
+    size_t n = static_cast<size_t>(q - p);
+    view += static_cast<int32_t>(n);
+    if (n > kChunk - length) {
+      text_.append(chunk, length);
+      length = 0;
+    }
+    if (n >= kChunk) {
+      text_.append(reinterpret_cast<const char*>(p), n);
+    } else {
+      std::memcpy(chunk + length, p, n);
+      length += n;
+    }
+    p = q;
+    if (p == end || *p != '\\') break;
+    ++p;
+    state_ = Lex::Backslash;
+    nameLen_ = 0;
+    if (p == end || *p != '\'') break;
+    ++p;
+    state_ = Lex::Hex;
+    if (p == end || general(*p)) break;
+    name_[0] = static_cast<char>(*p++);
+    nameLen_ = 1;
+    if (p == end || general(*p)) break;
+    int high = HexDigit(static_cast<unsigned char>(name_[0]));
+    int low = HexDigit(*p++);
+    state_ = Lex::Text;
+    if (high < 0 || low < 0) continue;  // not hexadecimal: dropped
+    unsigned char decoded = static_cast<unsigned char>(high * 16 + low);
+    if (decoded == 0) continue;  // dropped
+    if (!stop[decoded]) {
+      if (length == kChunk) {
+        text_.append(chunk, length);
+        length = 0;
+      }
+      chunk[length++] = static_cast<char>(decoded);
+      view += 1;
+      continue;
+    }
+    // A decoded byte with a meaning of its own takes the general steps.
+    chunkLen_ = length;
+    viewPosition_ = view;
+    AfterEscapes(decoded);
+    if (state_ != Lex::Text || starPending_ || skipping_ || !PlainMainText()) return p;
+    length = chunkLen_;
+    view = viewPosition_;
+  }
+  chunkLen_ = length;
+  viewPosition_ = view;
+  return p;
 }
 
 void Reader::Byte(unsigned char c) {

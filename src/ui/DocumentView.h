@@ -2,13 +2,14 @@
 // counting two) and positions of the text widget (every character counting
 // one) are converted. The widget shows the document text with LF and CR both
 // as line ends, one widget position each, so a widget position is a text
-// offset.
+// offset and the conversion is the document's own offset/view index.
 #pragma once
+
+#include "document/ViewIndex.h"
 
 #include <QString>
 #include <cstdint>
 #include <string_view>
-#include <vector>
 
 namespace kalix::ui {
 
@@ -16,15 +17,14 @@ class ViewMapping {
  public:
   // Indexes the line ends of `text` (the document text without its
   // terminating zero).
-  void Build(std::string_view text);
-  void Clear();
+  void Build(std::string_view text) { index_ = ViewIndex(text); }
+  void Clear() { index_ = ViewIndex(); }
 
-  int32_t WidgetFromView(int32_t view) const;
-  int32_t ViewFromWidget(int32_t widget) const;
+  int32_t WidgetFromView(int32_t view) const { return index_.OffsetOfView(view); }
+  int32_t ViewFromWidget(int32_t widget) const { return index_.ViewOfOffset(widget); }
 
  private:
-  std::vector<int32_t> lineEnds_;  // text offsets of every LF and CR, ascending
-  int32_t length_ = 0;
+  ViewIndex index_;
 };
 
 // The document text as the view shows it: code page 1252 decoded, LF and CR

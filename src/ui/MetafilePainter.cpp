@@ -10,6 +10,7 @@
 #include <QPolygonF>
 #include <QTransform>
 #include <QtMath>
+#include <algorithm>
 #include <cmath>
 #include <optional>
 #include <variant>
@@ -181,7 +182,7 @@ class Player {
     double scale = std::sqrt(std::abs(m.m11() * m.m22()));
     double w = o.width * scale;
     QPen pen(o.color);
-    pen.setWidthF(w < 1 ? 1 : w);
+    pen.setWidthF(std::clamp(w, 1.0, 4096.0));
     pen.setCosmetic(true);
     switch (o.style & 0x0F) {
       case 1: pen.setStyle(Qt::DashLine); break;
@@ -298,8 +299,11 @@ class Player {
       double cell = fm.ascent() + fm.descent();
       if (cell > 0) h = h * 100 / cell;
     }
+    // A picture's text is never taller than a few screens: a corrupt height
+    // must not ask the font engine for giant glyphs.
+    h = std::clamp(h, 1.0, 4096.0);
     pixelHeight = h;
-    font.setPixelSize(std::max(1, static_cast<int>(std::lround(h))));
+    font.setPixelSize(static_cast<int>(std::lround(h)));
     font.setWeight(f.weight >= 600 ? QFont::Bold : (f.weight > 0 && f.weight < 350 ? QFont::Light : QFont::Normal));
     font.setItalic(f.italic);
     font.setUnderline(f.underline);

@@ -196,6 +196,8 @@ void TfrmMain::BuildControls() {
   grdTarget->setColumnWidth(1, 150);
   grdTarget->setColumnWidth(2, 137);
   grdTarget->setContextMenuPolicy(Qt::CustomContextMenu);
+  grdTarget->installEventFilter(this);
+  grdTarget->viewport()->installEventFilter(this);
   targetLayout->addWidget(grdTarget);
 
   pnlDoc = new QWidget(Splitter);
@@ -277,7 +279,6 @@ void TfrmMain::BuildControls() {
     reText->setPalette(p);
   }
   reText->setContextMenuPolicy(Qt::CustomContextMenu);
-  reText->viewport()->installEventFilter(this);
   reText->installEventFilter(this);
 
   pnlNote = new QWidget(Splitter1);
@@ -741,15 +742,17 @@ void TfrmMain::ShowPicture(QPainter& painter) {
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
-  if ((watched == reText || watched == reText->viewport()) &&
-      (event->type() == QEvent::FocusIn || event->type() == QEvent::Enter)) {
+  const QEvent::Type type = event->type();
+  if (watched == reText && type == QEvent::FocusIn) UpdateEditMenu();
+  if ((watched == grdTarget || watched == grdTarget->viewport()) &&
+      (type == QEvent::FocusIn || type == QEvent::KeyRelease || type == QEvent::MouseButtonRelease)) {
     UpdateEditMenu();
   }
   return QMainWindow::eventFilter(watched, event);
 }
 
 void TfrmMain::UpdateEditMenu() {
-  bool gridActive = grdTarget->hasFocus();
+  bool gridActive = focusWidget() == grdTarget;
   bool rows = gridActive && TargetModel->rowCount() > 0 && grdTarget->selectionModel()->hasSelection();
   bool text = !gridActive && reText->textCursor().hasSelection();
   for (QAction* a : {mnuCut, mnuDel, mnuAll, mnuGrdCut, mnuGrdCopy, mnuGrdDel, mnuGrdAll}) a->setEnabled(rows);
@@ -758,9 +761,9 @@ void TfrmMain::UpdateEditMenu() {
 }
 
 void TfrmMain::mnuCopyClick() {
-  if (reText->hasFocus() || popText->isVisible() || !grdTarget->hasFocus()) {
-    if (reText->textCursor().hasSelection()) reText->copy();
-  }
+  // The active control decides: the document view copies its selection; the
+  // grid's rows are copied by the grid once it holds targets.
+  if (focusWidget() == reText && reText->textCursor().hasSelection()) reText->copy();
 }
 
 // ---------------------------------------------------------------------------

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <set>
 
+#include <unistd.h>
+
 namespace kalix {
 namespace {
 
@@ -201,7 +203,8 @@ TEST(MorvaReader, FoldsWithTheRuleSetAndStopsAtZero) {
 }
 
 TEST(MorvaReader, LoadFromFile) {
-  auto path = (std::filesystem::temp_directory_path() / "kalix_morva_test.rul").string();
+  auto path = (std::filesystem::temp_directory_path() /
+               ("kalix_morva_test_" + std::to_string(getpid()) + ".rul")).string();
   ASSERT_TRUE(WriteTextFile(path, "[Morvo]\n2,A,B,1\n"));
   MorvaRules m;
   ASSERT_TRUE(LoadMorvaRules(m, DefaultRules(), path));

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include <unistd.h>
+
 namespace kalix {
 namespace {
 
@@ -273,8 +275,9 @@ TEST(Rules, HeadersAndLineSkipping) {
 
 TEST(Rules, SecondLoadStartsFromTheDefaults) {
   auto dir = std::filesystem::temp_directory_path();
-  std::string first = (dir / "kalix_rules_first.rul").string();
-  std::string second = (dir / "kalix_rules_second.rul").string();
+  std::string pid = std::to_string(getpid());
+  std::string first = (dir / ("kalix_rules_first_" + pid + ".rul")).string();
+  std::string second = (dir / ("kalix_rules_second_" + pid + ".rul")).string();
   ASSERT_TRUE(WriteTextFile(first, "[Filters]\n01A=^A\n[Separators]\n32=2\n[Substitutions]\nPH=F\n"));
   ASSERT_TRUE(WriteTextFile(second, "[Uppers]\n0xe9=E\n"));
   RuleSet r = DefaultRules();
@@ -287,7 +290,7 @@ TEST(Rules, SecondLoadStartsFromTheDefaults) {
   EXPECT_EQ(r.SeparatorClass[' '], 0);
   EXPECT_EQ(r.UpperMap[0xe9], 'E');
   // A file that cannot be opened changes nothing.
-  EXPECT_FALSE(LoadRules(r, (dir / "kalix_no_such_rules.rul").string()));
+  EXPECT_FALSE(LoadRules(r, (dir / ("kalix_no_such_rules_" + pid + ".rul")).string()));
   EXPECT_EQ(r.UpperMap[0xe9], 'E');
   std::remove(first.c_str());
   std::remove(second.c_str());

@@ -9,6 +9,9 @@
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QTest>
 #include <QToolButton>
 
@@ -232,6 +235,37 @@ class PositionTest : public QObject {
     QCOMPARE(Notes(), QString());  // page 0 at the caret: no notes
     w_->SetCaretView(1);
     QCOMPARE(Notes(), QString("1) n"));
+  }
+
+  void lineBreaksCountTwoViewPositions() {
+    Open("{\\rtf1 ab\\line cd\\par \\'b1ef\\par}");
+    QCOMPARE(w_->reText->toPlainText(), FromCp1252("ab\ncd\n\xb1" "ef\n\n"));
+    QCOMPARE(MarkPosition(kPageMark, 1), 0);  // the first ordinary character opens page 1
+    QCOMPARE(MarkPosition(kPageMark, 2), 8);  // a b CR CR c d LF LF
+    w_->edPage->selectAll();
+    QTest::keyClicks(w_->edPage, "2");
+    w_->mnuGotoClick();
+    QCOMPARE(w_->CaretView(), 9);
+    QCOMPARE(w_->reText->textCursor().position(), 7);  // one widget position per line end
+    QCOMPARE(w_->edPage->text(), QString("2"));
+    // A selection across a line break is two view positions longer.
+    w_->SetCaretView(1, 4);  // b, the break, c
+    QCOMPARE(w_->reText->textCursor().selectedText(), QString("b") + QChar(0x2029) + "c");
+    QCOMPARE(w_->SelectionViewLength(), 4);
+  }
+
+  void editMenuFollowsTheSelection() {
+    w_->reText->setFocus();
+    QVERIFY(w_->reText->hasFocus());
+    w_->SetCaretView(2);
+    QVERIFY(!w_->mnuCopy->isEnabled());
+    QVERIFY(!w_->mnuTxtCopy->isEnabled());
+    w_->SetCaretView(2, 3);
+    QVERIFY(w_->mnuCopy->isEnabled());
+    QVERIFY(w_->mnuTxtCopy->isEnabled());
+    QVERIFY(!w_->mnuCut->isEnabled());  // rows only
+    w_->mnuCopy->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(), w_->reText->textCursor().selectedText());
   }
 
  private:
