@@ -93,10 +93,9 @@ inline const unsigned char* RunEnd(const std::array<bool, 256>& stop, bool scree
   (void)screened;
 #endif
   while (end - p >= 8) {
-    if (stop[p[0]] | stop[p[1]] | stop[p[2]] | stop[p[3]] | stop[p[4]] | stop[p[5]] | stop[p[6]] |
-        stop[p[7]]) {
-      break;
-    }
+    int hits = stop[p[0]] + stop[p[1]] + stop[p[2]] + stop[p[3]] + stop[p[4]] + stop[p[5]] + stop[p[6]] +
+               stop[p[7]];
+    if (hits != 0) break;
     p += 8;
   }
   while (p < end && !stop[*p]) ++p;
@@ -199,9 +198,9 @@ class Reader {
   char name_[kBufferChars + 1] = {};
   size_t nameLen_ = 0;
   char parameter_[kBufferChars + 1] = {};
+  size_t parameterLen_ = 0;
   char chunk_[4096];
   size_t chunkLen_ = 0;
-  size_t parameterLen_ = 0;
 };
 
 bool Reader::Feed(const char* data, size_t size) {

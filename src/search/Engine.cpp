@@ -1,6 +1,8 @@
 #include "search/Engine.h"
 
+#include <algorithm>
 #include <array>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace kalix {
@@ -66,6 +68,93 @@ bool Accepted(const SearchSettings& settings, const cTTargetList& pending, cArro
   return result;
 }
 
+
+// The keys of all strings in a trie, so that one partial match follows every
+// string whose key shares its prefix. Two tries: one for matches that begin
+// at a word's first letter (strings whose position rule allows that: 0, 1,
+// 2, 4) and one for matches that begin inside a word (0, 2, 3).
+class KeyTrie {
+ public:
+  KeyTrie() { nodes_.push_back(Node{}); }
+  void Add(const std::string& key, int32_t n) {
+    uint32_t node = 0;
+    for (char ch : key) {
+      unsigned char k = static_cast<unsigned char>(ch);
+      uint32_t next = 0;
+      for (const auto& [c, child] : building_[node]) {
+        if (c == k) next = child;
+      }
+      if (next == 0) {
+        next = static_cast<uint32_t>(nodes_.size());
+        nodes_.push_back(Node{});
+        building_.emplace_back();
+        building_[node].push_back({k, next});
+      }
+      node = next;
+    }
+    terms_[node].push_back(n);
+  }
+  // Flattens the trie once every key is in.
+  void Seal() {
+    for (uint32_t v = 0; v < nodes_.size(); ++v) {
+      nodes_[v].firstEdge = static_cast<uint32_t>(edges_.size());
+      for (const auto& e : building_[v]) edges_.push_back(e);
+      nodes_[v].edgeCount = static_cast<uint32_t>(building_[v].size());
+      nodes_[v].firstTerm = static_cast<uint32_t>(termList_.size());
+      auto it = terms_.find(v);
+      if (it != terms_.end()) {
+        for (int32_t n : it->second) termList_.push_back(n);
+      }
+      nodes_[v].termCount = static_cast<uint32_t>(termList_.size()) - nodes_[v].firstTerm;
+    }
+    for (const auto& [c, child] : building_[0]) root_[c] = child;
+    if (nodes_.size() <= 4096) {
+      // Small tries get a full transition table: one load per step.
+      dense_.assign(nodes_.size() * 256, 0);
+      for (uint32_t v = 0; v < nodes_.size(); ++v) {
+        for (const auto& [c, child] : building_[v]) dense_[size_t{v} * 256 + c] = child;
+      }
+    }
+    building_.clear();
+    terms_.clear();
+  }
+  // The child of `node` by `k`, or 0.
+  uint32_t Child(uint32_t node, unsigned char k) const {
+    if (!dense_.empty()) return dense_[size_t{node} * 256 + k];
+    if (node == 0) return root_[k];
+    const Node& v = nodes_[node];
+    for (uint32_t e = v.firstEdge, end = v.firstEdge + v.edgeCount; e < end; ++e) {
+      if (edges_[e].first == k) return edges_[e].second;
+    }
+    return 0;
+  }
+  bool HasChildren(uint32_t node) const { return nodes_[node].edgeCount != 0; }
+  bool HasTerms(uint32_t node) const { return nodes_[node].termCount != 0; }
+  const int32_t* TermsBegin(uint32_t node) const { return termList_.data() + nodes_[node].firstTerm; }
+  const int32_t* TermsEnd(uint32_t node) const { return TermsBegin(node) + nodes_[node].termCount; }
+  bool Starts(unsigned char k) const { return root_[k] != 0; }
+
+ private:
+  struct Node {
+    uint32_t firstEdge = 0, edgeCount = 0, firstTerm = 0, termCount = 0;
+  };
+  std::vector<Node> nodes_;
+  std::vector<std::pair<unsigned char, uint32_t>> edges_;
+  std::vector<int32_t> termList_;
+  std::array<uint32_t, 256> root_{};
+  std::vector<uint32_t> dense_;
+  std::vector<std::vector<std::pair<unsigned char, uint32_t>>> building_{1};
+  std::unordered_map<uint32_t, std::vector<int32_t>> terms_;
+};
+
+// A partial match in a trie: its node, which trie, and its start values
+// (an index into the start records of the current context).
+struct TrieCandidate {
+  uint32_t node;
+  uint32_t start;
+  bool atWordStartTrie;
+};
+
 }  // namespace
 
 bool MatchChar(cArrowList& strings, int32_t n, unsigned char k, ScanState& state) {
@@ -123,10 +212,14 @@ void ResetStrings(cArrowList& strings, ScanState& state) {
   state.Active.clear();
 }
 
-void CloseWord(cArrowList& strings, cTTargetList& pending, int32_t lastLetterAt, int32_t lastLetterOffset,
-               int cls) {
-  size_t w = 0;
-  for (size_t r = 0; r < pending.size(); ++r) {
+namespace {
+
+// CloseWord over the hits from `from` on (those before it already know their
+// word's end and are past their position check).
+void CloseWordFrom(cArrowList& strings, cTTargetList& pending, size_t from, int32_t lastLetterAt,
+                   int32_t lastLetterOffset, int cls) {
+  size_t w = from;
+  for (size_t r = from; r < pending.size(); ++r) {
     PendingHit& h = pending[r];
     if (!(h.KnownEnds & kWordEndKnown)) {
       h.WordEnd = lastLetterOffset;
@@ -156,6 +249,13 @@ void CloseWord(cArrowList& strings, cTTargetList& pending, int32_t lastLetterAt,
     ++w;
   }
   pending.resize(w);
+}
+
+}  // namespace
+
+void CloseWord(cArrowList& strings, cTTargetList& pending, int32_t lastLetterAt, int32_t lastLetterOffset,
+               int cls) {
+  CloseWordFrom(strings, pending, 0, lastLetterAt, lastLetterOffset, cls);
 }
 
 void SetContextLengths(cTTargetList& pending, int32_t view, int32_t offset) {
@@ -214,7 +314,8 @@ bool PassesFilters(const RuleSet& rules, std::string_view text, int32_t wordAt, 
 }
 
 void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrowList& strings,
-                    const cFilterList& filters, std::string_view text, HitSink& sink) {
+                    const cFilterList& filters, std::string_view text, HitSink& sink, MatchMode mode) {
+  const bool byTrie = mode == MatchMode::Trie;
   ScanState st(strings.size());
   const bool noFilters = filters.empty();
   for (SearchString& s : strings) {
@@ -228,15 +329,67 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
     if (!strings[n].Key.empty()) byFirst[static_cast<unsigned char>(strings[n].Key[0])].push_back(static_cast<int32_t>(n));
     if (!strings[n].HasSource()) roots.push_back(static_cast<int32_t>(n));
   }
+  KeyTrie wordTrie;  // matches beginning at a word's first letter
+  KeyTrie midTrie;   // matches beginning inside a word
+  for (size_t n = 0; n < strings.size(); ++n) {
+    const SearchString& s = strings[n];
+    if (s.Key.empty()) continue;
+    if (s.Position != kWordMiddle) wordTrie.Add(s.Key, static_cast<int32_t>(n));
+    if (s.Position != kWordStart && s.Position != kWholeWord) midTrie.Add(s.Key, static_cast<int32_t>(n));
+  }
+  wordTrie.Seal();
+  midTrie.Seal();
+  std::vector<TrieCandidate> live;
+  std::vector<MatchCandidate> startRecords;
+  std::vector<std::pair<int32_t, uint32_t>> completions;
+  // The offset of each string's last completed match since the last reset.
+  std::vector<int32_t> lastEnd(strings.size(), -1);
+  std::vector<uint32_t> lastEndEpoch(strings.size(), 0);
+  uint32_t epoch = 1;
+  auto resetAll = [&]() {
+    ResetStrings(strings, st);
+    live.clear();
+    startRecords.clear();
+    ++epoch;
+  };
   const SubstRuleIndex substIndex(rules);
   Substituter substituter;
   const auto& cls = rules.SeparatorClass;
-  const auto& upper = rules.UpperMap;
   const int16_t context = settings.Context;
-  const bool fold = settings.FoldCase;
   const bool substitute = settings.Substitute;
   const bool skipSymbols = settings.SkipSymbols;
+  // Per byte: the comparison character when no substitution rule is at
+  // work, and whether a rule may begin at it.
+  std::array<unsigned char, 256> plainK{};
+  std::array<bool, 256> ruleMayStart{};
+  std::array<bool, 256> starts{};
+  std::array<bool, 256> byFirstStarts{};
+  for (int c = 0; c < 256; ++c) {
+    unsigned char up = rules.UpperMap[c];
+    plainK[c] = substitute ? rules.SubstMap[up] : settings.FoldCase ? up : static_cast<unsigned char>(c);
+    ruleMayStart[c] = substitute && substIndex.begin(up) != substIndex.end(up);
+    byFirstStarts[c] = !byFirst[c].empty();
+    starts[c] = byTrie ? (wordTrie.Starts(static_cast<unsigned char>(c)) || midTrie.Starts(static_cast<unsigned char>(c)))
+                       : byFirstStarts[c];
+  }
+  // Bytes that, inside a word with no partial match and no substitution
+  // rule at work, change nothing but the last letter and the view position.
+  enum : uint8_t { kQuiet = 1, kIsLetter = 2, kTwoViews = 4, kRuleMayStart = 8 };
+  std::array<uint8_t, 256> quiet{};
+  for (int c = 0; c < 256; ++c) {
+    uint8_t f = (c == '\n' || c == '\r') ? kTwoViews : 0;
+    if (cls[c] == kLetter || (cls[c] == kSymbol && !skipSymbols)) {
+      f |= kIsLetter;
+      if (plainK[c] == 0 || !starts[plainK[c]]) f |= kQuiet;
+      if (ruleMayStart[c]) f |= kRuleMayStart;
+    } else if (cls[c] == kSymbol) {
+      f |= kQuiet;
+    }
+    quiet[c] = f;
+  }
 
+  bool substituterBusy = false;  // a rule is being applied
+  size_t wordsClosed = 0;        // leading pending hits whose word has ended
   int level = kParagraphSeparator;
   int32_t lastLetterAt = 0;
   int32_t lastLetterOffset = 0;
@@ -246,11 +399,40 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
 
   for (int32_t i = 0; i < size; ++i) {
+    if (level == 0 && !substituterBusy && st.Active.empty() && live.empty()) {
+      // Run over the quiet bytes inside the word.
+      int32_t last = -1;
+      int32_t view = j;
+      int32_t at = i;
+      const auto& upper = rules.UpperMap;
+      while (at < size) {
+        const uint8_t f = quiet[bytes[at]];
+        if (!(f & kQuiet)) break;
+        if ((f & kRuleMayStart) &&
+            substIndex.MayMatch(upper[bytes[at]], at + 1 < size ? upper[bytes[at + 1]] : 0)) {
+          break;
+        }
+        if (f & kIsLetter) last = at;
+        view += (f & kTwoViews) ? 2 : 1;
+        ++at;
+      }
+      if (last >= 0) {
+        lastLetterAt = last;
+        lastLetterOffset = last;
+      }
+      i = at;
+      j = view;
+      if (i >= size) break;
+    }
     const unsigned char c = bytes[i];
     const int cl = cls[c];
     if (cl >= kWordSeparator) {
       if (cl >= kSentenceSeparator) sink.CloseOccurrences(lastLetterOffset, cl);
-      if (!st.Pending.empty()) CloseWord(strings, st.Pending, lastLetterAt, lastLetterOffset, cl);
+      if (!st.Pending.empty()) {
+        CloseWordFrom(strings, st.Pending, cl >= kSentenceSeparator ? 0 : wordsClosed, lastLetterAt,
+                      lastLetterOffset, cl);
+        wordsClosed = st.Pending.size();
+      }
       if (cl > level) level = cl;
       bool flush = context == 0;
       if (context != 0 && cl > context) {
@@ -258,9 +440,12 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
         if (!st.Pending.empty()) {
           SetContextLengths(st.Pending, j, i);
           flush = Accepted(settings, st.Pending, strings, st.Counted, roots);
-          if (!flush) st.Pending.clear();
+          if (!flush) {
+            st.Pending.clear();
+            wordsClosed = 0;
+          }
         }
-        ResetStrings(strings, st);
+        resetAll();
       }
       if (flush && (!settings.IgnoreSeparators || cl >= kSentenceSeparator)) {
         if (!st.Pending.empty()) {
@@ -271,16 +456,19 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
             }
           }
           st.Pending.clear();
+          wordsClosed = 0;
           sink.EndBatch();
         }
-        ResetStrings(strings, st);
+        if (!st.Active.empty() || !st.Counted.empty() || !live.empty()) resetAll();
       }
     } else if (cl == kLetter || !skipSymbols) {
-      unsigned char k = c;
-      if (substitute) {
+      unsigned char k;
+      if (substitute && (substituterBusy ||
+                         (ruleMayStart[c] && substIndex.MayMatch(rules.UpperMap[c], i + 1 < size ? rules.UpperMap[bytes[i + 1]] : 0)))) {
         k = SubstituteAt(rules, substIndex, substituter, text, static_cast<size_t>(i));
-      } else if (fold) {
-        k = upper[c];
+        substituterBusy = substituter.PendingOutput != 0 || substituter.Skip != 0;
+      } else {
+        k = plainK[c];
       }
       if (level != 0) {
         if (level >= kParagraphSeparator) {
@@ -308,9 +496,69 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
       }
       lastLetterAt = i;
       lastLetterOffset = i;
-      if (k != 0) {
+      if (k != 0 && byTrie && (starts[k] || !live.empty())) {
+        st.CurrentAt = i;
+        st.CurrentView = j;
+        completions.clear();
+        auto lastEndOf = [&](int32_t n) { return lastEndEpoch[static_cast<size_t>(n)] == epoch ? lastEnd[static_cast<size_t>(n)] : -1; };
+        // Advance every partial match; those that reach a key complete it
+        // for the strings whose last match ended before they began.
+        size_t w = 0;
+        for (size_t r = 0; r < live.size(); ++r) {
+          TrieCandidate cand = live[r];
+          const KeyTrie& trie = cand.atWordStartTrie ? wordTrie : midTrie;
+          const uint32_t child = trie.Child(cand.node, k);
+          if (child == 0) continue;
+          cand.node = child;
+          if (trie.HasTerms(child)) {
+            const int32_t startAt = startRecords[cand.start].StartAt;
+            for (const int32_t* t = trie.TermsBegin(child); t != trie.TermsEnd(child); ++t) {
+              if (startAt > lastEndOf(*t)) completions.emplace_back(*t, cand.start);
+            }
+          }
+          if (trie.HasChildren(child)) live[w++] = cand;
+        }
+        live.resize(w);
+        if (live.empty() && completions.empty()) startRecords.clear();
+        // A new partial match beginning here.
+        const bool atWordStart = st.CurrentAt == st.WordStartAt;
+        const KeyTrie& trie = atWordStart ? wordTrie : midTrie;
+        if (const uint32_t child = trie.Child(0, k)) {
+          TrieCandidate cand;
+          cand.node = child;
+          cand.atWordStartTrie = atWordStart;
+          cand.start = static_cast<uint32_t>(startRecords.size());
+          MatchCandidate& m = startRecords.emplace_back();
+          m.StartAt = i;
+          m.StartView = j;
+          m.ContextStartView = st.ContextStartView;
+          m.ContextStartOffset = st.ContextStartOffset;
+          m.WordStartAt = st.WordStartAt;
+          m.ParagraphStart = st.ParagraphStart;
+          m.SentenceStart = st.SentenceStart;
+          m.WordStart = st.WordStart;
+          m.AtWordStart = atWordStart;
+          for (const int32_t* t = trie.TermsBegin(child); t != trie.TermsEnd(child); ++t) {
+            if (i > lastEndOf(*t)) completions.emplace_back(*t, cand.start);
+          }
+          if (trie.HasChildren(child)) live.push_back(cand);
+        }
+        if (!completions.empty()) {
+          // Hits of one character come in the order of the strings.
+          if (completions.size() > 1) {
+            std::sort(completions.begin(), completions.end(),
+                      [](const auto& x, const auto& y) { return x.first < y.first; });
+          }
+          for (const auto& [n, rec] : completions) {
+            CompleteMatch(strings, n, startRecords[rec], st);
+            lastEnd[static_cast<size_t>(n)] = i;
+            lastEndEpoch[static_cast<size_t>(n)] = epoch;
+          }
+          if (live.empty()) startRecords.clear();
+        }
+      } else if (k != 0 && !byTrie && (byFirstStarts[k] || !st.Active.empty())) {
         const std::vector<int32_t>& starters = byFirst[k];
-        if (!st.Active.empty() || !starters.empty()) {
+        {
           st.CurrentAt = i;
           st.CurrentView = j;
           // Visit the strings with candidates and those that k can start,
@@ -338,7 +586,7 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
     j += (c == '\n' || c == '\r') ? 2 : 1;
   }
   // Hits still pending at the end of the text produce no target.
-  ResetStrings(strings, st);
+  resetAll();
 }
 
 bool ExpandGenerated(const MorvaRules& morva, cArrowList& strings, int level, std::vector<size_t>* boundedAt) {

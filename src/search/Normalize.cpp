@@ -16,30 +16,6 @@ bool UsableRule(const SubstRule& rule) {
   return true;
 }
 
-// Steps 1.4 and 2 of the transducer once a rule has been taken (or is being
-// applied).
-inline unsigned char EmitFromRule(const RuleSet& rules, Substituter& st) {
-  const SubstRule& rule = rules.SubstRules[static_cast<size_t>(st.Rule)];
-  --st.PendingOutput;
-  if (st.Skip != 0) --st.Skip;
-  unsigned char out = static_cast<unsigned char>(rule.Replacement[static_cast<size_t>(st.OutputIndex)]);
-  ++st.OutputIndex;
-  return out;
-}
-
-inline unsigned char TakeRule(const RuleSet& rules, Substituter& st, int32_t r) {
-  const SubstRule& rule = rules.SubstRules[static_cast<size_t>(r)];
-  st.Rule = r;
-  st.Skip = rule.MatchLength();
-  st.PendingOutput = rule.ReplacementLength();
-  st.OutputIndex = 0;
-  if (rule.Replacement.empty()) {
-    --st.Skip;
-    return 0;
-  }
-  return EmitFromRule(rules, st);
-}
-
 }  // namespace
 
 SubstRuleIndex::SubstRuleIndex(const RuleSet& rules) {
@@ -60,6 +36,12 @@ SubstRuleIndex::SubstRuleIndex(const RuleSet& rules) {
     if (!UsableRule(r)) continue;
     unsigned char c = static_cast<unsigned char>(r.Match[0]);
     order_[first_[c] + fill[c]++] = static_cast<int32_t>(i);
+    size_t pair = size_t{c} << 8 | static_cast<unsigned char>(r.Match[1 < r.Match.size() ? 1 : 0]);
+    if (r.Match.size() < 2) {
+      for (size_t b = 0; b < 256; ++b) pairs_[(size_t{c} << 8 | b) >> 6] |= uint64_t{1} << (b & 63);
+    } else {
+      pairs_[pair >> 6] |= uint64_t{1} << (pair & 63);
+    }
   }
 }
 
@@ -71,24 +53,6 @@ bool RuleMatchesAt(const RuleSet& rules, std::string_view text, size_t p, const 
   return true;
 }
 
-unsigned char SubstituteAt(const RuleSet& rules, const SubstRuleIndex& index, Substituter& st,
-                           std::string_view text, size_t p) {
-  if (st.PendingOutput == 0) {
-    if (st.Skip != 0) {
-      --st.Skip;
-      return 0;
-    }
-    unsigned char up = rules.UpperMap[ByteAt(text, p)];
-    for (const int32_t* r = index.begin(up); r != index.end(up); ++r) {
-      if (RuleMatchesAt(rules, text, p, rules.SubstRules[static_cast<size_t>(*r)])) {
-        return TakeRule(rules, st, *r);
-      }
-    }
-    return rules.SubstMap[up];
-  }
-  return EmitFromRule(rules, st);
-}
-
 unsigned char SubstituteAt(const RuleSet& rules, Substituter& st, std::string_view text, size_t p) {
   if (st.PendingOutput == 0) {
     if (st.Skip != 0) {
@@ -97,12 +61,12 @@ unsigned char SubstituteAt(const RuleSet& rules, Substituter& st, std::string_vi
     }
     for (size_t r = 0; r < rules.SubstRules.size(); ++r) {
       if (RuleMatchesAt(rules, text, p, rules.SubstRules[r])) {
-        return TakeRule(rules, st, static_cast<int32_t>(r));
+        return detail::TakeRule(rules, st, static_cast<int32_t>(r));
       }
     }
     return rules.SubstMap[rules.UpperMap[ByteAt(text, p)]];
   }
-  return EmitFromRule(rules, st);
+  return detail::EmitFromRule(rules, st);
 }
 
 void FoldString(const RuleSet& rules, SearchString& s) {

@@ -7,9 +7,6 @@ namespace kalix {
 
 namespace {
 
-constexpr size_t kChunkBits = 13;
-constexpr size_t kChunkSize = size_t{1} << kChunkBits;  // occurrences per chunk
-
 inline uint64_t PlaceKey(uint32_t target, int32_t startView) {
   return (uint64_t{target} << 32) | static_cast<uint32_t>(startView);
 }
@@ -35,6 +32,8 @@ MarkIndex::MarkIndex(const cMarkList& marks) {
   }
 }
 
+static_assert(sizeof(Occurrence) == 60, "an occurrence takes 60 bytes");
+
 MarkIndex::PageFolio MarkIndex::At(int32_t view) const {
   // Marks are in non-decreasing position order; those strictly before
   // `view` are in effect.
@@ -44,10 +43,44 @@ MarkIndex::PageFolio MarkIndex::At(int32_t view) const {
   return after_[n - 1];
 }
 
+MarkIndex::PageFolio MarkIndex::At(int32_t view, size_t& hint) const {
+  // `hint` is the number of marks before the previous view.
+  size_t n = hint > positions_.size() ? positions_.size() : hint;
+  if (n > 0 && positions_[n - 1] >= view) {
+    n = static_cast<size_t>(std::lower_bound(positions_.begin(), positions_.begin() + static_cast<std::ptrdiff_t>(n), view) -
+                            positions_.begin());
+  } else {
+    size_t steps = 0;
+    while (n < positions_.size() && positions_[n] < view && steps < 8) {
+      ++n;
+      ++steps;
+    }
+    if (n < positions_.size() && positions_[n] < view) {
+      n = static_cast<size_t>(std::lower_bound(positions_.begin() + static_cast<std::ptrdiff_t>(n), positions_.end(), view) -
+                              positions_.begin());
+    }
+  }
+  hint = n;
+  if (n == 0) return PageFolio{};
+  return after_[n - 1];
+}
+
 // ---------------------------------------------------------------------------
 // TargetCollector
 
-static_assert(sizeof(Occurrence) == 60, "an occurrence takes 60 bytes");
+namespace {
+
+inline uint32_t HashBytes(std::string_view s, uint32_t h) {
+  for (char c : s) {
+    h ^= static_cast<unsigned char>(c);
+    h *= 16777619u;
+  }
+  return h;
+}
+
+constexpr uint32_t kHashSeed = 2166136261u;
+
+}  // namespace
 
 TargetCollector::TargetCollector(const RuleSet& rules, int resultSpelling, bool showSymbols)
     : rules_(rules), substIndex_(rules), resultSpelling_(resultSpelling), showSymbols_(showSymbols) {}
@@ -57,39 +90,83 @@ TargetCollector::~TargetCollector() = default;
 void TargetCollector::BeginDocument(std::string_view text, const cMarkList& marks, std::string documentRef) {
   text_ = text;
   marks_ = MarkIndex(marks);
+  markHint_ = 0;
   documentRef_ = std::move(documentRef);
-  ++documentSerial_;
+  documentHash_ = HashBytes(documentRef_, kHashSeed) * 31u + 7u;
   repeatedDocument_ = !documentsSeen_.insert(documentRef_).second;
   batchSeen_.clear();
   batchIndexed_ = false;
+  batchTouched_.clear();
+  ++batchSerial_;
   if (repeatedDocument_) {
     // The same document again: its places are already listed. Every place of
     // the targets of this reference is checked for the whole document.
-    for (size_t i = 0; i < occurrenceCount_; ++i) {
-      const Entry& e = chunks_[i >> kChunkBits][i & (kChunkSize - 1)];
-      if (targets_[e.target].DocumentRef == documentRef_) batchSeen_.insert(PlaceKey(e.target, e.occ.StartView));
+    for (uint32_t t = 0; t < targets_.size(); ++t) {
+      if (targets_[t].DocumentRef != documentRef_) continue;
+      for (const Occurrence& o : targets_[t].Starts) batchSeen_.insert(PlaceKey(t, o.StartView));
     }
     batchIndexed_ = true;
   }
-  ++batchSerial_;
-  batchBegin_ = occurrenceCount_;
-  key_.assign(documentRef_);
-  key_.push_back('\0');
+}
+
+void TargetCollector::Rehash(size_t slots) {
+  slots_.assign(slots, 0);
+  const size_t mask = slots - 1;
+  for (uint32_t t = 0; t < targets_.size(); ++t) {
+    size_t i = states_[t].Hash & mask;
+    while (slots_[i] != 0) i = (i + 1) & mask;
+    slots_[i] = t + 1;
+  }
+}
+
+uint32_t TargetCollector::FindOrCreate(const PendingHit& hit, int32_t wordLength) {
+  form_.clear();
+  AppendResultForm(rules_, substIndex_, text_, static_cast<size_t>(hit.WordStartAt),
+                   static_cast<size_t>(wordLength < 0 ? 0 : wordLength), resultSpelling_, showSymbols_, form_);
+  const uint32_t hash = HashBytes(form_, documentHash_);
+  if (slots_.empty()) Rehash(1024);
+  const size_t mask = slots_.size() - 1;
+  size_t i = hash & mask;
+  while (slots_[i] != 0) {
+    uint32_t t = slots_[i] - 1;
+    if (states_[t].Hash == hash && targets_[t].Text == form_ && targets_[t].DocumentRef == documentRef_) return t;
+    i = (i + 1) & mask;
+  }
+  const uint32_t t = static_cast<uint32_t>(targets_.size());
+  if (targets_.size() == targets_.capacity()) targets_.reserve(targets_.size() + targets_.size() / 2 + 64);
+  Target& target = targets_.emplace_back();
+  target.Text = form_;
+  target.DocumentRef = documentRef_;
+  target.Length = wordLength;
+  target.StringIndex = hit.StringIndex;
+  TargetState state;
+  state.Hash = hash;
+  states_.push_back(state);
+  slots_[i] = t + 1;
+  if (targets_.size() * 2 > slots_.size()) Rehash(slots_.size() * 2);
+  return t;
 }
 
 bool TargetCollector::SeenInBatch(uint32_t target, int32_t startView) {
+  TargetState& st = states_[target];
+  if (st.BatchSerial != batchSerial_) {
+    st.BatchSerial = batchSerial_;
+    st.BatchBegin = static_cast<uint32_t>(targets_[target].Starts.size());
+    st.BatchMaxView = startView;
+    batchTouched_.push_back(target);
+    if (batchIndexed_) return !batchSeen_.insert(PlaceKey(target, startView)).second;
+    return false;
+  }
   if (!batchIndexed_) {
-    TargetInfo& t = targets_[target];
-    if (t.BatchSerial != batchSerial_ || startView > t.BatchMaxView) {
-      // Places of one target usually come in increasing order: nothing to
-      // look up then.
-      t.BatchSerial = batchSerial_;
-      t.BatchMaxView = startView;
+    // Places of one target usually come in increasing order: nothing to
+    // look up then.
+    if (startView > st.BatchMaxView) {
+      st.BatchMaxView = startView;
       return false;
     }
-    for (size_t i = batchBegin_; i < occurrenceCount_; ++i) {
-      const Entry& e = chunks_[i >> kChunkBits][i & (kChunkSize - 1)];
-      batchSeen_.insert(PlaceKey(e.target, e.occ.StartView));
+    for (uint32_t t : batchTouched_) {
+      const cStarts& starts = targets_[t].Starts;
+      for (size_t k = states_[t].BatchBegin; k < starts.size(); ++k) batchSeen_.insert(PlaceKey(t, starts[k].StartView));
     }
     batchIndexed_ = true;
   }
@@ -97,33 +174,13 @@ bool TargetCollector::SeenInBatch(uint32_t target, int32_t startView) {
 }
 
 void TargetCollector::AddTarget(const PendingHit& hit, int32_t wordLength) {
-  size_t prefix = documentRef_.size() + 1;
-  key_.resize(prefix);
-  AppendResultForm(rules_, substIndex_, text_, static_cast<size_t>(hit.WordStartAt),
-                   static_cast<size_t>(wordLength < 0 ? 0 : wordLength), resultSpelling_, showSymbols_, key_);
-  uint32_t t;
-  auto it = lookup_.find(key_);
-  if (it == lookup_.end()) {
-    t = static_cast<uint32_t>(targets_.size());
-    TargetInfo info;
-    info.Text = key_.substr(prefix);
-    info.DocumentRef = documentRef_;
-    info.Length = wordLength;
-    info.StringIndex = hit.StringIndex;
-    targets_.push_back(std::move(info));
-    lookup_.emplace(key_, t);
-  } else {
-    t = it->second;
-  }
+  const uint32_t t = FindOrCreate(hit, wordLength);
   if (SeenInBatch(t, hit.StartView)) return;
 
-  MarkIndex::PageFolio pf = marks_.At(hit.StartView);
-  size_t i = occurrenceCount_;
-  if ((i & (kChunkSize - 1)) == 0 && (i >> kChunkBits) == chunks_.size()) {
-    chunks_.push_back(std::make_unique<Entry[]>(kChunkSize));
-  }
-  Entry& e = chunks_[i >> kChunkBits][i & (kChunkSize - 1)];
-  Occurrence& o = e.occ;
+  MarkIndex::PageFolio pf = marks_.At(hit.StartView, markHint_);
+  cStarts& starts = targets_[t].Starts;
+  if (starts.size() == starts.capacity()) starts.reserve(starts.size() + starts.size() / 2 + 1);
+  Occurrence& o = starts.emplace_back();
   o.StartView = hit.StartView;
   o.ViewLength = hit.ViewLength;
   o.ContextStartView = hit.ContextStartView;
@@ -140,19 +197,18 @@ void TargetCollector::AddTarget(const PendingHit& hit, int32_t wordLength) {
   o.ParagraphEnd = o.ParagraphEndKnown() ? hit.ParagraphEnd : 0;
   o.SentenceEnd = o.SentenceEndKnown() ? hit.SentenceEnd : 0;
   o.WordEnd = o.WordEndKnown() ? hit.WordEnd : 0;
-  e.target = t;
-  ++targets_[t].Count;
   ++occurrenceCount_;
+  const Place place{t, static_cast<uint32_t>(starts.size() - 1)};
   if ((o.KnownEnds & (kSentenceEndKnown | kWordEndKnown)) != (kSentenceEndKnown | kWordEndKnown)) {
-    openSentence_.push_back(static_cast<uint32_t>(i));
+    openSentence_.push_back(place);
   }
-  if (!o.ParagraphEndKnown()) openParagraph_.push_back(static_cast<uint32_t>(i));
+  if (!o.ParagraphEndKnown()) openParagraph_.push_back(place);
 }
 
 void TargetCollector::CloseOccurrences(int32_t lastLetterOffset, int cls) {
   if (cls < kSentenceSeparator) return;
-  for (uint32_t i : openSentence_) {
-    Occurrence& o = chunks_[i >> kChunkBits][i & (kChunkSize - 1)].occ;
+  for (Place p : openSentence_) {
+    Occurrence& o = At(p);
     if (!o.SentenceEndKnown()) {
       o.SentenceEnd = lastLetterOffset;
       o.KnownEnds |= kSentenceEndKnown;
@@ -164,8 +220,8 @@ void TargetCollector::CloseOccurrences(int32_t lastLetterOffset, int cls) {
   }
   openSentence_.clear();
   if (cls >= kParagraphSeparator) {
-    for (uint32_t i : openParagraph_) {
-      Occurrence& o = chunks_[i >> kChunkBits][i & (kChunkSize - 1)].occ;
+    for (Place p : openParagraph_) {
+      Occurrence& o = At(p);
       if (!o.ParagraphEndKnown()) {
         o.ParagraphEnd = lastLetterOffset;
         o.KnownEnds |= kParagraphEndKnown;
@@ -178,7 +234,7 @@ void TargetCollector::CloseOccurrences(int32_t lastLetterOffset, int cls) {
 void TargetCollector::EndBatch() {
   if (repeatedDocument_) return;  // the whole document is one batch then
   ++batchSerial_;
-  batchBegin_ = occurrenceCount_;
+  batchTouched_.clear();
   if (batchIndexed_) {
     batchSeen_.clear();
     batchIndexed_ = false;
@@ -192,46 +248,26 @@ void TargetCollector::EndDocument() {
   openParagraph_.shrink_to_fit();
   batchSeen_.clear();
   batchIndexed_ = false;
+  batchTouched_.clear();
   ++batchSerial_;
-  batchBegin_ = occurrenceCount_;
   text_ = std::string_view();
   marks_ = MarkIndex();
 }
 
 cTargetList TargetCollector::Finish() {
   EndDocument();
-  lookup_.clear();
+  slots_.clear();
+  slots_.shrink_to_fit();
+  states_.clear();
+  states_.shrink_to_fit();
   // Order of the list during a search: document reference, then form.
-  std::vector<uint32_t> order(targets_.size());
-  for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-    const TargetInfo& x = targets_[a];
-    const TargetInfo& y = targets_[b];
+  std::sort(targets_.begin(), targets_.end(), [](const Target& x, const Target& y) {
     int c = x.DocumentRef.compare(y.DocumentRef);
     if (c != 0) return c < 0;
     return x.Text < y.Text;
   });
-  std::vector<uint32_t> place(targets_.size());
-  cTargetList list(targets_.size());
-  for (uint32_t k = 0; k < order.size(); ++k) {
-    TargetInfo& info = targets_[order[k]];
-    place[order[k]] = k;
-    Target& t = list[k];
-    t.Text = std::move(info.Text);
-    t.DocumentRef = std::move(info.DocumentRef);
-    t.Length = info.Length;
-    t.StringIndex = info.StringIndex;
-    t.Starts.reserve(info.Count);
-  }
-  // Hand the occurrences over chunk by chunk, freeing each chunk as it is
-  // emptied, so the two stores never both hold everything.
-  for (size_t i = 0; i < occurrenceCount_; ++i) {
-    Entry& e = chunks_[i >> kChunkBits][i & (kChunkSize - 1)];
-    list[place[e.target]].Starts.push_back(e.occ);
-    if ((i & (kChunkSize - 1)) == kChunkSize - 1) chunks_[i >> kChunkBits].reset();
-  }
-  chunks_.clear();
-  targets_.clear();
+  cTargetList list = std::move(targets_);
+  targets_ = cTargetList();
   occurrenceCount_ = 0;
   documentsSeen_.clear();
   return list;

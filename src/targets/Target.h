@@ -71,6 +71,9 @@ class MarkIndex {
   };
   // The page and folio of the marks standing strictly before `view`.
   PageFolio At(int32_t view) const;
+  // The same, starting from the place of an earlier lookup (`hint`, updated):
+  // constant time when views come in increasing order.
+  PageFolio At(int32_t view, size_t& hint) const;
 
  private:
   std::vector<int32_t> positions_;
@@ -92,9 +95,11 @@ class HitSink {
 };
 
 // The sink the program uses: files hits under targets (one per form and
-// document reference), one occurrence per place and target. Lookup is by
-// hash; occurrence ends are closed in amortised constant time; occurrences
-// are kept in one chunked store until `Finish` hands out the sorted list.
+// document reference), one occurrence per place and target. Targets are
+// found through a hash index (built on the targets themselves); occurrence
+// ends are closed in amortised constant time (only occurrences whose ends
+// are still unknown are visited, once each); occurrences go straight into
+// their target's list.
 class TargetCollector final : public HitSink {
  public:
   TargetCollector(const RuleSet& rules, int resultSpelling, bool showSymbols);
@@ -116,25 +121,25 @@ class TargetCollector final : public HitSink {
   size_t TargetCount() const { return targets_.size(); }
   size_t OccurrenceCount() const { return occurrenceCount_; }
 
-  // The targets in the order they were created (document reference, then
-  // first hit), with their occurrences; the collector is empty afterwards.
+  // The targets ordered by document reference, then form (the order of the
+  // list during a search); the collector is empty afterwards.
   cTargetList Finish();
 
  private:
-  struct Entry {
-    Occurrence occ;
-    uint32_t target;
-  };
-  struct TargetInfo {
-    std::string Text;
-    std::string DocumentRef;
-    int32_t Length = 0;
-    int32_t StringIndex = -1;
-    uint32_t Count = 0;
+  struct TargetState {
+    uint32_t Hash = 0;
     uint32_t BatchSerial = 0;
     int32_t BatchMaxView = 0;
+    uint32_t BatchBegin = 0;  // first occurrence added in the current batch
   };
+  struct Place {
+    uint32_t target;
+    uint32_t occurrence;
+  };
+  uint32_t FindOrCreate(const PendingHit& hit, int32_t wordLength);
+  void Rehash(size_t slots);
   bool SeenInBatch(uint32_t target, int32_t startView);
+  Occurrence& At(Place p) { return targets_[p.target].Starts[p.occurrence]; }
 
   const RuleSet& rules_;
   SubstRuleIndex substIndex_;
@@ -142,24 +147,24 @@ class TargetCollector final : public HitSink {
   bool showSymbols_;
   std::string_view text_;
   MarkIndex marks_;
+  size_t markHint_ = 0;
   std::string documentRef_;
-  uint32_t documentSerial_ = 0;
+  uint32_t documentHash_ = 0;
   bool repeatedDocument_ = false;
   std::unordered_set<std::string> documentsSeen_;
 
-  std::vector<TargetInfo> targets_;
-  std::unordered_map<std::string, uint32_t> lookup_;  // reference '\0' form -> target
-  std::vector<std::unique_ptr<Entry[]>> chunks_;
+  cTargetList targets_;
+  std::vector<TargetState> states_;
+  std::vector<uint32_t> slots_;  // target + 1; 0: empty
   size_t occurrenceCount_ = 0;
-  std::vector<uint32_t> openSentence_;   // occurrences with a word or sentence end unknown
-  std::vector<uint32_t> openParagraph_;  // occurrences with the paragraph end unknown
+  std::vector<Place> openSentence_;   // a word or sentence end unknown
+  std::vector<Place> openParagraph_;  // the paragraph end unknown
   // Duplicate places within one flush.
   uint32_t batchSerial_ = 1;
-  size_t batchBegin_ = 0;
+  std::vector<uint32_t> batchTouched_;
   bool batchIndexed_ = false;
   std::unordered_set<uint64_t> batchSeen_;
   std::string form_;
-  std::string key_;
 };
 
 // Sorts by text ascending, ties by document reference (byte-wise, unsigned).

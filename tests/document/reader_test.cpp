@@ -338,3 +338,23 @@ TEST(Reader, PiecesDoNotMatterOnRandomDocuments) {
 
 }  // namespace
 }  // namespace kalix
+
+namespace kalix {
+namespace {
+
+// Runs longer than the 4096-byte chunk the main text goes through, around
+// short ones, in rich text and in plain text.
+TEST(Reader, LongRuns) {
+  for (const std::string& head : {std::string(), std::string("{\\rtf1 ")}) {
+    std::string longRun(10000, 'a');
+    std::string input = head + "\xb1" + longRun + "\\'e9" + std::string(4095, 'b') + "\\'b1" + "c" + longRun;
+    Document doc;
+    ReadDocument(DefaultRules(), input, doc);
+    std::string expected = "\xb1" + longRun + "\xe9" + std::string(4095, 'b') + "\xb1" + "c" + longRun + "\n";
+    ASSERT_EQ(std::string(doc.Text()), expected);
+    EXPECT_EQ(test::DescribeMarks(doc.marks), "P1@0 P2@14097");
+  }
+}
+
+}  // namespace
+}  // namespace kalix

@@ -17,7 +17,7 @@ int32_t NaiveView(const std::string& text, int32_t offset) {
   return v;
 }
 
-TEST(ViewIndex, SpecExample) {
+TEST(ViewIndex, TwoParagraphs) {
   std::string text = "ab\ncd\n";
   ViewIndex index(text);
   EXPECT_EQ(index.ViewOfOffset(3), 4);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
 
 namespace kalix {
@@ -321,6 +322,67 @@ TEST(Engine, GeneratedVariantsCountForTheirSource) {
   SortTargetsByText(t);
   EXPECT_EQ(Summary(t), (V{"CHIEN:13", "KAT:3"}));
   EXPECT_EQ(t[1].StringIndex, 2);
+}
+
+}  // namespace
+}  // namespace kalix
+
+namespace kalix {
+namespace {
+
+// The trie and the string-by-string matching give the same occurrences,
+// field by field, over random texts, keys and settings.
+TEST(Engine, TrieAgreesWithStringByString) {
+  RuleSet r = TestRules();
+  r.SubstRules.push_back({"AB", "C"});
+  r.SubstRules.push_back({"BA", ""});
+  uint32_t seed = 12345;
+  auto next = [&](uint32_t n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % n;
+  };
+  const std::string alphabet = "AAABBC' .\n";
+  int compared = 0;
+  for (int round = 0; round < 400; ++round) {
+    std::string text;
+    size_t length = 20 + next(60);
+    for (size_t i = 0; i < length; ++i) text += alphabet[next(static_cast<uint32_t>(alphabet.size()))];
+    SearchSettings s = Settings(static_cast<int>(next(3)), static_cast<int>(next(4)), next(2) == 1, next(2) == 1);
+    s.IgnoreSeparators = next(3) == 0;
+    std::vector<Str> strs;
+    size_t count = 1 + next(4);
+    for (size_t n = 0; n < count; ++n) {
+      std::string key;
+      size_t kl = 1 + next(4);
+      for (size_t i = 0; i < kl; ++i) key += "ABC"[next(3)];
+      bool dup = false;
+      for (const Str& x : strs) dup = dup || x.text == key;
+      if (dup) continue;
+      strs.push_back({key, static_cast<int16_t>(next(5)), static_cast<int16_t>(next(4) == 0)});
+    }
+    cTargetList results[2];
+    for (int m = 0; m < 2; ++m) {
+      cArrowList list = Strings(r, strs, s);
+      TargetCollector sink(r, s.ResultSpelling, s.ShowSymbols);
+      sink.BeginDocument(text, {}, "");
+      SearchDocument(r, s, list, {}, text, sink, m == 0 ? MatchMode::Trie : MatchMode::PerString);
+      results[m] = sink.Finish();
+    }
+    ASSERT_EQ(results[0].size(), results[1].size()) << text;
+    for (size_t t = 0; t < results[0].size(); ++t) {
+      const Target& a = results[0][t];
+      const Target& b = results[1][t];
+      ASSERT_EQ(a.Text, b.Text) << text;
+      EXPECT_EQ(a.StringIndex, b.StringIndex) << text;
+      EXPECT_EQ(a.Length, b.Length);
+      ASSERT_EQ(a.Starts.size(), b.Starts.size()) << text << " " << a.Text;
+      for (size_t o = 0; o < a.Starts.size(); ++o) {
+        EXPECT_EQ(0, std::memcmp(&a.Starts[o], &b.Starts[o], sizeof(Occurrence))) << text << " " << a.Text;
+        ++compared;
+      }
+    }
+  }
+  EXPECT_GT(compared, 500);
 }
 
 }  // namespace

@@ -1,0 +1,50 @@
+#!/bin/sh
+# Whole-process timing of kalix-cli search against `wc -w` on the same text.
+#
+#   bench/search.sh [DATA-DIR]
+#
+# Builds kalix-cli in Release in build-bench/ (its own folder), makes the data
+# with ../shared/bench/make-corpus.py when missing (a 100 MB plain-text
+# document and a corpus of 50 documents of 2 MB), and runs hyperfine once
+# over every case, so the ratios compare runs of one session:
+#   - CHAT, spelling 2, context 0                       (target <= 0.5 x wc -w)
+#   - twenty strings, context 2, "Toutes les chaines"   (target <= 1.5 x wc -w)
+#   - spelling 3 at level 3 (192 variants of ENSEMBLE)  (target <= 3 x wc -w)
+#   - CHAT over the corpus of 50 x 2 MB                 (target <= 1.2 x the 100 MB run)
+# Peak memory of each case is printed after the timings (GNU time).
+set -eu
+here=$(cd "$(dirname "$0")/.." && pwd)
+data=${1:-"$here/build-bench/data"}
+maker=${KALIX_MAKE_CORPUS:-"$here/../../shared/bench/make-corpus.py"}
+[ -f "$maker" ] || maker=/work/shared/bench/make-corpus.py
+
+build=${KALIX_BENCH_BUILD:-"$here/build-bench"}
+cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=Release -DKALIX_GUI=OFF -DKALIX_TESTS=OFF >/dev/null
+cmake --build "$build" -j2 --target kalix-cli >/dev/null
+cli="$build/kalix-cli"
+rules="$here/samples/nac.rul"
+
+mkdir -p "$data"
+[ -f "$data/big.txt" ] || python3 "$maker" txt "$data/big.txt" 100
+[ -f "$data/corpus/corpus.cor" ] || python3 "$maker" corpus "$data/corpus" 50 2
+
+twenty=""
+for s in roi chat mai mon par que qui les des est eau ou oi re ri ra du en un in; do
+  twenty="$twenty --string $s"
+done
+
+chat="$cli -R $rules search --string chat --spelling 2 --context 0 --summary $data/big.txt"
+many="$cli -R $rules search $twenty --context 2 --summary $data/big.txt"
+gen="$cli -R $rules search --string ensemble --spelling 3 --level 3 --summary $data/big.txt"
+corpus="$cli -R $rules search --string chat --spelling 2 --context 0 --summary --corpus $data/corpus/corpus.cor"
+
+hyperfine --warmup 1 --runs ${RUNS:-5} --export-markdown "$build/search.md" \
+  -n "wc -w" "LC_ALL=C wc -w $data/big.txt" \
+  -n "chat" "$chat" \
+  -n "twenty strings, context 2" "$many" \
+  -n "generated, level 3" "$gen" \
+  -n "corpus 50 x 2 MB" "$corpus"
+
+for cmd in "$chat" "$many" "$gen" "$corpus"; do
+  /usr/bin/time -f "%M KB peak  %U s user  $cmd" $cmd >/dev/null
+done
