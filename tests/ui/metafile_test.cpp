@@ -253,6 +253,28 @@ class MetafileTest : public QObject {
     QVERIFY(Near(img.pixel(90, 90), Qt::green, 30));
   }
 
+  void bitmapRasterOperations() {
+    // A 1 x 1 bitmap of one colour, stretched over the whole picture.
+    auto dib = [](uint32_t rop, int r, int g, int b) {
+      std::vector<uint8_t> bytes = {40, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0,
+                                    4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                    static_cast<uint8_t>(b), static_cast<uint8_t>(g), static_cast<uint8_t>(r), 0};
+      std::vector<int> params = {static_cast<int>(rop & 0xFFFF), static_cast<int>(rop >> 16), 0, 1, 1, 0, 0,
+                                 100, 100, 0, 0};
+      for (size_t i = 0; i < bytes.size(); i += 2) params.push_back(bytes[i] | (bytes[i + 1] << 8));
+      return R(wmf::kStretchDib, params);
+    };
+    GlyphPicture p = Canvas();
+    p.records.push_back(dib(0x00EE0086, 0, 0, 0));      // OR black: white stays white
+    QVERIFY(Near(RenderMetafile(p, 20, 20).pixel(10, 10), Qt::white));
+    p.records.push_back(dib(0x008800C6, 255, 0, 255));  // AND magenta: magenta
+    QVERIFY(Near(RenderMetafile(p, 20, 20).pixel(10, 10), QColor(255, 0, 255)));
+    p.records.push_back(dib(0x00EE0086, 0, 255, 0));    // OR green: white
+    QVERIFY(Near(RenderMetafile(p, 20, 20).pixel(10, 10), Qt::white));
+    p.records.push_back(dib(0x00CC0020, 0, 0, 0));      // copy black
+    QVERIFY(Near(RenderMetafile(p, 20, 20).pixel(10, 10), Qt::black));
+  }
+
   void textIsDrawnInCodePage1252() {
     GlyphPicture p = Canvas();
     std::vector<int> font = {-40, 0, 0, 0, 700, 0, 0, 0, 0};
