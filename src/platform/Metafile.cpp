@@ -64,6 +64,7 @@ std::shared_ptr<const GlyphPicture> ParseMetafile(std::string_view bytes, const 
   uint16_t type = Word(bytes, at);
   uint16_t headerWords = Word(bytes, at + 2);
   if ((type != 1 && type != 2) || headerWords != 9) return nullptr;
+  picture.objectCount = Word(bytes, at + 10);
   at += kHeaderSize;
 
   int32_t windowWidth = 0, windowHeight = 0;

@@ -111,6 +111,11 @@ struct GlyphPicture {
   // The mapping mode the document gave with the picture.
   int32_t mappingMode = 0;
 
+  // The size of the object table the metafile header declares (objects
+  // created by records are numbered into it); a player must still check
+  // every index it is given.
+  uint16_t objectCount = 0;
+
   // The records, without the end-of-file record.
   std::vector<WmfRecord> records;
 

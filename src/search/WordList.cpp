@@ -3,6 +3,7 @@
 #include "document/Reader.h"
 #include "search/Engine.h"
 
+#include <array>
 #include <cstring>
 #include <unordered_set>
 
@@ -130,47 +131,38 @@ std::string ShowWordListResult(const LanguageState& language, cTargetList& targe
 
 namespace {
 
-// A sink that counts: distinct forms per document, and places. Within one
-// document every word stands at its own place, so every word is an
-// occurrence; a document listed again adds nothing (its places are taken),
-// and targets of different documents are different targets.
-//
-// The distinct forms of the current document are kept in an open-addressing
-// table whose slots hold a form's first eight bytes and its length, so that
-// most lookups touch one cache line; the rest of a longer form is kept in an
-// arena.
-class WordCounter final : public HitSink {
+// A set of byte strings in an open-addressing table whose slots hold a
+// string's first eight bytes and its length, so that most lookups touch one
+// cache line; the rest of a longer string is kept in an arena. Strings wait
+// in a small batch while their slots are fetched, so that the table's cache
+// misses overlap.
+class ByteStringSet {
  public:
-  WordCounter(const RuleSet& rules, int resultSpelling, bool showSymbols)
-      : rules_(rules), index_(rules), resultSpelling_(resultSpelling), showSymbols_(showSymbols) {}
+  ByteStringSet() { Clear(); }
 
-  void BeginDocument(std::string_view text) {
-    Flush();
-    targets_ += count_;
+  void Clear() {
+    pendingCount_ = 0;
+    batch_.clear();
     count_ = 0;
     slots_.assign(kInitialSlots, Slot{});
     arena_.clear();
-    text_ = text;
   }
 
-  void AddTarget(const PendingHit& hit, int32_t wordLength) override {
-    size_t start = batch_.size();
-    AppendResultForm(rules_, index_, text_, static_cast<size_t>(hit.WordStartAt),
-                     static_cast<size_t>(wordLength < 0 ? 0 : wordLength), resultSpelling_, showSymbols_, batch_);
-    ++occurrences_;
-    // Forms wait in a small batch while their slots are fetched, so that the
-    // table's cache misses overlap.
+  // Where the next string is appended before `Add`.
+  std::string& Batch() { return batch_; }
+
+  // Adds the string appended to `Batch()` since `start`.
+  void Add(size_t start) {
     Pending& p = pending_[pendingCount_++];
     p.Start = static_cast<uint32_t>(start);
     p.Length = static_cast<uint32_t>(batch_.size() - start);
-    std::string_view form(batch_.data() + start, p.Length);
-    p.Head = Chunk(form.data(), form.size());
-    p.Hash = Hash(p.Head, form);
+    std::string_view s(batch_.data() + start, p.Length);
+    p.Head = Chunk(s.data(), s.size());
+    p.Hash = Hash(p.Head, s);
     __builtin_prefetch(&slots_[static_cast<size_t>(p.Hash) & (slots_.size() - 1)]);
     if (pendingCount_ == kBatch) Flush();
   }
 
-  // Inserts the forms that wait in the batch.
   void Flush() {
     for (size_t k = 0; k < pendingCount_; ++k) {
       const Pending& p = pending_[k];
@@ -180,27 +172,34 @@ class WordCounter final : public HitSink {
     batch_.clear();
   }
 
-  void CloseOccurrences(int32_t, int) override {}
+  // The number of distinct strings (after `Flush`).
+  size_t Count() const { return count_; }
 
-  // The totals; call `Flush` first.
-  size_t Targets() const { return targets_ + count_; }
-  size_t Occurrences() const { return occurrences_; }
+  // Calls `f(bytes)` for every distinct string (after `Flush`).
+  template <typename F>
+  void ForEach(F&& f) const {
+    std::string bytes;
+    for (const Slot& slot : slots_) {
+      if (slot.LengthPlus1 == 0) continue;
+      Bytes(slot, bytes);
+      f(std::string_view(bytes));
+    }
+  }
 
  private:
   static constexpr size_t kInitialSlots = size_t{1} << 12;
   static constexpr size_t kBatch = 16;
 
+  struct Slot {
+    uint64_t Head = 0;         // the first eight bytes, zero-padded
+    uint32_t LengthPlus1 = 0;  // 0: empty slot
+    uint32_t Tail = 0;         // offset of bytes 8.. in the arena
+  };
   struct Pending {
     uint32_t Start;
     uint32_t Length;
     uint64_t Head;
     uint64_t Hash;
-  };
-
-  struct Slot {
-    uint64_t Head = 0;        // the first eight bytes, zero-padded
-    uint32_t LengthPlus1 = 0; // 0: empty slot
-    uint32_t Tail = 0;        // offset of bytes 8.. in the arena
   };
 
   static uint64_t Chunk(const char* p, size_t n) {
@@ -209,40 +208,41 @@ class WordCounter final : public HitSink {
     return v;
   }
 
-  static uint64_t Mix(uint64_t h) {
+  static uint64_t Hash(uint64_t head, std::string_view s) {
+    uint64_t h = (head ^ (s.size() * 0x9e3779b97f4a7c15ull)) * 0xbf58476d1ce4e5b9ull;
+    for (size_t at = 8; at < s.size(); at += 8) {
+      h = (h ^ Chunk(s.data() + at, s.size() - at)) * 0x94d049bb133111ebull;
+    }
     h ^= h >> 32;
     h *= 0xd6e8feb86659fd93ull;
     h ^= h >> 32;
     return h;
   }
 
-  static uint64_t Hash(uint64_t head, std::string_view s) {
-    uint64_t h = (head ^ (s.size() * 0x9e3779b97f4a7c15ull)) * 0xbf58476d1ce4e5b9ull;
-    for (size_t at = 8; at < s.size(); at += 8) {
-      h = (h ^ Chunk(s.data() + at, s.size() - at)) * 0x94d049bb133111ebull;
-    }
-    return Mix(h);
+  void Bytes(const Slot& slot, std::string& bytes) const {
+    size_t length = slot.LengthPlus1 - 1;
+    bytes.assign(reinterpret_cast<const char*>(&slot.Head), length < 8 ? length : 8);
+    if (length > 8) bytes.append(arena_, slot.Tail, length - 8);
   }
 
-  void Insert(std::string_view form, uint64_t head, uint64_t h) {
-    uint32_t lengthPlus1 = static_cast<uint32_t>(form.size()) + 1;
+  void Insert(std::string_view s, uint64_t head, uint64_t h) {
+    uint32_t lengthPlus1 = static_cast<uint32_t>(s.size()) + 1;
     size_t mask = slots_.size() - 1;
     size_t i = static_cast<size_t>(h) & mask;
     for (;; i = (i + 1) & mask) {
       const Slot& slot = slots_[i];
       if (slot.LengthPlus1 == 0) break;
       if (slot.Head == head && slot.LengthPlus1 == lengthPlus1 &&
-          (form.size() <= 8 ||
-           std::memcmp(arena_.data() + slot.Tail, form.data() + 8, form.size() - 8) == 0)) {
+          (s.size() <= 8 || std::memcmp(arena_.data() + slot.Tail, s.data() + 8, s.size() - 8) == 0)) {
         return;
       }
     }
     Slot& slot = slots_[i];
     slot.Head = head;
     slot.LengthPlus1 = lengthPlus1;
-    if (form.size() > 8) {
+    if (s.size() > 8) {
       slot.Tail = static_cast<uint32_t>(arena_.size());
-      arena_.append(form.substr(8));
+      arena_.append(s.substr(8));
     }
     if (++count_ * 4 > slots_.size() * 3) Grow();
   }
@@ -255,28 +255,110 @@ class WordCounter final : public HitSink {
     std::string bytes;
     for (const Slot& slot : old) {
       if (slot.LengthPlus1 == 0) continue;
-      size_t length = slot.LengthPlus1 - 1;
-      bytes.assign(reinterpret_cast<const char*>(&slot.Head), length < 8 ? length : 8);
-      if (length > 8) bytes.append(arena_, slot.Tail, length - 8);
+      Bytes(slot, bytes);
       size_t i = static_cast<size_t>(Hash(slot.Head, bytes)) & mask;
       while (slots_[i].LengthPlus1 != 0) i = (i + 1) & mask;
       slots_[i] = slot;
     }
   }
 
+  std::vector<Slot> slots_;
+  std::string arena_;
+  size_t count_ = 0;
+  Pending pending_[kBatch];
+  size_t pendingCount_ = 0;
+  std::string batch_;
+};
+
+// True when the form of a word depends on the word's bytes alone: always
+// but in the "Modifiée" spelling, and there too unless a substitution rule
+// could match across the word's end (a rule whose left side holds, after
+// its first character, the upper-case form of a symbol or separator).
+bool FormDependsOnWordAlone(const RuleSet& rules, int resultSpelling) {
+  if (resultSpelling != 2) return true;
+  std::array<bool, 256> edge{};
+  for (int c = 0; c < 256; ++c) {
+    if (rules.SeparatorClass[c] != kLetter) edge[rules.UpperMap[c]] = true;
+  }
+  for (const SubstRule& rule : rules.SubstRules) {
+    for (size_t k = 1; k < rule.Match.size(); ++k) {
+      if (edge[static_cast<unsigned char>(rule.Match[k])]) return false;
+    }
+  }
+  return true;
+}
+
+// A sink that counts: distinct forms per document, and places. Within one
+// document every word stands at its own place, so every word is an
+// occurrence; a document listed again adds nothing (its places are taken),
+// and targets of different documents are different targets.
+//
+// When a word's form depends on its bytes alone, the distinct words are
+// collected first and each is written in the result spelling once, at the
+// end of the document; otherwise every word's form is collected.
+class WordCounter final : public HitSink {
+ public:
+  WordCounter(const RuleSet& rules, int resultSpelling, bool showSymbols)
+      : rules_(rules), index_(rules), resultSpelling_(resultSpelling), showSymbols_(showSymbols),
+        byWord_(FormDependsOnWordAlone(rules, resultSpelling)) {}
+
+  void BeginDocument(std::string_view text) {
+    EndDocument();
+    text_ = text;
+  }
+
+  // Counts the forms of the current document.
+  void EndDocument() {
+    if (byWord_) {
+      words_.Flush();
+      words_.ForEach([&](std::string_view word) {
+        std::string& batch = forms_.Batch();
+        size_t start = batch.size();
+        AppendResultForm(rules_, index_, word, 0, word.size(), resultSpelling_, showSymbols_, batch);
+        forms_.Add(start);
+      });
+      words_.Clear();
+    }
+    forms_.Flush();
+    targets_ += forms_.Count();
+    forms_.Clear();
+    text_ = std::string_view();
+  }
+
+  void AddTarget(const PendingHit& hit, int32_t wordLength) override {
+    size_t at = static_cast<size_t>(hit.WordStartAt);
+    size_t length = static_cast<size_t>(wordLength < 0 ? 0 : wordLength);
+    ++occurrences_;
+    if (byWord_) {
+      std::string& batch = words_.Batch();
+      size_t start = batch.size();
+      if (at < text_.size()) batch.append(text_.substr(at, length));
+      words_.Add(start);
+    } else {
+      std::string& batch = forms_.Batch();
+      size_t start = batch.size();
+      AppendResultForm(rules_, index_, text_, at, length, resultSpelling_, showSymbols_, batch);
+      forms_.Add(start);
+    }
+  }
+
+  void CloseOccurrences(int32_t, int) override {}
+
+  // The totals; call `EndDocument` first.
+  size_t Targets() const { return targets_; }
+  size_t Occurrences() const { return occurrences_; }
+
+ private:
   const RuleSet& rules_;
   SubstRuleIndex index_;
   int resultSpelling_;
   bool showSymbols_;
+  bool byWord_;
   std::string_view text_;
-  size_t targets_ = 0;  // distinct forms of the documents before this one
-  size_t count_ = 0;    // distinct forms of this document
+  size_t targets_ = 0;
   size_t occurrences_ = 0;
-  std::vector<Slot> slots_ = std::vector<Slot>(kInitialSlots);
-  std::string arena_;
-  Pending pending_[kBatch];
-  size_t pendingCount_ = 0;
-  std::string batch_;
+  ByteStringSet words_;
+  ByteStringSet forms_;
 };
 
 }  // namespace
@@ -306,7 +388,7 @@ WordListCounts CountWordList(const Context& context, const SearchSettings& setti
     counter.BeginDocument(windowDocument.Text());
     ListWords(context.Rules, windowDocument.Text(), filters, counter);
   }
-  counter.Flush();
+  counter.EndDocument();
   return WordListCounts{counter.Targets(), counter.Occurrences()};
 }
 

@@ -78,6 +78,7 @@ TEST(Fixtures, PicturesOfTheWordProcessor) {
   EXPECT_EQ(png->right, 2);
   EXPECT_EQ(png->bottom, 2);
   EXPECT_FALSE(png->records.empty());
+  EXPECT_EQ(png->objectCount, 16);  // as LibreOffice's header declares
   // The drawing: 1 x 0.5 inch (picwgoal 1440, pichgoal 720), the records
   // LibreOffice wrote for it.
   const GlyphPicture* drawing = doc.marks[2].picture.get();

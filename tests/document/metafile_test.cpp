@@ -35,6 +35,7 @@ TEST(Metafile, ParsesRecords) {
   EXPECT_EQ(pic->records[2].function, wmf::kRectangle);
   EXPECT_EQ(pic->records[2].params, (std::vector<uint16_t>{90, 90, 10, 10}));
   EXPECT_FALSE(pic->placeable);
+  EXPECT_EQ(pic->objectCount, 0);
 }
 
 TEST(Metafile, PlaceableHeader) {

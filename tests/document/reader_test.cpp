@@ -50,6 +50,11 @@ const ReaderCase kCases[] = {
     {"decimal escape low 8 bits", "\\<433>", "\xb1\n", "P1@0", ""},
     {"decimal escape of 31 characters", "\\<" + std::string(28, '0') + "177>", "\xb1\n", "P1@0", ""},
     {"decimal escape cut at 31 characters", "a\\<" + std::string(35, '0') + "177>b", "ab\n", "P1@0", ""},
+    {"decimal escape of a negative number", "\\<-79>", "\xb1\n", "P1@0", ""},
+    {"decimal escape stops at the first non-digit", "\\<65x9>", "A\n", "P1@0", ""},
+    {"decimal escape without digits is dropped", "a\\<>b\\<x>c", "abc\n", "P1@0", ""},
+    {"decimal escape CR is a line break", "a\\<13>\\<177>", "a\r\xb1\n", "P1@0 P2@3", ""},
+    {"decimal escape opening a group", "a\\<123>b}c", "abc\n", "P1@0", ""},
     {"decimal escape LF outside rich text", "a\\<10>b", "a\nb\n", "P1@0", ""},
     {"hex escape in plain text", "\\'41", "A\n", "P1@0", ""},
 

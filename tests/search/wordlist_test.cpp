@@ -237,15 +237,30 @@ TEST(WordList, CountsEqualTheFullList) {
       {0, false, true, {a, b}}, {1, true, true, {a, b, a}},  // a document listed twice adds nothing
       {2, false, true, {b, dir + "/kalix_wc_none.txt", a}},
   };
-  for (const Case& c : cases) {
-    SearchSettings s;
-    ApplyWordListChoice(s, {c.result, c.symbols, c.corpus, ""}, c.corpus, !c.corpus);
-    cTargetList targets = RunWordList(ctx, s, {}, window, c.entries);
-    WordListCounts counts = CountWordList(ctx, s, {}, window, c.entries);
-    EXPECT_EQ(counts.Targets, targets.size());
-    EXPECT_EQ(counts.Occurrences, CountOccurrences(targets));
-    EXPECT_GT(counts.Targets, 0u);
+  // Substitution rules: none; one inside words; one that reaches the
+  // separator after a word, so that a form depends on what follows it.
+  const std::vector<std::vector<SubstRule>> ruleSets = {
+      {}, {{"ROI", "R"}}, {{"OI.", "A"}}, {{"I,", ""}, {"AM", "N"}}};
+  for (const auto& substRules : ruleSets) {
+    ctx.Rules.SubstRules = substRules;
+    for (const Case& c : cases) {
+      SearchSettings s;
+      ApplyWordListChoice(s, {c.result, c.symbols, c.corpus, ""}, c.corpus, !c.corpus);
+      cTargetList targets = RunWordList(ctx, s, {}, window, c.entries);
+      WordListCounts counts = CountWordList(ctx, s, {}, window, c.entries);
+      EXPECT_EQ(counts.Targets, targets.size());
+      EXPECT_EQ(counts.Occurrences, CountOccurrences(targets));
+      EXPECT_GT(counts.Targets, 0u);
+    }
   }
+  // "roi." and "roi," differ when a rule reaches the full stop.
+  ctx.Rules.SubstRules = {{"OI.", "A"}};
+  window.text = std::string("roi. roi, roi.\n") + '\0';
+  SearchSettings s;
+  ApplyWordListChoice(s, {2, false, false, ""}, false, true);
+  WordListCounts counts = CountWordList(ctx, s, {}, window, {});
+  EXPECT_EQ(counts.Targets, 2u);
+  EXPECT_EQ(counts.Occurrences, 3u);
   EXPECT_EQ(WordListStatusText(ctx.Language, 3, 7), "Mots : 3  Occurrences : 7");
   std::remove(a.c_str());
   std::remove(b.c_str());
