@@ -5,6 +5,7 @@
 #include "i18n/Messages.h"
 #include "lexicon/ListFile.h"
 #include "platform/Cp1252.h"
+#include "targets/Report.h"
 
 #include <unistd.h>
 
@@ -29,7 +30,7 @@ void WriteResultJson(std::FILE* out, const std::string& status, const cTargetLis
     if (t.DocumentRef.empty()) {
       w.Null();
     } else {
-      w.String1252(t.DocumentRef);
+      w.String1252(FileNameIn1252(t.DocumentRef));
     }
     w.Key("occurrences");
     w.BeginArray();

@@ -3,6 +3,7 @@
 #include "document/Reader.h"
 #include "i18n/Messages.h"
 #include "platform/Collation.h"
+#include "platform/Cp1252.h"
 #include "platform/TextFile.h"
 
 #include <algorithm>
@@ -39,10 +40,10 @@ class ReportWriter {
       for (const std::string& entry : source_.CorpusEntries) {
         if (!first) block += ", ";
         first = false;
-        block += PathFileName(entry);
+        block += FileNameIn1252(PathFileName(entry));
       }
     } else {
-      block += PathFileName(source_.WindowDocument.path);
+      block += FileNameIn1252(PathFileName(source_.WindowDocument.path));
     }
     block += '\n';
     block += Tr("CONTEXTE: ");
@@ -92,7 +93,7 @@ class ReportWriter {
         if (!t.DocumentRef.empty()) {
           out_ += '\t';
           size_t bar = t.DocumentRef.find(" | ");
-          out_.append(t.DocumentRef, 0, bar);
+          out_ += FileNameIn1252(std::string_view(t.DocumentRef).substr(0, bar));
         }
         const Occurrence* previous = nullptr;
         for (const Occurrence& o : t.Starts) {
@@ -114,10 +115,9 @@ class ReportWriter {
 
     const Document& window = source_.WindowDocument;
     std::string_view text = window.Text();
-    std::string_view fileName = PathFileName(window.path);
+    std::string fileName = FileNameIn1252(PathFileName(window.path));
     MarkIndex marks(window.marks);
     Document scratch;
-    std::string scratchName;
     std::string lastLoaded;
     int32_t loadedRank = -1;
     // Extracts of one document come in increasing start order: the count of
@@ -133,8 +133,7 @@ class ReportWriter {
         if (path != lastLoaded) {
           lastLoaded = path;
           std::string error;
-          scratchName = std::string(PathFileName(path));
-          fileName = scratchName;
+          fileName = FileNameIn1252(PathFileName(path));
           if (LoadScratchDocument(context_, scratch, path, &error)) {
             text = scratch.Text();
             marks = MarkIndex(scratch.marks);
@@ -259,6 +258,49 @@ class ReportWriter {
 };
 
 }  // namespace
+
+std::string FileNameIn1252(std::string_view name) {
+  bool ascii = true;
+  for (char c : name) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+  if (ascii) return std::string(name);
+  std::string out;
+  out.reserve(name.size());
+  const auto* p = reinterpret_cast<const unsigned char*>(name.data());
+  size_t n = name.size();
+  for (size_t i = 0; i < n;) {
+    unsigned char b = p[i];
+    char32_t cp;
+    size_t len;
+    if (b < 0x80) {
+      cp = b;
+      len = 1;
+    } else if (b >= 0xC2 && b <= 0xDF) {
+      cp = b & 0x1F;
+      len = 2;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      cp = b & 0x0F;
+      len = 3;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      cp = b & 0x07;
+      len = 4;
+    } else {
+      return std::string(name);
+    }
+    if (i + len > n) return std::string(name);
+    for (size_t k = 1; k < len; ++k) {
+      if ((p[i + k] & 0xC0) != 0x80) return std::string(name);
+      cp = (cp << 6) | (p[i + k] & 0x3F);
+    }
+    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+        (cp >= 0xD800 && cp <= 0xDFFF)) {
+      return std::string(name);
+    }
+    int byte = UnicodeToCp1252(cp);
+    out.push_back(byte < 0 ? '?' : static_cast<char>(byte));
+    i += len;
+  }
+  return out;
+}
 
 int PreselectedExtractKind(int context) {
   if (context == 2) return kSentenceExtracts;

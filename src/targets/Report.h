@@ -69,6 +69,12 @@ bool WriteReportStream(std::FILE* out, std::string_view report);
 // "Impossible d'écrire le fichier :", a line feed and the path (translated).
 std::string CannotWriteMessage(const LanguageState& language, const std::string& path);
 
+// A file name (or document reference) as the report writes it: in code page
+// 1252. Names come from the file system as UTF-8; a name that is not valid
+// UTF-8 is taken to be in code page 1252 already and kept as it stands.
+// Characters that the code page lacks become "?".
+std::string FileNameIn1252(std::string_view name);
+
 // The file name of a path: the text after its last "/".
 std::string_view PathFileName(std::string_view path);
 

@@ -12,6 +12,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextImageFormat>
+#include <QTextOption>
 #include <QUrl>
 #include <QVariant>
 #include <map>
@@ -34,6 +35,7 @@ struct CharState {
 struct ParaState {
   Qt::Alignment align = Qt::AlignLeft;
   int leftTwips = 0, rightTwips = 0, firstTwips = 0, beforeTwips = 0, afterTwips = 0;
+  std::vector<int> tabsTwips;  // explicit tab stops ("tx")
 };
 
 struct Group {
@@ -112,6 +114,16 @@ class Converter {
     b.setTextIndent(g_.para.firstTwips / 15.0);
     b.setTopMargin(g_.para.beforeTwips / 15.0);
     b.setBottomMargin(g_.para.afterTwips / 15.0);
+    // Qt measures tab stops from the start of the (first) line, rich text
+    // from the page margin. A hanging first line has an implicit stop at the
+    // left indent, where the text of a list item starts after its bullet.
+    const int lineStart = g_.para.leftTwips + g_.para.firstTwips;
+    QList<QTextOption::Tab> tabs;
+    if (g_.para.firstTwips < 0) tabs << QTextOption::Tab(-g_.para.firstTwips / 15.0, QTextOption::LeftTab);
+    for (int t : g_.para.tabsTwips) {
+      if (t > lineStart) tabs << QTextOption::Tab((t - lineStart) / 15.0, QTextOption::LeftTab);
+    }
+    if (!tabs.isEmpty()) b.setTabPositions(tabs);
     return b;
   }
 
@@ -405,6 +417,7 @@ class Converter {
     if (w == "fi") { g_.para.firstTwips = param; para(); return; }
     if (w == "sb") { g_.para.beforeTwips = param; para(); return; }
     if (w == "sa") { g_.para.afterTwips = param; para(); return; }
+    if (w == "tx" && g_.para.tabsTwips.size() < 64) { g_.para.tabsTwips.push_back(param); para(); return; }
   }
 
   QTextDocument& doc_;

@@ -611,9 +611,11 @@ bool TfrmMain::OpenDocument(const std::string& path, bool reportErrors, bool dis
 void TfrmMain::CloseDocument() {
   kalix::CloseDocument(Doc);
   Mapping.Clear();
-  Loading = true;
+  ClearHighlights();
   reText->clear();
-  Loading = false;
+  // The caret is now in an empty view: the position fields show zeros, and
+  // the notes and picture of the old document go with it.
+  UpdatePositionPanel();
   ShownPicture = nullptr;
   pbxGlyph->update();
   SetDocumentCommands(false);

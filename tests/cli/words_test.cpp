@@ -191,6 +191,18 @@ TEST_F(CliWords, Corpus) {
   EXPECT_EQ(err_, "Impossible de lire le fichier :\n" + nocor + "\n");
 }
 
+TEST_F(CliWords, NonAsciiFileNames) {
+  std::string doc = Write("r\xc3\xa9" "cit.txt", "ROI.\n");  // UTF-8, as the file system gives it
+  std::string cor = Write("c.cor", doc + "\r\n");
+  ASSERT_EQ(Run({"--corpus", cor, "--no-refs"}), 0) << err_;
+  EXPECT_EQ(out_.substr(0, out_.find("\r\n")), "DOCUMENT: r\xe9" "cit.txt");  // code page 1252
+  ASSERT_EQ(Run({"--corpus", cor, "--no-info"}), 0);
+  EXPECT_EQ(out_, "ROI\t1\tr\xe9" "cit.txt\tp:0 f:0R\r\n\r\n");
+  ASSERT_EQ(Run({"--corpus", cor, "--json"}), 0);
+  nlohmann::json j = nlohmann::json::parse(out_);
+  EXPECT_EQ(j["targets"][0]["document"], "r\xc3\xa9" "cit.txt | " + dir_.string() + "/");
+}
+
 TEST_F(CliWords, Errors) {
   struct Case {
     std::vector<std::string> args;

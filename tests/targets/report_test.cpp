@@ -302,3 +302,37 @@ TEST(Report, Preselection) {
 
 }  // namespace
 }  // namespace kalix
+
+namespace kalix {
+namespace {
+
+TEST(Report, FileNamesAreWrittenInCodePage1252) {
+  struct Case {
+    const char* path;
+    const char* written;
+  };
+  const Case cases[] = {
+      {"/t/lettre.txt", "lettre.txt"},
+      {"/t/lettr\xc3\xa9.txt", "lettr\xe9.txt"},         // UTF-8 from the file system
+      {"/t/\xe2\x82\xac" "uro.txt", "\x80uro.txt"},       // the euro sign has a 1252 byte
+      {"/t/\xe4\xb8\xad.txt", "?.txt"},                   // no 1252 byte
+      {"/t/lettr\xe9.txt", "lettr\xe9.txt"},              // not UTF-8: as it stands
+      {"/t/a\xc3.txt", "a\xc3.txt"},                      // cut sequence: as it stands
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    Fixture f;
+    f.document.path = c.path;
+    f.document.text = std::string("mot\n") + '\0';
+    f.targets.push_back(MakeTarget("MOT", {InUnit(0, 2)}, MakeDocumentRef(c.path)));
+    ReportOptions options;
+    options.Extracts = kWordExtracts;
+    std::string r = f.Report(options);
+    EXPECT_EQ(r.substr(0, r.find("\r\n")), std::string("DOCUMENT: ") + c.written);
+    EXPECT_NE(r.find(std::string("MOT\t1\t") + c.written + "\tp:"), std::string::npos);
+    EXPECT_NE(r.find(std::string("\r\n") + c.written + " p:"), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace kalix

@@ -103,6 +103,26 @@ class InfoTest : public QObject {
                  QChar(0xA0) + "nb");
   }
 
+  void indentsAndTabStops() {
+    QTextDocument doc;
+    QVERIFY(RtfToDocument("{\\rtf1\\pard\\li360\\fi-240\\sa60\\sb30 \\bullet\\tab point\\par"
+                          "\\pard\\tx1440\\tx2880 a\\tab b\\par}",
+                          doc));
+    QTextBlockFormat item = doc.findBlockByNumber(0).blockFormat();
+    QCOMPARE(item.leftMargin(), 24.0);
+    QCOMPARE(item.textIndent(), -16.0);
+    QCOMPARE(item.bottomMargin(), 4.0);
+    QCOMPARE(item.topMargin(), 2.0);
+    // The text after the bullet starts at the left indent.
+    QCOMPARE(item.tabPositions().size(), 1);
+    QCOMPARE(item.tabPositions()[0].position, 16.0);
+    QTextBlockFormat plain = doc.findBlockByNumber(1).blockFormat();
+    QCOMPARE(plain.leftMargin(), 0.0);  // \pard reset the indent
+    QCOMPARE(plain.tabPositions().size(), 2);
+    QCOMPARE(plain.tabPositions()[0].position, 96.0);
+    QCOMPARE(plain.tabPositions()[1].position, 192.0);
+  }
+
   void picturesAreInserted() {
     // A metafile of 20 x 10 units with one red rectangle.
     const char* hex =

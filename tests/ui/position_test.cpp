@@ -222,9 +222,13 @@ class PositionTest : public QObject {
     QCOMPARE(QColor(pane.pixel(20, 20)), QColor(Qt::white));  // the rectangle's default brush
     QVERIFY(QColor(pane.pixel(2, 20)).lightness() < 200);    // its black left edge, anti-aliased
     QCOMPARE(QColor(pane.pixel(100, 20)), w_->pbxGlyph->palette().color(QPalette::Window));
-    // Closing the document forgets the picture.
+    // Closing the document forgets the picture, and the fields and notes
+    // of the old document go.
     w_->CloseDocument();
     QCOMPARE(w_->ShownPicture, nullptr);
+    QCOMPARE(w_->edPage->text(), QString("0"));
+    QCOMPARE(w_->edVign->text(), QString("0"));
+    QCOMPARE(Notes(), QString());
   }
 
   void reopeningResetsTheShownPage() {
