@@ -136,7 +136,7 @@ info_fra = doc("Livre des merveilles (extrait)", "Transcription d'exemple", [
         "Manuscrit fictif, trois pages, quatre folios (1 recto \u00e0 2 verso).",
         "* **Page 1** : folios 1 recto et 1 verso, deux glyphes (lettre orn\u00e9e, \u00e9toile), deux notes.",
         "* **Page 2** : folio 2 recto, la marque du scribe, une note.",
-        "* **Page 3** : folio 2 verso, la souscription, deux notes.",
+        "* **Page 3** : folio 2 verso, la souscription et son cartouche peint, deux notes.",
     ]),
     ("Conventions", [
         "Orthographe du manuscrit conserv\u00e9e ; abr\u00e9viations d\u00e9velopp\u00e9es en //italique// dans "
@@ -148,7 +148,7 @@ info_eng = doc("Book of marvels (excerpt)", "Sample transcription", [
         "An imaginary manuscript: three pages, four folios (1 recto to 2 verso).",
         "* **Page 1**: folios 1 recto and 1 verso, two glyphs (ornate letter, star), two notes.",
         "* **Page 2**: folio 2 recto, the scribe's mark, one note.",
-        "* **Page 3**: folio 2 verso, the colophon, two notes.",
+        "* **Page 3**: folio 2 verso, the colophon and its painted cartouche, two notes.",
     ]),
 ])
 

@@ -77,7 +77,7 @@ body = [
     note(esc("Marque en marge, \u00e0 l'encre violette.")),
     "\\par",
     # Page 3, folio 2 verso.
-    PAGE + VERSO + " " + esc("Explicit. Priez pour celui qui l'escript."),
+    PAGE + VERSO + " " + esc("Explicit. Priez pour celui qui l'escript.") + " " + GLYPH + pict("glyph_bitmap.wmf"),
     note(esc("Souscription du copiste.")),
     note(esc("Seconde note de la m\u00eame page.")),
     "\\par",

@@ -2,6 +2,8 @@
 
 #include "platform/Cp1252.h"
 
+#include <charconv>
+
 namespace kalix::cli {
 
 void JsonWriter::Separate() {
@@ -25,8 +27,9 @@ void JsonWriter::Key(std::string_view name) {
 void JsonWriter::Int(int64_t value) {
   Separate();
   char tmp[24];
-  int n = std::snprintf(tmp, sizeof tmp, "%lld", static_cast<long long>(value));
-  buf_.append(tmp, static_cast<size_t>(n));
+  auto [end, ec] = std::to_chars(tmp, tmp + sizeof tmp, value);
+  (void)ec;  // 24 characters hold every 64-bit value
+  buf_.append(tmp, static_cast<size_t>(end - tmp));
   MaybeFlush();
 }
 

@@ -193,7 +193,6 @@ class Reader {
   int32_t folioCount_ = 0;
   int32_t glyphCount_ = 0;
   bool rectoPending_ = true;
-  size_t autoPageIndex_ = SIZE_MAX;  // the automatic page 1 in the mark list
   Lex state_ = Lex::Text;
   char name_[kBufferChars + 1] = {};
   size_t nameLen_ = 0;
@@ -487,7 +486,6 @@ void Reader::Emit(unsigned char c) {
     AddMark(kFolioMark, ++folioCount_, 0);
   }
   if (pageCount_ == 0) {
-    autoPageIndex_ = doc_.marks.size();
     AddMark(kPageMark, ++pageCount_, 0);
   }
   Put(static_cast<char>(c));
@@ -625,15 +623,12 @@ void Reader::FinishFootnote() {
 }
 
 void Reader::FinishPicture() {
-  // A picture directly after a marker character belongs to that marker's
-  // mark. The automatic page 1 stands for no marker character: a picture
-  // after it looks at the mark before it (a marker that opened the
-  // document), else gets a glyph of its own.
+  // A picture directly after the character of the last mark belongs to that
+  // mark, whatever its kind (the automatic page 1 included); otherwise it
+  // gets a glyph of its own.
   size_t target = SIZE_MAX;
-  if (!doc_.marks.empty()) {
-    size_t last = doc_.marks.size() - 1;
-    if (last == autoPageIndex_) last = last > 0 ? last - 1 : SIZE_MAX;
-    if (last != SIZE_MAX && doc_.marks[last].position == viewPosition_ - 1) target = last;
+  if (!doc_.marks.empty() && doc_.marks.back().position == viewPosition_ - 1) {
+    target = doc_.marks.size() - 1;
   }
   if (target == SIZE_MAX) {
     AddMark(kGlyphMark, ++glyphCount_, -1);
@@ -649,10 +644,12 @@ void Reader::FinishPicture() {
 }
 
 void Reader::Finish() {
-  // A footnote or picture still open when the input ends is finished as if
-  // its group had been closed, so its note or glyph is not lost.
-  if (inFootnote_) FinishFootnote();
-  if (inPicture_) FinishPicture();
+  // The group stack is discarded: a footnote or picture whose group never
+  // closed is dropped, and the final paragraph end goes to the main text.
+  inFootnote_ = false;
+  footnoteText_.clear();
+  inPicture_ = false;
+  pictureData_.clear();
   if (text_.size() + chunkLen_ > startSize_) ParagraphEnd(true);
   Put('\0');
   FlushChunk();

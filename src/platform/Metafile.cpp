@@ -97,8 +97,9 @@ std::shared_ptr<const GlyphPicture> ParseMetafile(std::string_view bytes, const 
   if (!ended && bytes.size() != at) return nullptr;
 
   auto side = [&](int32_t goal, int32_t extent, int32_t box, int32_t window) -> int32_t {
-    if (goal > 0) return TwipsToPixels(goal);
-    int32_t px = extent > 0 ? MappingUnitsToPixels(size.mappingMode, extent) : 0;
+    int32_t px = goal > 0 ? TwipsToPixels(goal) : 0;
+    if (px > 0) return px;
+    px = extent > 0 ? MappingUnitsToPixels(size.mappingMode, extent) : 0;
     if (px > 0) return px;
     if (picture.placeable && picture.unitsPerInch > 0 && box > 0) {
       px = Scale(box, picture.unitsPerInch);

@@ -374,7 +374,7 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
   }
   // Bytes that, inside a word with no partial match and no substitution
   // rule at work, change nothing but the last letter and the view position.
-  enum : uint8_t { kQuiet = 1, kIsLetter = 2, kTwoViews = 4, kRuleMayStart = 8 };
+  enum : uint8_t { kQuiet = 1, kIsLetter = 2, kTwoViews = 4, kRuleMayStart = 8, kWordBreak = 16 };
   std::array<uint8_t, 256> quiet{};
   for (int c = 0; c < 256; ++c) {
     uint8_t f = (c == '\n' || c == '\r') ? kTwoViews : 0;
@@ -384,6 +384,8 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
       if (ruleMayStart[c]) f |= kRuleMayStart;
     } else if (cls[c] == kSymbol) {
       f |= kQuiet;
+    } else if (cls[c] == kWordSeparator) {
+      f |= kWordBreak;
     }
     quiet[c] = f;
   }
@@ -398,21 +400,61 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
   const int32_t size = static_cast<int32_t>(text.size());
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
 
+  // The first letter after a separator opens the units that the separators
+  // since the last letter have ended.
+  auto openUnits = [&](int32_t i, int32_t j) {
+    if (level >= kParagraphSeparator) {
+      st.ParagraphStart = i;
+      st.ParagraphStartView = j;
+    }
+    if (level >= kSentenceSeparator) {
+      st.SentenceStart = i;
+      st.SentenceStartView = j;
+    }
+    st.WordStartAt = i;
+    st.WordStart = i;
+    st.WordStartView = j;
+    if (context == 1) {
+      st.ContextStartOffset = st.WordStart;
+      st.ContextStartView = st.WordStartView;
+    } else if (context == 2) {
+      st.ContextStartOffset = st.SentenceStart;
+      st.ContextStartView = st.SentenceStartView;
+    } else if (context == 3) {
+      st.ContextStartOffset = st.ParagraphStart;
+      st.ContextStartView = st.ParagraphStartView;
+    }
+  };
+
   for (int32_t i = 0; i < size; ++i) {
-    if (level == 0 && !substituterBusy && st.Active.empty() && live.empty()) {
-      // Run over the quiet bytes inside the word.
+    if (!substituterBusy && st.Active.empty() && live.empty()) {
+      // Run over the quiet bytes: letters and symbols that start no match and
+      // no substitution rule and, while nothing is pending, word separators
+      // (which then only raise the boundary level).
+      const bool idle = st.Pending.empty() && st.Counted.empty();
       int32_t last = -1;
       int32_t view = j;
       int32_t at = i;
       const auto& upper = rules.UpperMap;
       while (at < size) {
         const uint8_t f = quiet[bytes[at]];
-        if (!(f & kQuiet)) break;
-        if ((f & kRuleMayStart) &&
-            substIndex.MayMatch(upper[bytes[at]], at + 1 < size ? upper[bytes[at + 1]] : 0)) {
+        if (f & kQuiet) {
+          if ((f & kRuleMayStart) &&
+              substIndex.MayMatch(upper[bytes[at]], at + 1 < size ? upper[bytes[at + 1]] : 0)) {
+            break;
+          }
+          if (f & kIsLetter) {
+            if (level != 0) {
+              openUnits(at, view);
+              level = 0;
+            }
+            last = at;
+          }
+        } else if ((f & kWordBreak) && idle) {
+          if (level < kWordSeparator) level = kWordSeparator;
+        } else {
           break;
         }
-        if (f & kIsLetter) last = at;
         view += (f & kTwoViews) ? 2 : 1;
         ++at;
       }
@@ -471,27 +513,7 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
         k = plainK[c];
       }
       if (level != 0) {
-        if (level >= kParagraphSeparator) {
-          st.ParagraphStart = i;
-          st.ParagraphStartView = j;
-        }
-        if (level >= kSentenceSeparator) {
-          st.SentenceStart = i;
-          st.SentenceStartView = j;
-        }
-        st.WordStartAt = i;
-        st.WordStart = i;
-        st.WordStartView = j;
-        if (context == 1) {
-          st.ContextStartOffset = st.WordStart;
-          st.ContextStartView = st.WordStartView;
-        } else if (context == 2) {
-          st.ContextStartOffset = st.SentenceStart;
-          st.ContextStartView = st.SentenceStartView;
-        } else if (context == 3) {
-          st.ContextStartOffset = st.ParagraphStart;
-          st.ContextStartView = st.ParagraphStartView;
-        }
+        openUnits(i, j);
         level = 0;
       }
       lastLetterAt = i;

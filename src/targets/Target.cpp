@@ -96,8 +96,7 @@ void TargetCollector::BeginDocument(std::string_view text, const cMarkList& mark
   repeatedDocument_ = !documentsSeen_.insert(documentRef_).second;
   batchSeen_.clear();
   batchIndexed_ = false;
-  batchTouched_.clear();
-  ++batchSerial_;
+  batchPlaces_.clear();
   if (repeatedDocument_) {
     // The same document again: its places are already listed. Every place of
     // the targets of this reference is checked for the whole document.
@@ -113,7 +112,7 @@ void TargetCollector::Rehash(size_t slots) {
   slots_.assign(slots, 0);
   const size_t mask = slots - 1;
   for (uint32_t t = 0; t < targets_.size(); ++t) {
-    size_t i = states_[t].Hash & mask;
+    size_t i = hashes_[t] & mask;
     while (slots_[i] != 0) i = (i + 1) & mask;
     slots_[i] = t + 1;
   }
@@ -129,48 +128,40 @@ uint32_t TargetCollector::FindOrCreate(const PendingHit& hit, int32_t wordLength
   size_t i = hash & mask;
   while (slots_[i] != 0) {
     uint32_t t = slots_[i] - 1;
-    if (states_[t].Hash == hash && targets_[t].Text == form_ && targets_[t].DocumentRef == documentRef_) return t;
+    if (hashes_[t] == hash && targets_[t].Text == form_ && targets_[t].DocumentRef == documentRef_) return t;
     i = (i + 1) & mask;
   }
   const uint32_t t = static_cast<uint32_t>(targets_.size());
-  if (targets_.size() == targets_.capacity()) targets_.reserve(targets_.size() + targets_.size() / 2 + 64);
+  if (targets_.size() == targets_.capacity()) targets_.reserve(targets_.size() + targets_.size() / 4 + 64);
   Target& target = targets_.emplace_back();
   target.Text = form_;
   target.DocumentRef = documentRef_;
   target.Length = wordLength;
   target.StringIndex = hit.StringIndex;
-  TargetState state;
-  state.Hash = hash;
-  states_.push_back(state);
+  hashes_.push_back(hash);
   slots_[i] = t + 1;
   if (targets_.size() * 2 > slots_.size()) Rehash(slots_.size() * 2);
   return t;
 }
 
 bool TargetCollector::SeenInBatch(uint32_t target, int32_t startView) {
-  TargetState& st = states_[target];
-  if (st.BatchSerial != batchSerial_) {
-    st.BatchSerial = batchSerial_;
-    st.BatchBegin = static_cast<uint32_t>(targets_[target].Starts.size());
-    st.BatchMaxView = startView;
-    batchTouched_.push_back(target);
-    if (batchIndexed_) return !batchSeen_.insert(PlaceKey(target, startView)).second;
+  // Two hits of one place under one target can only come in the same flush:
+  // every string starts afresh after a flush, so a later flush holds only
+  // places after it (a document scanned again is one flush as a whole).
+  const uint64_t key = PlaceKey(target, startView);
+  if (!batchIndexed_) {
+    for (uint64_t p : batchPlaces_) {
+      if (p == key) return true;
+    }
+    batchPlaces_.push_back(key);
+    if (batchPlaces_.size() > 32) {
+      batchSeen_.insert(batchPlaces_.begin(), batchPlaces_.end());
+      batchPlaces_.clear();
+      batchIndexed_ = true;
+    }
     return false;
   }
-  if (!batchIndexed_) {
-    // Places of one target usually come in increasing order: nothing to
-    // look up then.
-    if (startView > st.BatchMaxView) {
-      st.BatchMaxView = startView;
-      return false;
-    }
-    for (uint32_t t : batchTouched_) {
-      const cStarts& starts = targets_[t].Starts;
-      for (size_t k = states_[t].BatchBegin; k < starts.size(); ++k) batchSeen_.insert(PlaceKey(t, starts[k].StartView));
-    }
-    batchIndexed_ = true;
-  }
-  return !batchSeen_.insert(PlaceKey(target, startView)).second;
+  return !batchSeen_.insert(key).second;
 }
 
 void TargetCollector::AddTarget(const PendingHit& hit, int32_t wordLength) {
@@ -179,7 +170,8 @@ void TargetCollector::AddTarget(const PendingHit& hit, int32_t wordLength) {
 
   MarkIndex::PageFolio pf = marks_.At(hit.StartView, markHint_);
   cStarts& starts = targets_[t].Starts;
-  if (starts.size() == starts.capacity()) starts.reserve(starts.size() + starts.size() / 2 + 1);
+  // Lists grow by a quarter: little unused room, amortised constant time.
+  if (starts.size() == starts.capacity()) starts.reserve(starts.size() + starts.size() / 4 + 1);
   Occurrence& o = starts.emplace_back();
   o.StartView = hit.StartView;
   o.ViewLength = hit.ViewLength;
@@ -233,8 +225,7 @@ void TargetCollector::CloseOccurrences(int32_t lastLetterOffset, int cls) {
 
 void TargetCollector::EndBatch() {
   if (repeatedDocument_) return;  // the whole document is one batch then
-  ++batchSerial_;
-  batchTouched_.clear();
+  batchPlaces_.clear();
   if (batchIndexed_) {
     batchSeen_.clear();
     batchIndexed_ = false;
@@ -248,8 +239,7 @@ void TargetCollector::EndDocument() {
   openParagraph_.shrink_to_fit();
   batchSeen_.clear();
   batchIndexed_ = false;
-  batchTouched_.clear();
-  ++batchSerial_;
+  batchPlaces_.clear();
   text_ = std::string_view();
   marks_ = MarkIndex();
 }
@@ -258,16 +248,16 @@ cTargetList TargetCollector::Finish() {
   EndDocument();
   slots_.clear();
   slots_.shrink_to_fit();
-  states_.clear();
-  states_.shrink_to_fit();
+  hashes_.clear();
+  hashes_.shrink_to_fit();
   // Order of the list during a search: document reference, then form.
-  std::sort(targets_.begin(), targets_.end(), [](const Target& x, const Target& y) {
+  cTargetList list = std::move(targets_);
+  targets_ = cTargetList();
+  std::sort(list.begin(), list.end(), [](const Target& x, const Target& y) {
     int c = x.DocumentRef.compare(y.DocumentRef);
     if (c != 0) return c < 0;
     return x.Text < y.Text;
   });
-  cTargetList list = std::move(targets_);
-  targets_ = cTargetList();
   occurrenceCount_ = 0;
   documentsSeen_.clear();
   return list;

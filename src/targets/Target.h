@@ -126,12 +126,6 @@ class TargetCollector final : public HitSink {
   cTargetList Finish();
 
  private:
-  struct TargetState {
-    uint32_t Hash = 0;
-    uint32_t BatchSerial = 0;
-    int32_t BatchMaxView = 0;
-    uint32_t BatchBegin = 0;  // first occurrence added in the current batch
-  };
   struct Place {
     uint32_t target;
     uint32_t occurrence;
@@ -154,14 +148,13 @@ class TargetCollector final : public HitSink {
   std::unordered_set<std::string> documentsSeen_;
 
   cTargetList targets_;
-  std::vector<TargetState> states_;
+  std::vector<uint32_t> hashes_;  // per target
   std::vector<uint32_t> slots_;  // target + 1; 0: empty
   size_t occurrenceCount_ = 0;
   std::vector<Place> openSentence_;   // a word or sentence end unknown
   std::vector<Place> openParagraph_;  // the paragraph end unknown
-  // Duplicate places within one flush.
-  uint32_t batchSerial_ = 1;
-  std::vector<uint32_t> batchTouched_;
+  // Places added in the current flush: a short list, or a set once it grows.
+  std::vector<uint64_t> batchPlaces_;
   bool batchIndexed_ = false;
   std::unordered_set<uint64_t> batchSeen_;
   std::string form_;

@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QFontMetricsF>
 #include <QPainter>
+#include <QPaintEngine>
 #include <QPainterPath>
 #include <QPolygonF>
 #include <QTransform>
@@ -429,7 +430,23 @@ class Player {
     // The source rectangle counts rows from the bottom of the bitmap.
     source = source.intersected(QRectF(image.rect()));
     if (source.isEmpty()) source = QRectF(image.rect());
-    p_.drawImage(dest, image, source);
+    // The raster operation: word processors draw a masked bitmap as an OR of
+    // the mask, then an AND of the picture.
+    uint32_t rop = static_cast<uint32_t>(r.params[0]) | (static_cast<uint32_t>(r.params[1]) << 16);
+    QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
+    switch (rop) {
+      case 0x00EE0086: mode = QPainter::RasterOp_SourceOrDestination; break;   // SRCPAINT
+      case 0x008800C6: mode = QPainter::RasterOp_SourceAndDestination; break;  // SRCAND
+      case 0x00660046: mode = QPainter::RasterOp_SourceXorDestination; break;  // SRCINVERT
+      default: break;                                                           // SRCCOPY and others
+    }
+    p_.save();
+    if (mode != QPainter::CompositionMode_SourceOver && p_.paintEngine() &&
+        p_.paintEngine()->hasFeature(QPaintEngine::RasterOpModes)) {
+      p_.setCompositionMode(mode);
+    }
+    p_.drawImage(dest, image.convertToFormat(QImage::Format_RGB32), source);
+    p_.restore();
   }
 
   void Record(const WmfRecord& r) {

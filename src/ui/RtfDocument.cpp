@@ -15,6 +15,7 @@
 #include <QTextOption>
 #include <QUrl>
 #include <QVariant>
+#include <algorithm>
 #include <map>
 #include <vector>
 
@@ -117,9 +118,9 @@ class Converter {
     // Qt measures tab stops from the start of the (first) line, rich text
     // from the page margin. A hanging first line has an implicit stop at the
     // left indent, where the text of a list item starts after its bullet.
-    const int lineStart = g_.para.leftTwips + g_.para.firstTwips;
+    const double lineStart = static_cast<double>(g_.para.leftTwips) + g_.para.firstTwips;
     QList<QTextOption::Tab> tabs;
-    if (g_.para.firstTwips < 0) tabs << QTextOption::Tab(-g_.para.firstTwips / 15.0, QTextOption::LeftTab);
+    if (g_.para.firstTwips < 0) tabs << QTextOption::Tab(-static_cast<double>(g_.para.firstTwips) / 15.0, QTextOption::LeftTab);
     for (int t : g_.para.tabsTwips) {
       if (t > lineStart) tabs << QTextOption::Tab((t - lineStart) / 15.0, QTextOption::LeftTab);
     }
@@ -395,7 +396,9 @@ class Converter {
     if (w == "ul" || w == "uld" || w == "uldb" || w == "ulw" || w == "uldash") { g_.ch.underline = on(); changed(); return; }
     if (w == "ulnone") { g_.ch.underline = false; changed(); return; }
     if (w == "strike") { g_.ch.strike = on(); changed(); return; }
-    if (w == "fs") { g_.ch.halfPoints = hasParam ? param : 24; changed(); return; }
+    // Sizes and distances are kept within what word processors accept, so a
+    // damaged file cannot ask for giant glyphs or pages.
+    if (w == "fs") { g_.ch.halfPoints = hasParam ? std::clamp(param, 2, 3276) : 24; changed(); return; }
     if (w == "f") { g_.ch.font = param; changed(); return; }
     if (w == "cf") { g_.ch.colour = param; changed(); return; }
     if (w == "cb" || w == "highlight" || w == "chcbpat") { g_.ch.background = param; changed(); return; }
@@ -412,12 +415,14 @@ class Converter {
     if (w == "qc") { g_.para.align = Qt::AlignHCenter; para(); return; }
     if (w == "qr") { g_.para.align = Qt::AlignRight; para(); return; }
     if (w == "qj") { g_.para.align = Qt::AlignJustify; para(); return; }
-    if (w == "li") { g_.para.leftTwips = param; para(); return; }
-    if (w == "ri") { g_.para.rightTwips = param; para(); return; }
-    if (w == "fi") { g_.para.firstTwips = param; para(); return; }
-    if (w == "sb") { g_.para.beforeTwips = param; para(); return; }
-    if (w == "sa") { g_.para.afterTwips = param; para(); return; }
-    if (w == "tx" && g_.para.tabsTwips.size() < 64) { g_.para.tabsTwips.push_back(param); para(); return; }
+    constexpr int kMaxTwips = 31680;  // 22 inches
+    auto twips = [&] { return std::clamp(param, -kMaxTwips, kMaxTwips); };
+    if (w == "li") { g_.para.leftTwips = twips(); para(); return; }
+    if (w == "ri") { g_.para.rightTwips = twips(); para(); return; }
+    if (w == "fi") { g_.para.firstTwips = twips(); para(); return; }
+    if (w == "sb") { g_.para.beforeTwips = std::max(0, twips()); para(); return; }
+    if (w == "sa") { g_.para.afterTwips = std::max(0, twips()); para(); return; }
+    if (w == "tx" && g_.para.tabsTwips.size() < 64) { g_.para.tabsTwips.push_back(twips()); para(); return; }
   }
 
   QTextDocument& doc_;

@@ -72,11 +72,11 @@ TEST(Model, MarkAtThePositionIsNotYetInEffect) {
 
 TEST(Model, ContextAtCarriesThePicture) {
   std::string hex = test::Hex(test::SmallMetafile());
-  Document doc = Read("{\\rtf1 a{\\pict\\wmetafile8\\picw100\\pich100 " + hex + "}b\\'ad c}");
-  ASSERT_EQ(test::DescribeMarks(doc.marks), "P1@0 G1@1* G2@3");
-  EXPECT_EQ(ContextAt(doc, 2).picture, doc.marks[1].picture.get());
-  EXPECT_EQ(ContextAt(doc, 4).picture, nullptr);  // the later glyph has none
-  EXPECT_EQ(ContextAt(doc, 4).glyph, 2);
+  Document doc = Read("{\\rtf1 ab{\\pict\\wmetafile8\\picw100\\pich100 " + hex + "}b\\'ad c}");
+  ASSERT_EQ(test::DescribeMarks(doc.marks), "P1@0 G1@2* G2@4");
+  EXPECT_EQ(ContextAt(doc, 3).picture, doc.marks[1].picture.get());
+  EXPECT_EQ(ContextAt(doc, 5).picture, nullptr);  // the later glyph has none
+  EXPECT_EQ(ContextAt(doc, 5).glyph, 2);
 }
 
 TEST(Model, ContextAtAgreesWithTheWalkOnRandomDocuments) {

@@ -108,7 +108,7 @@ const ReaderCase kCases[] = {
     {"footnote in plain text keeps its line feeds", "a{\\footnote b\nc}d", "a\xb9" "d\n", "P1@0", "1:b\nc"},
     {"footnote inside a footnote stays in it", "{\\rtf1 a{\\footnote b{\\footnote c}d}e}",
      "a\xb9" "e\n", "P1@0", "1:bcd"},
-    {"footnote still open at the end is kept", "{\\rtf1 a{\\footnote b", "a\xb9\n", "P1@0", "1:b"},
+    {"footnote still open at the end is dropped", "{\\rtf1 a{\\footnote b", "a\xb9\n", "P1@0", ""},
 
     // Pictures.
     {"picture after text gets a glyph", "{\\rtf1 ab{\\pict\\wmetafile8\\picw2000\\pich1000 " + kWmfHex + "}c}",
@@ -118,31 +118,31 @@ const ReaderCase kCases[] = {
     {"picture after a page marker is attached to the page",
      "{\\rtf1 a\\'b1{\\pict\\wmetafile8\\picw20\\pich10 " + kWmfHex + "}}", "a\xb1\n", "P1@0 P2@1*", ""},
     {"two pictures in a row share one glyph",
-     "{\\rtf1 a{\\pict\\wmetafile8\\picw20\\pich10 " + kWmfHex + "}{\\pict\\wmetafile8 " + kWmfHex + "}}",
-     "a\xad\n", "P1@0 G1@1*", ""},
+     "{\\rtf1 ab{\\pict\\wmetafile8\\picw20\\pich10 " + kWmfHex + "}{\\pict\\wmetafile8 " + kWmfHex + "}}",
+     "ab\xad\n", "P1@0 G1@2*", ""},
     {"picture first in the document opens no page", "{\\rtf1{\\pict\\wmetafile8\\picw20\\pich10 " + kWmfHex + "}b}",
      "\xad" "b\n", "G1@0* P1@1", ""},
-    {"picture after a glyph marker that opened the document",
-     "{\\rtf1\\'ad{\\pict\\wmetafile8\\picw20\\pich10 " + kWmfHex + "}}", "\xad\n", "G1@0* P1@0", ""},
-    {"picture after the first character gets a glyph", "{\\rtf1 a{\\pict\\pngblip 00}}", "a\xad\n",
-     "P1@0 G1@1", ""},
-    {"png picture gets a glyph but no picture", "{\\rtf1 a{\\pict\\pngblip\\picw20\\pich10 89504e47}}",
-     "a\xad\n", "P1@0 G1@1", ""},
+    {"picture after a glyph marker that opened the document goes to the page it opened",
+     "{\\rtf1\\'ad{\\pict\\wmetafile8\\picw20\\pich10 " + kWmfHex + "}}", "\xad\n", "G1@0 P1@0*", ""},
+    {"picture after the first character goes to the automatic page",
+     "{\\rtf1 a{\\pict\\wmetafile8\\picw20\\pich10 " + kWmfHex + "}}", "a\n", "P1@0*", ""},
+    {"png picture gets a glyph but no picture", "{\\rtf1 ab{\\pict\\pngblip\\picw20\\pich10 89504e47}}",
+     "ab\xad\n", "P1@0 G1@2", ""},
     {"mapping mode is not reset between pictures",
-     "{\\rtf1 a{\\pict\\pngblip 00}b{\\pict\\picw20\\pich10 " + kWmfHex + "}}", "a\xad" "b\xad\n",
-     "P1@0 G1@1 G2@3", ""},
-    {"bad metafile data gives no picture", "{\\rtf1 a{\\pict\\wmetafile8\\picw20\\pich10 0102}}",
-     "a\xad\n", "P1@0 G1@1", ""},
+     "{\\rtf1 ab{\\pict\\pngblip 00}b{\\pict\\picw20\\pich10 " + kWmfHex + "}}", "ab\xad" "b\xad\n",
+     "P1@0 G1@2 G2@4", ""},
+    {"bad metafile data gives no picture", "{\\rtf1 ab{\\pict\\wmetafile8\\picw20\\pich10 0102}}",
+     "ab\xad\n", "P1@0 G1@2", ""},
     {"shppict skipped, nonshppict decoded",
-     "{\\rtf1 a{\\*\\shppict{\\pict\\pngblip 00}}{\\nonshppict{\\pict\\wmetafile8\\picw20\\pich10 " + kWmfHex +
+     "{\\rtf1 ab{\\*\\shppict{\\pict\\pngblip 00}}{\\nonshppict{\\pict\\wmetafile8\\picw20\\pich10 " + kWmfHex +
          "}}b}",
-     "a\xad" "b\n", "P1@0 G1@1*", ""},
-    {"picture marked ignorable is read", "{\\rtf1 a{\\*\\pict\\wmetafile8\\picw20\\pich10 " + kWmfHex + "}}",
-     "a\xad\n", "P1@0 G1@1*", ""},
-    {"picture still open at the end is kept", "{\\rtf1 a{\\pict\\wmetafile8\\picw20\\pich10 " + kWmfHex,
-     "a\xad\n", "P1@0 G1@1*", ""},
+     "ab\xad" "b\n", "P1@0 G1@2*", ""},
+    {"picture marked ignorable is read", "{\\rtf1 ab{\\*\\pict\\wmetafile8\\picw20\\pich10 " + kWmfHex + "}}",
+     "ab\xad\n", "P1@0 G1@2*", ""},
+    {"picture still open at the end is dropped", "{\\rtf1 ab{\\pict\\wmetafile8\\picw20\\pich10 " + kWmfHex,
+     "ab\n", "P1@0", ""},
     {"picture inside a picture keeps one glyph",
-     "{\\rtf1 a{\\pict\\wmetafile8\\picw20\\pich10 ff{\\pict " + kWmfHex + "}}}", "a\xad\n", "P1@0 G1@1*", ""},
+     "{\\rtf1 ab{\\pict\\wmetafile8\\picw20\\pich10 ff{\\pict " + kWmfHex + "}}}", "ab\xad\n", "P1@0 G1@2*", ""},
 };
 
 class ReaderTest : public ::testing::TestWithParam<ReaderCase> {};
@@ -175,12 +175,13 @@ TEST(Reader, PictureBoundsFromExtentAndGoal) {
   } cases[] = {
       {"\\wmetafile8\\picw2000\\pich1000", 76, 38},            // hundredths of a millimetre
       {"\\wmetafile8\\picw2000\\pich1000\\picwgoal1440\\pichgoal720", 96, 48},  // twips win
+      {"\\wmetafile8\\picw2000\\pich1000\\picwgoal7\\pichgoal7", 76, 38},  // under a pixel: next source
       {"\\wmetafile1\\picw30\\pich40", 30, 40},                 // pixels
       {"\\wmetafile6\\picw1440\\pich15", 96, 1},                // twips
   };
   for (const Case& c : cases) {
     Document doc;
-    ReadDocument(DefaultRules(), "{\\rtf1 a{\\pict" + c.words + " " + kWmfHex + "}}", doc);
+    ReadDocument(DefaultRules(), "{\\rtf1 ab{\\pict" + c.words + " " + kWmfHex + "}}", doc);
     ASSERT_EQ(doc.marks.size(), 2u) << c.words;
     ASSERT_TRUE(doc.marks[1].picture) << c.words;
     EXPECT_EQ(doc.marks[1].picture->left, 0);
@@ -194,10 +195,10 @@ TEST(Reader, PictureBoundsFromExtentAndGoal) {
 TEST(Reader, GoalSizeIsNotCarriedToTheNextPicture) {
   Document doc;
   ReadDocument(DefaultRules(),
-               "{\\rtf1 a{\\pict\\wmetafile8\\picw2000\\pich1000\\picwgoal1440\\pichgoal720 " + kWmfHex +
+               "{\\rtf1 ab{\\pict\\wmetafile8\\picw2000\\pich1000\\picwgoal1440\\pichgoal720 " + kWmfHex +
                    "}b{\\pict " + kWmfHex + "}}",
                doc);
-  ASSERT_EQ(DescribeMarks(doc.marks), "P1@0 G1@1* G2@3*");
+  ASSERT_EQ(DescribeMarks(doc.marks), "P1@0 G1@2* G2@4*");
   EXPECT_EQ(doc.marks[1].picture->right, 96);
   EXPECT_EQ(doc.marks[2].picture->right, 76);  // picw kept, goal not
   EXPECT_EQ(doc.marks[2].picture->bottom, 38);
@@ -206,10 +207,10 @@ TEST(Reader, GoalSizeIsNotCarriedToTheNextPicture) {
 TEST(Reader, SecondPictureReplacesTheFirst) {
   Document doc;
   ReadDocument(DefaultRules(),
-               "{\\rtf1 a{\\pict\\wmetafile8\\picw2000\\pich1000 " + kWmfHex +
+               "{\\rtf1 ab{\\pict\\wmetafile8\\picw2000\\pich1000 " + kWmfHex +
                    "}{\\pict\\wmetafile8\\picw4000\\pich1000 " + kWmfHex + "}}",
                doc);
-  ASSERT_EQ(DescribeMarks(doc.marks), "P1@0 G1@1*");
+  ASSERT_EQ(DescribeMarks(doc.marks), "P1@0 G1@2*");
   EXPECT_EQ(doc.marks[1].picture->right, 151);
 }
 

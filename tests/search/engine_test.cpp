@@ -387,3 +387,28 @@ TEST(Engine, TrieAgreesWithStringByString) {
 
 }  // namespace
 }  // namespace kalix
+
+namespace kalix {
+namespace {
+
+// Long flushes (with "Ignore les séparateurs" the hits of a whole sentence
+// are flushed together) still list a place once per target.
+TEST(Engine, OnePlacePerTargetInLongFlushes) {
+  RuleSet r = TestRules();
+  SearchSettings s = Settings(1);
+  s.IgnoreSeparators = true;
+  std::string text;
+  for (int i = 0; i < 50; ++i) text += "PARIS ";
+  text += ".";
+  cTargetList t = Scan(r, text, {{"PAR"}, {"PARI"}, {"ARIS"}}, s);
+  ASSERT_EQ(t.size(), 1u);
+  EXPECT_EQ(t[0].Text, "PARIS");
+  // PAR and PARI at 0, 6, ...; ARIS at 1, 7, ...
+  ASSERT_EQ(t[0].Starts.size(), 100u);
+  EXPECT_EQ(t[0].Starts[0].StartView, 0);
+  EXPECT_EQ(t[0].Starts[1].StartView, 1);
+  EXPECT_EQ(t[0].Starts[99].StartView, 295);
+}
+
+}  // namespace
+}  // namespace kalix

@@ -123,6 +123,15 @@ class InfoTest : public QObject {
     QCOMPARE(plain.tabPositions()[1].position, 192.0);
   }
 
+  void damagedSizesAreBounded() {
+    QTextDocument doc;
+    QVERIFY(RtfToDocument("{\\rtf1\\fs999999 a\\fs0 b\\li99999999\\sa-5 c\\par}", doc));
+    QCOMPARE(FormatOf(doc, "a").fontPointSize(), 1638.0);
+    QCOMPARE(FormatOf(doc, "b").fontPointSize(), 1.0);
+    QCOMPARE(doc.findBlockByNumber(0).blockFormat().leftMargin(), 31680 / 15.0);
+    QCOMPARE(doc.findBlockByNumber(0).blockFormat().bottomMargin(), 0.0);
+  }
+
   void picturesAreInserted() {
     // A metafile of 20 x 10 units with one red rectangle.
     const char* hex =
