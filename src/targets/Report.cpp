@@ -7,6 +7,7 @@
 #include "platform/TextFile.h"
 
 #include <algorithm>
+#include <filesystem>
 
 namespace kalix {
 
@@ -322,6 +323,16 @@ void WriteReport(const Context& context, const ReportSource& source, const Repor
 }
 
 bool SaveReportText(const std::string& path, std::string_view report, bool append) {
+  std::error_code error;
+  auto status = std::filesystem::status(path, error);
+  if (!append && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    // A device or a pipe (/dev/null, /dev/stdout): written to directly, as
+    // it cannot be replaced.
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    bool ok = WriteReportStream(f, report);
+    return (std::fclose(f) == 0) && ok;
+  }
   return WriteTextFile(path, report, append);
 }
 

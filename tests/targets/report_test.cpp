@@ -287,6 +287,8 @@ TEST(Report, Files) {
   ASSERT_TRUE(SaveReportText(path, report, false));
   EXPECT_EQ(*ReadBinaryFile(path), "ROI\t2\tp:1 f:1R, p:2 f:1V\r\n\r\n");
   std::remove(path.c_str());
+  EXPECT_TRUE(SaveReportText("/dev/null", report, false));  // a device is written to, not replaced
+  EXPECT_TRUE(SaveReportText("/dev/null", report, true));
   std::string bad = ScratchDir() + "/no/such/dir/r.txt";
   EXPECT_FALSE(SaveReportText(bad, report, false));
   EXPECT_FALSE(SaveReportText(bad, report, true));
