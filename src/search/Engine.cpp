@@ -498,6 +498,18 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
     }
     quiet[c] = f;
   }
+  // The same per pair of bytes, a letter that begins a substitution rule
+  // with the byte after it being not quiet.
+  std::vector<uint8_t> quietPair(substitute ? 65536 : 0);
+  if (substitute) {
+    for (int c = 0; c < 256; ++c) {
+      for (int d = 0; d < 256; ++d) {
+        uint8_t f = quiet[c];
+        if ((f & kRuleMayStart) && substIndex.MayMatch(rules.UpperMap[c], rules.UpperMap[d])) f &= ~kQuiet;
+        quietPair[static_cast<size_t>(c) << 8 | static_cast<size_t>(d)] = f;
+      }
+    }
+  }
 
   bool substituterBusy = false;  // a rule is being applied
   size_t wordsClosed = 0;        // leading pending hits whose word has ended
@@ -544,27 +556,24 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
       int32_t last = -1;
       int32_t view = j;
       int32_t at = i;
-      const auto& upper = rules.UpperMap;
-      while (at < size) {
-        const uint8_t f = quiet[bytes[at]];
-        if (f & kQuiet) {
-          if ((f & kRuleMayStart) &&
-              substIndex.MayMatch(upper[bytes[at]], at + 1 < size ? upper[bytes[at + 1]] : 0)) {
-            break;
-          }
-          if (f & kIsLetter) {
-            if (level != 0) {
-              openUnits(at, view);
-              level = 0;
-            }
-            last = at;
-          }
-        } else if ((f & kWordBreak) && idle) {
-          if (level < kWordSeparator) level = kWordSeparator;
-        } else {
-          break;
+      const uint8_t accept = idle ? (kQuiet | kWordBreak) : kQuiet;
+      // The last byte is left to the steps below (it has no byte after it).
+      const int32_t end = size - 1;
+      while (at < end) {
+        const uint8_t f = substitute ? quietPair[static_cast<size_t>(bytes[at]) << 8 | bytes[at + 1]]
+                                     : quiet[bytes[at]];
+        if (!(f & accept)) break;
+        // Written without a branch between letters and separators: only the
+        // first letter of a word takes the branch below.
+        const bool letter = (f & kIsLetter) != 0;
+        const int broken = (f & kWordBreak) ? kWordSeparator : 0;
+        level = level > broken ? level : broken;
+        if (letter && level != 0) {
+          openUnits(at, view);
+          level = 0;
         }
-        view += (f & kTwoViews) ? 2 : 1;
+        last = letter ? at : last;
+        view += 1 + ((f & kTwoViews) >> 2);
         ++at;
       }
       if (last >= 0) {
