@@ -187,7 +187,7 @@ class ByteStringSet {
   }
 
  private:
-  static constexpr size_t kInitialSlots = size_t{1} << 12;
+  static constexpr size_t kInitialSlots = size_t{1} << 8;
   static constexpr size_t kBatch = 16;
 
   struct Slot {
@@ -270,6 +270,39 @@ class ByteStringSet {
   std::string batch_;
 };
 
+// Byte strings kept apart by length, one table per length (longer ones
+// share the last): strings of one length have a table of their own, which
+// stays small enough for the processor's cache when they are frequent.
+class LengthSplitSet {
+ public:
+  void Add(std::string_view s) {
+    ByteStringSet& set = sets_[s.size() < kClasses ? s.size() : kClasses - 1];
+    std::string& batch = set.Batch();
+    size_t start = batch.size();
+    batch.append(s);
+    set.Add(start);
+  }
+  void Flush() {
+    for (ByteStringSet& set : sets_) set.Flush();
+  }
+  void Clear() {
+    for (ByteStringSet& set : sets_) set.Clear();
+  }
+  size_t Count() const {
+    size_t n = 0;
+    for (const ByteStringSet& set : sets_) n += set.Count();
+    return n;
+  }
+  template <typename F>
+  void ForEach(F&& f) const {
+    for (const ByteStringSet& set : sets_) set.ForEach(f);
+  }
+
+ private:
+  static constexpr size_t kClasses = 17;
+  ByteStringSet sets_[kClasses];
+};
+
 // True when the form of a word depends on the word's bytes alone: always
 // but in the "Modifiée" spelling, and there too unless a substitution rule
 // could match across the word's end (a rule whose left side holds, after
@@ -312,10 +345,9 @@ class WordCounter final : public HitSink {
     if (byWord_) {
       words_.Flush();
       words_.ForEach([&](std::string_view word) {
-        std::string& batch = forms_.Batch();
-        size_t start = batch.size();
-        AppendResultForm(rules_, index_, word, 0, word.size(), resultSpelling_, showSymbols_, batch);
-        forms_.Add(start);
+        form_.clear();
+        AppendResultForm(rules_, index_, word, 0, word.size(), resultSpelling_, showSymbols_, form_);
+        forms_.Add(form_);
       });
       words_.Clear();
     }
@@ -330,15 +362,11 @@ class WordCounter final : public HitSink {
     size_t length = static_cast<size_t>(wordLength < 0 ? 0 : wordLength);
     ++occurrences_;
     if (byWord_) {
-      std::string& batch = words_.Batch();
-      size_t start = batch.size();
-      if (at < text_.size()) batch.append(text_.substr(at, length));
-      words_.Add(start);
+      words_.Add(at < text_.size() ? text_.substr(at, length) : std::string_view());
     } else {
-      std::string& batch = forms_.Batch();
-      size_t start = batch.size();
-      AppendResultForm(rules_, index_, text_, at, length, resultSpelling_, showSymbols_, batch);
-      forms_.Add(start);
+      form_.clear();
+      AppendResultForm(rules_, index_, text_, at, length, resultSpelling_, showSymbols_, form_);
+      forms_.Add(form_);
     }
   }
 
@@ -357,8 +385,9 @@ class WordCounter final : public HitSink {
   std::string_view text_;
   size_t targets_ = 0;
   size_t occurrences_ = 0;
-  ByteStringSet words_;
-  ByteStringSet forms_;
+  LengthSplitSet words_;
+  LengthSplitSet forms_;
+  std::string form_;
 };
 
 }  // namespace
