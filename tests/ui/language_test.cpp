@@ -4,6 +4,7 @@
 #include "platform/Cp1252.h"
 #include "platform/IniFile.h"
 #include "platform/TextFile.h"
+#include "ui/TfrmInfo.h"
 #include "ui/TfrmMain.h"
 #include "ui/UiLanguage.h"
 
@@ -11,6 +12,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QTableView>
 #include <QTest>
 #include <QToolButton>
 
@@ -73,6 +76,8 @@ class LanguageTest : public QObject {
                           "frmMain:lblPage:\"Page no.\":\"\"\n"
                           "frmMain:mnuTxtTarget:\"&Target\":\"\"\n"
                           "frmMain:btnHelp:\"\":\"\"\n"
+                          "frmInfo:OKBtn:\"Close\":\"\"\n"
+                          "\"Texte\"=\"Text\"\n"
                           "\"Fichier non trouv\xe9 :\"=\"File not found:\"\n"));
     dialogs_.files.push_back(QString::fromStdString(lng));
     a->mnuLangueClick();
@@ -90,6 +95,14 @@ class LanguageTest : public QObject {
       QCOMPARE(w->mnuTxtTarget->text(), QString("&Target"));
       QCOMPARE(w->mnuInfo->text(), QString("&Informations"));  // no line: unchanged
     }
+    // The grid's headings are translated as they are drawn.
+    QCOMPARE(a->grdTarget->model()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), QString("Text"));
+    QCOMPARE(a->grdTarget->model()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QString("#"));
+    // The information window takes the language each time it is shown.
+    QVERIFY(WriteTextFile("about_eng.rtf", "{\\rtf1 About\\par}"));
+    a->mnuAboutClick();
+    QCOMPARE(dialogs_.executed.size(), 1u);
+    QCOMPARE(TheShell().Info->OKBtn->text(), QString("Close"));
     // Messages are translated too.
     dialogs_.files.push_back(QString::fromStdString(Path("absent.rtf")));
     a->mnuOpenClick();
@@ -100,6 +113,7 @@ class LanguageTest : public QObject {
     delete c;
     delete b;
     delete a;
+    delete TheShell().Info.data();
     // The last window reset the language.
     QCOMPARE(TheShell().Ctx.Language.LanguageCode, std::string("fra"));
   }

@@ -238,6 +238,26 @@ class MainWindowTest : public QObject {
     delete w;
   }
 
+  void minimisedAndUnknownStates_data() {
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<int>("expected");  // 0 normal, 1 minimised
+    QTest::newRow("minimised") << "1" << 1;
+    QTest::newRow("out of range: normal") << "5" << 0;
+  }
+  void minimisedAndUnknownStates() {
+    QFETCH(QString, state);
+    QFETCH(int, expected);
+    QVERIFY(WriteTextFile(TheShell().SettingsPath,
+                          "[Window]\nState=" + state.toStdString() + "\nTop=10\nLeft=20\nHeight=500\nWidth=700\n"));
+    auto* w = new TfrmMain();
+    w->ShowAsDesigned();
+    QCOMPARE(w->isMinimized(), expected == 1);
+    QVERIFY(!w->isMaximized());
+    if (expected == 0) QCOMPARE(w->size(), QSize(700, 500));
+    delete w;
+    QCOMPARE(IniFile::Load(TheShell().SettingsPath).GetInt("Window", "State", -1), expected);
+  }
+
   void twoWindowsClosedInEitherOrder_data() {
     QTest::addColumn<bool>("firstClosesFirst");
     QTest::newRow("first, then second") << true;
