@@ -147,6 +147,100 @@ class KeyTrie {
   std::unordered_map<uint32_t, std::vector<int32_t>> terms_;
 };
 
+
+// The keys as an Aho-Corasick automaton over the comparison characters: the
+// state after each character stands for the longest key prefix that ends
+// there, and lists every key that ends there. Its table has one row per
+// state and one column per character that occurs in a key.
+class KeyAutomaton {
+ public:
+  // Builds the automaton unless it would exceed `maxCells` table cells.
+  bool Build(const cArrowList& strings, size_t maxCells) {
+    std::array<uint32_t, 256> alpha{};
+    uint32_t width = 1;  // column 0: characters of no key
+    size_t nodes = 1;
+    for (const SearchString& s : strings) {
+      nodes += s.Key.size();
+      for (char ch : s.Key) {
+        unsigned char c = static_cast<unsigned char>(ch);
+        if (alpha[c] == 0) alpha[c] = width++;
+      }
+    }
+    if (nodes * width > maxCells) return false;
+    alpha_ = alpha;
+    width_ = width;
+    // The trie.
+    std::vector<std::vector<std::pair<uint32_t, uint32_t>>> edges(1);
+    std::vector<std::vector<std::pair<int32_t, int32_t>>> ends(1);
+    for (size_t n = 0; n < strings.size(); ++n) {
+      const std::string& key = strings[n].Key;
+      if (key.empty()) continue;
+      uint32_t v = 0;
+      for (char ch : key) {
+        uint32_t a = alpha_[static_cast<unsigned char>(ch)];
+        uint32_t next = 0;
+        for (const auto& [col, child] : edges[v]) {
+          if (col == a) next = child;
+        }
+        if (next == 0) {
+          next = static_cast<uint32_t>(edges.size());
+          edges[v].push_back({a, next});
+          edges.emplace_back();
+          ends.emplace_back();
+        }
+        v = next;
+      }
+      ends[v].push_back({static_cast<int32_t>(n), static_cast<int32_t>(key.size())});
+    }
+    const size_t count = edges.size();
+    delta_.assign(count * width_, 0);
+    std::vector<uint32_t> fail(count, 0);
+    std::vector<uint32_t> order;
+    order.reserve(count);
+    for (const auto& [col, child] : edges[0]) {
+      delta_[col] = child;
+      order.push_back(child);
+    }
+    for (size_t q = 0; q < order.size(); ++q) {
+      const uint32_t v = order[q];
+      for (uint32_t col = 0; col < width_; ++col) delta_[size_t{v} * width_ + col] = delta_[size_t{fail[v]} * width_ + col];
+      for (const auto& [col, child] : edges[v]) {
+        fail[child] = delta_[size_t{fail[v]} * width_ + col];
+        delta_[size_t{v} * width_ + col] = child;
+        order.push_back(child);
+      }
+    }
+    // Outputs: the keys ending at a state and at its failure states, in the
+    // order of the strings.
+    outFirst_.assign(count + 1, 0);
+    std::vector<std::vector<std::pair<int32_t, int32_t>>> outs(count);
+    for (uint32_t v : order) {
+      outs[v] = ends[v];
+      const auto& inherited = outs[fail[v]];
+      outs[v].insert(outs[v].end(), inherited.begin(), inherited.end());
+      std::sort(outs[v].begin(), outs[v].end());
+    }
+    for (size_t v = 0; v < count; ++v) {
+      outFirst_[v] = static_cast<uint32_t>(out_.size());
+      out_.insert(out_.end(), outs[v].begin(), outs[v].end());
+    }
+    outFirst_[count] = static_cast<uint32_t>(out_.size());
+    return true;
+  }
+  uint32_t Next(uint32_t state, unsigned char k) const { return delta_[size_t{state} * width_ + alpha_[k]]; }
+  bool Starts(unsigned char k) const { return alpha_[k] != 0 && delta_[alpha_[k]] != 0; }
+  bool HasOutput(uint32_t state) const { return outFirst_[state] != outFirst_[state + 1]; }
+  const std::pair<int32_t, int32_t>* OutBegin(uint32_t state) const { return out_.data() + outFirst_[state]; }
+  const std::pair<int32_t, int32_t>* OutEnd(uint32_t state) const { return out_.data() + outFirst_[state + 1]; }
+
+ private:
+  std::array<uint32_t, 256> alpha_{};
+  uint32_t width_ = 1;
+  std::vector<uint32_t> delta_;
+  std::vector<uint32_t> outFirst_;
+  std::vector<std::pair<int32_t, int32_t>> out_;  // (string, key length)
+};
+
 // A partial match in a trie: its node, which trie, and its start values
 // (an index into the start records of the current context).
 struct TrieCandidate {
@@ -315,7 +409,20 @@ bool PassesFilters(const RuleSet& rules, std::string_view text, int32_t wordAt, 
 
 void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrowList& strings,
                     const cFilterList& filters, std::string_view text, HitSink& sink, MatchMode mode) {
-  const bool byTrie = mode == MatchMode::Trie;
+  // The automaton when its table stays small (up to 4M cells, 16 MB);
+  // otherwise partial matches are followed in the trie.
+  KeyAutomaton automaton;
+  const bool byAutomaton = mode == MatchMode::Automaton && automaton.Build(strings, size_t{1} << 22);
+  const bool byTrie = mode == MatchMode::Trie || (mode == MatchMode::Automaton && !byAutomaton);
+  uint32_t acState = 0;
+  size_t maxKey = 1;
+  for (const SearchString& s : strings) maxKey = std::max(maxKey, s.Key.size());
+  size_t ringSize = 1;
+  while (ringSize < maxKey) ringSize <<= 1;
+  // The start values of the last comparison characters.
+  std::vector<MatchCandidate> ring(byAutomaton ? ringSize : 0);
+  const size_t ringMask = ringSize - 1;
+  size_t compared = 0;
   ScanState st(strings.size());
   const bool noFilters = filters.empty();
   for (SearchString& s : strings) {
@@ -348,6 +455,7 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
   uint32_t epoch = 1;
   auto resetAll = [&]() {
     ResetStrings(strings, st);
+    acState = 0;
     live.clear();
     startRecords.clear();
     ++epoch;
@@ -369,8 +477,9 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
     plainK[c] = substitute ? rules.SubstMap[up] : settings.FoldCase ? up : static_cast<unsigned char>(c);
     ruleMayStart[c] = substitute && substIndex.begin(up) != substIndex.end(up);
     byFirstStarts[c] = !byFirst[c].empty();
-    starts[c] = byTrie ? (wordTrie.Starts(static_cast<unsigned char>(c)) || midTrie.Starts(static_cast<unsigned char>(c)))
-                       : byFirstStarts[c];
+    starts[c] = byAutomaton ? automaton.Starts(static_cast<unsigned char>(c))
+                : byTrie    ? (wordTrie.Starts(static_cast<unsigned char>(c)) || midTrie.Starts(static_cast<unsigned char>(c)))
+                            : byFirstStarts[c];
   }
   // Bytes that, inside a word with no partial match and no substitution
   // rule at work, change nothing but the last letter and the view position.
@@ -388,6 +497,18 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
       f |= kWordBreak;
     }
     quiet[c] = f;
+  }
+  // The same per pair of bytes, a letter that begins a substitution rule
+  // with the byte after it being not quiet.
+  std::vector<uint8_t> quietPair(substitute ? 65536 : 0);
+  if (substitute) {
+    for (int c = 0; c < 256; ++c) {
+      for (int d = 0; d < 256; ++d) {
+        uint8_t f = quiet[c];
+        if ((f & kRuleMayStart) && substIndex.MayMatch(rules.UpperMap[c], rules.UpperMap[d])) f &= ~kQuiet;
+        quietPair[static_cast<size_t>(c) << 8 | static_cast<size_t>(d)] = f;
+      }
+    }
   }
 
   bool substituterBusy = false;  // a rule is being applied
@@ -427,7 +548,7 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
   };
 
   for (int32_t i = 0; i < size; ++i) {
-    if (!substituterBusy && st.Active.empty() && live.empty()) {
+    if (!substituterBusy && st.Active.empty() && live.empty() && acState == 0) {
       // Run over the quiet bytes: letters and symbols that start no match and
       // no substitution rule and, while nothing is pending, word separators
       // (which then only raise the boundary level).
@@ -435,27 +556,24 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
       int32_t last = -1;
       int32_t view = j;
       int32_t at = i;
-      const auto& upper = rules.UpperMap;
-      while (at < size) {
-        const uint8_t f = quiet[bytes[at]];
-        if (f & kQuiet) {
-          if ((f & kRuleMayStart) &&
-              substIndex.MayMatch(upper[bytes[at]], at + 1 < size ? upper[bytes[at + 1]] : 0)) {
-            break;
-          }
-          if (f & kIsLetter) {
-            if (level != 0) {
-              openUnits(at, view);
-              level = 0;
-            }
-            last = at;
-          }
-        } else if ((f & kWordBreak) && idle) {
-          if (level < kWordSeparator) level = kWordSeparator;
-        } else {
-          break;
+      const uint8_t accept = idle ? (kQuiet | kWordBreak) : kQuiet;
+      // The last byte is left to the steps below (it has no byte after it).
+      const int32_t end = size - 1;
+      while (at < end) {
+        const uint8_t f = substitute ? quietPair[static_cast<size_t>(bytes[at]) << 8 | bytes[at + 1]]
+                                     : quiet[bytes[at]];
+        if (!(f & accept)) break;
+        // Written without a branch between letters and separators: only the
+        // first letter of a word takes the branch below.
+        const bool letter = (f & kIsLetter) != 0;
+        const int broken = (f & kWordBreak) ? kWordSeparator : 0;
+        level = level > broken ? level : broken;
+        if (letter && level != 0) {
+          openUnits(at, view);
+          level = 0;
         }
-        view += (f & kTwoViews) ? 2 : 1;
+        last = letter ? at : last;
+        view += 1 + ((f & kTwoViews) >> 2);
         ++at;
       }
       if (last >= 0) {
@@ -501,7 +619,7 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
           wordsClosed = 0;
           sink.EndBatch();
         }
-        if (!st.Active.empty() || !st.Counted.empty() || !live.empty()) resetAll();
+        if (!st.Active.empty() || !st.Counted.empty() || !live.empty() || acState != 0) resetAll();
       }
     } else if (cl == kLetter || !skipSymbols) {
       unsigned char k;
@@ -518,7 +636,39 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
       }
       lastLetterAt = i;
       lastLetterOffset = i;
-      if (k != 0 && byTrie && (starts[k] || !live.empty())) {
+      if (k != 0 && byAutomaton) {
+        st.CurrentAt = i;
+        st.CurrentView = j;
+        MatchCandidate& m = ring[compared & ringMask];
+        m.StartAt = i;
+        m.StartView = j;
+        m.ContextStartView = st.ContextStartView;
+        m.ContextStartOffset = st.ContextStartOffset;
+        m.WordStartAt = st.WordStartAt;
+        m.ParagraphStart = st.ParagraphStart;
+        m.SentenceStart = st.SentenceStart;
+        m.WordStart = st.WordStart;
+        m.AtWordStart = i == st.WordStartAt;
+        ++compared;
+        acState = automaton.Next(acState, k);
+        if (automaton.HasOutput(acState)) {
+          // Every key ending here began `length` comparison characters ago;
+          // it completes its string when its position rule allowed a match
+          // to begin there and the string's last match ended before.
+          for (auto o = automaton.OutBegin(acState); o != automaton.OutEnd(acState); ++o) {
+            const int32_t n = o->first;
+            const MatchCandidate& begin = ring[(compared - static_cast<size_t>(o->second)) & ringMask];
+            const int16_t position = strings[static_cast<size_t>(n)].Position;
+            if ((position == kWordStart || position == kWholeWord) && !begin.AtWordStart) continue;
+            if (position == kWordMiddle && begin.AtWordStart) continue;
+            const int32_t last = lastEndEpoch[static_cast<size_t>(n)] == epoch ? lastEnd[static_cast<size_t>(n)] : -1;
+            if (begin.StartAt <= last) continue;
+            CompleteMatch(strings, n, begin, st);
+            lastEnd[static_cast<size_t>(n)] = i;
+            lastEndEpoch[static_cast<size_t>(n)] = epoch;
+          }
+        }
+      } else if (k != 0 && byTrie && (starts[k] || !live.empty())) {
         st.CurrentAt = i;
         st.CurrentView = j;
         completions.clear();

@@ -100,16 +100,17 @@ bool ContextAccepted(const SearchSettings& settings, const cTTargetList& pending
 bool PassesFilters(const RuleSet& rules, std::string_view text, int32_t wordAt, int32_t wordLength,
                    bool skipSymbols, const cFilterList& filters);
 
-// How partial matches are kept: in a trie of all keys (one partial match
-// serves every string whose key shares its prefix; the default), or string
-// by string with `MatchChar` (the plain form, kept to check the other).
-enum class MatchMode { Trie, PerString };
+// How partial matches are followed: by an automaton of all keys (the
+// default; the trie is used instead when the automaton's table would be
+// too large), in a trie of all keys, or string by string with `MatchChar`
+// (the plain form, kept to check the others).
+enum class MatchMode { Automaton, Trie, PerString };
 
 // Scans `text` (a document text without its terminating zero) with the
 // settings, strings and filters, and pushes accepted hits into `sink`.
 void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrowList& strings,
                     const cFilterList& filters, std::string_view text, HitSink& sink,
-                    MatchMode mode = MatchMode::Trie);
+                    MatchMode mode = MatchMode::Automaton);
 
 // Appends the generated variants of every string present (not of those
 // appended): copies of the source with `Source` set, no text, and the

@@ -332,7 +332,7 @@ namespace {
 
 // The trie and the string-by-string matching give the same occurrences,
 // field by field, over random texts, keys and settings.
-TEST(Engine, TrieAgreesWithStringByString) {
+TEST(Engine, AutomatonTrieAndStringByStringAgree) {
   RuleSet r = TestRules();
   r.SubstRules.push_back({"AB", "C"});
   r.SubstRules.push_back({"BA", ""});
@@ -343,35 +343,37 @@ TEST(Engine, TrieAgreesWithStringByString) {
   };
   const std::string alphabet = "AAABBC' .\n";
   int compared = 0;
-  for (int round = 0; round < 400; ++round) {
+  for (int round = 0; round < 1500; ++round) {
     std::string text;
     size_t length = 20 + next(60);
     for (size_t i = 0; i < length; ++i) text += alphabet[next(static_cast<uint32_t>(alphabet.size()))];
     SearchSettings s = Settings(static_cast<int>(next(3)), static_cast<int>(next(4)), next(2) == 1, next(2) == 1);
     s.IgnoreSeparators = next(3) == 0;
     std::vector<Str> strs;
-    size_t count = 1 + next(4);
+    size_t count = 1 + next(5);
     for (size_t n = 0; n < count; ++n) {
       std::string key;
-      size_t kl = 1 + next(4);
-      for (size_t i = 0; i < kl; ++i) key += "ABC"[next(3)];
+      size_t kl = 1 + next(5);
+      for (size_t i = 0; i < kl; ++i) key += "ABCab"[next(5)];  // "ab" and "AB" share a key once folded
       bool dup = false;
       for (const Str& x : strs) dup = dup || x.text == key;
       if (dup) continue;
       strs.push_back({key, static_cast<int16_t>(next(5)), static_cast<int16_t>(next(4) == 0)});
     }
-    cTargetList results[2];
-    for (int m = 0; m < 2; ++m) {
+    cTargetList results[3];
+    for (int m = 0; m < 3; ++m) {
       cArrowList list = Strings(r, strs, s);
       TargetCollector sink(r, s.ResultSpelling, s.ShowSymbols);
       sink.BeginDocument(text, {}, "");
-      SearchDocument(r, s, list, {}, text, sink, m == 0 ? MatchMode::Trie : MatchMode::PerString);
+      SearchDocument(r, s, list, {}, text, sink,
+                     m == 0 ? MatchMode::Trie : m == 1 ? MatchMode::PerString : MatchMode::Automaton);
       results[m] = sink.Finish();
     }
-    ASSERT_EQ(results[0].size(), results[1].size()) << text;
-    for (size_t t = 0; t < results[0].size(); ++t) {
-      const Target& a = results[0][t];
-      const Target& b = results[1][t];
+    for (int m = 0; m < 2; ++m) {
+    ASSERT_EQ(results[m].size(), results[2].size()) << text;
+    for (size_t t = 0; t < results[m].size(); ++t) {
+      const Target& a = results[m][t];
+      const Target& b = results[2][t];
       ASSERT_EQ(a.Text, b.Text) << text;
       EXPECT_EQ(a.StringIndex, b.StringIndex) << text;
       EXPECT_EQ(a.Length, b.Length);
@@ -381,8 +383,9 @@ TEST(Engine, TrieAgreesWithStringByString) {
         ++compared;
       }
     }
+    }
   }
-  EXPECT_GT(compared, 500);
+  EXPECT_GT(compared, 1000);
 }
 
 }  // namespace
