@@ -9,7 +9,12 @@
 
 namespace kalix {
 
-void ListWords(const RuleSet& rules, std::string_view text, const cFilterList& filters, HitSink& sink) {
+namespace {
+
+// The scan of `ListWords`, for any sink type (a final sink class lets the
+// compiler call it directly).
+template <typename Sink>
+void ScanWords(const RuleSet& rules, std::string_view text, const cFilterList& filters, Sink& sink) {
   const bool filtered = !filters.empty();
   PendingHit hit;
   hit.WordEndAt = -1;
@@ -78,6 +83,12 @@ void ListWords(const RuleSet& rules, std::string_view text, const cFilterList& f
       ++breaks;  // a line break that the rules take as a letter or symbol
     }
   }
+}
+
+}  // namespace
+
+void ListWords(const RuleSet& rules, std::string_view text, const cFilterList& filters, HitSink& sink) {
+  ScanWords(rules, text, filters, sink);
 }
 
 void ApplyWordListChoice(SearchSettings& settings, const WordListChoice& choice, bool corpusOpen,
@@ -154,9 +165,21 @@ class ByteStringSet {
   // Adds the string appended to `Batch()` since `start`.
   void Add(size_t start) {
     Pending& p = pending_[pendingCount_++];
-    p.Start = static_cast<uint32_t>(start);
+    p.Start = start;
+    p.Data = nullptr;
     p.Length = static_cast<uint32_t>(batch_.size() - start);
     std::string_view s(batch_.data() + start, p.Length);
+    p.Head = Chunk(s.data(), s.size());
+    p.Hash = Hash(p.Head, s);
+    __builtin_prefetch(&slots_[static_cast<size_t>(p.Hash) & (slots_.size() - 1)]);
+    if (pendingCount_ == kBatch) Flush();
+  }
+
+  // Adds a string whose bytes stay where they are until the next `Flush`.
+  void AddView(std::string_view s) {
+    Pending& p = pending_[pendingCount_++];
+    p.Data = s.data();
+    p.Length = static_cast<uint32_t>(s.size());
     p.Head = Chunk(s.data(), s.size());
     p.Hash = Hash(p.Head, s);
     __builtin_prefetch(&slots_[static_cast<size_t>(p.Hash) & (slots_.size() - 1)]);
@@ -166,7 +189,7 @@ class ByteStringSet {
   void Flush() {
     for (size_t k = 0; k < pendingCount_; ++k) {
       const Pending& p = pending_[k];
-      Insert(std::string_view(batch_.data() + p.Start, p.Length), p.Head, p.Hash);
+      Insert(std::string_view(p.Data ? p.Data : batch_.data() + p.Start, p.Length), p.Head, p.Hash);
     }
     pendingCount_ = 0;
     batch_.clear();
@@ -196,7 +219,8 @@ class ByteStringSet {
     uint32_t Tail = 0;         // offset of bytes 8.. in the arena
   };
   struct Pending {
-    uint32_t Start;
+    const char* Data;  // the bytes, or null: in the batch from Start
+    size_t Start;
     uint32_t Length;
     uint64_t Head;
     uint64_t Hash;
@@ -282,6 +306,8 @@ class LengthSplitSet {
     batch.append(s);
     set.Add(start);
   }
+  // The bytes must stay where they are until the next `Flush`.
+  void AddView(std::string_view s) { sets_[s.size() < kClasses ? s.size() : kClasses - 1].AddView(s); }
   void Flush() {
     for (ByteStringSet& set : sets_) set.Flush();
   }
@@ -335,6 +361,7 @@ class WordCounter final : public HitSink {
       : rules_(rules), index_(rules), resultSpelling_(resultSpelling), showSymbols_(showSymbols),
         byWord_(FormDependsOnWordAlone(rules, resultSpelling)) {}
 
+  // Starts a document; its text must stay alive until `EndDocument`.
   void BeginDocument(std::string_view text) {
     EndDocument();
     text_ = text;
@@ -362,7 +389,7 @@ class WordCounter final : public HitSink {
     size_t length = static_cast<size_t>(wordLength < 0 ? 0 : wordLength);
     ++occurrences_;
     if (byWord_) {
-      words_.Add(at < text_.size() ? text_.substr(at, length) : std::string_view());
+      words_.AddView(at < text_.size() ? text_.substr(at, length) : std::string_view());
     } else {
       form_.clear();
       AppendResultForm(rules_, index_, text_, at, length, resultSpelling_, showSymbols_, form_);
@@ -409,13 +436,14 @@ WordListCounts CountWordList(const Context& context, const SearchSettings& setti
       }
       if (listed.insert(path).second) {
         counter.BeginDocument(scratch.Text());
-        ListWords(context.Rules, scratch.Text(), filters, counter);
+        ScanWords(context.Rules, scratch.Text(), filters, counter);
+        counter.EndDocument();
       }
       CloseDocument(scratch);
     }
   } else {
     counter.BeginDocument(windowDocument.Text());
-    ListWords(context.Rules, windowDocument.Text(), filters, counter);
+    ScanWords(context.Rules, windowDocument.Text(), filters, counter);
   }
   counter.EndDocument();
   return WordListCounts{counter.Targets(), counter.Occurrences()};
