@@ -20,6 +20,7 @@
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -87,8 +88,33 @@ int main(int argc, char** argv) {
       }
     });
     if (app.exec() != 0) return 1;
-    std::printf("mode=main first_paint_ms=%lld text_bytes=%zu peak_kb=%ld before_kb=%ld\n",
-                static_cast<long long>(watch.paintedAt), window->Doc.text.size(), PeakKilobytes(), before);
+    long peak = PeakKilobytes();
+    // Caret moves over the whole text: each one converts the position and
+    // updates the position panel (and the notes and picture on a change).
+    const int moves = 2000;
+    int32_t viewLength = window->Mapping.ViewFromWidget(window->reText->document()->characterCount() - 1);
+    QElapsedTimer moveClock;
+    moveClock.start();
+    uint32_t seed = 12345;
+    for (int i = 0; i < moves; ++i) {
+      seed = seed * 1103515245u + 12345u;
+      window->SetCaretView(static_cast<int32_t>(seed % static_cast<uint32_t>(std::max(1, viewLength))));
+    }
+    double perMoveUs = moveClock.nsecsElapsed() / 1000.0 / moves;
+    // The share of the position lookups (conversion and context) alone.
+    QElapsedTimer lookupClock;
+    lookupClock.start();
+    int64_t sink = 0;
+    for (int i = 0; i < moves; ++i) {
+      seed = seed * 1103515245u + 12345u;
+      int32_t view = static_cast<int32_t>(seed % static_cast<uint32_t>(std::max(1, viewLength)));
+      int32_t widget = window->Mapping.WidgetFromView(view);
+      sink += kalix::ContextAt(window->Doc, window->Mapping.ViewFromWidget(widget)).page;
+    }
+    double lookupUs = lookupClock.nsecsElapsed() / 1000.0 / moves + (sink == -1 ? 1 : 0);
+    std::printf("marks=%zu notes=%zu lookup_us=%.2f\n", window->Doc.marks.size(), window->Doc.notes.size(), lookupUs);
+    std::printf("mode=main first_paint_ms=%lld text_bytes=%zu peak_kb=%ld before_kb=%ld caret_move_us=%.1f\n",
+                static_cast<long long>(watch.paintedAt), window->Doc.text.size(), peak, before, perMoveUs);
   } else {
     QPlainTextEdit edit;
     edit.setReadOnly(true);

@@ -22,7 +22,6 @@ int main(int argc, char** argv) {
 
   QApplication app(argc, argv);
   QApplication::setApplicationName("kalix");
-  QApplication::setOrganizationName("kalix");
   QApplication::setQuitOnLastWindowClosed(false);
   try {
     LocatePaths(shell);
