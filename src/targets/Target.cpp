@@ -293,7 +293,8 @@ std::string SearchStatusText(const LanguageState& language, const cArrowList& st
     if (!first) s += " + ";
     first = false;
     if (str.Exclude != 0) s += '!';
-    s += str.Key;
+    // A key is a zero-terminated text: a byte folded to 0 ends what is shown.
+    s += std::string_view(str.Key).substr(0, str.Key.find('\0'));
   }
   s += '"';
   if (settings.Context != 0) {

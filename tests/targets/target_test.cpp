@@ -48,6 +48,9 @@ TEST(Targets, StatusText) {
             "\"MAISON + !S\" (Ctx: Sentence, all, in order)  Words: 0  Hits: 0");
   s.Context = 0;
   EXPECT_EQ(SearchStatusText(fr, strings, s, 1, 2), "\"MAISON + !S\"  Mots : 1  Occurrences : 2");
+  // A control character folded to 0 ends the key as shown.
+  strings[1].SetKey(std::string("A\0B", 3));
+  EXPECT_EQ(SearchStatusText(fr, strings, s, 1, 2), "\"MAISON + !A\"  Mots : 1  Occurrences : 2");
 }
 
 TEST(Targets, SortByTextThenDocument) {
