@@ -483,7 +483,7 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
   }
   // Bytes that, inside a word with no partial match and no substitution
   // rule at work, change nothing but the last letter and the view position.
-  enum : uint8_t { kQuiet = 1, kIsLetter = 2, kTwoViews = 4, kRuleMayStart = 8, kWordBreak = 16 };
+  enum : uint8_t { kQuiet = 1, kIsLetter = 2, kTwoViews = 4, kRuleMayStart = 8, kWordBreak = 16, kRuleFree = 32 };
   std::array<uint8_t, 256> quiet{};
   for (int c = 0; c < 256; ++c) {
     uint8_t f = (c == '\n' || c == '\r') ? kTwoViews : 0;
@@ -505,7 +505,11 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
     for (int c = 0; c < 256; ++c) {
       for (int d = 0; d < 256; ++d) {
         uint8_t f = quiet[c];
-        if ((f & kRuleMayStart) && substIndex.MayMatch(rules.UpperMap[c], rules.UpperMap[d])) f &= ~kQuiet;
+        if ((f & kRuleMayStart) && substIndex.MayMatch(rules.UpperMap[c], rules.UpperMap[d])) {
+          f &= ~kQuiet;
+        } else {
+          f |= kRuleFree;  // no rule can match at c followed by d
+        }
         quietPair[static_cast<size_t>(c) << 8 | static_cast<size_t>(d)] = f;
       }
     }
@@ -623,8 +627,9 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
       }
     } else if (cl == kLetter || !skipSymbols) {
       unsigned char k;
-      if (substitute && (substituterBusy ||
-                         (ruleMayStart[c] && substIndex.MayMatch(rules.UpperMap[c], i + 1 < size ? rules.UpperMap[bytes[i + 1]] : 0)))) {
+      if (substitute &&
+          (substituterBusy || (ruleMayStart[c] && (i + 1 < size ? !(quietPair[static_cast<size_t>(c) << 8 | bytes[i + 1]] & kRuleFree)
+                                                                 : substIndex.MayMatch(rules.UpperMap[c], 0))))) {
         k = SubstituteAt(rules, substIndex, substituter, text, static_cast<size_t>(i));
         substituterBusy = substituter.PendingOutput != 0 || substituter.Skip != 0;
       } else {
