@@ -1,5 +1,7 @@
 #include "search/RunSearch.h"
 
+#include "search/Engine.h"
+
 #include "document/Document.h"
 #include "document/Reader.h"
 #include "platform/TextFile.h"
@@ -185,6 +187,45 @@ TEST(RunSearch, FilterListFromDefinitions) {
   ASSERT_EQ(filters.size(), 2u);
   EXPECT_EQ(filters[0].Anchor, kAnchorBoth);
   EXPECT_EQ(filters[1].Text, "Y");
+}
+
+}  // namespace
+}  // namespace kalix
+
+namespace kalix {
+namespace {
+
+TEST(RunSearch, GeneratedVariantsFindMoreButTheStatusShowsTheDialogStrings) {
+  Context ctx = TestContext();
+  // Level 1: C becomes K (and K becomes C) at the start of a word.
+  ParseMorvaRules(ctx.Morva, ctx.Rules, "[Morvo]\n1,C,K,X-1=\" \"\n1,K,C,X-1=\" \"\n");
+  Document doc;
+  ReadDocument(ctx.Rules, "CHAT KHAT CHIEN.\n", doc);
+  SearchRequest r = Request({"chat"}, 3);
+  r.Strings[0].Position = kWordStart;
+  r.Strings[0].Exclude = 1;
+  r.WindowDocument = &doc;
+  cArrowList expanded = r.Strings;
+  PrepareKeys(ctx.Rules, r.Settings, expanded);
+  ASSERT_FALSE(ExpandGenerated(ctx.Morva, expanded, 1));
+  ASSERT_EQ(expanded.size(), 2u);
+  EXPECT_EQ(expanded[1].Key, "KHAT");
+  EXPECT_EQ(expanded[1].Source, 0);
+  EXPECT_EQ(expanded[1].Index, 0);
+  EXPECT_EQ(expanded[1].Position, kWordStart);
+  EXPECT_EQ(expanded[1].Exclude, 1);
+  EXPECT_TRUE(expanded[1].Text.empty());
+  // A second expansion adds nothing already listed.
+  ASSERT_FALSE(ExpandGenerated(ctx.Morva, expanded, 1));
+  EXPECT_EQ(expanded.size(), 3u - 1u);
+
+  SearchResult res = RunSearch(ctx, r);
+  EXPECT_EQ(res.Status, "\"!CHAT\"  Mots : 2  Occurrences : 2");
+  ASSERT_EQ(res.Targets.size(), 2u);
+  EXPECT_EQ(res.Targets[0].Text, "CHAT");
+  EXPECT_EQ(res.Targets[1].Text, "KHAT");
+  EXPECT_EQ(res.Targets[1].StringIndex, 1);  // the variant stands after CHAT once sorted by key
+  ASSERT_EQ(res.Strings.size(), 1u);
 }
 
 }  // namespace
