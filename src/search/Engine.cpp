@@ -514,6 +514,19 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
       }
     }
   }
+  // Per pair of bytes (the byte and the one after it): bit 0, the byte
+  // belongs to a quiet run, while hits are pending (passBusy) or not
+  // (passIdle); bit 1, the byte counts two view positions.
+  std::vector<uint8_t> passIdle(65536), passBusy(65536);
+  for (int c = 0; c < 256; ++c) {
+    for (int d = 0; d < 256; ++d) {
+      const size_t x = static_cast<size_t>(c) << 8 | static_cast<size_t>(d);
+      const uint8_t f = substitute ? quietPair[x] : quiet[c];
+      const uint8_t two = (f & kTwoViews) ? 2 : 0;
+      passIdle[x] = static_cast<uint8_t>(((f & (kQuiet | kWordBreak)) ? 1 : 0) | two);
+      passBusy[x] = static_cast<uint8_t>(((f & kQuiet) ? 1 : 0) | two);
+    }
+  }
 
   bool substituterBusy = false;  // a rule is being applied
   size_t wordsClosed = 0;        // leading pending hits whose word has ended
@@ -551,39 +564,141 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
     }
   };
 
+  // The word bookkeeping of a quiet run over [from, to) (view positions
+  // `fromView` and `toView`), as if its bytes were taken one by one: the
+  // first letter after a separator opens the units, the last letter is
+  // remembered, word separators raise the boundary level. Only the first
+  // letter of the run, and the bytes from the last word separator before
+  // its last letter on, can change anything that outlives the run.
+  auto isLetter = [&](int32_t p) { return (quiet[bytes[p]] & kIsLetter) != 0; };
+  auto isBreak = [&](int32_t p) { return (quiet[bytes[p]] & kWordBreak) != 0; };
+  auto views = [&](int32_t p) { return 1 + ((quiet[bytes[p]] & kTwoViews) >> 2); };
+  // Substitution rules that a quiet run may pass over: no more output than
+  // bytes taken (so the transducer is free again after the rule's last
+  // byte) and no output character that begins a key.
+  std::vector<bool> quietRule(rules.SubstRules.size(), false);
+  for (size_t r = 0; r < rules.SubstRules.size(); ++r) {
+    const SubstRule& rule = rules.SubstRules[r];
+    bool ok = rule.ReplacementLength() <= rule.MatchLength() && rule.MatchLength() >= 1;
+    for (char ch : rule.Replacement) {
+      const unsigned char k = static_cast<unsigned char>(ch);
+      if (k != 0 && starts[k]) ok = false;
+    }
+    quietRule[r] = ok;
+  }
+  // At a letter whose plain comparison character begins no key, with the
+  // transducer free: the number of bytes that the transducer's steps from
+  // here leave without effect on the matching (the rule taken here and the
+  // bytes it takes, all letters; or this byte alone when no rule matches),
+  // or 0 when they may have one.
+  auto QuietRuleSpan = [&](int32_t p) -> int32_t {
+    const unsigned char up = rules.UpperMap[bytes[p]];
+    for (const int32_t* r = substIndex.begin(up); r != substIndex.end(up); ++r) {
+      const SubstRule& rule = rules.SubstRules[static_cast<size_t>(*r)];
+      if (!detail::IndexedRuleMatchesAt(rules, text, static_cast<size_t>(p), rule)) continue;
+      if (!quietRule[static_cast<size_t>(*r)]) return 0;
+      const int32_t m = rule.MatchLength();
+      if (p + m > size) return 0;
+      for (int32_t q = p; q < p + m; ++q) {
+        if (!isLetter(q)) return 0;
+      }
+      return m;
+    }
+    return 1;
+  };
+  auto RunBookkeeping = [&](int32_t from, int32_t fromView, int32_t to, int32_t toView) {
+    int32_t lastLetter = to - 1;
+    while (lastLetter >= from && !isLetter(lastLetter)) --lastLetter;
+    if (lastLetter < from) {
+      for (int32_t p = from; p < to; ++p) {
+        if (isBreak(p) && level < kWordSeparator) level = kWordSeparator;
+      }
+      return;
+    }
+    int32_t brk = lastLetter - 1;
+    while (brk >= from && !isBreak(brk)) --brk;
+    // The first letter of the run opens the units when a separator came
+    // before it (before the run or in it).
+    int32_t first = from;
+    int32_t firstView = fromView;
+    int firstLevel = level;
+    while (!isLetter(first)) {
+      if (isBreak(first) && firstLevel < kWordSeparator) firstLevel = kWordSeparator;
+      firstView += views(first);
+      ++first;
+    }
+    if (firstLevel != 0) {
+      level = firstLevel;
+      openUnits(first, firstView);
+    }
+    level = 0;
+    if (brk > first) {
+      // A word separator after it: the last word of the run begins at the
+      // first letter after `brk` (the words between change nothing that its
+      // opening does not set again).
+      int32_t word = brk + 1;
+      while (!isLetter(word)) ++word;
+      int32_t wordView = toView;
+      for (int32_t p = word; p < to; ++p) wordView -= views(p);
+      level = kWordSeparator;
+      openUnits(word, wordView);
+      level = 0;
+    }
+    lastLetterAt = lastLetter;
+    lastLetterOffset = lastLetter;
+    for (int32_t p = lastLetter + 1; p < to; ++p) {
+      if (isBreak(p)) level = kWordSeparator;
+    }
+  };
+
   for (int32_t i = 0; i < size; ++i) {
     if (!substituterBusy && st.Active.empty() && live.empty() && acState == 0) {
       // Run over the quiet bytes: letters and symbols that start no match and
       // no substitution rule and, while nothing is pending, word separators
-      // (which then only raise the boundary level).
+      // (which then only raise the boundary level). The run is found first
+      // (one table load per byte); the word bookkeeping is then done once
+      // for the run, from the bytes around its last word.
       const bool idle = st.Pending.empty() && st.Counted.empty();
-      int32_t last = -1;
+      const uint8_t* pass = idle ? passIdle.data() : passBusy.data();
       int32_t view = j;
       int32_t at = i;
-      const uint8_t accept = idle ? (kQuiet | kWordBreak) : kQuiet;
       // The last byte is left to the steps below (it has no byte after it).
       const int32_t end = size - 1;
-      while (at < end) {
-        const uint8_t f = substitute ? quietPair[static_cast<size_t>(bytes[at]) << 8 | bytes[at + 1]]
-                                     : quiet[bytes[at]];
-        if (!(f & accept)) break;
-        // Written without a branch between letters and separators: only the
-        // first letter of a word takes the branch below.
-        const bool letter = (f & kIsLetter) != 0;
-        const int broken = (f & kWordBreak) ? kWordSeparator : 0;
-        level = level > broken ? level : broken;
-        if (letter && level != 0) {
-          openUnits(at, view);
-          level = 0;
+      while (at + 4 <= end) {
+        const uint8_t f0 = pass[static_cast<size_t>(bytes[at]) << 8 | bytes[at + 1]];
+        const uint8_t f1 = pass[static_cast<size_t>(bytes[at + 1]) << 8 | bytes[at + 2]];
+        const uint8_t f2 = pass[static_cast<size_t>(bytes[at + 2]) << 8 | bytes[at + 3]];
+        const uint8_t f3 = pass[static_cast<size_t>(bytes[at + 3]) << 8 | bytes[at + 4]];
+        if (!(f0 & f1 & f2 & f3 & 1)) break;
+        view += 4 + (f0 >> 1) + (f1 >> 1) + (f2 >> 1) + (f3 >> 1);
+        at += 4;
+      }
+      for (;;) {
+        while (at < end) {
+          const uint8_t f = pass[static_cast<size_t>(bytes[at]) << 8 | bytes[at + 1]];
+          if (!(f & 1)) break;
+          view += 1 + (f >> 1);
+          ++at;
         }
-        last = letter ? at : last;
-        view += 1 + ((f & kTwoViews) >> 2);
-        ++at;
+        // A letter where a substitution rule may begin: the run goes on over
+        // the bytes the rule takes when none of its output begins a key.
+        if (at >= end || !(quiet[bytes[at]] & kQuiet) || !(quiet[bytes[at]] & kRuleMayStart)) break;
+        const int32_t span = QuietRuleSpan(at);
+        if (span == 0 || at + span > end) break;
+        for (int32_t p = at; p < at + span; ++p) view += views(p);
+        at += span;
+        // Go on at word-by-word speed.
+        while (at + 4 <= end) {
+          const uint8_t f0 = pass[static_cast<size_t>(bytes[at]) << 8 | bytes[at + 1]];
+          const uint8_t f1 = pass[static_cast<size_t>(bytes[at + 1]) << 8 | bytes[at + 2]];
+          const uint8_t f2 = pass[static_cast<size_t>(bytes[at + 2]) << 8 | bytes[at + 3]];
+          const uint8_t f3 = pass[static_cast<size_t>(bytes[at + 3]) << 8 | bytes[at + 4]];
+          if (!(f0 & f1 & f2 & f3 & 1)) break;
+          view += 4 + (f0 >> 1) + (f1 >> 1) + (f2 >> 1) + (f3 >> 1);
+          at += 4;
+        }
       }
-      if (last >= 0) {
-        lastLetterAt = last;
-        lastLetterOffset = last;
-      }
+      if (at > i) RunBookkeeping(i, j, at, view);
       i = at;
       j = view;
       if (i >= size) break;
