@@ -10,7 +10,8 @@ namespace kalix {
 namespace {
 
 // Appends the pending hit of a completed candidate of string `n`.
-void CompleteMatch(cArrowList& strings, int32_t n, const MatchCandidate& c, ScanState& state) {
+inline __attribute__((always_inline)) void CompleteMatch(cArrowList& strings, int32_t n, const MatchCandidate& c,
+                                                         ScanState& state) {
   SearchString& s = strings[static_cast<size_t>(n)];
   if (s.FoundCount++ == 0) state.Counted.push_back(n);
   PendingHit& h = state.Pending.emplace_back();
@@ -35,16 +36,44 @@ void CompleteMatch(cArrowList& strings, int32_t n, const MatchCandidate& c, Scan
 
 // ContextAccepted over the strings that may have counts (`counted`) and the
 // strings without a source (`roots`), in list order.
+//
+// With `ordersTouched` and without "in order", only the strings that may
+// have counts are visited (`keptRoots`: the number of roots not excluded):
+// every other root has a count of 0 already, and
+// the OrderPending flags that every call sets on the roots are left to the
+// caller (`*ordersTouched` becomes true: it sets them once, at the end).
 bool Accepted(const SearchSettings& settings, const cTTargetList& pending, cArrowList& strings,
-              const std::vector<int32_t>& counted, const std::vector<int32_t>& roots) {
+              const std::vector<int32_t>& counted, const std::vector<int32_t>& roots,
+              bool* ordersTouched = nullptr, size_t keptRoots = 0) {
   if (pending.empty()) return false;
   // Variants count for their source.
+  bool sourced = false;
   for (int32_t n : counted) {
     SearchString& s = strings[static_cast<size_t>(n)];
     if (s.FoundCount != 0 && s.HasSource()) {
       strings[static_cast<size_t>(s.Source)].FoundCount = 1;
       s.FoundCount = 0;
+      sourced = true;
     }
+  }
+  if (ordersTouched != nullptr && !settings.InOrder && !sourced) {
+    // The roots with counts are among `counted` (one listed twice is seen
+    // once: its count is 0 after the first visit).
+    *ordersTouched = true;
+    bool result = true;
+    size_t kept = 0;  // roots found that are not excluded
+    for (int32_t n : counted) {
+      SearchString& s = strings[static_cast<size_t>(n)];
+      if (s.HasSource() || s.FoundCount <= 0) continue;
+      if (s.Exclude != 0) {
+        result = false;
+      } else {
+        ++kept;
+      }
+      s.FoundCount = 0;
+    }
+    if (settings.AllStrings && kept != keptRoots) result = false;
+    return result;
   }
   bool result = true;
   for (int32_t n : roots) {
@@ -436,6 +465,10 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
     if (!strings[n].Key.empty()) byFirst[static_cast<unsigned char>(strings[n].Key[0])].push_back(static_cast<int32_t>(n));
     if (!strings[n].HasSource()) roots.push_back(static_cast<int32_t>(n));
   }
+  size_t keptRoots = 0;
+  for (int32_t n : roots) {
+    if (strings[static_cast<size_t>(n)].Exclude == 0) ++keptRoots;
+  }
   KeyTrie wordTrie;  // matches beginning at a word's first letter
   KeyTrie midTrie;   // matches beginning inside a word
   for (size_t n = 0; n < strings.size(); ++n) {
@@ -528,6 +561,7 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
     }
   }
 
+  bool ordersTouched = false;     // Accepted left the roots' OrderPending to set
   bool substituterBusy = false;  // a rule is being applied
   size_t wordsClosed = 0;        // leading pending hits whose word has ended
   int level = kParagraphSeparator;
@@ -707,21 +741,30 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
     const int cl = cls[c];
     if (cl >= kWordSeparator) {
       if (cl >= kSentenceSeparator) sink.CloseOccurrences(lastLetterOffset, cl);
+      // At the end of a context the hits whose word had ended already only
+      // take the sentence and paragraph ends, which matter only when the
+      // context is accepted: they are set then.
+      const bool contextEnd = context != 0 && cl > context;
       if (!st.Pending.empty()) {
-        CloseWordFrom(strings, st.Pending, cl >= kSentenceSeparator ? 0 : wordsClosed, lastLetterAt,
-                      lastLetterOffset, cl);
+        CloseWordFrom(strings, st.Pending, cl >= kSentenceSeparator && !contextEnd ? 0 : wordsClosed,
+                      lastLetterAt, lastLetterOffset, cl);
         wordsClosed = st.Pending.size();
       }
       if (cl > level) level = cl;
       bool flush = context == 0;
-      if (context != 0 && cl > context) {
+      if (contextEnd) {
         flush = false;
         if (!st.Pending.empty()) {
-          SetContextLengths(st.Pending, j, i);
-          flush = Accepted(settings, st.Pending, strings, st.Counted, roots);
+          flush = Accepted(settings, st.Pending, strings, st.Counted, roots, &ordersTouched, keptRoots);
           if (!flush) {
             st.Pending.clear();
             wordsClosed = 0;
+          } else {
+            if (cl >= kSentenceSeparator) {
+              CloseWordFrom(strings, st.Pending, 0, lastLetterAt, lastLetterOffset, cl);
+              wordsClosed = st.Pending.size();
+            }
+            SetContextLengths(st.Pending, j, i);
           }
         }
         resetAll();
@@ -879,6 +922,9 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
   }
   // Hits still pending at the end of the text produce no target.
   resetAll();
+  if (ordersTouched) {
+    for (int32_t n : roots) strings[static_cast<size_t>(n)].OrderPending = true;
+  }
 }
 
 bool ExpandGenerated(const MorvaRules& morva, cArrowList& strings, int level, std::vector<size_t>* boundedAt) {
