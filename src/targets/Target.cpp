@@ -132,7 +132,12 @@ uint32_t TargetCollector::FindOrCreate(const PendingHit& hit, int32_t wordLength
     i = (i + 1) & mask;
   }
   const uint32_t t = static_cast<uint32_t>(targets_.size());
-  if (targets_.size() == targets_.capacity()) targets_.reserve(targets_.size() + targets_.size() / 4 + 64);
+  if (targets_.size() == targets_.capacity()) {
+    // Doubling: the room not used yet is never written, so it takes address
+    // space but no memory; a move of the whole list happens rarely, early.
+    targets_.reserve(targets_.size() * 2 + 1024);
+    hashes_.reserve(targets_.capacity());
+  }
   Target& target = targets_.emplace_back();
   target.Text = form_;
   target.DocumentRef = documentRef_;
@@ -140,7 +145,7 @@ uint32_t TargetCollector::FindOrCreate(const PendingHit& hit, int32_t wordLength
   target.StringIndex = hit.StringIndex;
   hashes_.push_back(hash);
   slots_[i] = t + 1;
-  if (targets_.size() * 2 > slots_.size()) Rehash(slots_.size() * 2);
+  if (targets_.size() * 4 > slots_.size() * 3) Rehash(slots_.size() * 2);
   return t;
 }
 
