@@ -312,6 +312,34 @@ bool FormDependsOnWordAlone(const RuleSet& rules, int resultSpelling) {
   return true;
 }
 
+// `AppendResultForm` of a word standing alone (the text is the word),
+// for the forms of distinct words. Under "Modifiée" a byte where no rule is
+// being applied and no rule can begin (the pair test of the rule index) takes
+// its `SubstMap` entry without a look at the rules; every other byte goes
+// through the transducer.
+void AppendWordForm(const RuleSet& rules, const SubstRuleIndex& index, std::string_view word, int resultSpelling,
+                    bool showSymbols, std::string& out) {
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(word.data());
+  const size_t n = word.size();
+  if (resultSpelling != 2) {
+    AppendResultForm(rules, index, word, 0, n, resultSpelling, showSymbols, out);
+    return;
+  }
+  Substituter st;
+  for (size_t p = 0; p < n; ++p) {
+    const unsigned char c = bytes[p];
+    if (!showSymbols && rules.SeparatorClass[c] == kSymbol) continue;
+    unsigned char k;
+    if (st.PendingOutput == 0 && st.Skip == 0 &&
+        !index.MayMatch(rules.UpperMap[c], p + 1 < n ? rules.UpperMap[bytes[p + 1]] : 0)) {
+      k = rules.SubstMap[rules.UpperMap[c]];
+    } else {
+      k = SubstituteAt(rules, index, st, word, p);
+    }
+    if (k != 0) out.push_back(static_cast<char>(k));
+  }
+}
+
 // A byte string of 1 to 16 bytes as two little words, zero-padded.
 struct ShortKey {
   uint64_t Lo = 0;  // bytes 0..7
@@ -558,7 +586,7 @@ class WordCounter {
       words_.Flush();
       words_.ForEach([&](std::string_view word) {
         form_.clear();
-        AppendResultForm(rules_, index_, word, 0, word.size(), resultSpelling_, showSymbols_, form_);
+        AppendWordForm(rules_, index_, word, resultSpelling_, showSymbols_, form_);
         AddForm();
       });
       words_.Clear();
@@ -616,38 +644,77 @@ class WordCounter {
 };
 
 // The scan of `ScanWords` reduced to what a count needs: the first byte and
-// the length of every word that passes the filters.
+// the length of every word that passes the filters, in text order.
+//
+// The text is taken 64 bytes at a time as bit masks of its letters and
+// symbols. A word begins at a letter whose nearest non-symbol byte before it
+// is not a letter, and ends at a separator whose nearest non-symbol byte
+// before it is a letter (the word's last letter); symbols neither open nor
+// end a word. Bytes past the end of the text count as symbols, so that a word
+// still open when the text ends is not listed.
 void ScanWordsToCount(const RuleSet& rules, std::string_view text, const cFilterList& filters,
                       WordCounter& counter) {
-  // 0: letter, 1: symbol, 2: separator of any class.
-  std::array<unsigned char, 256> kind;
+  std::array<uint8_t, 256> isLetter;
+  std::array<uint8_t, 256> isSymbol;
   for (int c = 0; c < 256; ++c) {
     const int cls = rules.SeparatorClass[c];
-    kind[c] = cls == kLetter ? 0 : cls == kSymbol ? 1 : 2;
+    isLetter[c] = cls == kLetter ? 1 : 0;
+    isSymbol[c] = cls == kSymbol ? 1 : 0;
   }
   const bool filtered = !filters.empty();
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const size_t n = text.size();
-  size_t i = 0;
-  for (;;) {
-    while (i < n && kind[bytes[i]] != 0) ++i;
-    if (i >= n) return;
-    const size_t first = i;
-    size_t last;
-    for (;;) {
-      ++i;
-      while (i < n && kind[bytes[i]] == 0) ++i;
-      last = i - 1;
-      while (i < n && kind[bytes[i]] == 1) ++i;
-      if (i >= n) return;  // a word still open when the text ends is not listed
-      if (kind[bytes[i]] != 0) break;  // a separator ends the word
+
+  bool open = false;      // a word is open: the last non-symbol byte is a letter
+  size_t first = 0;       // first letter of the open word
+  size_t lastLetter = 0;  // the last letter before the current block
+  for (size_t base = 0; base < n; base += 64) {
+    uint64_t letters = 0;
+    uint64_t symbols = 0;
+    const size_t count = n - base < 64 ? n - base : 64;
+    const unsigned char* block = bytes + base;
+    if (count == 64) {
+      for (size_t j = 0; j < 64; ++j) {
+        letters |= uint64_t{isLetter[block[j]]} << j;
+        symbols |= uint64_t{isSymbol[block[j]]} << j;
+      }
+    } else {
+      for (size_t j = 0; j < count; ++j) {
+        letters |= uint64_t{isLetter[block[j]]} << j;
+        symbols |= uint64_t{isSymbol[block[j]]} << j;
+      }
+      symbols |= ~uint64_t{0} << count;  // past the end
     }
-    ++i;
-    const size_t length = last - first + 1;
-    if (!filtered || PassesFilters(rules, text, static_cast<int32_t>(first), static_cast<int32_t>(length), true,
-                                   filters)) {
-      counter.AddWord(first, length);
+    const uint64_t separators = ~(letters | symbols);
+    // Symbols whose nearest non-symbol byte before them is a letter: the
+    // runs of symbols that begin right after a letter (or at the block's
+    // start while a word is open), found by a carry through each run.
+    const uint64_t openBit = open ? 1 : 0;
+    const uint64_t runStarts = ((letters << 1) | openBit) & symbols;
+    const uint64_t afterLetterSymbols = ((symbols + runStarts) ^ symbols) & symbols;
+    // Bytes whose nearest non-symbol byte before them is a letter.
+    const uint64_t afterLetter = ((letters | afterLetterSymbols) << 1) | openBit;
+    uint64_t events = (letters & ~afterLetter) | (separators & afterLetter);
+    while (events != 0) {
+      const unsigned j = static_cast<unsigned>(__builtin_ctzll(events));
+      events &= events - 1;
+      if (!open) {
+        first = base + j;
+        open = true;
+        continue;
+      }
+      open = false;
+      const uint64_t lettersBefore = letters & ((uint64_t{1} << j) - 1);
+      const size_t last = lettersBefore != 0 ? base + 63 - static_cast<unsigned>(__builtin_clzll(lettersBefore))
+                                             : lastLetter;
+      const size_t length = last - first + 1;
+      if (!filtered || PassesFilters(rules, text, static_cast<int32_t>(first), static_cast<int32_t>(length), true,
+                                     filters)) {
+        counter.AddWord(first, length);
+      }
     }
+    if (letters != 0) lastLetter = base + 63 - static_cast<unsigned>(__builtin_clzll(letters));
+    open = ((letters | afterLetterSymbols) >> 63) != 0;
   }
 }
 
