@@ -384,6 +384,16 @@ class FixedKeySet {
     zero_ = false;
   }
 
+  // Makes room for `keys` keys at once (an empty set only).
+  void Reserve(size_t keys) {
+    if (count_ != 0 || zero_) return;
+    size_t slots = kInitialSlots;
+    while (keys * 4 > slots * 3) slots *= 2;
+    if (slots <= mask_ + 1) return;
+    slots_.assign(slots * Words, 0);
+    mask_ = slots - 1;
+  }
+
   void Prefetch(uint64_t hash) const { __builtin_prefetch(&slots_[(hash & mask_) * Words]); }
 
   void Insert(ShortKey k, uint64_t hash) {
@@ -397,7 +407,7 @@ class FixedKeySet {
       if (slot[0] == 0 && (Words == 1 || slot[Words - 1] == 0)) {
         slot[0] = k.Lo;
         if (Words == 2) slot[Words - 1] = k.Hi;
-        if (++count_ * 2 > mask_ + 1) Grow();
+        if (++count_ * 4 > (mask_ + 1) * 3) Grow();
         return;
       }
     }
@@ -505,6 +515,13 @@ class WordSet {
     long_.Clear();
   }
 
+  // Makes room in each short-string table for as many strings as `other`
+  // holds of that length (an empty set only).
+  void ReserveLike(const WordSet& other) {
+    for (size_t n = 1; n <= 8; ++n) narrow_[n].Reserve(other.narrow_[n].Count());
+    for (size_t n = 9; n <= kShortKeyMax; ++n) wide_[n - 8].Reserve(other.wide_[n - 8].Count());
+  }
+
   // The number of distinct strings (after `Flush`).
   size_t Count() const {
     size_t n = long_.Count();
@@ -584,6 +601,7 @@ class WordCounter {
   void EndDocument() {
     if (byWord_) {
       words_.Flush();
+      forms_.ReserveLike(words_);
       words_.ForEach([&](std::string_view word) {
         form_.clear();
         AppendWordForm(rules_, index_, word, resultSpelling_, showSymbols_, form_);
