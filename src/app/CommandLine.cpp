@@ -3,15 +3,14 @@
 #include "platform/Collation.h"
 
 namespace kalix {
-namespace {
-
-// Removes leading and trailing blanks and control characters.
-std::string Trim(const std::string& s) {
+std::string TrimBlanks(const std::string& s) {
   size_t b = 0, e = s.size();
   while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
   while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
   return s.substr(b, e - b);
 }
+
+namespace {
 
 std::string* Slot(CommandLineOptions& o, const std::string& option) {
   if (option == "-L") return &o.LanguageFile;
@@ -27,19 +26,19 @@ std::string* Slot(CommandLineOptions& o, const std::string& option) {
 
 void ParseCommandLine(const std::string& text, CommandLineOptions& options) {
   if (text.empty()) return;
-  std::string rest = Trim(text);
+  std::string rest = TrimBlanks(text);
   std::string* expecting = nullptr;
   while (!rest.empty()) {
     std::string token;
     size_t blank = rest.find(' ');
     if (blank != std::string::npos) {
       token = rest.substr(0, blank + 1);
-      rest = Trim(rest.substr(blank, 1024));
+      rest = TrimBlanks(rest.substr(blank, 1024));
     } else {
       token = rest;
       rest.clear();
     }
-    token = Trim(token);
+    token = TrimBlanks(token);
     if (expecting) {
       *expecting = token;
       expecting = nullptr;

@@ -23,6 +23,10 @@ struct CommandLineOptions {
 // characters of the rest of the line are kept.
 void ParseCommandLine(const std::string& text, CommandLineOptions& options);
 
+// Removes leading and trailing blanks and control characters, as the
+// program's edit fields and command line do.
+std::string TrimBlanks(const std::string& text);
+
 // Joins program arguments into the raw command-line text.
 std::string JoinArguments(int argc, char** argv);
 

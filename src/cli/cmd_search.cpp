@@ -19,6 +19,7 @@
 //   --json | --summary  output; by default the result report, with the
 //                       report options of cli/ReportOptions.h
 
+#include "app/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/ReportOptions.h"
 #include "cli/ResultOutput.h"
@@ -37,55 +38,6 @@
 namespace kalix::cli {
 
 namespace {
-
-// The 1252 bytes of a command-line argument: decoded from UTF-8 when it is
-// valid UTF-8 (characters outside the code page become "?"), otherwise the
-// bytes as given.
-std::string ArgumentTo1252(const std::string& arg) {
-  std::string out;
-  size_t i = 0;
-  while (i < arg.size()) {
-    auto b = static_cast<unsigned char>(arg[i]);
-    char32_t cp;
-    size_t len;
-    if (b < 0x80) {
-      cp = b;
-      len = 1;
-    } else if ((b & 0xE0) == 0xC0) {
-      cp = b & 0x1F;
-      len = 2;
-    } else if ((b & 0xF0) == 0xE0) {
-      cp = b & 0x0F;
-      len = 3;
-    } else if ((b & 0xF8) == 0xF0) {
-      cp = b & 0x07;
-      len = 4;
-    } else {
-      return arg;
-    }
-    if (i + len > arg.size()) return arg;
-    for (size_t k = 1; k < len; ++k) {
-      auto c = static_cast<unsigned char>(arg[i + k]);
-      if ((c & 0xC0) != 0x80) return arg;
-      cp = (cp << 6) | (c & 0x3F);
-    }
-    static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return arg;
-    int byte = UnicodeToCp1252(cp);
-    out.push_back(byte < 0 ? '?' : static_cast<char>(byte));
-    i += len;
-  }
-  return out;
-}
-
-// Removes blanks and control characters at both ends, as the edit field does.
-std::string Trim(const std::string& text) {
-  size_t start = 0;
-  size_t end = text.size();
-  while (start < end && static_cast<unsigned char>(text[start]) <= ' ') ++start;
-  while (end > start && static_cast<unsigned char>(text[end - 1]) <= ' ') --end;
-  return text.substr(start, end - start);
-}
 
 // A decimal number in [low, high].
 std::optional<int> ParseNumber(const std::string& text, int low, int high) {
@@ -138,7 +90,7 @@ int RunSearchCommand(Context& ctx, const Args& args) {
     if (arg == "--string") {
       const std::string* v = value("--string");
       if (!v) return UsageError("missing value after --string");
-      std::string text = Trim(ArgumentTo1252(*v));
+      std::string text = TrimBlanks(Utf8OrCp1252To1252(*v));
       if (text.empty()) return UsageError("empty string: '" + *v + "'");
       for (const SearchString& s : request.Strings) {
         if (s.Text == text) return UsageError("string given twice: " + *v);
@@ -194,7 +146,7 @@ int RunSearchCommand(Context& ctx, const Args& args) {
     } else if (arg == "--filter") {
       const std::string* v = value("--filter");
       if (!v) return UsageError("missing value after --filter");
-      filterNames.push_back(ArgumentTo1252(*v));
+      filterNames.push_back(Utf8OrCp1252To1252(*v));
     } else if (arg == "--corpus") {
       const std::string* v = value("--corpus");
       if (!v) return UsageError("missing value after --corpus");

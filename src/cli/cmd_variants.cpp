@@ -6,6 +6,7 @@
 // order. The level is a number from 1, as the search dialog's level control
 // offers; it defaults to 1, that control's initial position.
 
+#include "app/CommandLine.h"
 #include "cli/Commands.h"
 #include "i18n/Messages.h"
 #include "platform/Cp1252.h"
@@ -18,55 +19,6 @@
 namespace kalix::cli {
 
 namespace {
-
-// The 1252 bytes of a command-line argument: decoded from UTF-8 when it is
-// valid UTF-8 (characters outside the code page become "?"), otherwise the
-// bytes as given.
-std::string ArgumentTo1252(const std::string& arg) {
-  std::string out;
-  size_t i = 0;
-  while (i < arg.size()) {
-    auto b = static_cast<unsigned char>(arg[i]);
-    char32_t cp;
-    size_t len;
-    if (b < 0x80) {
-      cp = b;
-      len = 1;
-    } else if ((b & 0xE0) == 0xC0) {
-      cp = b & 0x1F;
-      len = 2;
-    } else if ((b & 0xF0) == 0xE0) {
-      cp = b & 0x0F;
-      len = 3;
-    } else if ((b & 0xF8) == 0xF0) {
-      cp = b & 0x07;
-      len = 4;
-    } else {
-      return arg;
-    }
-    if (i + len > arg.size()) return arg;
-    for (size_t k = 1; k < len; ++k) {
-      auto c = static_cast<unsigned char>(arg[i + k]);
-      if ((c & 0xC0) != 0x80) return arg;
-      cp = (cp << 6) | (c & 0x3F);
-    }
-    static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return arg;
-    int byte = UnicodeToCp1252(cp);
-    out.push_back(byte < 0 ? '?' : static_cast<char>(byte));
-    i += len;
-  }
-  return out;
-}
-
-// Removes blanks and control characters at both ends, as the edit fields do.
-std::string Trim(const std::string& text) {
-  size_t start = 0;
-  size_t end = text.size();
-  while (start < end && static_cast<unsigned char>(text[start]) <= ' ') ++start;
-  while (end > start && static_cast<unsigned char>(text[end - 1]) <= ' ') --end;
-  return text.substr(start, end - start);
-}
 
 // A level as the search dialog offers it: a number from 1.
 std::optional<int> ParseLevel(const std::string& text) {
@@ -97,7 +49,7 @@ int RunVariantsCommand(Context& ctx, const Args& args) {
     } else if (options && arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
       return UsageError("unknown option: " + arg);
     } else {
-      std::string text = Trim(ArgumentTo1252(arg));
+      std::string text = TrimBlanks(Utf8OrCp1252To1252(arg));
       if (text.empty()) return UsageError("empty string: '" + arg + "'");
       strings.push_back(std::move(text));
     }

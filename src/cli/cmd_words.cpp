@@ -5,6 +5,7 @@
 #include "cli/ResultOutput.h"
 #include "document/Reader.h"
 #include "i18n/Messages.h"
+#include "platform/Cp1252.h"
 #include "search/WordList.h"
 
 #include <cstdio>
@@ -42,7 +43,7 @@ int RunWordsCommand(Context& ctx, const Args& args) {
     } else if (a == "--symbols") {
       choice.ShowSymbols = true;
     } else if (a == "--filter") {
-      filterNames.push_back(args[++i]);
+      filterNames.push_back(Utf8OrCp1252To1252(args[++i]));
     } else if (a == "--corpus") {
       if (corpusGiven) return UsageError("--corpus given twice");
       corpusPath = args[++i];

@@ -62,6 +62,46 @@ void AppendCp1252AsUtf8(std::string& out, unsigned char byte) {
   }
 }
 
+std::string Utf8OrCp1252To1252(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const size_t n = text.size();
+  for (size_t i = 0; i < n;) {
+    unsigned char b = p[i];
+    char32_t cp;
+    size_t len;
+    if (b < 0x80) {
+      cp = b;
+      len = 1;
+    } else if (b >= 0xC2 && b <= 0xDF) {
+      cp = b & 0x1F;
+      len = 2;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      cp = b & 0x0F;
+      len = 3;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      cp = b & 0x07;
+      len = 4;
+    } else {
+      return std::string(text);
+    }
+    if (i + len > n) return std::string(text);
+    for (size_t k = 1; k < len; ++k) {
+      if ((p[i + k] & 0xC0) != 0x80) return std::string(text);
+      cp = (cp << 6) | (p[i + k] & 0x3F);
+    }
+    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+        (cp >= 0xD800 && cp <= 0xDFFF)) {
+      return std::string(text);
+    }
+    int byte = UnicodeToCp1252(cp);
+    out.push_back(byte < 0 ? '?' : static_cast<char>(byte));
+    i += len;
+  }
+  return out;
+}
+
 std::string Cp1252ToUtf8(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size() + bytes.size() / 8);

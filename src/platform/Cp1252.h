@@ -28,6 +28,12 @@ QString FromCp1252(std::string_view bytes);
 // `replacement`.
 std::string ToCp1252(const QString& text, char replacement = '?');
 
+// Encodes UTF-8 text (command-line arguments, file names from the file
+// system) to 1252 bytes; characters that the code page lacks become "?".
+// Text that is not valid UTF-8 is taken to be 1252 already and kept as it
+// stands.
+std::string Utf8OrCp1252To1252(std::string_view text);
+
 // Decodes 1252 bytes to UTF-8 (for JSON and terminals).
 std::string Cp1252ToUtf8(std::string_view bytes);
 

@@ -1,4 +1,4 @@
-// The search specification of one main window: its strings (`cArrowList`),
+// What one main window searches for: its strings (`cArrowList`),
 // its options (`SearchSettings`), and the pending hits that the engine keeps
 // while a word or context has not ended yet.
 //

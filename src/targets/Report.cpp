@@ -260,48 +260,7 @@ class ReportWriter {
 
 }  // namespace
 
-std::string FileNameIn1252(std::string_view name) {
-  bool ascii = true;
-  for (char c : name) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-  if (ascii) return std::string(name);
-  std::string out;
-  out.reserve(name.size());
-  const auto* p = reinterpret_cast<const unsigned char*>(name.data());
-  size_t n = name.size();
-  for (size_t i = 0; i < n;) {
-    unsigned char b = p[i];
-    char32_t cp;
-    size_t len;
-    if (b < 0x80) {
-      cp = b;
-      len = 1;
-    } else if (b >= 0xC2 && b <= 0xDF) {
-      cp = b & 0x1F;
-      len = 2;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      cp = b & 0x0F;
-      len = 3;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      cp = b & 0x07;
-      len = 4;
-    } else {
-      return std::string(name);
-    }
-    if (i + len > n) return std::string(name);
-    for (size_t k = 1; k < len; ++k) {
-      if ((p[i + k] & 0xC0) != 0x80) return std::string(name);
-      cp = (cp << 6) | (p[i + k] & 0x3F);
-    }
-    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-        (cp >= 0xD800 && cp <= 0xDFFF)) {
-      return std::string(name);
-    }
-    int byte = UnicodeToCp1252(cp);
-    out.push_back(byte < 0 ? '?' : static_cast<char>(byte));
-    i += len;
-  }
-  return out;
-}
+std::string FileNameIn1252(std::string_view name) { return Utf8OrCp1252To1252(name); }
 
 int PreselectedExtractKind(int context) {
   if (context == 2) return kSentenceExtracts;

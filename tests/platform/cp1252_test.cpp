@@ -30,3 +30,23 @@ TEST(Cp1252, Utf8Output) {
 
 }  // namespace
 }  // namespace kalix
+
+namespace kalix {
+namespace {
+
+TEST(Cp1252, Utf8OrCp1252Input) {
+  struct Case { std::string in, out; } cases[] = {
+      {"abc", "abc"},
+      {"\xc3\xa9t\xc3\xa9", "\xe9t\xe9"},          // UTF-8 été
+      {"\xe2\x82\xac", "\x80"},                    // euro sign
+      {"\xe4\xb8\xad", "?"},                       // outside the code page
+      {"\xe9t\xe9", "\xe9t\xe9"},                  // not UTF-8: already 1252
+      {"\xc0\xaf", "\xc0\xaf"},                    // overlong: not UTF-8
+      {"\xed\xa0\x80", "\xed\xa0\x80"},            // surrogate: not UTF-8
+      {"a\xc3", "a\xc3"},                          // truncated sequence
+  };
+  for (const auto& c : cases) EXPECT_EQ(Utf8OrCp1252To1252(c.in), c.out) << c.in;
+}
+
+}  // namespace
+}  // namespace kalix
