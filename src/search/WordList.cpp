@@ -37,6 +37,8 @@ void ScanWords(const RuleSet& rules, std::string_view text, const cFilterList& f
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const int32_t n = static_cast<int32_t>(text.size());
   const auto& classOf = rules.SeparatorClass;
+  constexpr int kWordsPerBatch = 16;
+  int inBatch = 0;
   for (int32_t i = 0; i < n; ++i) {
     unsigned char c = bytes[i];
     int cls = classOf[c];
@@ -75,6 +77,13 @@ void ScanWords(const RuleSet& rules, std::string_view text, const cFilterList& f
             hit.KnownEnds |= kParagraphEndKnown;
           }
           sink.AddTarget(hit, length);
+          // Every word stands at its own place, so no place can come twice
+          // in one scan: batches of a few words keep the sink's check of
+          // repeated places short.
+          if (++inBatch == kWordsPerBatch) {
+            sink.EndBatch();
+            inBatch = 0;
+          }
         }
       }
       if (cls > level) level = cls;
