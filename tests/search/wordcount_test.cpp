@@ -5,7 +5,14 @@
 // that grow).
 #include "search/WordList.h"
 
+#include "platform/TextFile.h"
+
 #include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
 
 #include <cstdint>
 #include <random>
@@ -150,6 +157,41 @@ TEST(WordCount, WordsAtTheEnd) {
       EXPECT_EQ(CountOccurrences(targets), c.occurrences) << c.text;
     }
   }
+}
+
+// A document listed more than once in a corpus adds nothing after its first
+// listing, however many words it has (its places are all taken).
+TEST(WordCount, DocumentListedAgain) {
+  Context ctx;
+  ctx.Rules = CountRules(false);
+  const std::string dir = ::testing::TempDir() + "kalix_wordcount_" + std::to_string(::getpid());
+  std::filesystem::create_directories(dir);
+  const std::string a = dir + "/a.txt", b = dir + "/b.txt";
+  ASSERT_TRUE(WriteBinaryFile(a, MakeText(21, 5000, false)));
+  ASSERT_TRUE(WriteBinaryFile(b, MakeText(22, 3000, false)));
+  Document window;
+  for (int result = 0; result <= 2; ++result) {
+    SearchSettings s;
+    ApplyWordListChoice(s, {result, false, true, ""}, true, false);
+    const cTargetList once = RunWordList(ctx, s, {}, window, {a, b});
+    const cTargetList again = RunWordList(ctx, s, {}, window, {a, b, a, b, a});
+    ASSERT_EQ(once.size(), again.size());
+    EXPECT_GT(CountOccurrences(once), 500u);
+    EXPECT_EQ(CountOccurrences(once), CountOccurrences(again));
+    for (size_t k = 0; k < once.size(); ++k) {
+      EXPECT_EQ(once[k].Text, again[k].Text);
+      EXPECT_EQ(once[k].DocumentRef, again[k].DocumentRef);
+      ASSERT_EQ(once[k].Starts.size(), again[k].Starts.size()) << once[k].Text;
+      for (size_t o = 0; o < once[k].Starts.size(); ++o) {
+        EXPECT_EQ(once[k].Starts[o].StartView, again[k].Starts[o].StartView);
+        EXPECT_EQ(once[k].Starts[o].SentenceEnd, again[k].Starts[o].SentenceEnd);
+      }
+    }
+    const WordListCounts counts = CountWordList(ctx, s, {}, window, {a, b, a, b, a});
+    EXPECT_EQ(counts.Targets, again.size());
+    EXPECT_EQ(counts.Occurrences, CountOccurrences(again));
+  }
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace
