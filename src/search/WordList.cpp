@@ -51,6 +51,7 @@ void ScanWords(const RuleSet& rules, std::string_view text, const cFilterList& f
         level = 0;
       }
       lastLetter = i;
+      if (c == '\n' || c == '\r') ++breaks;  // a line break that the rules take as a letter
     } else if (cls >= kWordSeparator) {
       if (cls >= kSentenceSeparator) sink.CloseOccurrences(lastLetter, cls);
       if (level == 0) {
@@ -89,7 +90,7 @@ void ScanWords(const RuleSet& rules, std::string_view text, const cFilterList& f
       if (cls > level) level = cls;
       if (c == '\n' || c == '\r') ++breaks;
     } else if (c == '\n' || c == '\r') {
-      ++breaks;  // a line break that the rules take as a letter or symbol
+      ++breaks;  // a line break that the rules take as a symbol
     }
   }
 }
