@@ -37,6 +37,8 @@ void ScanWords(const RuleSet& rules, std::string_view text, const cFilterList& f
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const int32_t n = static_cast<int32_t>(text.size());
   const auto& classOf = rules.SeparatorClass;
+  constexpr int kWordsPerBatch = 16;
+  int inBatch = 0;
   for (int32_t i = 0; i < n; ++i) {
     unsigned char c = bytes[i];
     int cls = classOf[c];
@@ -49,6 +51,7 @@ void ScanWords(const RuleSet& rules, std::string_view text, const cFilterList& f
         level = 0;
       }
       lastLetter = i;
+      if (c == '\n' || c == '\r') ++breaks;  // a line break that the rules take as a letter
     } else if (cls >= kWordSeparator) {
       if (cls >= kSentenceSeparator) sink.CloseOccurrences(lastLetter, cls);
       if (level == 0) {
@@ -75,12 +78,19 @@ void ScanWords(const RuleSet& rules, std::string_view text, const cFilterList& f
             hit.KnownEnds |= kParagraphEndKnown;
           }
           sink.AddTarget(hit, length);
+          // Every word stands at its own place, so no place can come twice
+          // in one scan: batches of a few words keep the sink's check of
+          // repeated places short.
+          if (++inBatch == kWordsPerBatch) {
+            sink.EndBatch();
+            inBatch = 0;
+          }
         }
       }
       if (cls > level) level = cls;
       if (c == '\n' || c == '\r') ++breaks;
     } else if (c == '\n' || c == '\r') {
-      ++breaks;  // a line break that the rules take as a letter or symbol
+      ++breaks;  // a line break that the rules take as a symbol
     }
   }
 }
@@ -294,41 +304,6 @@ class ByteStringSet {
   std::string batch_;
 };
 
-// Byte strings kept apart by length, one table per length (longer ones
-// share the last): strings of one length have a table of their own, which
-// stays small enough for the processor's cache when they are frequent.
-class LengthSplitSet {
- public:
-  void Add(std::string_view s) {
-    ByteStringSet& set = sets_[s.size() < kClasses ? s.size() : kClasses - 1];
-    std::string& batch = set.Batch();
-    size_t start = batch.size();
-    batch.append(s);
-    set.Add(start);
-  }
-  // The bytes must stay where they are until the next `Flush`.
-  void AddView(std::string_view s) { sets_[s.size() < kClasses ? s.size() : kClasses - 1].AddView(s); }
-  void Flush() {
-    for (ByteStringSet& set : sets_) set.Flush();
-  }
-  void Clear() {
-    for (ByteStringSet& set : sets_) set.Clear();
-  }
-  size_t Count() const {
-    size_t n = 0;
-    for (const ByteStringSet& set : sets_) n += set.Count();
-    return n;
-  }
-  template <typename F>
-  void ForEach(F&& f) const {
-    for (const ByteStringSet& set : sets_) set.ForEach(f);
-  }
-
- private:
-  static constexpr size_t kClasses = 17;
-  ByteStringSet sets_[kClasses];
-};
-
 // True when the form of a word depends on the word's bytes alone: always
 // but in the "Modifiée" spelling, and there too unless a substitution rule
 // could match across the word's end (a rule whose left side holds, after
@@ -347,15 +322,280 @@ bool FormDependsOnWordAlone(const RuleSet& rules, int resultSpelling) {
   return true;
 }
 
-// A sink that counts: distinct forms per document, and places. Within one
-// document every word stands at its own place, so every word is an
-// occurrence; a document listed again adds nothing (its places are taken),
-// and targets of different documents are different targets.
+// `AppendResultForm` of a word standing alone (the text is the word),
+// for the forms of distinct words. Under "Modifiée" a byte where no rule is
+// being applied and no rule can begin (the pair test of the rule index) takes
+// its `SubstMap` entry without a look at the rules; every other byte goes
+// through the transducer.
+void AppendWordForm(const RuleSet& rules, const SubstRuleIndex& index, std::string_view word, int resultSpelling,
+                    bool showSymbols, std::string& out) {
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(word.data());
+  const size_t n = word.size();
+  if (resultSpelling != 2) {
+    AppendResultForm(rules, index, word, 0, n, resultSpelling, showSymbols, out);
+    return;
+  }
+  Substituter st;
+  for (size_t p = 0; p < n; ++p) {
+    const unsigned char c = bytes[p];
+    if (!showSymbols && rules.SeparatorClass[c] == kSymbol) continue;
+    unsigned char k;
+    if (st.PendingOutput == 0 && st.Skip == 0 &&
+        !index.MayMatch(rules.UpperMap[c], p + 1 < n ? rules.UpperMap[bytes[p + 1]] : 0)) {
+      k = rules.SubstMap[rules.UpperMap[c]];
+    } else {
+      k = SubstituteAt(rules, index, st, word, p);
+    }
+    if (k != 0) out.push_back(static_cast<char>(k));
+  }
+}
+
+// A byte string of 1 to 16 bytes as two little words, zero-padded.
+struct ShortKey {
+  uint64_t Lo = 0;  // bytes 0..7
+  uint64_t Hi = 0;  // bytes 8..15
+};
+
+constexpr size_t kShortKeyMax = 16;
+
+inline uint64_t LowBytesMask(size_t n) { return n >= 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * n)) - 1; }
+
+// The key of the `n` (1..16) bytes at `p`; 16 bytes from `p` must be readable.
+inline ShortKey LoadShortKey(const char* p, size_t n) {
+  ShortKey k;
+  std::memcpy(&k.Lo, p, 8);
+  std::memcpy(&k.Hi, p + 8, 8);
+  if (n <= 8) {
+    k.Lo &= LowBytesMask(n);
+    k.Hi = 0;
+  } else {
+    k.Hi &= LowBytesMask(n - 8);
+  }
+  return k;
+}
+
+inline uint64_t HashShortKey(ShortKey k) {
+  unsigned __int128 m = static_cast<unsigned __int128>(k.Lo ^ 0xa0761d6478bd642full) * (k.Hi ^ 0xe7037ed1a0b428dbull);
+  return static_cast<uint64_t>(m >> 64) ^ static_cast<uint64_t>(m);
+}
+
+// A set of keys of one byte length, in an open-addressing table whose slots
+// are the keys themselves (one word, or two for lengths above 8); a zero key
+// marks an empty slot, so the all-zero key is kept apart.
+template <size_t Words>
+class FixedKeySet {
+ public:
+  FixedKeySet() { Clear(); }
+
+  void Clear() {
+    slots_.assign(kInitialSlots * Words, 0);
+    mask_ = kInitialSlots - 1;
+    count_ = 0;
+    zero_ = false;
+  }
+
+  // Makes room for `keys` keys at once (an empty set only).
+  void Reserve(size_t keys) {
+    if (count_ != 0 || zero_) return;
+    size_t slots = kInitialSlots;
+    while (keys * 4 > slots * 3) slots *= 2;
+    if (slots <= mask_ + 1) return;
+    slots_.assign(slots * Words, 0);
+    mask_ = slots - 1;
+  }
+
+  void Prefetch(uint64_t hash) const { __builtin_prefetch(&slots_[(hash & mask_) * Words]); }
+
+  void Insert(ShortKey k, uint64_t hash) {
+    if (k.Lo == 0 && (Words == 1 || k.Hi == 0)) {
+      zero_ = true;
+      return;
+    }
+    for (size_t i = hash & mask_;; i = (i + 1) & mask_) {
+      uint64_t* slot = &slots_[i * Words];
+      if (slot[0] == k.Lo && (Words == 1 || slot[Words - 1] == k.Hi)) return;
+      if (slot[0] == 0 && (Words == 1 || slot[Words - 1] == 0)) {
+        slot[0] = k.Lo;
+        if (Words == 2) slot[Words - 1] = k.Hi;
+        if (++count_ * 4 > (mask_ + 1) * 3) Grow();
+        return;
+      }
+    }
+  }
+
+  size_t Count() const { return count_ + (zero_ ? 1 : 0); }
+
+  // Calls `f(key)` for every key of the set.
+  template <typename F>
+  void ForEach(F&& f) const {
+    if (zero_) f(ShortKey{});
+    for (size_t i = 0; i <= mask_; ++i) {
+      const uint64_t* slot = &slots_[i * Words];
+      if (slot[0] == 0 && (Words == 1 || slot[Words - 1] == 0)) continue;
+      ShortKey k;
+      k.Lo = slot[0];
+      if (Words == 2) k.Hi = slot[Words - 1];
+      f(k);
+    }
+  }
+
+ private:
+  static constexpr size_t kInitialSlots = size_t{1} << 8;
+
+  void Grow() {
+    std::vector<uint64_t> old;
+    old.swap(slots_);
+    const size_t oldSlots = mask_ + 1;
+    slots_.assign(oldSlots * 2 * Words, 0);
+    mask_ = oldSlots * 2 - 1;
+    for (size_t j = 0; j < oldSlots; ++j) {
+      const uint64_t* from = &old[j * Words];
+      if (from[0] == 0 && (Words == 1 || from[Words - 1] == 0)) continue;
+      ShortKey k;
+      k.Lo = from[0];
+      if (Words == 2) k.Hi = from[Words - 1];
+      size_t i = HashShortKey(k) & mask_;
+      while (slots_[i * Words] != 0 || (Words == 2 && slots_[i * Words + Words - 1] != 0)) i = (i + 1) & mask_;
+      for (size_t w = 0; w < Words; ++w) slots_[i * Words + w] = from[w];
+    }
+  }
+
+  std::vector<uint64_t> slots_;
+  size_t mask_ = 0;
+  size_t count_ = 0;
+  bool zero_ = false;
+};
+
+// A set of byte strings: one table per length up to 16 bytes, whose slots
+// are the strings themselves, and one for the rest. Short strings wait in a
+// batch while their slots are fetched, so that the tables' cache misses
+// overlap.
+class WordSet {
+ public:
+  // Adds the `n` bytes at `p`. With `padded`, 16 bytes from `p` are
+  // readable; otherwise, for a long string, the bytes must stay where they
+  // are until the next `Flush`.
+  void Add(const char* p, size_t n, bool padded) {
+    if (n == 0 || n > kShortKeyMax) {
+      long_.AddView(std::string_view(p, n));
+      return;
+    }
+    ShortKey k;
+    if (padded) {
+      k = LoadShortKey(p, n);
+    } else {
+      char buffer[kShortKeyMax] = {};
+      std::memcpy(buffer, p, n);
+      k = LoadShortKey(buffer, n);
+    }
+    const uint64_t hash = HashShortKey(k);
+    if (n <= 8) {
+      narrow_[n].Prefetch(hash);
+    } else {
+      wide_[n - 8].Prefetch(hash);
+    }
+    Pending& pending = pending_[pendingCount_++];
+    pending.Key = k;
+    pending.Hash = hash;
+    pending.Length = n;
+    if (pendingCount_ == kBatch) FlushShort();
+  }
+
+  // Adds a string whose bytes may change after the call.
+  void AddCopy(std::string_view s) {
+    if (s.empty() || s.size() > kShortKeyMax) {
+      std::string& batch = long_.Batch();
+      size_t start = batch.size();
+      batch.append(s);
+      long_.Add(start);
+      return;
+    }
+    Add(s.data(), s.size(), false);
+  }
+
+  void Flush() {
+    FlushShort();
+    long_.Flush();
+  }
+
+  void Clear() {
+    pendingCount_ = 0;
+    for (auto& set : narrow_) set.Clear();
+    for (auto& set : wide_) set.Clear();
+    long_.Clear();
+  }
+
+  // Makes room in each short-string table for as many strings as `other`
+  // holds of that length (an empty set only).
+  void ReserveLike(const WordSet& other) {
+    for (size_t n = 1; n <= 8; ++n) narrow_[n].Reserve(other.narrow_[n].Count());
+    for (size_t n = 9; n <= kShortKeyMax; ++n) wide_[n - 8].Reserve(other.wide_[n - 8].Count());
+  }
+
+  // The number of distinct strings (after `Flush`).
+  size_t Count() const {
+    size_t n = long_.Count();
+    for (const auto& set : narrow_) n += set.Count();
+    for (const auto& set : wide_) n += set.Count();
+    return n;
+  }
+
+  // Calls `f(bytes)` for every distinct string (after `Flush`).
+  template <typename F>
+  void ForEach(F&& f) const {
+    char bytes[kShortKeyMax];
+    for (size_t n = 1; n <= 8; ++n) {
+      narrow_[n].ForEach([&](ShortKey k) {
+        std::memcpy(bytes, &k.Lo, 8);
+        f(std::string_view(bytes, n));
+      });
+    }
+    for (size_t n = 9; n <= kShortKeyMax; ++n) {
+      wide_[n - 8].ForEach([&](ShortKey k) {
+        std::memcpy(bytes, &k.Lo, 8);
+        std::memcpy(bytes + 8, &k.Hi, 8);
+        f(std::string_view(bytes, n));
+      });
+    }
+    long_.ForEach(f);
+  }
+
+ private:
+  static constexpr size_t kBatch = 32;
+  struct Pending {
+    ShortKey Key;
+    uint64_t Hash;
+    size_t Length;
+  };
+
+  void FlushShort() {
+    for (size_t j = 0; j < pendingCount_; ++j) {
+      const Pending& p = pending_[j];
+      if (p.Length <= 8) {
+        narrow_[p.Length].Insert(p.Key, p.Hash);
+      } else {
+        wide_[p.Length - 8].Insert(p.Key, p.Hash);
+      }
+    }
+    pendingCount_ = 0;
+  }
+
+  FixedKeySet<1> narrow_[9];  // by length; [0] unused
+  FixedKeySet<2> wide_[9];    // by length - 8; [0] unused
+  ByteStringSet long_;
+  Pending pending_[kBatch];
+  size_t pendingCount_ = 0;
+};
+
+// Counts distinct forms per document, and places. Within one document every
+// word stands at its own place, so every word is an occurrence; a document
+// listed again adds nothing (its places are taken), and targets of
+// different documents are different targets.
 //
 // When a word's form depends on its bytes alone, the distinct words are
 // collected first and each is written in the result spelling once, at the
 // end of the document; otherwise every word's form is collected.
-class WordCounter final : public HitSink {
+class WordCounter {
  public:
   WordCounter(const RuleSet& rules, int resultSpelling, bool showSymbols)
       : rules_(rules), index_(rules), resultSpelling_(resultSpelling), showSymbols_(showSymbols),
@@ -371,10 +611,11 @@ class WordCounter final : public HitSink {
   void EndDocument() {
     if (byWord_) {
       words_.Flush();
+      forms_.ReserveLike(words_);
       words_.ForEach([&](std::string_view word) {
         form_.clear();
-        AppendResultForm(rules_, index_, word, 0, word.size(), resultSpelling_, showSymbols_, form_);
-        forms_.Add(form_);
+        AppendWordForm(rules_, index_, word, resultSpelling_, showSymbols_, form_);
+        AddForm();
       });
       words_.Clear();
     }
@@ -384,26 +625,39 @@ class WordCounter final : public HitSink {
     text_ = std::string_view();
   }
 
-  void AddTarget(const PendingHit& hit, int32_t wordLength) override {
-    size_t at = static_cast<size_t>(hit.WordStartAt);
-    size_t length = static_cast<size_t>(wordLength < 0 ? 0 : wordLength);
+  // The word of `length` bytes at `at` in the text.
+  void AddWord(size_t at, size_t length) {
     ++occurrences_;
     if (byWord_) {
-      words_.AddView(at < text_.size() ? text_.substr(at, length) : std::string_view());
+      if (at >= text_.size()) {
+        words_.Add(text_.data(), 0, false);
+      } else {
+        if (length > text_.size() - at) length = text_.size() - at;
+        words_.Add(text_.data() + at, length, text_.size() - at >= kShortKeyMax);
+      }
     } else {
       form_.clear();
       AppendResultForm(rules_, index_, text_, at, length, resultSpelling_, showSymbols_, form_);
-      forms_.Add(form_);
+      AddForm();
     }
   }
-
-  void CloseOccurrences(int32_t, int) override {}
 
   // The totals; call `EndDocument` first.
   size_t Targets() const { return targets_; }
   size_t Occurrences() const { return occurrences_; }
 
  private:
+  // Adds `form_` to the forms (padded for the key loads).
+  void AddForm() {
+    const size_t n = form_.size();
+    if (n == 0 || n > kShortKeyMax) {
+      forms_.AddCopy(form_);
+      return;
+    }
+    form_.append(kShortKeyMax, '\0');
+    forms_.Add(form_.data(), n, true);
+  }
+
   const RuleSet& rules_;
   SubstRuleIndex index_;
   int resultSpelling_;
@@ -412,10 +666,85 @@ class WordCounter final : public HitSink {
   std::string_view text_;
   size_t targets_ = 0;
   size_t occurrences_ = 0;
-  LengthSplitSet words_;
-  LengthSplitSet forms_;
+  WordSet words_;
+  WordSet forms_;
   std::string form_;
 };
+
+// The scan of `ScanWords` reduced to what a count needs: the first byte and
+// the length of every word that passes the filters, in text order.
+//
+// The text is taken 64 bytes at a time as bit masks of its letters and
+// symbols. A word begins at a letter whose nearest non-symbol byte before it
+// is not a letter, and ends at a separator whose nearest non-symbol byte
+// before it is a letter (the word's last letter); symbols neither open nor
+// end a word. Bytes past the end of the text count as symbols, so that a word
+// still open when the text ends is not listed.
+void ScanWordsToCount(const RuleSet& rules, std::string_view text, const cFilterList& filters,
+                      WordCounter& counter) {
+  std::array<uint8_t, 256> isLetter;
+  std::array<uint8_t, 256> isSymbol;
+  for (int c = 0; c < 256; ++c) {
+    const int cls = rules.SeparatorClass[c];
+    isLetter[c] = cls == kLetter ? 1 : 0;
+    isSymbol[c] = cls == kSymbol ? 1 : 0;
+  }
+  const bool filtered = !filters.empty();
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const size_t n = text.size();
+
+  bool open = false;      // a word is open: the last non-symbol byte is a letter
+  size_t first = 0;       // first letter of the open word
+  size_t lastLetter = 0;  // the last letter before the current block
+  for (size_t base = 0; base < n; base += 64) {
+    uint64_t letters = 0;
+    uint64_t symbols = 0;
+    const size_t count = n - base < 64 ? n - base : 64;
+    const unsigned char* block = bytes + base;
+    if (count == 64) {
+      for (size_t j = 0; j < 64; ++j) {
+        letters |= uint64_t{isLetter[block[j]]} << j;
+        symbols |= uint64_t{isSymbol[block[j]]} << j;
+      }
+    } else {
+      for (size_t j = 0; j < count; ++j) {
+        letters |= uint64_t{isLetter[block[j]]} << j;
+        symbols |= uint64_t{isSymbol[block[j]]} << j;
+      }
+      symbols |= ~uint64_t{0} << count;  // past the end
+    }
+    const uint64_t separators = ~(letters | symbols);
+    // Symbols whose nearest non-symbol byte before them is a letter: the
+    // runs of symbols that begin right after a letter (or at the block's
+    // start while a word is open), found by a carry through each run.
+    const uint64_t openBit = open ? 1 : 0;
+    const uint64_t runStarts = ((letters << 1) | openBit) & symbols;
+    const uint64_t afterLetterSymbols = ((symbols + runStarts) ^ symbols) & symbols;
+    // Bytes whose nearest non-symbol byte before them is a letter.
+    const uint64_t afterLetter = ((letters | afterLetterSymbols) << 1) | openBit;
+    uint64_t events = (letters & ~afterLetter) | (separators & afterLetter);
+    while (events != 0) {
+      const unsigned j = static_cast<unsigned>(__builtin_ctzll(events));
+      events &= events - 1;
+      if (!open) {
+        first = base + j;
+        open = true;
+        continue;
+      }
+      open = false;
+      const uint64_t lettersBefore = letters & ((uint64_t{1} << j) - 1);
+      const size_t last = lettersBefore != 0 ? base + 63 - static_cast<unsigned>(__builtin_clzll(lettersBefore))
+                                             : lastLetter;
+      const size_t length = last - first + 1;
+      if (!filtered || PassesFilters(rules, text, static_cast<int32_t>(first), static_cast<int32_t>(length), true,
+                                     filters)) {
+        counter.AddWord(first, length);
+      }
+    }
+    if (letters != 0) lastLetter = base + 63 - static_cast<unsigned>(__builtin_clzll(letters));
+    open = ((letters | afterLetterSymbols) >> 63) != 0;
+  }
+}
 
 }  // namespace
 
@@ -436,14 +765,14 @@ WordListCounts CountWordList(const Context& context, const SearchSettings& setti
       }
       if (listed.insert(path).second) {
         counter.BeginDocument(scratch.Text());
-        ScanWords(context.Rules, scratch.Text(), filters, counter);
+        ScanWordsToCount(context.Rules, scratch.Text(), filters, counter);
         counter.EndDocument();
       }
       CloseDocument(scratch);
     }
   } else {
     counter.BeginDocument(windowDocument.Text());
-    ScanWords(context.Rules, windowDocument.Text(), filters, counter);
+    ScanWordsToCount(context.Rules, windowDocument.Text(), filters, counter);
   }
   counter.EndDocument();
   return WordListCounts{counter.Targets(), counter.Occurrences()};

@@ -28,7 +28,8 @@
 namespace kalix {
 
 // Pushes every word of `text` (a document text without its terminating
-// zero) that passes the filters into `sink`.
+// zero) that passes the filters into `sink`, ending the sink's batch after
+// every few words (no place can come twice in one scan).
 void ListWords(const RuleSet& rules, std::string_view text, const cFilterList& filters, HitSink& sink);
 
 // What the word-list dialog gives when it closes with OK.

@@ -147,6 +147,33 @@ TEST(WordList, SymbolsNeverOpenUnits) {
   EXPECT_EQ(o.WordEnd, 3);
 }
 
+TEST(WordList, LineBreaksCountTwoViewPositionsWhateverTheirClass) {
+  // A LF or CR that the rules take as a letter, a symbol or a separator
+  // still counts two view positions before the words that follow it.
+  struct Case {
+    unsigned char lineBreakClass;
+    std::string text;
+    int32_t startViewOfC;
+  } cases[] = {
+      {kLetter, "A\nB C D.", 5},
+      {kLetter, "A\rB C D.", 5},
+      {kSymbol, "A\nB C D.", 5},
+      {kWordSeparator, "A\nB C D.", 5},
+  };
+  for (const Case& c : cases) {
+    RuleSet rules = WordRules();
+    rules.SeparatorClass['\n'] = c.lineBreakClass;
+    rules.SeparatorClass['\r'] = c.lineBreakClass;
+    Listed l = List(rules, c.text, 0, true);
+    const Target* found = nullptr;
+    for (const Target& t : l.targets) {
+      if (t.Text == "C") found = &t;
+    }
+    ASSERT_NE(found, nullptr) << int(c.lineBreakClass);
+    EXPECT_EQ(found->Starts[0].StartView, c.startViewOfC) << int(c.lineBreakClass) << " " << c.text;
+  }
+}
+
 TEST(WordList, Filters) {
   RuleSet rules = WordRules();
   cFilterList startsWithA = {{"A", kAnchorStart}};
