@@ -620,6 +620,15 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
     }
     quietRule[r] = ok;
   }
+  // Bytes where a substitution rule may begin, one of them such a rule.
+  std::array<bool, 256> quietRuleStart{};
+  for (int c = 0; c < 256; ++c) {
+    const unsigned char up = rules.UpperMap[c];
+    if (!ruleMayStart[c]) continue;
+    for (const int32_t* r = substIndex.begin(up); r != substIndex.end(up); ++r) {
+      if (quietRule[static_cast<size_t>(*r)]) quietRuleStart[c] = true;
+    }
+  }
   // At a letter whose plain comparison character begins no key, with the
   // transducer free: the number of bytes that the transducer's steps from
   // here leave without effect on the matching (the rule taken here and the
@@ -698,7 +707,9 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
       int32_t at = i;
       // The last byte is left to the steps below (it has no byte after it).
       const int32_t end = size - 1;
-      while (at + 4 <= end) {
+      // Many runs are empty: one byte is tried before four.
+      const bool started = at < end && (pass[static_cast<size_t>(bytes[at]) << 8 | bytes[at + 1]] & 1);
+      while (started && at + 4 <= end) {
         const uint8_t f0 = pass[static_cast<size_t>(bytes[at]) << 8 | bytes[at + 1]];
         const uint8_t f1 = pass[static_cast<size_t>(bytes[at + 1]) << 8 | bytes[at + 2]];
         const uint8_t f2 = pass[static_cast<size_t>(bytes[at + 2]) << 8 | bytes[at + 3]];
@@ -716,7 +727,7 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
         }
         // A letter where a substitution rule may begin: the run goes on over
         // the bytes the rule takes when none of its output begins a key.
-        if (at >= end || !(quiet[bytes[at]] & kQuiet) || !(quiet[bytes[at]] & kRuleMayStart)) break;
+        if (at >= end || !(quiet[bytes[at]] & kQuiet) || !quietRuleStart[bytes[at]]) break;
         const int32_t span = QuietRuleSpan(at);
         if (span == 0 || at + span > end) break;
         for (int32_t p = at; p < at + span; ++p) view += views(p);
