@@ -562,6 +562,36 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
   }
 
   bool ordersTouched = false;     // Accepted left the roots' OrderPending to set
+  // With a sentence or paragraph context and no position rule, a word end
+  // only records the end of the word of the hits before it (no hit can be
+  // dropped there); the records are applied when the hits are needed, that
+  // is when their context is accepted or a sentence ends inside it, and
+  // dropped with the hits otherwise.
+  bool deferWords = context >= 2;
+  for (const SearchString& s : strings) {
+    if (s.Position != kAnywhere) deferWords = false;
+  }
+  struct WordClose {
+    size_t upTo;  // the hits before this place (and after the previous record's)
+    int32_t at;
+    int32_t offset;
+  };
+  std::vector<WordClose> wordCloses;
+  size_t deferredFrom = 0;  // the first hit of the first record
+  auto applyWordCloses = [&]() {
+    size_t r = deferredFrom;
+    for (const WordClose& w : wordCloses) {
+      for (; r < w.upTo; ++r) {
+        PendingHit& h = st.Pending[r];
+        if (!(h.KnownEnds & kWordEndKnown)) {
+          h.WordEnd = w.offset;
+          h.KnownEnds |= kWordEndKnown;
+        }
+        if (h.WordEndAt < 0) h.WordEndAt = w.at;
+      }
+    }
+    wordCloses.clear();
+  };
   bool substituterBusy = false;  // a rule is being applied
   size_t wordsClosed = 0;        // leading pending hits whose word has ended
   int level = kParagraphSeparator;
@@ -756,7 +786,14 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
       // take the sentence and paragraph ends, which matter only when the
       // context is accepted: they are set then.
       const bool contextEnd = context != 0 && cl > context;
-      if (!st.Pending.empty()) {
+      if (deferWords && cl == kWordSeparator) {
+        if (st.Pending.size() > wordsClosed) {
+          if (wordCloses.empty()) deferredFrom = wordsClosed;
+          wordCloses.push_back(WordClose{st.Pending.size(), lastLetterAt, lastLetterOffset});
+          wordsClosed = st.Pending.size();
+        }
+      } else if (!st.Pending.empty()) {
+        if (!contextEnd) applyWordCloses();
         CloseWordFrom(strings, st.Pending, cl >= kSentenceSeparator && !contextEnd ? 0 : wordsClosed,
                       lastLetterAt, lastLetterOffset, cl);
         wordsClosed = st.Pending.size();
@@ -770,7 +807,9 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
           if (!flush) {
             st.Pending.clear();
             wordsClosed = 0;
+            wordCloses.clear();
           } else {
+            applyWordCloses();
             if (cl >= kSentenceSeparator) {
               CloseWordFrom(strings, st.Pending, 0, lastLetterAt, lastLetterOffset, cl);
               wordsClosed = st.Pending.size();
