@@ -93,7 +93,9 @@ void TargetCollector::BeginDocument(std::string_view text, const cMarkList& mark
   markHint_ = 0;
   documentRef_ = std::move(documentRef);
   documentHash_ = HashBytes(documentRef_, kHashSeed) * 31u + 7u;
-  repeatedDocument_ = !documentsSeen_.insert(documentRef_).second;
+  const auto seen = documentsSeen_.emplace(documentRef_, static_cast<int32_t>(documentsSeen_.size()));
+  repeatedDocument_ = !seen.second;
+  documentOrdinal_ = seen.first->second;
   batchSeen_.clear();
   batchIndexed_ = false;
   batchPlaces_.clear();
@@ -101,7 +103,7 @@ void TargetCollector::BeginDocument(std::string_view text, const cMarkList& mark
     // The same document again: its places are already listed. Every place of
     // the targets of this reference is checked for the whole document.
     for (uint32_t t = 0; t < targets_.size(); ++t) {
-      if (targets_[t].DocumentRef != documentRef_) continue;
+      if (targets_[t].CurrentStart != documentOrdinal_) continue;
       for (const Occurrence& o : targets_[t].Starts) batchSeen_.insert(PlaceKey(t, o.StartView));
     }
     batchIndexed_ = true;
@@ -128,7 +130,7 @@ uint32_t TargetCollector::FindOrCreate(const PendingHit& hit, int32_t wordLength
   size_t i = hash & mask;
   while (slots_[i] != 0) {
     uint32_t t = slots_[i] - 1;
-    if (hashes_[t] == hash && targets_[t].Text == form_ && targets_[t].DocumentRef == documentRef_) return t;
+    if (hashes_[t] == hash && targets_[t].CurrentStart == documentOrdinal_ && targets_[t].Text == form_) return t;
     i = (i + 1) & mask;
   }
   const uint32_t t = static_cast<uint32_t>(targets_.size());
@@ -141,6 +143,7 @@ uint32_t TargetCollector::FindOrCreate(const PendingHit& hit, int32_t wordLength
   Target& target = targets_.emplace_back();
   target.Text = form_;
   target.DocumentRef = documentRef_;
+  target.CurrentStart = documentOrdinal_;  // until Finish: see there
   target.Length = wordLength;
   target.StringIndex = hit.StringIndex;
   hashes_.push_back(hash);
@@ -258,11 +261,23 @@ cTargetList TargetCollector::Finish() {
   // Order of the list during a search: document reference, then form.
   cTargetList list = std::move(targets_);
   targets_ = cTargetList();
+  // During the collection a target's CurrentStart holds the ordinal of its
+  // document reference (references are equal exactly when ordinals are).
+  // Here it takes the place of the reference among the sorted references,
+  // so that the sort compares numbers instead of references, and is then
+  // reset.
+  std::vector<const std::pair<const std::string, int32_t>*> documents;
+  documents.reserve(documentsSeen_.size());
+  for (const auto& entry : documentsSeen_) documents.push_back(&entry);
+  std::sort(documents.begin(), documents.end(), [](const auto* x, const auto* y) { return x->first < y->first; });
+  std::vector<int32_t> rank(documents.size());
+  for (size_t r = 0; r < documents.size(); ++r) rank[static_cast<size_t>(documents[r]->second)] = static_cast<int32_t>(r);
+  for (Target& t : list) t.CurrentStart = rank[static_cast<size_t>(t.CurrentStart)];
   std::sort(list.begin(), list.end(), [](const Target& x, const Target& y) {
-    int c = x.DocumentRef.compare(y.DocumentRef);
-    if (c != 0) return c < 0;
+    if (x.CurrentStart != y.CurrentStart) return x.CurrentStart < y.CurrentStart;
     return x.Text < y.Text;
   });
+  for (Target& t : list) t.CurrentStart = 0;
   occurrenceCount_ = 0;
   documentsSeen_.clear();
   return list;

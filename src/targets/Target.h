@@ -145,7 +145,8 @@ class TargetCollector final : public HitSink {
   std::string documentRef_;
   uint32_t documentHash_ = 0;
   bool repeatedDocument_ = false;
-  std::unordered_set<std::string> documentsSeen_;
+  std::unordered_map<std::string, int32_t> documentsSeen_;  // reference -> ordinal
+  int32_t documentOrdinal_ = 0;
 
   cTargetList targets_;
   std::vector<uint32_t> hashes_;  // per target
