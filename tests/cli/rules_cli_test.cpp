@@ -1,4 +1,5 @@
 // kalix-cli rules and variants, run as a process on temporary rules files.
+#include "common/CliProcess.h"
 #include "platform/TextFile.h"
 
 #include <gtest/gtest.h>
@@ -13,55 +14,18 @@
 
 namespace {
 
-struct CliRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string Quote(const std::string& arg) {
-  std::string q = "'";
-  for (char c : arg) {
-    if (c == '\'') q += "'\\''";
-    else q += c;
-  }
-  return q + "'";
-}
-
-// A temporary path of this process's own: tests of several builds and
-// processes run at the same time.
-std::filesystem::path TempPath(const std::string& name) {
-  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  std::string test = info ? std::string(info->name()) : std::string("none");
-  return std::filesystem::temp_directory_path() /
-         ("kalix_" + std::to_string(getpid()) + "_" + test + "_" + name);
-}
-
-CliRun RunCli(const std::vector<std::string>& args) {
-  auto errPath = TempPath("stderr.txt");
-  std::string command = Quote(KALIX_CLI_PATH);
-  for (const std::string& a : args) command += " " + Quote(a);
-  command += " 2>" + Quote(errPath.string());
-  CliRun run;
-  std::FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return run;
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
-  int status = pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  run.err = kalix::ReadBinaryFile(errPath.string()).value_or("");
-  std::filesystem::remove(errPath);
-  return run;
-}
+using kalix::test::CliRun;
 
 class RulesCli : public ::testing::Test {
  protected:
   void SetUp() override {
-    path_ = TempPath("rules.rul").string();
+    folder_ = kalix::test::ScratchFolder("rules_cli");
+    path_ = (folder_ / "rules.rul").string();
   }
-  void TearDown() override { std::filesystem::remove(path_); }
+  void TearDown() override { std::filesystem::remove_all(folder_); }
   void Write(const std::string& text) { ASSERT_TRUE(kalix::WriteTextFile(path_, text)); }
+  CliRun RunCli(const std::vector<std::string>& args) { return kalix::test::RunCli(args, folder_); }
+  std::filesystem::path folder_;
   std::string path_;
 };
 

@@ -1,4 +1,5 @@
 // kalix-cli words and the report output, run as a process.
+#include "common/CliProcess.h"
 #include "platform/TextFile.h"
 
 #include <gtest/gtest.h>
@@ -17,10 +18,7 @@ namespace fs = std::filesystem;
 class CliWords : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("kalix_cli_words_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
+    dir_ = kalix::test::ScratchFolder("cli_words");
     rules_ = Write("t.rul", "[Separators]\n32=2\n.=3\n10=4\n39=1\n[Filters]\n01Debut=^CH\n02Fin=S$\n");
     doc_ = Write("d.txt", "L'AMI ET L'AMIE.\n");
   }
@@ -32,26 +30,15 @@ class CliWords : public ::testing::Test {
     return p;
   }
 
-  static std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) {
-      if (c == '\'') q += "'\\''"; else q += c;
-    }
-    return q + "'";
-  }
-
   // Runs kalix-cli `global` words `args`; returns the exit status.
   int Run(const std::vector<std::string>& args, std::vector<std::string> global = {}) {
     if (global.empty()) global = {"-R", rules_};
-    std::string cmd = Quote(KALIX_CLI_PATH);
-    for (const std::string& g : global) cmd += " " + Quote(g);
-    cmd += " words";
-    for (const std::string& a : args) cmd += " " + Quote(a);
-    cmd += " >" + Quote((dir_ / "out").string()) + " 2>" + Quote((dir_ / "err").string());
-    int status = std::system(cmd.c_str());
-    out_ = kalix::ReadBinaryFile((dir_ / "out").string()).value_or("");
-    err_ = kalix::ReadBinaryFile((dir_ / "err").string()).value_or("");
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    global.push_back("words");
+    global.insert(global.end(), args.begin(), args.end());
+    kalix::test::CliRun run = kalix::test::RunCli(global, dir_);
+    out_ = run.out;
+    err_ = run.err;
+    return run.status;
   }
 
   fs::path dir_;

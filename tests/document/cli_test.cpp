@@ -1,6 +1,8 @@
 // kalix-cli text and marks, run as a process.
 
 #include "TestUtil.h"
+#include "common/CliProcess.h"
+#include "platform/TextFile.h"
 
 #include <gtest/gtest.h>
 
@@ -12,37 +14,22 @@
 namespace kalix {
 namespace {
 
-struct CliRun {
-  int status = -1;
-  std::string out;
-};
+using test::CliRun;
 
-CliRun RunCli(const std::string& arguments) {
-  CliRun run;
-  std::string command = std::string(KALIX_CLI_PATH) + " " + arguments + " 2>/dev/null";
-  std::FILE* p = popen(command.c_str(), "r");
-  if (!p) return run;
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0) run.out.append(buffer, n);
-  int status = pclose(p);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
+// Runs kalix-cli in a scratch folder of this test's own.
+CliRun RunCli(const std::vector<std::string>& args) {
+  return test::RunCli(args, test::ScratchFolder("document_cli"));
 }
 
 std::string WriteTemp(const std::string& name, const std::string& bytes) {
-  std::string path = ::testing::TempDir() + "/" + name;
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (f) {
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-  }
+  std::string path = (test::ScratchFolder("document_cli") / name).string();
+  EXPECT_TRUE(WriteBinaryFile(path, bytes));
   return path;
 }
 
 TEST(Cli, TextIsTheBytesWithoutTheZero) {
   std::string path = WriteTemp("cli.rtf", "{\\rtf1 \\'b1 a\\par \\'e9{\\footnote n}}");
-  CliRun run = RunCli("text " + path);
+  CliRun run = RunCli({"text", path});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, "\xb1 a\n\xe9\xb9\n");
 }
@@ -52,7 +39,7 @@ TEST(Cli, MarksAsJson) {
   std::string path = WriteTemp(
       "cli-marks.rtf",
       "{\\rtf1 \\'b1 a\\'be{\\pict\\wmetafile8\\picw2540\\pich1270 " + hex + "}{\\footnote \\'e9\"}{\\footnote}}");
-  CliRun run = RunCli("marks " + path);
+  CliRun run = RunCli({"marks", path});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out,
             "{\"textLength\":7,\"marks\":["
@@ -63,20 +50,16 @@ TEST(Cli, MarksAsJson) {
 }
 
 TEST(Cli, MissingDocument) {
-  EXPECT_EQ(RunCli("text /nonexistent/x.rtf").status, 1);
-  EXPECT_EQ(RunCli("marks /nonexistent/x.rtf").status, 1);
-  std::string command = std::string(KALIX_CLI_PATH) + " text /nonexistent/x.rtf 2>&1 >/dev/null";
-  std::FILE* p = popen(command.c_str(), "r");
-  ASSERT_TRUE(p);
-  char buffer[256] = {};
-  size_t n = std::fread(buffer, 1, sizeof buffer - 1, p);
-  pclose(p);
-  EXPECT_EQ(std::string(buffer, n), "Fichier non trouv\xc3\xa9 :\n/nonexistent/x.rtf\n");
+  CliRun text = RunCli({"text", "/nonexistent/x.rtf"});
+  EXPECT_EQ(text.status, 1);
+  EXPECT_EQ(text.err, "Fichier non trouv\xc3\xa9 :\n/nonexistent/x.rtf\n");
+  EXPECT_TRUE(text.out.empty());
+  EXPECT_EQ(RunCli({"marks", "/nonexistent/x.rtf"}).status, 1);
 }
 
 TEST(Cli, UsageErrors) {
-  EXPECT_EQ(RunCli("text").status, 2);
-  EXPECT_EQ(RunCli("marks a b").status, 2);
+  EXPECT_EQ(RunCli({"text"}).status, 2);
+  EXPECT_EQ(RunCli({"marks", "a", "b"}).status, 2);
 }
 
 }  // namespace

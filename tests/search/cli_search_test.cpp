@@ -1,4 +1,5 @@
 // kalix-cli search, run as a process.
+#include "common/CliProcess.h"
 #include "platform/TextFile.h"
 
 #include <gtest/gtest.h>
@@ -18,10 +19,7 @@ namespace fs = std::filesystem;
 class CliSearch : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("kalix_cli_search_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
+    dir_ = kalix::test::ScratchFolder("cli_search");
     rules_ = Write("t.rul",
                    "[Separators]\n32=2\n.=3\n10=4\n39=1\n"
                    "[Filters]\n01Debut=^CH\n02Fin=S$\n");
@@ -34,23 +32,14 @@ class CliSearch : public ::testing::Test {
     return p;
   }
 
-  static std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) {
-      if (c == '\'') q += "'\\''"; else q += c;
-    }
-    return q + "'";
-  }
-
   // Runs kalix-cli with -R rules, "search" and `args`; returns the exit status.
   int Run(const std::vector<std::string>& args) {
-    std::string cmd = Quote(KALIX_CLI_PATH) + " -R " + Quote(rules_) + " search";
-    for (const std::string& a : args) cmd += " " + Quote(a);
-    cmd += " >" + Quote((dir_ / "out").string()) + " 2>" + Quote((dir_ / "err").string());
-    int status = std::system(cmd.c_str());
-    out_ = kalix::ReadBinaryFile((dir_ / "out").string()).value_or("");
-    err_ = kalix::ReadBinaryFile((dir_ / "err").string()).value_or("");
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::vector<std::string> full = {"-R", rules_, "search"};
+    full.insert(full.end(), args.begin(), args.end());
+    kalix::test::CliRun run = kalix::test::RunCli(full, dir_);
+    out_ = run.out;
+    err_ = run.err;
+    return run.status;
   }
 
   fs::path dir_;
