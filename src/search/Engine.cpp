@@ -1,5 +1,7 @@
 #include "search/Engine.h"
 
+#include "search/ByteSet.h"
+
 #include <algorithm>
 #include <array>
 #include <unordered_map>
@@ -659,6 +661,81 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
       if (quietRule[static_cast<size_t>(*r)]) quietRuleStart[c] = true;
     }
   }
+  // Fast runs (automaton only). With the transducer free and no partial
+  // match, the scan can pass over every byte up to the next stop byte by one
+  // vector scan, then do the word bookkeeping of the run once. Stop bytes:
+  //  - letters whose plain comparison character begins a key;
+  //  - letters that begin a substitution rule that is not simple: a simple
+  //    rule gives no more characters than it takes, none of which begins a
+  //    key, and takes letters only (every byte that upper-cases to one of
+  //    its characters is a letter);
+  //  - sentence and paragraph separators, line breaks (two view positions);
+  //  - and, until nothing changes, the letters that begin a simple rule
+  //    holding, after its first character, the character of a stop letter.
+  // A run then never holds the start of a match or of a rule that matters,
+  // and no rule that begins in a run takes the stop byte after it: the
+  // transducer is free there, as the letter-by-letter scan would find it.
+  ByteSet stops;
+  const bool fastRuns = byAutomaton;
+  if (fastRuns) {
+    auto letterLike = [&](int c) { return cls[c] == kLetter || (cls[c] == kSymbol && !skipSymbols); };
+    std::array<bool, 256> lettersOnly{};  // by upper-cased character
+    lettersOnly.fill(true);
+    for (int c = 0; c < 256; ++c) {
+      if (!letterLike(c)) lettersOnly[rules.UpperMap[c]] = false;
+    }
+    std::vector<bool> simple(rules.SubstRules.size(), false);
+    for (size_t r = 0; r < rules.SubstRules.size(); ++r) {
+      const SubstRule& rule = rules.SubstRules[r];
+      bool ok = rule.ReplacementLength() <= rule.MatchLength();
+      for (char ch : rule.Replacement) {
+        const unsigned char k = static_cast<unsigned char>(ch);
+        if (k != 0 && starts[k]) ok = false;
+      }
+      for (char ch : rule.Match) {
+        if (!lettersOnly[static_cast<unsigned char>(ch)]) ok = false;
+      }
+      simple[r] = ok;
+    }
+    std::array<bool, 256> hot{};
+    for (int c = 0; c < 256; ++c) {
+      if (!letterLike(c)) continue;
+      if (plainK[c] != 0 && starts[plainK[c]]) hot[c] = true;
+      if (!ruleMayStart[c]) continue;
+      const unsigned char up = rules.UpperMap[c];
+      for (const int32_t* r = substIndex.begin(up); r != substIndex.end(up); ++r) {
+        if (!simple[static_cast<size_t>(*r)]) hot[c] = true;
+      }
+    }
+    for (bool grew = substitute; grew;) {
+      grew = false;
+      std::array<bool, 256> hotChar{};  // by upper-cased character
+      for (int c = 0; c < 256; ++c) {
+        if (hot[c]) hotChar[rules.UpperMap[c]] = true;
+      }
+      std::array<bool, 256> heads{};  // first characters of rules holding one
+      for (int u = 0; u < 256; ++u) {
+        for (const int32_t* r = substIndex.begin(static_cast<unsigned char>(u));
+             r != substIndex.end(static_cast<unsigned char>(u)); ++r) {
+          const std::string& m = rules.SubstRules[static_cast<size_t>(*r)].Match;
+          for (size_t k = 1; k < m.size(); ++k) {
+            if (hotChar[static_cast<unsigned char>(m[k])]) heads[static_cast<size_t>(u)] = true;
+          }
+        }
+      }
+      for (int c = 0; c < 256; ++c) {
+        if (letterLike(c) && !hot[c] && heads[rules.UpperMap[c]]) {
+          hot[c] = true;
+          grew = true;
+        }
+      }
+    }
+    for (int c = 0; c < 256; ++c) {
+      if (hot[c] || (!letterLike(c) && cls[c] >= kSentenceSeparator) || c == '\n' || c == '\r') {
+        stops.Add(static_cast<unsigned char>(c));
+      }
+    }
+  }
   // At a letter whose plain comparison character begins no key, with the
   // transducer free: the number of bytes that the transducer's steps from
   // here leave without effect on the matching (the rule taken here and the
@@ -724,8 +801,142 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
     }
   };
 
+  // RunBookkeeping for a fast run (one view position per byte), read from
+  // bit masks of the letters and word separators of the 64 bytes that end
+  // the run: the last letter, the last separator before it and the first
+  // letter after that, and the first letter of the run when the window
+  // holds the whole run. A run whose answers lie outside the window is
+  // done byte by byte.
+  ByteSet letterBytes;
+  ByteSet breakBytes;
+  for (int c = 0; c < 256; ++c) {
+    if (quiet[c] & kIsLetter) letterBytes.Add(static_cast<unsigned char>(c));
+    if (quiet[c] & kWordBreak) breakBytes.Add(static_cast<unsigned char>(c));
+  }
+  auto FastRunBookkeeping = [&](int32_t from, int32_t fromView, int32_t to) {
+    const int32_t base = to - 64;
+    if (base < 0) {
+      RunBookkeeping(from, fromView, to, fromView + (to - from));
+      return;
+    }
+    const bool whole = from >= base;  // the window holds the whole run
+    const uint64_t valid = whole ? ~uint64_t{0} << (from - base) : ~uint64_t{0};
+    const uint64_t letters = letterBytes.Mask64(bytes + base) & valid;
+    const uint64_t breaks = breakBytes.Mask64(bytes + base) & valid;
+    if (letters == 0 || !whole) {
+      // Without a letter in the window, or with a first letter before it.
+      const uint64_t below = letters == 0 ? 0 : breaks & ((uint64_t{1} << (63 - __builtin_clzll(letters))) - 1);
+      if (letters == 0 || below == 0) {
+        RunBookkeeping(from, fromView, to, fromView + (to - from));
+        return;
+      }
+    }
+    const int lastBit = 63 - __builtin_clzll(letters);
+    const int firstBit = __builtin_ctzll(letters);
+    const uint64_t beforeLast = breaks & ((uint64_t{1} << lastBit) - 1);
+    // The first letter of the run opens the units when a separator came
+    // before it (before the run or in it).
+    int32_t first = base + firstBit;
+    int firstLevel = level;
+    if (whole) {
+      if ((breaks & ((uint64_t{1} << firstBit) - 1)) != 0 && firstLevel < kWordSeparator) firstLevel = kWordSeparator;
+    } else {
+      // The run begins before the window: its first letter is found byte
+      // by byte.
+      first = from;
+      while (!isLetter(first)) {
+        if (isBreak(first) && firstLevel < kWordSeparator) firstLevel = kWordSeparator;
+        ++first;
+      }
+    }
+    if (firstLevel != 0) {
+      level = firstLevel;
+      openUnits(first, fromView + (first - from));
+    }
+    level = 0;
+    if (beforeLast != 0) {
+      const int brkBit = 63 - __builtin_clzll(beforeLast);
+      if (base + brkBit > first) {
+        // The last word of the run begins at the first letter after it.
+        const int wordBit = __builtin_ctzll(letters & ~((uint64_t{2} << brkBit) - 1));
+        const int32_t word = base + wordBit;
+        level = kWordSeparator;
+        openUnits(word, fromView + (word - from));
+        level = 0;
+      }
+    }
+    lastLetterAt = base + lastBit;
+    lastLetterOffset = base + lastBit;
+    if (lastBit < 63 && (breaks >> (lastBit + 1)) != 0) level = kWordSeparator;
+  };
+
+  // Separators that reset every string when nothing is pending: the end of
+  // a context, or with no context a flush.
+  std::array<bool, 256> resetsStrings{};
+  for (int c = 0; c < 256; ++c) {
+    const int k = cls[c];
+    if (k < kWordSeparator) continue;
+    resetsStrings[c] = context == 0 ? (!settings.IgnoreSeparators || k >= kSentenceSeparator) : k > context;
+  }
+  // From a stop letter at `p` (the automaton at its root, the transducer
+  // free, nothing pending): the end of the bytes over which the automaton
+  // leaves the root and either comes back to it or is reset by a separator,
+  // without completing a key and with the transducer free again; or `p`
+  // when that cannot be shown within a few bytes. Those bytes change
+  // nothing but the word bookkeeping; `*last` is their last letter.
+  auto DeadPrefixEnd = [&](int32_t p, int32_t* last) -> int32_t {
+    uint32_t state = 0;
+    Substituter local;
+    const int32_t limit = std::min(size, p + 16);
+    for (int32_t q = p; q < limit; ++q) {
+      const unsigned char b = bytes[q];
+      const bool free = local.PendingOutput == 0 && local.Skip == 0;
+      if (cls[b] >= kWordSeparator) return free && resetsStrings[b] ? q : p;
+      if (b == '\n' || b == '\r') return p;
+      if (cls[b] != kLetter && skipSymbols) continue;
+      unsigned char k = plainK[b];
+      if (substitute && (!free || ruleMayStart[b])) {
+        k = SubstituteAt(rules, substIndex, local, text, static_cast<size_t>(q));
+      }
+      *last = q;
+      if (k != 0) {
+        state = automaton.Next(state, k);
+        if (automaton.HasOutput(state)) return p;
+      }
+      if (state == 0 && local.PendingOutput == 0 && local.Skip == 0) return q + 1;
+    }
+    return p;
+  };
+
   for (int32_t i = 0; i < size; ++i) {
-    if (!substituterBusy && st.Active.empty() && live.empty() && acState == 0) {
+    if (fastRuns && !substituterBusy && acState == 0 && wordsClosed == st.Pending.size() &&
+        (context >= 2 || (st.Pending.empty() && st.Counted.empty()))) {
+      // Word separators change nothing here but the boundary level: with a
+      // word or no context nothing is pending, with a longer one the words
+      // of the pending hits have all ended.
+      for (;;) {
+        const int32_t n = static_cast<int32_t>(stops.FindFirst(bytes + i, static_cast<size_t>(size - i)));
+        if (n > 0) FastRunBookkeeping(i, j, i + n);
+        i += n;
+        j += n;
+        if (i >= size) break;
+        // A stop letter whose key prefix dies out before any key completes,
+        // among plain letters only, changes nothing but the word bookkeeping:
+        // those letters are passed over and the run goes on.
+        int32_t last = i;
+        const int32_t q = DeadPrefixEnd(i, &last);
+        if (q == i) break;
+        if (level != 0) {
+          openUnits(i, j);
+          level = 0;
+        }
+        lastLetterAt = last;
+        lastLetterOffset = last;
+        j += q - i;
+        i = q;
+      }
+      if (i >= size) break;
+    } else if (!substituterBusy && st.Active.empty() && live.empty() && acState == 0) {
       // Run over the quiet bytes: letters and symbols that start no match and
       // no substitution rule and, while nothing is pending, word separators
       // (which then only raise the boundary level). The run is found first
