@@ -676,7 +676,12 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
   // and no rule that begins in a run takes the stop byte after it: the
   // transducer is free there, as the letter-by-letter scan would find it.
   ByteSet stops;
-  const bool fastRuns = byAutomaton;
+  std::array<bool, 256> hotLetter{};  // stop bytes that are letters
+  bool fastRuns = byAutomaton;
+  // Fast runs pay off when stop bytes are rare in the text: they are given
+  // up for the rest of the document when the first runs are short.
+  int32_t fastTries = 0;
+  int64_t fastPassed = 0;
   if (fastRuns) {
     auto letterLike = [&](int c) { return cls[c] == kLetter || (cls[c] == kSymbol && !skipSymbols); };
     std::array<bool, 256> lettersOnly{};  // by upper-cased character
@@ -734,6 +739,7 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
       if (hot[c] || (!letterLike(c) && cls[c] >= kSentenceSeparator) || c == '\n' || c == '\r') {
         stops.Add(static_cast<unsigned char>(c));
       }
+      hotLetter[c] = hot[c] && c != '\n' && c != '\r';
     }
   }
   // At a letter whose plain comparison character begins no key, with the
@@ -908,6 +914,50 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
     return p;
   };
 
+  // Whether a key may begin at a stop letter, from the letters after it:
+  // the comparison characters of the next letters are checked against the
+  // characters that keys hold at those places (any key), while the bytes
+  // are plain letters. A byte that is not (a symbol passed over, a letter
+  // with no comparison character or where a rule may begin, a separator that
+  // does not end the strings' matching, a line break) or the end of the
+  // text answers yes; a separator that resets the strings answers no.
+  std::array<std::array<bool, 256>, 4> keyCharAt{};
+  int gramLength = 4;
+  for (const SearchString& str : strings) {
+    if (str.Key.empty()) continue;
+    gramLength = std::min<int>(gramLength, static_cast<int>(str.Key.size()));
+    for (size_t k = 0; k < 4 && k < str.Key.size(); ++k) keyCharAt[k][static_cast<unsigned char>(str.Key[k])] = true;
+  }
+  enum : uint8_t { kGramPlain = 1, kGramReset = 2, kGramRuleStart = 4 };
+  std::array<uint8_t, 256> gramClass{};
+  for (int c = 0; c < 256; ++c) {
+    uint8_t g = 0;
+    if (cls[c] >= kWordSeparator) {
+      if (resetsStrings[c] && c != '\n' && c != '\r') g = kGramReset;
+    } else if ((cls[c] == kLetter || !skipSymbols) && c != '\n' && c != '\r' && plainK[c] != 0) {
+      g = ruleMayStart[c] ? kGramRuleStart : kGramPlain;
+    }
+    gramClass[c] = g;
+  }
+  auto RuleMayMatchAt = [&](int32_t q) {
+    return q + 1 < size ? !(quietPair[static_cast<size_t>(bytes[q]) << 8 | bytes[q + 1]] & kRuleFree)
+                        : substIndex.MayMatch(rules.UpperMap[bytes[q]], 0);
+  };
+  auto KeyMayBeginAt = [&](int32_t p) -> bool {
+    const uint8_t g0 = gramClass[bytes[p]];
+    if (g0 == 0 || (g0 == kGramRuleStart && RuleMayMatchAt(p))) return true;
+    if (!keyCharAt[0][plainK[bytes[p]]]) return false;
+    for (int k = 1; k < gramLength; ++k) {
+      const int32_t q = p + k;
+      if (q >= size) return true;
+      const uint8_t g = gramClass[bytes[q]];
+      if (g == kGramReset) return false;
+      if (g == 0 || (g == kGramRuleStart && RuleMayMatchAt(q))) return true;
+      if (!keyCharAt[static_cast<size_t>(k)][plainK[bytes[q]]]) return false;
+    }
+    return true;
+  };
+
   for (int32_t i = 0; i < size; ++i) {
     if (fastRuns && !substituterBusy && acState == 0 && wordsClosed == st.Pending.size() &&
         (context >= 2 || (st.Pending.empty() && st.Counted.empty()))) {
@@ -915,8 +965,16 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
       // word or no context nothing is pending, with a longer one the words
       // of the pending hits have all ended.
       for (;;) {
-        const int32_t n = static_cast<int32_t>(stops.FindFirst(bytes + i, static_cast<size_t>(size - i)));
+        // Stop letters where no key can begin stay inside the run.
+        int32_t n = 0;
+        for (;;) {
+          n += static_cast<int32_t>(stops.FindFirst(bytes + i + n, static_cast<size_t>(size - i - n)));
+          if (i + n >= size || !hotLetter[bytes[i + n]] || KeyMayBeginAt(i + n)) break;
+          ++n;
+        }
         if (n > 0) FastRunBookkeeping(i, j, i + n);
+        fastPassed += n;
+        if (++fastTries == 4096 && fastPassed < int64_t{4096} * 8) fastRuns = false;
         i += n;
         j += n;
         if (i >= size) break;
