@@ -958,6 +958,23 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
     return true;
   };
 
+  // The stop bytes of the 64-byte block last looked at, so that stops close
+  // together cost a bit scan each, not a vector scan.
+  int32_t blockAt = -64;
+  uint64_t blockStops = 0;
+  auto NextStop = [&](int32_t p) -> int32_t {
+    for (;;) {
+      if (p - blockAt < 64) {
+        const uint64_t ahead = blockStops >> (p - blockAt);
+        if (ahead != 0) return p + __builtin_ctzll(ahead);
+        p = blockAt + 64;
+      }
+      if (p + 64 > size) return p + static_cast<int32_t>(stops.FindFirstPlain(bytes + p, static_cast<size_t>(size - p)));
+      blockAt = p;
+      blockStops = stops.Mask64(bytes + p);
+    }
+  };
+
   for (int32_t i = 0; i < size; ++i) {
     if (fastRuns && !substituterBusy && acState == 0 && wordsClosed == st.Pending.size() &&
         (context >= 2 || (st.Pending.empty() && st.Counted.empty()))) {
@@ -968,7 +985,7 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
         // Stop letters where no key can begin stay inside the run.
         int32_t n = 0;
         for (;;) {
-          n += static_cast<int32_t>(stops.FindFirst(bytes + i + n, static_cast<size_t>(size - i - n)));
+          n = NextStop(i + n) - i;
           if (i + n >= size || !hotLetter[bytes[i + n]] || KeyMayBeginAt(i + n)) break;
           ++n;
         }
@@ -978,6 +995,18 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
         i += n;
         j += n;
         if (i >= size) break;
+        const int stopClass = cls[bytes[i]];
+        if (stopClass >= kWordSeparator && st.Pending.empty() && st.Counted.empty()) {
+          // A separator with nothing pending: it closes the ends of the
+          // occurrences already added and raises the boundary level; the
+          // strings have nothing to reset.
+          if (stopClass >= kSentenceSeparator) sink.CloseOccurrences(lastLetterOffset, stopClass);
+          if (stopClass > level) level = stopClass;
+          j += (bytes[i] == '\n' || bytes[i] == '\r') ? 2 : 1;
+          ++i;
+          if (i >= size) break;
+          continue;
+        }
         // A stop letter whose key prefix dies out before any key completes,
         // among plain letters only, changes nothing but the word bookkeeping:
         // those letters are passed over and the run goes on.
