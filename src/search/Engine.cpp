@@ -964,7 +964,7 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
   uint64_t blockStops = 0;
   auto NextStop = [&](int32_t p) -> int32_t {
     for (;;) {
-      if (p - blockAt < 64) {
+      if (p >= blockAt && p - blockAt < 64) {
         const uint64_t ahead = blockStops >> (p - blockAt);
         if (ahead != 0) return p + __builtin_ctzll(ahead);
         p = blockAt + 64;
@@ -975,7 +975,60 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
     }
   };
 
+  // With "all strings" most contexts lack some string, and none of their
+  // hits is kept. Each context is first probed: the automaton only notes
+  // which strings without exclusion (or variants of them) occur, ignoring
+  // position rules and overlaps, which can only drop hits. A context where
+  // some such string never occurs is rejected as the full scan would reject
+  // it. As soon as every one has occurred, the scan goes back to the
+  // context's start (its state was saved there) and scans it in full.
+  // Sentence and paragraph closings met twice close nothing the second
+  // time: no occurrence is added inside a context.
+  const bool probeContexts = byAutomaton && settings.AllStrings && context != 0 && keptRoots > 0 &&
+                             !settings.IgnoreSeparators;
+  std::vector<int32_t> keptRootOf(strings.size(), -1);  // place among the roots without exclusion
+  {
+    std::vector<int32_t> place(strings.size(), -1);
+    int32_t count = 0;
+    for (int32_t n : roots) {
+      if (strings[static_cast<size_t>(n)].Exclude == 0) place[static_cast<size_t>(n)] = count++;
+    }
+    for (size_t n = 0; n < strings.size(); ++n) {
+      const SearchString& str = strings[n];
+      const size_t root = str.HasSource() ? static_cast<size_t>(str.Source) : n;
+      if (root < strings.size()) keptRootOf[n] = place[root];
+    }
+  }
+  std::vector<uint32_t> foundIn(keptRoots, 0);  // the probe that last saw each
+  uint32_t probeNumber = 0;
+  size_t foundKept = 0;
+  bool probing = false;
+  bool takeSnapshot = probeContexts;
+  bool rewindNow = false;
+  struct ContextStart {
+    int32_t i = 0, j = 0;
+    int level = 0;
+    int32_t lastLetterAt = 0, lastLetterOffset = 0;
+    int32_t wordStart = 0, sentenceStart = 0, paragraphStart = 0;
+    int32_t wordStartView = 0, sentenceStartView = 0, paragraphStartView = 0;
+    int32_t wordStartAt = 0, contextStartView = 0, contextStartOffset = 0;
+    Substituter substituter;
+    bool substituterBusy = false;
+  } saved;
+
   for (int32_t i = 0; i < size; ++i) {
+    if (takeSnapshot) {
+      takeSnapshot = false;
+      probing = st.Pending.empty() && st.Counted.empty() && wordsClosed == 0 && wordCloses.empty() && acState == 0;
+      if (probing) {
+        ++probeNumber;
+        foundKept = 0;
+        saved = ContextStart{i, j, level, lastLetterAt, lastLetterOffset, st.WordStart, st.SentenceStart,
+                             st.ParagraphStart, st.WordStartView, st.SentenceStartView, st.ParagraphStartView,
+                             st.WordStartAt, st.ContextStartView, st.ContextStartOffset, substituter,
+                             substituterBusy};
+      }
+    }
     if (fastRuns && !substituterBusy && acState == 0 && wordsClosed == st.Pending.size() &&
         (context >= 2 || (st.Pending.empty() && st.Counted.empty()))) {
       // Word separators change nothing here but the boundary level: with a
@@ -996,7 +1049,8 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
         j += n;
         if (i >= size) break;
         const int stopClass = cls[bytes[i]];
-        if (stopClass >= kWordSeparator && st.Pending.empty() && st.Counted.empty()) {
+        if (stopClass >= kWordSeparator && st.Pending.empty() && st.Counted.empty() &&
+            !(probeContexts && stopClass > context)) {
           // A separator with nothing pending: it closes the ends of the
           // occurrences already added and raises the boundary level; the
           // strings have nothing to reset.
@@ -1116,6 +1170,7 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
           }
         }
         resetAll();
+        takeSnapshot = probeContexts;
       }
       if (flush && (!settings.IgnoreSeparators || cl >= kSentenceSeparator)) {
         if (!st.Pending.empty()) {
@@ -1147,7 +1202,17 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
       }
       lastLetterAt = i;
       lastLetterOffset = i;
-      if (k != 0 && byAutomaton) {
+      if (k != 0 && probing) {
+        acState = automaton.Next(acState, k);
+        if (automaton.HasOutput(acState)) {
+          for (auto o = automaton.OutBegin(acState); o != automaton.OutEnd(acState); ++o) {
+            const int32_t r = keptRootOf[static_cast<size_t>(o->first)];
+            if (r < 0 || foundIn[static_cast<size_t>(r)] == probeNumber) continue;
+            foundIn[static_cast<size_t>(r)] = probeNumber;
+            if (++foundKept == keptRoots) rewindNow = true;
+          }
+        }
+      } else if (k != 0 && byAutomaton) {
         st.CurrentAt = i;
         st.CurrentView = j;
         MatchCandidate& m = ring[compared & ringMask];
@@ -1265,6 +1330,30 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
           st.Active.swap(nextActive);
         }
       }
+    }
+    if (rewindNow) {
+      // Every string of the context may be there: back to its start, and
+      // this time in full.
+      rewindNow = false;
+      probing = false;
+      i = saved.i - 1;  // the loop steps to saved.i
+      j = saved.j;
+      level = saved.level;
+      lastLetterAt = saved.lastLetterAt;
+      lastLetterOffset = saved.lastLetterOffset;
+      st.WordStart = saved.wordStart;
+      st.SentenceStart = saved.sentenceStart;
+      st.ParagraphStart = saved.paragraphStart;
+      st.WordStartView = saved.wordStartView;
+      st.SentenceStartView = saved.sentenceStartView;
+      st.ParagraphStartView = saved.paragraphStartView;
+      st.WordStartAt = saved.wordStartAt;
+      st.ContextStartView = saved.contextStartView;
+      st.ContextStartOffset = saved.contextStartOffset;
+      substituter = saved.substituter;
+      substituterBusy = saved.substituterBusy;
+      acState = 0;
+      continue;
     }
     j += (c == '\n' || c == '\r') ? 2 : 1;
   }
