@@ -175,7 +175,10 @@ __attribute__((target("avx2"))) const unsigned char* FindStopAvx2(const StopSet&
 }
 
 bool HasAvx2() {
-  static const bool has = __builtin_cpu_supports("avx2");
+  static const bool has = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+  }();
   return has;
 }
 #endif
