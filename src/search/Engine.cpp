@@ -261,6 +261,7 @@ class KeyAutomaton {
   uint32_t Next(uint32_t state, unsigned char k) const { return delta_[size_t{state} * width_ + alpha_[k]]; }
   bool Starts(unsigned char k) const { return alpha_[k] != 0 && delta_[alpha_[k]] != 0; }
   bool HasOutput(uint32_t state) const { return outFirst_[state] != outFirst_[state + 1]; }
+  uint32_t StateCount() const { return outFirst_.empty() ? 0 : static_cast<uint32_t>(outFirst_.size() - 1); }
   const std::pair<int32_t, int32_t>* OutBegin(uint32_t state) const { return out_.data() + outFirst_[state]; }
   const std::pair<int32_t, int32_t>* OutEnd(uint32_t state) const { return out_.data() + outFirst_[state + 1]; }
 
@@ -443,8 +444,9 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
   // The automaton when its table stays small (up to 4M cells, 16 MB);
   // otherwise partial matches are followed in the trie.
   KeyAutomaton automaton;
-  const bool byAutomaton = mode == MatchMode::Automaton && automaton.Build(strings, size_t{1} << 22);
-  const bool byTrie = mode == MatchMode::Trie || (mode == MatchMode::Automaton && !byAutomaton);
+  const bool automatonMode = mode == MatchMode::Automaton || mode == MatchMode::AutomatonSteady;
+  const bool byAutomaton = automatonMode && automaton.Build(strings, size_t{1} << 22);
+  const bool byTrie = mode == MatchMode::Trie || (automatonMode && !byAutomaton);
   uint32_t acState = 0;
   size_t maxKey = 1;
   for (const SearchString& s : strings) maxKey = std::max(maxKey, s.Key.size());
@@ -677,7 +679,7 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
   // transducer is free there, as the letter-by-letter scan would find it.
   ByteSet stops;
   std::array<bool, 256> hotLetter{};  // stop bytes that are letters
-  bool fastRuns = byAutomaton;
+  bool fastRuns = byAutomaton && mode != MatchMode::AutomatonSteady;
   // Fast runs pay off when stop bytes are rare in the text: they are given
   // up for the rest of the document when the first runs are short.
   int32_t fastTries = 0;
@@ -985,7 +987,7 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
   // Sentence and paragraph closings met twice close nothing the second
   // time: no occurrence is added inside a context.
   const bool probeContexts = byAutomaton && settings.AllStrings && context != 0 && keptRoots > 0 &&
-                             !settings.IgnoreSeparators;
+                             keptRoots <= 64 && !settings.IgnoreSeparators;
   std::vector<int32_t> keptRootOf(strings.size(), -1);  // place among the roots without exclusion
   {
     std::vector<int32_t> place(strings.size(), -1);
@@ -999,9 +1001,27 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
       if (root < strings.size()) keptRootOf[n] = place[root];
     }
   }
-  std::vector<uint32_t> foundIn(keptRoots, 0);  // the probe that last saw each
-  uint32_t probeNumber = 0;
-  size_t foundKept = 0;
+  // Per automaton state, the roots without exclusion whose keys (or
+  // variants' keys) end there, one bit each.
+  std::vector<uint64_t> keptEndingAt(probeContexts ? automaton.StateCount() : 0, 0);
+  for (uint32_t q = 0; q < keptEndingAt.size(); ++q) {
+    for (auto o = automaton.OutBegin(q); o != automaton.OutEnd(q); ++o) {
+      const int32_t r = keptRootOf[static_cast<size_t>(o->first)];
+      if (r >= 0) keptEndingAt[q] |= uint64_t{1} << r;
+    }
+  }
+  const uint64_t allKept = keptRoots >= 64 ? ~uint64_t{0} : (uint64_t{1} << keptRoots) - 1;
+  uint64_t foundKept = 0;  // roots seen by the probe of the current context
+  // Per byte while probing: 1 a letter, 2 a symbol passed over, 0 anything
+  // left to the general steps (separators).
+  std::array<uint8_t, 256> probeByte{};
+  for (int c = 0; c < 256; ++c) {
+    if (cls[c] == kLetter || (cls[c] == kSymbol && !skipSymbols)) {
+      probeByte[c] = 1;
+    } else if (cls[c] == kSymbol) {
+      probeByte[c] = 2;
+    }
+  }
   bool probing = false;
   bool takeSnapshot = probeContexts;
   bool rewindNow = false;
@@ -1015,19 +1035,76 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
     Substituter substituter;
     bool substituterBusy = false;
   } saved;
+  // Every string of the context may be there: back to its start, to scan
+  // it in full this time.
+  auto RewindToContextStart = [&]() {
+    rewindNow = false;
+    probing = false;
+    j = saved.j;
+    level = saved.level;
+    lastLetterAt = saved.lastLetterAt;
+    lastLetterOffset = saved.lastLetterOffset;
+    st.WordStart = saved.wordStart;
+    st.SentenceStart = saved.sentenceStart;
+    st.ParagraphStart = saved.paragraphStart;
+    st.WordStartView = saved.wordStartView;
+    st.SentenceStartView = saved.sentenceStartView;
+    st.ParagraphStartView = saved.paragraphStartView;
+    st.WordStartAt = saved.wordStartAt;
+    st.ContextStartView = saved.contextStartView;
+    st.ContextStartOffset = saved.contextStartOffset;
+    substituter = saved.substituter;
+    substituterBusy = saved.substituterBusy;
+    acState = 0;
+  };
 
   for (int32_t i = 0; i < size; ++i) {
     if (takeSnapshot) {
       takeSnapshot = false;
       probing = st.Pending.empty() && st.Counted.empty() && wordsClosed == 0 && wordCloses.empty() && acState == 0;
       if (probing) {
-        ++probeNumber;
         foundKept = 0;
         saved = ContextStart{i, j, level, lastLetterAt, lastLetterOffset, st.WordStart, st.SentenceStart,
                              st.ParagraphStart, st.WordStartView, st.SentenceStartView, st.ParagraphStartView,
                              st.WordStartAt, st.ContextStartView, st.ContextStartOffset, substituter,
                              substituterBusy};
       }
+    }
+    if (probing && !fastRuns) {
+      // The probe's own loop over letters and passed-over symbols; the
+      // general steps take separators and letters where a substitution rule
+      // is at work.
+      while (i < size) {
+        const unsigned char b = bytes[i];
+        const uint8_t f = probeByte[b];
+        if (f == 0) break;
+        if (f == 1) {
+          if (substitute && (substituterBusy || (ruleMayStart[b] && RuleMayMatchAt(i)))) break;
+          if (level != 0) {
+            openUnits(i, j);
+            level = 0;
+          }
+          lastLetterAt = i;
+          lastLetterOffset = i;
+          const unsigned char k = plainK[b];
+          if (k != 0) {
+            acState = automaton.Next(acState, k);
+            foundKept |= keptEndingAt[acState];
+            if (foundKept == allKept) {
+              rewindNow = true;
+              break;
+            }
+          }
+        }
+        j += (b == '\n' || b == '\r') ? 2 : 1;
+        ++i;
+      }
+      if (rewindNow) {
+        RewindToContextStart();
+        i = saved.i - 1;  // the loop steps to saved.i
+        continue;
+      }
+      if (i >= size) break;
     }
     if (fastRuns && !substituterBusy && acState == 0 && wordsClosed == st.Pending.size() &&
         (context >= 2 || (st.Pending.empty() && st.Counted.empty()))) {
@@ -1204,14 +1281,8 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
       lastLetterOffset = i;
       if (k != 0 && probing) {
         acState = automaton.Next(acState, k);
-        if (automaton.HasOutput(acState)) {
-          for (auto o = automaton.OutBegin(acState); o != automaton.OutEnd(acState); ++o) {
-            const int32_t r = keptRootOf[static_cast<size_t>(o->first)];
-            if (r < 0 || foundIn[static_cast<size_t>(r)] == probeNumber) continue;
-            foundIn[static_cast<size_t>(r)] = probeNumber;
-            if (++foundKept == keptRoots) rewindNow = true;
-          }
-        }
+        foundKept |= keptEndingAt[acState];
+        if (foundKept == allKept) rewindNow = true;
       } else if (k != 0 && byAutomaton) {
         st.CurrentAt = i;
         st.CurrentView = j;
@@ -1332,27 +1403,8 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
       }
     }
     if (rewindNow) {
-      // Every string of the context may be there: back to its start, and
-      // this time in full.
-      rewindNow = false;
-      probing = false;
+      RewindToContextStart();
       i = saved.i - 1;  // the loop steps to saved.i
-      j = saved.j;
-      level = saved.level;
-      lastLetterAt = saved.lastLetterAt;
-      lastLetterOffset = saved.lastLetterOffset;
-      st.WordStart = saved.wordStart;
-      st.SentenceStart = saved.sentenceStart;
-      st.ParagraphStart = saved.paragraphStart;
-      st.WordStartView = saved.wordStartView;
-      st.SentenceStartView = saved.sentenceStartView;
-      st.ParagraphStartView = saved.paragraphStartView;
-      st.WordStartAt = saved.wordStartAt;
-      st.ContextStartView = saved.contextStartView;
-      st.ContextStartOffset = saved.contextStartOffset;
-      substituter = saved.substituter;
-      substituterBusy = saved.substituterBusy;
-      acState = 0;
       continue;
     }
     j += (c == '\n' || c == '\r') ? 2 : 1;

@@ -103,8 +103,10 @@ bool PassesFilters(const RuleSet& rules, std::string_view text, int32_t wordAt, 
 // How partial matches are followed: by an automaton of all keys (the
 // default; the trie is used instead when the automaton's table would be
 // too large), in a trie of all keys, or string by string with `MatchChar`
-// (the plain form, kept to check the others).
-enum class MatchMode { Automaton, Trie, PerString };
+// (the plain form, kept to check the others). `AutomatonSteady` is the
+// automaton without the fast runs over stretches where nothing can happen
+// (the scan gives them up by itself on texts where they do not pay off).
+enum class MatchMode { Automaton, Trie, PerString, AutomatonSteady };
 
 // Scans `text` (a document text without its terminating zero) with the
 // settings, strings and filters, and pushes accepted hits into `sink`.
