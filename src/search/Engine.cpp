@@ -941,9 +941,15 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
     }
     gramClass[c] = g;
   }
-  auto RuleMayMatchAt = [&](int32_t q) {
-    return q + 1 < size ? !(quietPair[static_cast<size_t>(bytes[q]) << 8 | bytes[q + 1]] & kRuleFree)
-                        : substIndex.MayMatch(rules.UpperMap[bytes[q]], 0);
+  // Per pair of bytes, one bit: a substitution rule may match at the first.
+  std::vector<uint64_t> rulePair(substitute ? 1024 : 0, 0);
+  for (size_t x = 0; x < rulePair.size() * 64; ++x) {
+    if (!(quietPair[x] & kRuleFree) && ruleMayStart[x >> 8]) rulePair[x >> 6] |= uint64_t{1} << (x & 63);
+  }
+  auto RuleMayMatchAt = [&](int32_t q) -> bool {
+    if (q + 1 >= size) return substIndex.MayMatch(rules.UpperMap[bytes[q]], 0);
+    const size_t x = static_cast<size_t>(bytes[q]) << 8 | bytes[q + 1];
+    return (rulePair[x >> 6] >> (x & 63)) & 1;
   };
   auto KeyMayBeginAt = [&](int32_t p) -> bool {
     const uint8_t g0 = gramClass[bytes[p]];
@@ -1154,7 +1160,7 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
         i = q;
       }
       if (i >= size) break;
-    } else if (!substituterBusy && st.Active.empty() && live.empty() && acState == 0) {
+    } else if (!probing && !substituterBusy && st.Active.empty() && live.empty() && acState == 0) {
       // Run over the quiet bytes: letters and symbols that start no match and
       // no substitution rule and, while nothing is pending, word separators
       // (which then only raise the boundary level). The run is found first
