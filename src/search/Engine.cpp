@@ -878,43 +878,14 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
     if (lastBit < 63 && (breaks >> (lastBit + 1)) != 0) level = kWordSeparator;
   };
 
-  // Separators that reset every string when nothing is pending: the end of
-  // a context, or with no context a flush.
+  // Separators that reset every string in a fast run: the end of a context,
+  // or with no context a flush. A key cannot be matched across them.
   std::array<bool, 256> resetsStrings{};
   for (int c = 0; c < 256; ++c) {
     const int k = cls[c];
     if (k < kWordSeparator) continue;
     resetsStrings[c] = context == 0 ? (!settings.IgnoreSeparators || k >= kSentenceSeparator) : k > context;
   }
-  // From a stop letter at `p` (the automaton at its root, the transducer
-  // free, nothing pending): the end of the bytes over which the automaton
-  // leaves the root and either comes back to it or is reset by a separator,
-  // without completing a key and with the transducer free again; or `p`
-  // when that cannot be shown within a few bytes. Those bytes change
-  // nothing but the word bookkeeping; `*last` is their last letter.
-  auto DeadPrefixEnd = [&](int32_t p, int32_t* last) -> int32_t {
-    uint32_t state = 0;
-    Substituter local;
-    const int32_t limit = std::min(size, p + 16);
-    for (int32_t q = p; q < limit; ++q) {
-      const unsigned char b = bytes[q];
-      const bool free = local.PendingOutput == 0 && local.Skip == 0;
-      if (cls[b] >= kWordSeparator) return free && resetsStrings[b] ? q : p;
-      if (b == '\n' || b == '\r') return p;
-      if (cls[b] != kLetter && skipSymbols) continue;
-      unsigned char k = plainK[b];
-      if (substitute && (!free || ruleMayStart[b])) {
-        k = SubstituteAt(rules, substIndex, local, text, static_cast<size_t>(q));
-      }
-      *last = q;
-      if (k != 0) {
-        state = automaton.Next(state, k);
-        if (automaton.HasOutput(state)) return p;
-      }
-      if (state == 0 && local.PendingOutput == 0 && local.Skip == 0) return q + 1;
-    }
-    return p;
-  };
 
   // Whether a key may begin at a stop letter, from the letters after it:
   // the comparison characters of the next letters are checked against the
@@ -1144,20 +1115,7 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
           if (i >= size) break;
           continue;
         }
-        // A stop letter whose key prefix dies out before any key completes,
-        // among plain letters only, changes nothing but the word bookkeeping:
-        // those letters are passed over and the run goes on.
-        int32_t last = i;
-        const int32_t q = DeadPrefixEnd(i, &last);
-        if (q == i) break;
-        if (level != 0) {
-          openUnits(i, j);
-          level = 0;
-        }
-        lastLetterAt = last;
-        lastLetterOffset = last;
-        j += q - i;
-        i = q;
+        break;
       }
       if (i >= size) break;
     } else if (!probing && !substituterBusy && st.Active.empty() && live.empty() && acState == 0) {
