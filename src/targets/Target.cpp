@@ -102,21 +102,25 @@ void TargetCollector::BeginDocument(std::string_view text, const cMarkList& mark
   if (repeatedDocument_) {
     // The same document again: its places are already listed. Every place of
     // the targets of this reference is checked for the whole document.
-    for (uint32_t t = 0; t < targets_.size(); ++t) {
-      if (targets_[t].CurrentStart != documentOrdinal_) continue;
-      for (const Occurrence& o : targets_[t].Starts) batchSeen_.insert(PlaceKey(t, o.StartView));
+    for (const Block& block : blocks_) {
+      for (const Collected& c : block) {
+        const uint32_t t = c.Packed >> 4;
+        if (targets_[t].CurrentStart == documentOrdinal_) batchSeen_.insert(PlaceKey(t, c.StartView));
+      }
     }
     batchIndexed_ = true;
   }
 }
 
 void TargetCollector::Rehash(size_t slots) {
-  slots_.assign(slots, 0);
+  std::vector<Slot> old = std::move(slots_);
+  slots_.assign(slots, Slot{0, 0});
   const size_t mask = slots - 1;
-  for (uint32_t t = 0; t < targets_.size(); ++t) {
-    size_t i = hashes_[t] & mask;
-    while (slots_[i] != 0) i = (i + 1) & mask;
-    slots_[i] = t + 1;
+  for (const Slot& s : old) {
+    if (s.target == 0) continue;
+    size_t i = s.hash & mask;
+    while (slots_[i].target != 0) i = (i + 1) & mask;
+    slots_[i] = s;
   }
 }
 
@@ -128,17 +132,21 @@ uint32_t TargetCollector::FindOrCreate(const PendingHit& hit, int32_t wordLength
   if (slots_.empty()) Rehash(1024);
   const size_t mask = slots_.size() - 1;
   size_t i = hash & mask;
-  while (slots_[i] != 0) {
-    uint32_t t = slots_[i] - 1;
-    if (hashes_[t] == hash && targets_[t].CurrentStart == documentOrdinal_ && targets_[t].Text == form_) return t;
+  for (;;) {
+    const Slot s = slots_[i];
+    if (s.target == 0) break;
+    if (s.hash == hash) {
+      const Target& target = targets_[s.target - 1];
+      if (target.CurrentStart == documentOrdinal_ && target.Text == form_) return s.target - 1;
+    }
     i = (i + 1) & mask;
   }
+  if (targets_.size() >= kMaxTargets) return kMaxTargets;
   const uint32_t t = static_cast<uint32_t>(targets_.size());
   if (targets_.size() == targets_.capacity()) {
     // Doubling: the room not used yet is never written, so it takes address
     // space but no memory; a move of the whole list happens rarely, early.
     targets_.reserve(targets_.size() * 2 + 1024);
-    hashes_.reserve(targets_.capacity());
   }
   Target& target = targets_.emplace_back();
   target.Text = form_;
@@ -146,8 +154,7 @@ uint32_t TargetCollector::FindOrCreate(const PendingHit& hit, int32_t wordLength
   target.CurrentStart = documentOrdinal_;  // until Finish: see there
   target.Length = wordLength;
   target.StringIndex = hit.StringIndex;
-  hashes_.push_back(hash);
-  slots_[i] = t + 1;
+  slots_[i] = Slot{hash, t + 1};
   if (targets_.size() * 4 > slots_.size() * 3) Rehash(slots_.size() * 2);
   return t;
 }
@@ -174,57 +181,61 @@ bool TargetCollector::SeenInBatch(uint32_t target, int32_t startView) {
 
 void TargetCollector::AddTarget(const PendingHit& hit, int32_t wordLength) {
   const uint32_t t = FindOrCreate(hit, wordLength);
+  if (t == kMaxTargets) return;
   if (SeenInBatch(t, hit.StartView)) return;
 
-  MarkIndex::PageFolio pf = marks_.At(hit.StartView, markHint_);
-  cStarts& starts = targets_[t].Starts;
-  // Lists grow by a quarter: little unused room, amortised constant time.
-  if (starts.size() == starts.capacity()) starts.reserve(starts.size() + starts.size() / 4 + 1);
-  Occurrence& o = starts.emplace_back();
-  o.StartView = hit.StartView;
-  o.ViewLength = hit.ViewLength;
-  o.ContextStartView = hit.ContextStartView;
-  o.ContextViewLength = hit.ContextViewLength;
-  o.ContextStartOffset = hit.ContextStartOffset;
-  o.ContextOffsetLength = hit.ContextOffsetLength;
-  o.Page = pf.page;
-  o.Folio = pf.folio;
-  o.Verso = pf.verso ? 1 : 0;
-  o.ParagraphStart = hit.ParagraphStart;
-  o.SentenceStart = hit.SentenceStart;
-  o.WordStart = hit.WordStart;
-  o.KnownEnds = hit.KnownEnds & kAllEndsKnown;
-  o.ParagraphEnd = o.ParagraphEndKnown() ? hit.ParagraphEnd : 0;
-  o.SentenceEnd = o.SentenceEndKnown() ? hit.SentenceEnd : 0;
-  o.WordEnd = o.WordEndKnown() ? hit.WordEnd : 0;
-  ++occurrenceCount_;
-  const Place place{t, static_cast<uint32_t>(starts.size() - 1)};
-  if ((o.KnownEnds & (kSentenceEndKnown | kWordEndKnown)) != (kSentenceEndKnown | kWordEndKnown)) {
-    openSentence_.push_back(place);
+  const MarkIndex::PageFolio pf = marks_.At(hit.StartView, markHint_);
+  constexpr size_t kBlock = size_t{1} << kBlockBits;
+  if (blocks_.empty() || blocks_.back().size() == kBlock) {
+    // The first block grows from a small size, so that short lists stay
+    // small; a block never moves once it is full size.
+    blocks_.emplace_back().reserve(blocks_.empty() ? kBlock / 64 : kBlock);
   }
-  if (!o.ParagraphEndKnown()) openParagraph_.push_back(place);
+  Collected& c = blocks_.back().emplace_back();
+  const uint32_t known = hit.KnownEnds & kAllEndsKnown;
+  c.StartView = hit.StartView;
+  c.ViewLength = hit.ViewLength;
+  c.ContextStartView = hit.ContextStartView;
+  c.ContextViewLength = hit.ContextViewLength;
+  c.ContextStartOffset = hit.ContextStartOffset;
+  c.ContextOffsetLength = hit.ContextOffsetLength;
+  c.Page = pf.page;
+  c.Folio = pf.folio;
+  c.ParagraphStart = hit.ParagraphStart;
+  c.SentenceStart = hit.SentenceStart;
+  c.WordStart = hit.WordStart;
+  c.ParagraphEnd = known & kParagraphEndKnown ? hit.ParagraphEnd : 0;
+  c.SentenceEnd = known & kSentenceEndKnown ? hit.SentenceEnd : 0;
+  c.WordEnd = known & kWordEndKnown ? hit.WordEnd : 0;
+  c.Packed = known | (pf.verso ? 8u : 0u) | t << 4;
+  const uint32_t n = static_cast<uint32_t>(occurrenceCount_);
+  ++occurrenceCount_;
+  if ((known & (kSentenceEndKnown | kWordEndKnown)) != (kSentenceEndKnown | kWordEndKnown)) {
+    openSentence_.push_back(n);
+  }
+  if (!(known & kParagraphEndKnown)) openParagraph_.push_back(n);
 }
 
 void TargetCollector::CloseOccurrences(int32_t lastLetterOffset, int cls) {
   if (cls < kSentenceSeparator) return;
-  for (Place p : openSentence_) {
-    Occurrence& o = At(p);
-    if (!o.SentenceEndKnown()) {
-      o.SentenceEnd = lastLetterOffset;
-      o.KnownEnds |= kSentenceEndKnown;
+  for (uint32_t n : openSentence_) {
+    Collected& c = OccurrenceAt(n);
+    if (!(c.Packed & kSentenceEndKnown)) {
+      c.SentenceEnd = lastLetterOffset;
+      c.Packed |= kSentenceEndKnown;
     }
-    if (!o.WordEndKnown()) {
-      o.WordEnd = lastLetterOffset;
-      o.KnownEnds |= kWordEndKnown;
+    if (!(c.Packed & kWordEndKnown)) {
+      c.WordEnd = lastLetterOffset;
+      c.Packed |= kWordEndKnown;
     }
   }
   openSentence_.clear();
   if (cls >= kParagraphSeparator) {
-    for (Place p : openParagraph_) {
-      Occurrence& o = At(p);
-      if (!o.ParagraphEndKnown()) {
-        o.ParagraphEnd = lastLetterOffset;
-        o.KnownEnds |= kParagraphEndKnown;
+    for (uint32_t n : openParagraph_) {
+      Collected& c = OccurrenceAt(n);
+      if (!(c.Packed & kParagraphEndKnown)) {
+        c.ParagraphEnd = lastLetterOffset;
+        c.Packed |= kParagraphEndKnown;
       }
     }
     openParagraph_.clear();
@@ -252,15 +263,205 @@ void TargetCollector::EndDocument() {
   marks_ = MarkIndex();
 }
 
+namespace {
+
+// Occurrences are packed as variable-length numbers while `Finish` sorts
+// them into groups of targets: seven bits a byte, low bits first, the top
+// bit set on every byte but the last. Signed differences are folded so that
+// small ones of either sign take few bytes; every difference is taken
+// modulo 2^32, so that any values come back exactly.
+inline uint32_t Fold(uint32_t d) { return d << 1 ^ (0u - (d >> 31)); }
+inline uint32_t Unfold(uint32_t z) { return z >> 1 ^ (0u - (z & 1u)); }
+inline uint32_t Minus(int32_t a, int32_t b) { return static_cast<uint32_t>(a) - static_cast<uint32_t>(b); }
+inline int32_t Plus(int32_t base, uint32_t d) { return static_cast<int32_t>(static_cast<uint32_t>(base) + d); }
+
+inline void PutNumber(uint8_t*& p, uint32_t v) {
+  while (v >= 0x80u) {
+    *p++ = static_cast<uint8_t>(v | 0x80u);
+    v >>= 7;
+  }
+  *p++ = static_cast<uint8_t>(v);
+}
+
+inline uint32_t GetNumber(const uint8_t*& p) {
+  uint32_t v = 0;
+  for (unsigned shift = 0;; shift += 7) {
+    const uint8_t b = *p++;
+    v |= static_cast<uint32_t>(b & 0x7fu) << shift;
+    if (!(b & 0x80u)) return v;
+  }
+}
+
+// The most bytes one packed occurrence takes: a byte of flags and at most
+// 15 numbers of 5 bytes.
+constexpr size_t kMaxPacked = 1 + 15 * 5;
+
+// What the previous occurrence of a group held: occurrences are packed as
+// differences from it, or from fields of their own.
+struct PackState {
+  int32_t StartView = 0;
+  int32_t WordStart = 0;
+  int32_t Page = 0;
+  int32_t Folio = 0;
+  int32_t ContextStartView = -1;
+  int32_t ContextViewLength = 0;
+  int32_t ContextStartOffset = 0;
+  int32_t ContextOffsetLength = 0;
+};
+
+// Flags byte: bits 0-2 the known ends, bit 3 verso, bit 4 the context fields
+// of the previous occurrence again.
+constexpr uint8_t kSameContext = 16;
+
+template <class Collected>
+inline void Pack(const Collected& c, uint32_t targetInGroup, PackState& s, uint8_t*& p) {
+  const bool sameContext = c.ContextStartView == s.ContextStartView && c.ContextViewLength == s.ContextViewLength &&
+                           c.ContextStartOffset == s.ContextStartOffset &&
+                           c.ContextOffsetLength == s.ContextOffsetLength;
+  *p++ = static_cast<uint8_t>((c.Packed & 15u) | (sameContext ? kSameContext : 0));
+  PutNumber(p, targetInGroup);
+  PutNumber(p, Fold(Minus(c.StartView, s.StartView)));
+  PutNumber(p, Fold(Minus(c.ViewLength, 0)));
+  PutNumber(p, Fold(Minus(c.WordStart, s.WordStart)));
+  PutNumber(p, Fold(Minus(c.ParagraphStart, c.WordStart)));
+  PutNumber(p, Fold(Minus(c.SentenceStart, c.WordStart)));
+  PutNumber(p, Fold(Minus(c.ParagraphEnd, c.WordStart)));
+  PutNumber(p, Fold(Minus(c.SentenceEnd, c.WordStart)));
+  PutNumber(p, Fold(Minus(c.WordEnd, c.WordStart)));
+  PutNumber(p, Fold(Minus(c.Page, s.Page)));
+  PutNumber(p, Fold(Minus(c.Folio, s.Folio)));
+  if (!sameContext) {
+    PutNumber(p, Fold(Minus(c.ContextStartView, c.StartView)));
+    PutNumber(p, Fold(Minus(c.ContextViewLength, 0)));
+    PutNumber(p, Fold(Minus(c.ContextStartOffset, c.WordStart)));
+    PutNumber(p, Fold(Minus(c.ContextOffsetLength, 0)));
+    s.ContextStartView = c.ContextStartView;
+    s.ContextViewLength = c.ContextViewLength;
+    s.ContextStartOffset = c.ContextStartOffset;
+    s.ContextOffsetLength = c.ContextOffsetLength;
+  }
+  s.StartView = c.StartView;
+  s.WordStart = c.WordStart;
+  s.Page = c.Page;
+  s.Folio = c.Folio;
+}
+
+inline uint32_t Unpack(const uint8_t*& p, PackState& s, Occurrence& o) {
+  const uint8_t flags = *p++;
+  const uint32_t targetInGroup = GetNumber(p);
+  o.StartView = Plus(s.StartView, Unfold(GetNumber(p)));
+  o.ViewLength = Plus(0, Unfold(GetNumber(p)));
+  o.WordStart = Plus(s.WordStart, Unfold(GetNumber(p)));
+  o.ParagraphStart = Plus(o.WordStart, Unfold(GetNumber(p)));
+  o.SentenceStart = Plus(o.WordStart, Unfold(GetNumber(p)));
+  o.ParagraphEnd = Plus(o.WordStart, Unfold(GetNumber(p)));
+  o.SentenceEnd = Plus(o.WordStart, Unfold(GetNumber(p)));
+  o.WordEnd = Plus(o.WordStart, Unfold(GetNumber(p)));
+  o.Page = Plus(s.Page, Unfold(GetNumber(p)));
+  o.Folio = Plus(s.Folio, Unfold(GetNumber(p)));
+  if (!(flags & kSameContext)) {
+    s.ContextStartView = Plus(o.StartView, Unfold(GetNumber(p)));
+    s.ContextViewLength = Plus(0, Unfold(GetNumber(p)));
+    s.ContextStartOffset = Plus(o.WordStart, Unfold(GetNumber(p)));
+    s.ContextOffsetLength = Plus(0, Unfold(GetNumber(p)));
+  }
+  o.ContextStartView = s.ContextStartView;
+  o.ContextViewLength = s.ContextViewLength;
+  o.ContextStartOffset = s.ContextStartOffset;
+  o.ContextOffsetLength = s.ContextOffsetLength;
+  o.Verso = (flags & 8u) != 0 ? 1 : 0;
+  o.KnownEnds = static_cast<uint16_t>(flags & kAllEndsKnown);
+  s.StartView = o.StartView;
+  s.WordStart = o.WordStart;
+  s.Page = o.Page;
+  s.Folio = o.Folio;
+  return targetInGroup;
+}
+
+// The packed occurrences of a group of consecutive targets, in blocks.
+struct PackedGroup {
+  uint32_t firstTarget = 0;
+  PackState state;
+  std::vector<std::vector<uint8_t>> blocks;
+  size_t used = 0;  // bytes of the last block
+};
+
+}  // namespace
+
 cTargetList TargetCollector::Finish() {
   EndDocument();
-  slots_.clear();
-  slots_.shrink_to_fit();
-  hashes_.clear();
-  hashes_.shrink_to_fit();
-  // Order of the list during a search: document reference, then form.
+  slots_ = std::vector<Slot>();
+  batchSeen_ = std::unordered_set<uint64_t>();
   cTargetList list = std::move(targets_);
   targets_ = cTargetList();
+
+  // Every target gets a list of its exact size, made at its first
+  // occurrence and filled as its occurrences come. Lists made straight from
+  // the occurrences in the order they came would mostly be made long before
+  // they are filled, next to the blocks they replace. So the occurrences are
+  // first packed into groups of consecutive targets of about equal numbers
+  // of occurrences (keeping their order in each group), which takes a
+  // fraction of the room; then the lists are made group by group. Every
+  // block is given back as soon as it has been read, so that the lists take
+  // the room of the blocks they replace.
+  std::vector<uint32_t> counts(list.size(), 0);
+  for (const Block& block : blocks_) {
+    for (const Collected& c : block) ++counts[c.Packed >> 4];
+  }
+  constexpr size_t kGroups = 64;
+  constexpr size_t kGroupBlock = size_t{1} << 14;  // bytes
+  std::vector<PackedGroup> groups;
+  std::vector<uint8_t> groupOf(list.size());
+  {
+    const size_t share = occurrenceCount_ / kGroups + 1;
+    size_t sum = 0;
+    for (size_t t = 0; t < list.size(); ++t) {
+      if (groups.empty() || (sum >= share && groups.size() < kGroups)) {
+        groups.emplace_back().firstTarget = static_cast<uint32_t>(t);
+        sum = 0;
+      }
+      groupOf[t] = static_cast<uint8_t>(groups.size() - 1);
+      sum += counts[t];
+    }
+  }
+  for (Block& block : blocks_) {
+    for (const Collected& c : block) {
+      const uint32_t t = c.Packed >> 4;
+      PackedGroup& g = groups[groupOf[t]];
+      if (g.blocks.empty() || g.used + kMaxPacked > kGroupBlock) {
+        if (!g.blocks.empty()) g.blocks.back().resize(g.used);
+        g.blocks.emplace_back(kGroupBlock);
+        g.used = 0;
+      }
+      uint8_t* p = g.blocks.back().data() + g.used;
+      Pack(c, t - g.firstTarget, g.state, p);
+      g.used = static_cast<size_t>(p - g.blocks.back().data());
+    }
+    block = Block();
+  }
+  blocks_ = std::vector<Block>();
+  groupOf = std::vector<uint8_t>();
+  for (PackedGroup& g : groups) {
+    if (!g.blocks.empty()) g.blocks.back().resize(g.used);
+    PackState state;
+    for (std::vector<uint8_t>& bytes : g.blocks) {
+      const uint8_t* p = bytes.data();
+      const uint8_t* end = p + bytes.size();
+      while (p < end) {
+        Occurrence o;
+        const uint32_t t = g.firstTarget + Unpack(p, state, o);
+        cStarts& starts = list[t].Starts;
+        if (starts.capacity() == 0) starts.reserve(counts[t]);
+        starts.push_back(o);
+      }
+      bytes = std::vector<uint8_t>();
+    }
+    g.blocks = std::vector<std::vector<uint8_t>>();
+  }
+  groups = std::vector<PackedGroup>();
+  counts = std::vector<uint32_t>();
+
+  // Order of the list during a search: document reference, then form.
   // During the collection a target's CurrentStart holds the ordinal of its
   // document reference (references are equal exactly when ordinals are).
   // Here it takes the place of the reference among the sorted references,
