@@ -87,7 +87,21 @@ TargetCollector::TargetCollector(const RuleSet& rules, int resultSpelling, bool 
 
 TargetCollector::~TargetCollector() = default;
 
+namespace {
+
+// Asks for the cache line holding `p` ahead of its use.
+inline void Prefetch(const void* p) {
+#if defined(__GNUC__) || defined(__clang__)
+  __builtin_prefetch(p);
+#else
+  (void)p;
+#endif
+}
+
+}  // namespace
+
 void TargetCollector::BeginDocument(std::string_view text, const cMarkList& marks, std::string documentRef) {
+  FileAll();
   text_ = text;
   marks_ = MarkIndex(marks);
   markHint_ = 0;
@@ -99,13 +113,16 @@ void TargetCollector::BeginDocument(std::string_view text, const cMarkList& mark
   batchSeen_.clear();
   batchIndexed_ = false;
   batchPlaces_.clear();
+  filedBatch_ = batch_;
   if (repeatedDocument_) {
     // The same document again: its places are already listed. Every place of
     // the targets of this reference is checked for the whole document.
     for (const Block& block : blocks_) {
       for (const Collected& c : block) {
         const uint32_t t = c.Packed >> 4;
-        if (targets_[t].CurrentStart == documentOrdinal_) batchSeen_.insert(PlaceKey(t, c.StartView));
+        if (t != kNoTarget && targets_[t].CurrentStart == documentOrdinal_) {
+          batchSeen_.insert(PlaceKey(t, c.StartView));
+        }
       }
     }
     batchIndexed_ = true;
@@ -124,24 +141,20 @@ void TargetCollector::Rehash(size_t slots) {
   }
 }
 
-uint32_t TargetCollector::FindOrCreate(const PendingHit& hit, int32_t wordLength) {
-  form_.clear();
-  AppendResultForm(rules_, substIndex_, text_, static_cast<size_t>(hit.WordStartAt),
-                   static_cast<size_t>(wordLength < 0 ? 0 : wordLength), resultSpelling_, showSymbols_, form_);
-  const uint32_t hash = HashBytes(form_, documentHash_);
+uint32_t TargetCollector::FindOrCreate(const Waiting& w) {
   if (slots_.empty()) Rehash(1024);
   const size_t mask = slots_.size() - 1;
-  size_t i = hash & mask;
+  size_t i = w.hash & mask;
   for (;;) {
     const Slot s = slots_[i];
     if (s.target == 0) break;
-    if (s.hash == hash) {
+    if (s.hash == w.hash) {
       const Target& target = targets_[s.target - 1];
-      if (target.CurrentStart == documentOrdinal_ && target.Text == form_) return s.target - 1;
+      if (target.CurrentStart == documentOrdinal_ && target.Text == w.form) return s.target - 1;
     }
     i = (i + 1) & mask;
   }
-  if (targets_.size() >= kMaxTargets) return kMaxTargets;
+  if (targets_.size() >= kMaxTargets) return kNoTarget;
   const uint32_t t = static_cast<uint32_t>(targets_.size());
   if (targets_.size() == targets_.capacity()) {
     // Doubling: the room not used yet is never written, so it takes address
@@ -149,12 +162,12 @@ uint32_t TargetCollector::FindOrCreate(const PendingHit& hit, int32_t wordLength
     targets_.reserve(targets_.size() * 2 + 1024);
   }
   Target& target = targets_.emplace_back();
-  target.Text = form_;
+  target.Text = w.form;
   target.DocumentRef = documentRef_;
   target.CurrentStart = documentOrdinal_;  // until Finish: see there
-  target.Length = wordLength;
-  target.StringIndex = hit.StringIndex;
-  slots_[i] = Slot{hash, t + 1};
+  target.Length = w.wordLength;
+  target.StringIndex = w.stringIndex;
+  slots_[i] = Slot{w.hash, t + 1};
   if (targets_.size() * 4 > slots_.size() * 3) Rehash(slots_.size() * 2);
   return t;
 }
@@ -179,10 +192,54 @@ bool TargetCollector::SeenInBatch(uint32_t target, int32_t startView) {
   return !batchSeen_.insert(key).second;
 }
 
+void TargetCollector::File(Waiting& w) {
+  if (w.batch != filedBatch_) {
+    // The first hit of a later flush: the places of the last one are done.
+    batchPlaces_.clear();
+    if (batchIndexed_) {
+      batchSeen_.clear();
+      batchIndexed_ = false;
+    }
+    filedBatch_ = w.batch;
+  }
+  Collected& c = OccurrenceAt(w.occurrence);
+  uint32_t t = FindOrCreate(w);
+  if (t != kNoTarget && SeenInBatch(t, w.startView)) t = kNoTarget;
+  c.Packed |= t << 4;
+  if (t != kNoTarget) ++occurrenceCount_;
+}
+
+void TargetCollector::FileAll() {
+  for (; waitingCount_ > 0; --waitingCount_) {
+    File(waiting_[firstWaiting_]);
+    firstWaiting_ = (firstWaiting_ + 1) % (kWaiting + 1);
+  }
+}
+
 void TargetCollector::AddTarget(const PendingHit& hit, int32_t wordLength) {
-  const uint32_t t = FindOrCreate(hit, wordLength);
-  if (t == kMaxTargets) return;
-  if (SeenInBatch(t, hit.StartView)) return;
+  // The hit's occurrence goes to the list now; its target is looked up when
+  // two more hits have come, the index slot and the target it will read
+  // being fetched meanwhile.
+  Waiting& w = waiting_[(firstWaiting_ + waitingCount_) % (kWaiting + 1)];
+  w.form.clear();
+  AppendResultForm(rules_, substIndex_, text_, static_cast<size_t>(hit.WordStartAt),
+                   static_cast<size_t>(wordLength < 0 ? 0 : wordLength), resultSpelling_, showSymbols_, w.form);
+  w.hash = HashBytes(w.form, documentHash_);
+  w.wordLength = wordLength;
+  w.stringIndex = hit.StringIndex;
+  w.startView = hit.StartView;
+  w.batch = batch_;
+  if (!slots_.empty()) Prefetch(&slots_[w.hash & (slots_.size() - 1)]);
+  if (waitingCount_ > 0 && !slots_.empty()) {
+    // The previous hit's slot has come by now: fetch its target.
+    const Waiting& previous = waiting_[(firstWaiting_ + waitingCount_ - 1) % (kWaiting + 1)];
+    const Slot s = slots_[previous.hash & (slots_.size() - 1)];
+    if (s.target != 0 && s.hash == previous.hash) {
+      const char* record = reinterpret_cast<const char*>(&targets_[s.target - 1]);
+      Prefetch(record);
+      Prefetch(record + sizeof(Target) - 1);
+    }
+  }
 
   const MarkIndex::PageFolio pf = marks_.At(hit.StartView, markHint_);
   constexpr size_t kBlock = size_t{1} << kBlockBits;
@@ -207,13 +264,20 @@ void TargetCollector::AddTarget(const PendingHit& hit, int32_t wordLength) {
   c.ParagraphEnd = known & kParagraphEndKnown ? hit.ParagraphEnd : 0;
   c.SentenceEnd = known & kSentenceEndKnown ? hit.SentenceEnd : 0;
   c.WordEnd = known & kWordEndKnown ? hit.WordEnd : 0;
-  c.Packed = known | (pf.verso ? 8u : 0u) | t << 4;
-  const uint32_t n = static_cast<uint32_t>(occurrenceCount_);
-  ++occurrenceCount_;
+  c.Packed = known | (pf.verso ? 8u : 0u);
+  const uint32_t n = collectedCount_++;
+  w.occurrence = n;
   if ((known & (kSentenceEndKnown | kWordEndKnown)) != (kSentenceEndKnown | kWordEndKnown)) {
     openSentence_.push_back(n);
   }
   if (!(known & kParagraphEndKnown)) openParagraph_.push_back(n);
+
+  ++waitingCount_;
+  if (waitingCount_ > kWaiting) {
+    File(waiting_[firstWaiting_]);
+    firstWaiting_ = (firstWaiting_ + 1) % (kWaiting + 1);
+    --waitingCount_;
+  }
 }
 
 void TargetCollector::CloseOccurrences(int32_t lastLetterOffset, int cls) {
@@ -244,14 +308,11 @@ void TargetCollector::CloseOccurrences(int32_t lastLetterOffset, int cls) {
 
 void TargetCollector::EndBatch() {
   if (repeatedDocument_) return;  // the whole document is one batch then
-  batchPlaces_.clear();
-  if (batchIndexed_) {
-    batchSeen_.clear();
-    batchIndexed_ = false;
-  }
+  ++batch_;
 }
 
 void TargetCollector::EndDocument() {
+  FileAll();
   openSentence_.clear();
   openSentence_.shrink_to_fit();
   openParagraph_.clear();
@@ -406,7 +467,9 @@ cTargetList TargetCollector::Finish() {
   // the room of the blocks they replace.
   std::vector<uint32_t> counts(list.size(), 0);
   for (const Block& block : blocks_) {
-    for (const Collected& c : block) ++counts[c.Packed >> 4];
+    for (const Collected& c : block) {
+      if ((c.Packed >> 4) != kNoTarget) ++counts[c.Packed >> 4];
+    }
   }
   constexpr size_t kGroups = 64;
   constexpr size_t kGroupBlock = size_t{1} << 14;  // bytes
@@ -427,6 +490,7 @@ cTargetList TargetCollector::Finish() {
   for (Block& block : blocks_) {
     for (const Collected& c : block) {
       const uint32_t t = c.Packed >> 4;
+      if (t == kNoTarget) continue;
       PackedGroup& g = groups[groupOf[t]];
       if (g.blocks.empty() || g.used + kMaxPacked > kGroupBlock) {
         if (!g.blocks.empty()) g.blocks.back().resize(g.used);
@@ -440,6 +504,7 @@ cTargetList TargetCollector::Finish() {
     block = Block();
   }
   blocks_ = std::vector<Block>();
+  collectedCount_ = 0;
   groupOf = std::vector<uint8_t>();
   for (PackedGroup& g : groups) {
     if (!g.blocks.empty()) g.blocks.back().resize(g.used);

@@ -123,6 +123,9 @@ class TargetCollector final : public HitSink {
   // document.
   void EndDocument();
 
+  // The numbers of targets and occurrences filed. A hit is filed a couple
+  // of hits after it came, so that the memory it needs is fetched in the
+  // meantime; all are filed at the end of each document.
   size_t TargetCount() const { return targets_.size(); }
   size_t OccurrenceCount() const { return occurrenceCount_; }
 
@@ -133,7 +136,7 @@ class TargetCollector final : public HitSink {
   // The most targets one collector files (a target's number shares a word
   // with other bits while it is collected). Hits of further forms are left
   // out; the targets alone would take tens of gigabytes before that.
-  static constexpr uint32_t kMaxTargets = uint32_t{1} << 28;
+  static constexpr uint32_t kMaxTargets = (uint32_t{1} << 28) - 1;
 
  private:
   // An occurrence while it is collected: the fields of `Occurrence` in the
@@ -155,6 +158,20 @@ class TargetCollector final : public HitSink {
     int32_t WordEnd;
     uint32_t Packed;  // bits 0-2: KnownEnds; bit 3: verso; from bit 4: target
   };
+  // The target number of an occurrence left out (a place already listed).
+  static constexpr uint32_t kNoTarget = kMaxTargets;
+  // A hit waiting to be filed: its occurrence is already in the list (its
+  // ends are closed like any other), its target not yet known.
+  struct Waiting {
+    uint32_t hash = 0;
+    uint32_t occurrence = 0;
+    uint64_t batch = 0;
+    int32_t wordLength = 0;
+    int32_t stringIndex = -1;
+    int32_t startView = 0;
+    std::string form;
+  };
+  static constexpr size_t kWaiting = 2;  // hits kept waiting at most
   using Block = std::vector<Collected>;
   struct Slot {
     uint32_t hash;
@@ -162,7 +179,9 @@ class TargetCollector final : public HitSink {
   };
   static constexpr unsigned kBlockBits = 14;  // occurrences per block: 2^14
 
-  uint32_t FindOrCreate(const PendingHit& hit, int32_t wordLength);
+  uint32_t FindOrCreate(const Waiting& w);
+  void File(Waiting& w);
+  void FileAll();
   void Rehash(size_t slots);
   bool SeenInBatch(uint32_t target, int32_t startView);
   Collected& OccurrenceAt(uint32_t n) {
@@ -189,6 +208,7 @@ class TargetCollector final : public HitSink {
   std::vector<Slot> slots_;
   // Occurrences of all targets in the order they were added.
   std::vector<Block> blocks_;
+  uint32_t collectedCount_ = 0;  // in the blocks, those left out included
   size_t occurrenceCount_ = 0;
   std::vector<uint32_t> openSentence_;   // a word or sentence end unknown
   std::vector<uint32_t> openParagraph_;  // the paragraph end unknown
@@ -196,7 +216,12 @@ class TargetCollector final : public HitSink {
   std::vector<uint64_t> batchPlaces_;
   bool batchIndexed_ = false;
   std::unordered_set<uint64_t> batchSeen_;
-  std::string form_;
+  // Hits waiting, oldest first from `firstWaiting_` (a ring).
+  Waiting waiting_[kWaiting + 1];
+  size_t firstWaiting_ = 0;
+  size_t waitingCount_ = 0;
+  uint64_t batch_ = 0;         // flushes ended so far
+  uint64_t filedBatch_ = 0;    // the flush of the hits filed last
 };
 
 // Sorts by text ascending, ties by document reference (byte-wise, unsigned).
