@@ -1,10 +1,15 @@
 #include "document/Reader.h"
 
 #include "i18n/Messages.h"
+#include "platform/Memory.h"
 #include "platform/Metafile.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
+#define KALIX_READER_AVX2 1
+#include <immintrin.h>
 #endif
 
 #include <algorithm>
@@ -14,6 +19,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <initializer_list>
 #include <system_error>
 #include <vector>
 
@@ -59,14 +65,56 @@ std::string DecodePictureData(std::string_view hex) {
   return bytes;
 }
 
-// The end of the run of bytes from p that the table does not mark. With
-// SSE2, sixteen bytes at a time are screened for the bytes a stop table can
-// hold when `screened` says so (every byte below 0x20 or from 0x80, and
-// "{", "}", "\\", "="); each candidate is then checked in the table.
-inline const unsigned char* RunEnd(const std::array<bool, 256>& stop, bool screened,
-                                   const unsigned char* p, const unsigned char* end) {
+// A set of bytes that ends a run of plain characters: a table for single
+// bytes, and the same set as two nibble tables for screening 32 bytes at a
+// time. Every byte of the set has a bit in lowNibble[low four bits] and in
+// highNibble[high four bits]; a byte whose two entries share no bit is
+// outside the set. Bytes with the same high nibble share a bit; when there
+// are more than eight high nibbles, the last bit is shared by the rest, and
+// a byte found by the screen may then lie outside the set, so every byte
+// found is checked in the table.
+struct StopSet {
+  std::array<bool, 256> table{};
+  alignas(32) std::array<uint8_t, 32> lowNibble{};   // the same 16 entries twice
+  alignas(32) std::array<uint8_t, 32> highNibble{};
+  // Every byte of the set lies below 0x20, from 0x80 on, or is "{", "}",
+  // "\\" or "=": the portable walk screens for these bytes.
+  bool screenable = true;
+};
+
+StopSet MakeStopSet(std::initializer_list<int> bytes) {
+  StopSet set;
+  for (int c : bytes) set.table[static_cast<size_t>(c & 0xFF)] = true;
+  for (int c = 0x20; c < 0x80; ++c) {
+    if (set.table[static_cast<size_t>(c)] && c != '{' && c != '}' && c != '\\' && c != '=') {
+      set.screenable = false;
+    }
+  }
+  std::array<int, 16> bitOfHigh;
+  bitOfHigh.fill(-1);
+  int bits = 0;
+  for (int c = 0; c < 256; ++c) {
+    if (!set.table[static_cast<size_t>(c)]) continue;
+    int high = c >> 4;
+    if (bitOfHigh[static_cast<size_t>(high)] < 0) bitOfHigh[static_cast<size_t>(high)] = std::min(bits++, 7);
+    uint8_t bit = static_cast<uint8_t>(1u << bitOfHigh[static_cast<size_t>(high)]);
+    for (size_t lane : {size_t{0}, size_t{16}}) {
+      set.lowNibble[lane + static_cast<size_t>(c & 0x0F)] |= bit;
+      set.highNibble[lane + static_cast<size_t>(high)] |= bit;
+    }
+  }
+  return set;
+}
+
+// The first byte from p on that the set holds, or end: the portable walk.
+const unsigned char* FindStopPortable(const StopSet& set, const unsigned char* p,
+                                      const unsigned char* end) {
+  const std::array<bool, 256>& stop = set.table;
 #if defined(__SSE2__)
-  if (screened) {
+  // Screens sixteen bytes at a time for every byte below 0x20 or from 0x80
+  // and "{", "}", "\\", "=", the bytes a stop set mostly holds; candidates
+  // are checked in the table. Sets with other bytes take the walk below.
+  if (set.screenable) {
     const __m128i space = _mm_set1_epi8(0x20);
     const __m128i open = _mm_set1_epi8('{');
     const __m128i close = _mm_set1_epi8('}');
@@ -89,8 +137,6 @@ inline const unsigned char* RunEnd(const std::array<bool, 256>& stop, bool scree
       p += 16;
     }
   }
-#else
-  (void)screened;
 #endif
   while (end - p >= 8) {
     int hits = stop[p[0]] + stop[p[1]] + stop[p[2]] + stop[p[3]] + stop[p[4]] + stop[p[5]] + stop[p[6]] +
@@ -102,27 +148,58 @@ inline const unsigned char* RunEnd(const std::array<bool, 256>& stop, bool scree
   return p;
 }
 
-// True when every byte of the table lies in the screened set of RunEnd.
-bool Screenable(const std::array<bool, 256>& stop) {
-  for (int c = 0x20; c < 0x80; ++c) {
-    if (stop[static_cast<size_t>(c)] && c != '{' && c != '}' && c != '\\' && c != '=') return false;
+#if defined(KALIX_READER_AVX2)
+// The same search with the nibble tables, 32 bytes at a time.
+__attribute__((target("avx2"))) const unsigned char* FindStopAvx2(const StopSet& set,
+                                                                  const unsigned char* p,
+                                                                  const unsigned char* end) {
+  const __m256i low = _mm256_load_si256(reinterpret_cast<const __m256i*>(set.lowNibble.data()));
+  const __m256i high = _mm256_load_si256(reinterpret_cast<const __m256i*>(set.highNibble.data()));
+  const __m256i nibble = _mm256_set1_epi8(0x0F);
+  const __m256i zero = _mm256_setzero_si256();
+  while (end - p >= 32) {
+    __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    __m256i lows = _mm256_shuffle_epi8(low, _mm256_and_si256(v, nibble));
+    __m256i highs = _mm256_shuffle_epi8(high, _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble));
+    __m256i none = _mm256_cmpeq_epi8(_mm256_and_si256(lows, highs), zero);
+    uint32_t mask = ~static_cast<uint32_t>(_mm256_movemask_epi8(none));
+    while (mask != 0) {
+      int i = __builtin_ctz(mask);
+      if (set.table[p[i]]) return p + i;
+      mask &= mask - 1;
+    }
+    p += 32;
   }
-  return true;
+  while (p < end && !set.table[*p]) ++p;
+  return p;
+}
+
+bool HasAvx2() {
+  static const bool has = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+  }();
+  return has;
+}
+#endif
+
+// The first byte from p on that the set holds, or end.
+inline const unsigned char* FindStop(const StopSet& set, const unsigned char* p,
+                                     const unsigned char* end) {
+#if defined(KALIX_READER_AVX2)
+  if (HasAvx2()) return FindStopAvx2(set, p, end);
+#endif
+  return FindStopPortable(set, p, end);
 }
 
 class Reader {
  public:
   Reader(const RuleSet& rules, Document& document)
       : rules_(rules), doc_(document), text_(document.text), startSize_(document.text.size()) {
-    for (int c : {0, int{'\r'}, int{'\n'}, int{'{'}, int{'}'}, int{'\\'}, 0x1A}) {
-      special_[c] = true;
-      specialMain_[c] = true;
-    }
-    for (unsigned char c : {rules.GlyphMarker, rules.PageMarker, rules.VersoMarker,
-                            rules.RectoMarker, static_cast<unsigned char>('=')}) {
-      specialMain_[c] = true;
-    }
-    screenMain_ = Screenable(specialMain_);
+    special_ = MakeStopSet({0, '\r', '\n', '{', '}', '\\', kEndOfInput});
+    specialMain_ = MakeStopSet({0, '\r', '\n', '{', '}', '\\', kEndOfInput, rules.GlyphMarker,
+                                rules.PageMarker, rules.VersoMarker, rules.RectoMarker, '='});
+    skipped_ = MakeStopSet({'{', '}', kEndOfInput});
   }
 
   // Processes a block of raw bytes; false once the input has ended.
@@ -174,9 +251,9 @@ class Reader {
   Document& doc_;
   std::string& text_;
   const size_t startSize_;
-  std::array<bool, 256> special_{};      // bytes the footnote and picture runs stop at
-  std::array<bool, 256> specialMain_{};  // bytes the main-text runs stop at
-  bool screenMain_ = true;
+  StopSet special_;      // bytes the footnote and picture runs stop at
+  StopSet specialMain_;  // bytes the main-text runs stop at
+  StopSet skipped_;      // bytes the runs of a skipped group stop at
 
   bool rtfMode_ = false;
   GroupState group_;
@@ -211,12 +288,12 @@ bool Reader::Feed(const char* data, size_t size) {
     if (state_ == Lex::Text && !starPending_) {
       const unsigned char* q = p;
       if (skipping_) {
-        while (q < end && *q != '{' && *q != '}' && *q != kEndOfInput) ++q;
+        q = FindStop(skipped_, q, end);
       } else if (inPicture_) {
-        q = RunEnd(special_, true, q, end);
+        q = FindStop(special_, q, end);
         pictureData_.append(reinterpret_cast<const char*>(p), static_cast<size_t>(q - p));
       } else if (inFootnote_) {
-        q = RunEnd(special_, true, q, end);
+        q = FindStop(special_, q, end);
         footnoteText_.append(reinterpret_cast<const char*>(p), static_cast<size_t>(q - p));
       } else if (pageCount_ > 0) {
         q = MainText(p, end);
@@ -224,7 +301,7 @@ bool Reader::Feed(const char* data, size_t size) {
       p = q;
       if (p == end) break;
     } else if (state_ == Lex::SwallowBlank && skipping_) {
-      while (p < end && *p != '{' && *p != '}' && *p != kEndOfInput) ++p;
+      p = FindStop(skipped_, p, end);
       if (p == end) break;
     }
     unsigned char c = *p++;
@@ -253,7 +330,7 @@ bool Reader::Feed(const char* data, size_t size) {
         if (high < 0 || low < 0) continue;
         unsigned char decoded = static_cast<unsigned char>(high * 16 + low);
         if (decoded == 0) continue;
-        if (!specialMain_[decoded] && PlainMainText()) {
+        if (!specialMain_.table[decoded] && PlainMainText()) {
           Put(static_cast<char>(decoded));
           viewPosition_ += 1;
         } else {
@@ -268,8 +345,8 @@ bool Reader::Feed(const char* data, size_t size) {
 }
 
 const unsigned char* Reader::MainText(const unsigned char* p, const unsigned char* end) {
-  const std::array<bool, 256>& stop = specialMain_;
-  const bool screened = screenMain_;
+  const StopSet& set = specialMain_;
+  const std::array<bool, 256>& stop = set.table;
   char* const chunk = chunk_;
   constexpr size_t kChunk = sizeof chunk_;
   size_t length = chunkLen_;
@@ -278,7 +355,7 @@ const unsigned char* Reader::MainText(const unsigned char* p, const unsigned cha
   // the general steps see to them.
   auto general = [](unsigned char c) { return c == '\r' || c == 0 || c == kEndOfInput; };
   for (;;) {
-    const unsigned char* q = RunEnd(stop, screened, p, end);
+    const unsigned char* q = FindStop(set, p, end);
     size_t n = static_cast<size_t>(q - p);
     view += static_cast<int32_t>(n);
     if (n > kChunk - length) {
@@ -292,7 +369,32 @@ const unsigned char* Reader::MainText(const unsigned char* p, const unsigned cha
       length += n;
     }
     p = q;
-    if (p == end || *p != '\\') break;
+    if (p == end) break;
+    const unsigned char c = *p;
+    if (c != '\\') {
+      if (c == '{' || c == '}' || c == kEndOfInput) break;
+      ++p;
+      // CR and zero are dropped; a line feed ends a paragraph, except in
+      // rich text.
+      if (c == '\r' || c == 0) continue;
+      if (c == '\n') {
+        if (rtfMode_) continue;
+        if (length == kChunk) {
+          text_.append(chunk, length);
+          length = 0;
+        }
+        chunk[length++] = '\n';
+        view += 2;
+        continue;
+      }
+      // A marker character.
+      chunkLen_ = length;
+      viewPosition_ = view;
+      Emit(c);
+      length = chunkLen_;
+      view = viewPosition_;
+      continue;
+    }
     ++p;
     state_ = Lex::Backslash;
     nameLen_ = 0;
@@ -691,6 +793,9 @@ bool OpenDocument(const Context& context, Document& document, const std::string&
   uintmax_t size = std::filesystem::file_size(path, error);
   if (!error && size > 0 && size < static_cast<uintmax_t>(INT32_MAX)) {
     document.text.reserve(document.text.size() + static_cast<size_t>(size) + 2);
+    // A large text is written once from start to end: huge pages take a
+    // fraction of the page faults.
+    AdviseHugePages(document.text.data(), document.text.capacity());
   }
   Reader reader(context.Rules, document);
   std::vector<char> block(1 << 16);
