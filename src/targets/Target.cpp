@@ -439,6 +439,22 @@ inline uint32_t Unpack(const uint8_t*& p, PackState& s, Occurrence& o) {
   return targetInGroup;
 }
 
+// A target's place among the targets of its reference: its form, whose
+// first sixteen bytes are compared as numbers first.
+struct SortKey {
+  uint32_t prefix[4];  // bytes 0-3, 4-7, 8-11, 12-15, zero past the end
+  uint32_t target;
+};
+
+inline SortKey MakeSortKey(const std::string& text, uint32_t target) {
+  SortKey key{{0, 0, 0, 0}, target};
+  const size_t n = text.size() < 16 ? text.size() : 16;
+  for (size_t k = 0; k < n; ++k) {
+    key.prefix[k / 4] |= uint32_t{static_cast<unsigned char>(text[k])} << (24 - 8 * (k % 4));
+  }
+  return key;
+}
+
 // The packed occurrences of a group of consecutive targets, in blocks.
 struct PackedGroup {
   uint32_t firstTarget = 0;
@@ -474,8 +490,8 @@ cTargetList TargetCollector::Finish() {
   constexpr size_t kGroups = 64;
   constexpr size_t kGroupBlock = size_t{1} << 14;  // bytes
   std::vector<PackedGroup> groups;
-  std::vector<uint8_t> groupOf(list.size());
   {
+    std::vector<uint8_t> groupOf(list.size());
     const size_t share = occurrenceCount_ / kGroups + 1;
     size_t sum = 0;
     for (size_t t = 0; t < list.size(); ++t) {
@@ -486,26 +502,68 @@ cTargetList TargetCollector::Finish() {
       groupOf[t] = static_cast<uint8_t>(groups.size() - 1);
       sum += counts[t];
     }
-  }
-  for (Block& block : blocks_) {
-    for (const Collected& c : block) {
-      const uint32_t t = c.Packed >> 4;
-      if (t == kNoTarget) continue;
-      PackedGroup& g = groups[groupOf[t]];
-      if (g.blocks.empty() || g.used + kMaxPacked > kGroupBlock) {
-        if (!g.blocks.empty()) g.blocks.back().resize(g.used);
-        g.blocks.emplace_back(kGroupBlock);
-        g.used = 0;
+    for (Block& block : blocks_) {
+      for (const Collected& c : block) {
+        const uint32_t t = c.Packed >> 4;
+        if (t == kNoTarget) continue;
+        PackedGroup& g = groups[groupOf[t]];
+        if (g.blocks.empty() || g.used + kMaxPacked > kGroupBlock) {
+          if (!g.blocks.empty()) g.blocks.back().resize(g.used);
+          g.blocks.emplace_back(kGroupBlock);
+          g.used = 0;
+        }
+        uint8_t* p = g.blocks.back().data() + g.used;
+        Pack(c, t - g.firstTarget, g.state, p);
+        g.used = static_cast<size_t>(p - g.blocks.back().data());
       }
-      uint8_t* p = g.blocks.back().data() + g.used;
-      Pack(c, t - g.firstTarget, g.state, p);
-      g.used = static_cast<size_t>(p - g.blocks.back().data());
+      block = Block();
     }
-    block = Block();
+    blocks_ = std::vector<Block>();
+    collectedCount_ = 0;
   }
-  blocks_ = std::vector<Block>();
-  collectedCount_ = 0;
-  groupOf = std::vector<uint8_t>();
+
+  // Order of the list during a search: document reference, then form. Keys
+  // (the first bytes of the form) are sorted for each reference, taken in
+  // the order of references; the targets are put in that order once their
+  // lists are made, each moved once. During the collection a target's
+  // CurrentStart holds the ordinal of its document reference (references
+  // are equal exactly when ordinals are); from here on it holds the
+  // target's number of occurrences, and is reset at the end. `counts`
+  // becomes the list of targets in their new order.
+  {
+    std::vector<const std::pair<const std::string, int32_t>*> documents;
+    documents.reserve(documentsSeen_.size());
+    for (const auto& entry : documentsSeen_) documents.push_back(&entry);
+    std::sort(documents.begin(), documents.end(), [](const auto* x, const auto* y) { return x->first < y->first; });
+    // The first key of each reference, by ordinal.
+    std::vector<size_t> first(documents.size(), 0);
+    for (const Target& t : list) ++first[static_cast<size_t>(t.CurrentStart)];
+    size_t sum = 0;
+    for (const auto* d : documents) {
+      const size_t n = first[static_cast<size_t>(d->second)];
+      first[static_cast<size_t>(d->second)] = sum;
+      sum += n;
+    }
+    std::vector<SortKey> keys(list.size());
+    for (size_t t = 0; t < list.size(); ++t) {
+      keys[first[static_cast<size_t>(list[t].CurrentStart)]++] = MakeSortKey(list[t].Text, static_cast<uint32_t>(t));
+      list[t].CurrentStart = static_cast<int32_t>(counts[t]);
+    }
+    const auto before = [&list](const SortKey& x, const SortKey& y) {
+      for (int k = 0; k < 4; ++k) {
+        if (x.prefix[k] != y.prefix[k]) return x.prefix[k] < y.prefix[k];
+      }
+      return list[x.target].Text < list[y.target].Text;
+    };
+    size_t begin = 0;
+    for (const auto* d : documents) {
+      const size_t end = first[static_cast<size_t>(d->second)];
+      std::sort(keys.begin() + static_cast<std::ptrdiff_t>(begin), keys.begin() + static_cast<std::ptrdiff_t>(end), before);
+      begin = end;
+    }
+    for (size_t k = 0; k < keys.size(); ++k) counts[k] = keys[k].target;
+  }
+
   for (PackedGroup& g : groups) {
     if (!g.blocks.empty()) g.blocks.back().resize(g.used);
     PackState state;
@@ -514,35 +572,32 @@ cTargetList TargetCollector::Finish() {
       const uint8_t* end = p + bytes.size();
       while (p < end) {
         Occurrence o;
-        const uint32_t t = g.firstTarget + Unpack(p, state, o);
-        cStarts& starts = list[t].Starts;
-        if (starts.capacity() == 0) starts.reserve(counts[t]);
-        starts.push_back(o);
+        Target& target = list[g.firstTarget + Unpack(p, state, o)];
+        if (target.Starts.capacity() == 0) target.Starts.reserve(static_cast<size_t>(target.CurrentStart));
+        target.Starts.push_back(o);
       }
       bytes = std::vector<uint8_t>();
     }
     g.blocks = std::vector<std::vector<uint8_t>>();
   }
   groups = std::vector<PackedGroup>();
-  counts = std::vector<uint32_t>();
 
-  // Order of the list during a search: document reference, then form.
-  // During the collection a target's CurrentStart holds the ordinal of its
-  // document reference (references are equal exactly when ordinals are).
-  // Here it takes the place of the reference among the sorted references,
-  // so that the sort compares numbers instead of references, and is then
-  // reset.
-  std::vector<const std::pair<const std::string, int32_t>*> documents;
-  documents.reserve(documentsSeen_.size());
-  for (const auto& entry : documentsSeen_) documents.push_back(&entry);
-  std::sort(documents.begin(), documents.end(), [](const auto* x, const auto* y) { return x->first < y->first; });
-  std::vector<int32_t> rank(documents.size());
-  for (size_t r = 0; r < documents.size(); ++r) rank[static_cast<size_t>(documents[r]->second)] = static_cast<int32_t>(r);
-  for (Target& t : list) t.CurrentStart = rank[static_cast<size_t>(t.CurrentStart)];
-  std::sort(list.begin(), list.end(), [](const Target& x, const Target& y) {
-    if (x.CurrentStart != y.CurrentStart) return x.CurrentStart < y.CurrentStart;
-    return x.Text < y.Text;
-  });
+  // The moves follow the cycles of the permutation.
+  std::vector<uint32_t>& order = counts;
+  for (size_t k = 0; k < order.size(); ++k) {
+    if (order[k] == k) continue;
+    Target moving = std::move(list[k]);
+    size_t at = k;
+    for (;;) {
+      const size_t from = order[at];
+      order[at] = static_cast<uint32_t>(at);
+      if (from == k) break;
+      list[at] = std::move(list[from]);
+      at = from;
+    }
+    list[at] = std::move(moving);
+  }
+  counts = std::vector<uint32_t>();
   for (Target& t : list) t.CurrentStart = 0;
   occurrenceCount_ = 0;
   documentsSeen_.clear();
@@ -552,11 +607,18 @@ cTargetList TargetCollector::Finish() {
 // ---------------------------------------------------------------------------
 
 void SortTargetsByText(cTargetList& targets) {
-  std::sort(targets.begin(), targets.end(), [](const Target& a, const Target& b) {
+  const auto before = [](const Target& a, const Target& b) {
     int c = a.Text.compare(b.Text);
     if (c != 0) return c < 0;
     return a.DocumentRef < b.DocumentRef;
-  });
+  };
+  // Targets of one document come from the collector in this order already:
+  // a list in strictly increasing order is left as it is (the sort would
+  // not change it either).
+  bool increasing = true;
+  for (size_t k = 1; k < targets.size() && increasing; ++k) increasing = before(targets[k - 1], targets[k]);
+  if (increasing) return;
+  std::sort(targets.begin(), targets.end(), before);
 }
 
 size_t CountOccurrences(const cTargetList& targets) {

@@ -176,6 +176,7 @@ struct Scenario {
   int hits;           // per document
   uint32_t alphabet;  // letters used in words
   bool wildValues;    // fields anywhere in the int32 range
+  bool longWords;     // words of up to 30 letters, many sharing their first 16
 };
 
 // Documents of random words; hits on random words with random fields, mixed
@@ -183,11 +184,12 @@ struct Scenario {
 TEST(Collector, AgreesWithModel) {
   const RuleSet rules = DefaultRules();
   const Scenario scenarios[] = {
-      {"one small document", 2, false, 1, 1, 40, 3, false},
-      {"many hits, many targets", 2, false, 2, 1, 40000, 8, false},
-      {"wild field values", 0, true, 3, 2, 20000, 6, true},
-      {"corpus with a document twice", 1, false, 4, 6, 3000, 4, false},
-      {"upper case forms", 1, true, 5, 3, 5000, 5, true},
+      {"one small document", 2, false, 1, 1, 40, 3, false, false},
+      {"many hits, many targets", 2, false, 2, 1, 40000, 8, false, false},
+      {"wild field values", 0, true, 3, 2, 20000, 6, true, false},
+      {"corpus with a document twice", 1, false, 4, 6, 3000, 4, false, false},
+      {"upper case forms", 1, true, 5, 3, 5000, 5, true, false},
+      {"long forms alike", 0, false, 6, 3, 6000, 3, false, true},
   };
   const char* const refs[] = {"", "b.txt | /x/", "a.txt | /x/", "b.txt | /x/", "c.txt | /y/", "a.txt | /x/"};
   for (const Scenario& sc : scenarios) {
@@ -202,8 +204,13 @@ TEST(Collector, AgreesWithModel) {
       std::vector<std::pair<int32_t, int32_t>> words;
       while (text.size() < 20000) {
         const int32_t at = static_cast<int32_t>(text.size());
-        const int32_t n = 1 + static_cast<int32_t>(rnd.Next(6));
-        for (int32_t k = 0; k < n; ++k) text += static_cast<char>((rnd.Next(2) ? 'a' : 'A') + rnd.Next(sc.alphabet));
+        int32_t n = 1 + static_cast<int32_t>(rnd.Next(6));
+        if (sc.longWords && rnd.Next(2)) {
+          const int32_t common = 14 + static_cast<int32_t>(rnd.Next(5));
+          text.append(static_cast<size_t>(common), 'q');
+          n += common;
+        }
+        for (int32_t k = static_cast<int32_t>(text.size()) - at; k < n; ++k) text += static_cast<char>((rnd.Next(2) ? 'a' : 'A') + rnd.Next(sc.alphabet));
         if (rnd.Next(10) == 0) text += '-';
         words.push_back({at, n});
         text += rnd.Next(12) == 0 ? ". " : " ";
