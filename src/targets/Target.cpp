@@ -87,7 +87,21 @@ TargetCollector::TargetCollector(const RuleSet& rules, int resultSpelling, bool 
 
 TargetCollector::~TargetCollector() = default;
 
+namespace {
+
+// Asks for the cache line holding `p` ahead of its use.
+inline void Prefetch(const void* p) {
+#if defined(__GNUC__) || defined(__clang__)
+  __builtin_prefetch(p);
+#else
+  (void)p;
+#endif
+}
+
+}  // namespace
+
 void TargetCollector::BeginDocument(std::string_view text, const cMarkList& marks, std::string documentRef) {
+  FileAll();
   text_ = text;
   marks_ = MarkIndex(marks);
   markHint_ = 0;
@@ -99,55 +113,61 @@ void TargetCollector::BeginDocument(std::string_view text, const cMarkList& mark
   batchSeen_.clear();
   batchIndexed_ = false;
   batchPlaces_.clear();
+  filedBatch_ = batch_;
   if (repeatedDocument_) {
     // The same document again: its places are already listed. Every place of
     // the targets of this reference is checked for the whole document.
-    for (uint32_t t = 0; t < targets_.size(); ++t) {
-      if (targets_[t].CurrentStart != documentOrdinal_) continue;
-      for (const Occurrence& o : targets_[t].Starts) batchSeen_.insert(PlaceKey(t, o.StartView));
+    for (const Block& block : blocks_) {
+      for (const Collected& c : block) {
+        const uint32_t t = c.Packed >> 4;
+        if (t != kNoTarget && targets_[t].CurrentStart == documentOrdinal_) {
+          batchSeen_.insert(PlaceKey(t, c.StartView));
+        }
+      }
     }
     batchIndexed_ = true;
   }
 }
 
 void TargetCollector::Rehash(size_t slots) {
-  slots_.assign(slots, 0);
+  std::vector<Slot> old = std::move(slots_);
+  slots_.assign(slots, Slot{0, 0});
   const size_t mask = slots - 1;
-  for (uint32_t t = 0; t < targets_.size(); ++t) {
-    size_t i = hashes_[t] & mask;
-    while (slots_[i] != 0) i = (i + 1) & mask;
-    slots_[i] = t + 1;
+  for (const Slot& s : old) {
+    if (s.target == 0) continue;
+    size_t i = s.hash & mask;
+    while (slots_[i].target != 0) i = (i + 1) & mask;
+    slots_[i] = s;
   }
 }
 
-uint32_t TargetCollector::FindOrCreate(const PendingHit& hit, int32_t wordLength) {
-  form_.clear();
-  AppendResultForm(rules_, substIndex_, text_, static_cast<size_t>(hit.WordStartAt),
-                   static_cast<size_t>(wordLength < 0 ? 0 : wordLength), resultSpelling_, showSymbols_, form_);
-  const uint32_t hash = HashBytes(form_, documentHash_);
+uint32_t TargetCollector::FindOrCreate(const Waiting& w) {
   if (slots_.empty()) Rehash(1024);
   const size_t mask = slots_.size() - 1;
-  size_t i = hash & mask;
-  while (slots_[i] != 0) {
-    uint32_t t = slots_[i] - 1;
-    if (hashes_[t] == hash && targets_[t].CurrentStart == documentOrdinal_ && targets_[t].Text == form_) return t;
+  size_t i = w.hash & mask;
+  for (;;) {
+    const Slot s = slots_[i];
+    if (s.target == 0) break;
+    if (s.hash == w.hash) {
+      const Target& target = targets_[s.target - 1];
+      if (target.CurrentStart == documentOrdinal_ && target.Text == w.form) return s.target - 1;
+    }
     i = (i + 1) & mask;
   }
+  if (targets_.size() >= kMaxTargets) return kNoTarget;
   const uint32_t t = static_cast<uint32_t>(targets_.size());
   if (targets_.size() == targets_.capacity()) {
     // Doubling: the room not used yet is never written, so it takes address
     // space but no memory; a move of the whole list happens rarely, early.
     targets_.reserve(targets_.size() * 2 + 1024);
-    hashes_.reserve(targets_.capacity());
   }
   Target& target = targets_.emplace_back();
-  target.Text = form_;
+  target.Text = w.form;
   target.DocumentRef = documentRef_;
   target.CurrentStart = documentOrdinal_;  // until Finish: see there
-  target.Length = wordLength;
-  target.StringIndex = hit.StringIndex;
-  hashes_.push_back(hash);
-  slots_[i] = t + 1;
+  target.Length = w.wordLength;
+  target.StringIndex = w.stringIndex;
+  slots_[i] = Slot{w.hash, t + 1};
   if (targets_.size() * 4 > slots_.size() * 3) Rehash(slots_.size() * 2);
   return t;
 }
@@ -172,59 +192,114 @@ bool TargetCollector::SeenInBatch(uint32_t target, int32_t startView) {
   return !batchSeen_.insert(key).second;
 }
 
-void TargetCollector::AddTarget(const PendingHit& hit, int32_t wordLength) {
-  const uint32_t t = FindOrCreate(hit, wordLength);
-  if (SeenInBatch(t, hit.StartView)) return;
-
-  MarkIndex::PageFolio pf = marks_.At(hit.StartView, markHint_);
-  cStarts& starts = targets_[t].Starts;
-  // Lists grow by a quarter: little unused room, amortised constant time.
-  if (starts.size() == starts.capacity()) starts.reserve(starts.size() + starts.size() / 4 + 1);
-  Occurrence& o = starts.emplace_back();
-  o.StartView = hit.StartView;
-  o.ViewLength = hit.ViewLength;
-  o.ContextStartView = hit.ContextStartView;
-  o.ContextViewLength = hit.ContextViewLength;
-  o.ContextStartOffset = hit.ContextStartOffset;
-  o.ContextOffsetLength = hit.ContextOffsetLength;
-  o.Page = pf.page;
-  o.Folio = pf.folio;
-  o.Verso = pf.verso ? 1 : 0;
-  o.ParagraphStart = hit.ParagraphStart;
-  o.SentenceStart = hit.SentenceStart;
-  o.WordStart = hit.WordStart;
-  o.KnownEnds = hit.KnownEnds & kAllEndsKnown;
-  o.ParagraphEnd = o.ParagraphEndKnown() ? hit.ParagraphEnd : 0;
-  o.SentenceEnd = o.SentenceEndKnown() ? hit.SentenceEnd : 0;
-  o.WordEnd = o.WordEndKnown() ? hit.WordEnd : 0;
-  ++occurrenceCount_;
-  const Place place{t, static_cast<uint32_t>(starts.size() - 1)};
-  if ((o.KnownEnds & (kSentenceEndKnown | kWordEndKnown)) != (kSentenceEndKnown | kWordEndKnown)) {
-    openSentence_.push_back(place);
+void TargetCollector::File(Waiting& w) {
+  if (w.batch != filedBatch_) {
+    // The first hit of a later flush: the places of the last one are done.
+    batchPlaces_.clear();
+    if (batchIndexed_) {
+      batchSeen_.clear();
+      batchIndexed_ = false;
+    }
+    filedBatch_ = w.batch;
   }
-  if (!o.ParagraphEndKnown()) openParagraph_.push_back(place);
+  Collected& c = OccurrenceAt(w.occurrence);
+  uint32_t t = FindOrCreate(w);
+  if (t != kNoTarget && SeenInBatch(t, w.startView)) t = kNoTarget;
+  c.Packed |= t << 4;
+  if (t != kNoTarget) ++occurrenceCount_;
+}
+
+void TargetCollector::FileAll() {
+  for (; waitingCount_ > 0; --waitingCount_) {
+    File(waiting_[firstWaiting_]);
+    firstWaiting_ = (firstWaiting_ + 1) % (kWaiting + 1);
+  }
+}
+
+void TargetCollector::AddTarget(const PendingHit& hit, int32_t wordLength) {
+  // The hit's occurrence goes to the list now; its target is looked up when
+  // two more hits have come, the index slot and the target it will read
+  // being fetched meanwhile.
+  Waiting& w = waiting_[(firstWaiting_ + waitingCount_) % (kWaiting + 1)];
+  w.form.clear();
+  AppendResultForm(rules_, substIndex_, text_, static_cast<size_t>(hit.WordStartAt),
+                   static_cast<size_t>(wordLength < 0 ? 0 : wordLength), resultSpelling_, showSymbols_, w.form);
+  w.hash = HashBytes(w.form, documentHash_);
+  w.wordLength = wordLength;
+  w.stringIndex = hit.StringIndex;
+  w.startView = hit.StartView;
+  w.batch = batch_;
+  if (!slots_.empty()) Prefetch(&slots_[w.hash & (slots_.size() - 1)]);
+  if (waitingCount_ > 0 && !slots_.empty()) {
+    // The previous hit's slot has come by now: fetch its target.
+    const Waiting& previous = waiting_[(firstWaiting_ + waitingCount_ - 1) % (kWaiting + 1)];
+    const Slot s = slots_[previous.hash & (slots_.size() - 1)];
+    if (s.target != 0 && s.hash == previous.hash) {
+      const char* record = reinterpret_cast<const char*>(&targets_[s.target - 1]);
+      Prefetch(record);
+      Prefetch(record + sizeof(Target) - 1);
+    }
+  }
+
+  const MarkIndex::PageFolio pf = marks_.At(hit.StartView, markHint_);
+  constexpr size_t kBlock = size_t{1} << kBlockBits;
+  if (blocks_.empty() || blocks_.back().size() == kBlock) {
+    // The first block grows from a small size, so that short lists stay
+    // small; a block never moves once it is full size.
+    blocks_.emplace_back().reserve(blocks_.empty() ? kBlock / 64 : kBlock);
+  }
+  Collected& c = blocks_.back().emplace_back();
+  const uint32_t known = hit.KnownEnds & kAllEndsKnown;
+  c.StartView = hit.StartView;
+  c.ViewLength = hit.ViewLength;
+  c.ContextStartView = hit.ContextStartView;
+  c.ContextViewLength = hit.ContextViewLength;
+  c.ContextStartOffset = hit.ContextStartOffset;
+  c.ContextOffsetLength = hit.ContextOffsetLength;
+  c.Page = pf.page;
+  c.Folio = pf.folio;
+  c.ParagraphStart = hit.ParagraphStart;
+  c.SentenceStart = hit.SentenceStart;
+  c.WordStart = hit.WordStart;
+  c.ParagraphEnd = known & kParagraphEndKnown ? hit.ParagraphEnd : 0;
+  c.SentenceEnd = known & kSentenceEndKnown ? hit.SentenceEnd : 0;
+  c.WordEnd = known & kWordEndKnown ? hit.WordEnd : 0;
+  c.Packed = known | (pf.verso ? 8u : 0u);
+  const uint32_t n = collectedCount_++;
+  w.occurrence = n;
+  if ((known & (kSentenceEndKnown | kWordEndKnown)) != (kSentenceEndKnown | kWordEndKnown)) {
+    openSentence_.push_back(n);
+  }
+  if (!(known & kParagraphEndKnown)) openParagraph_.push_back(n);
+
+  ++waitingCount_;
+  if (waitingCount_ > kWaiting) {
+    File(waiting_[firstWaiting_]);
+    firstWaiting_ = (firstWaiting_ + 1) % (kWaiting + 1);
+    --waitingCount_;
+  }
 }
 
 void TargetCollector::CloseOccurrences(int32_t lastLetterOffset, int cls) {
   if (cls < kSentenceSeparator) return;
-  for (Place p : openSentence_) {
-    Occurrence& o = At(p);
-    if (!o.SentenceEndKnown()) {
-      o.SentenceEnd = lastLetterOffset;
-      o.KnownEnds |= kSentenceEndKnown;
+  for (uint32_t n : openSentence_) {
+    Collected& c = OccurrenceAt(n);
+    if (!(c.Packed & kSentenceEndKnown)) {
+      c.SentenceEnd = lastLetterOffset;
+      c.Packed |= kSentenceEndKnown;
     }
-    if (!o.WordEndKnown()) {
-      o.WordEnd = lastLetterOffset;
-      o.KnownEnds |= kWordEndKnown;
+    if (!(c.Packed & kWordEndKnown)) {
+      c.WordEnd = lastLetterOffset;
+      c.Packed |= kWordEndKnown;
     }
   }
   openSentence_.clear();
   if (cls >= kParagraphSeparator) {
-    for (Place p : openParagraph_) {
-      Occurrence& o = At(p);
-      if (!o.ParagraphEndKnown()) {
-        o.ParagraphEnd = lastLetterOffset;
-        o.KnownEnds |= kParagraphEndKnown;
+    for (uint32_t n : openParagraph_) {
+      Collected& c = OccurrenceAt(n);
+      if (!(c.Packed & kParagraphEndKnown)) {
+        c.ParagraphEnd = lastLetterOffset;
+        c.Packed |= kParagraphEndKnown;
       }
     }
     openParagraph_.clear();
@@ -233,14 +308,11 @@ void TargetCollector::CloseOccurrences(int32_t lastLetterOffset, int cls) {
 
 void TargetCollector::EndBatch() {
   if (repeatedDocument_) return;  // the whole document is one batch then
-  batchPlaces_.clear();
-  if (batchIndexed_) {
-    batchSeen_.clear();
-    batchIndexed_ = false;
-  }
+  ++batch_;
 }
 
 void TargetCollector::EndDocument() {
+  FileAll();
   openSentence_.clear();
   openSentence_.shrink_to_fit();
   openParagraph_.clear();
@@ -252,31 +324,280 @@ void TargetCollector::EndDocument() {
   marks_ = MarkIndex();
 }
 
+namespace {
+
+// Occurrences are packed as variable-length numbers while `Finish` sorts
+// them into groups of targets: seven bits a byte, low bits first, the top
+// bit set on every byte but the last. Signed differences are folded so that
+// small ones of either sign take few bytes; every difference is taken
+// modulo 2^32, so that any values come back exactly.
+inline uint32_t Fold(uint32_t d) { return d << 1 ^ (0u - (d >> 31)); }
+inline uint32_t Unfold(uint32_t z) { return z >> 1 ^ (0u - (z & 1u)); }
+inline uint32_t Minus(int32_t a, int32_t b) { return static_cast<uint32_t>(a) - static_cast<uint32_t>(b); }
+inline int32_t Plus(int32_t base, uint32_t d) { return static_cast<int32_t>(static_cast<uint32_t>(base) + d); }
+
+inline void PutNumber(uint8_t*& p, uint32_t v) {
+  while (v >= 0x80u) {
+    *p++ = static_cast<uint8_t>(v | 0x80u);
+    v >>= 7;
+  }
+  *p++ = static_cast<uint8_t>(v);
+}
+
+inline uint32_t GetNumber(const uint8_t*& p) {
+  uint32_t v = 0;
+  for (unsigned shift = 0;; shift += 7) {
+    const uint8_t b = *p++;
+    v |= static_cast<uint32_t>(b & 0x7fu) << shift;
+    if (!(b & 0x80u)) return v;
+  }
+}
+
+// The most bytes one packed occurrence takes: a byte of flags and at most
+// 15 numbers of 5 bytes.
+constexpr size_t kMaxPacked = 1 + 15 * 5;
+
+// What the previous occurrence of a group held: occurrences are packed as
+// differences from it, or from fields of their own.
+struct PackState {
+  int32_t StartView = 0;
+  int32_t WordStart = 0;
+  int32_t Page = 0;
+  int32_t Folio = 0;
+  int32_t ContextStartView = -1;
+  int32_t ContextViewLength = 0;
+  int32_t ContextStartOffset = 0;
+  int32_t ContextOffsetLength = 0;
+};
+
+// Flags byte: bits 0-2 the known ends, bit 3 verso, bit 4 the context fields
+// of the previous occurrence again.
+constexpr uint8_t kSameContext = 16;
+
+template <class Collected>
+inline void Pack(const Collected& c, uint32_t targetInGroup, PackState& s, uint8_t*& p) {
+  const bool sameContext = c.ContextStartView == s.ContextStartView && c.ContextViewLength == s.ContextViewLength &&
+                           c.ContextStartOffset == s.ContextStartOffset &&
+                           c.ContextOffsetLength == s.ContextOffsetLength;
+  *p++ = static_cast<uint8_t>((c.Packed & 15u) | (sameContext ? kSameContext : 0));
+  PutNumber(p, targetInGroup);
+  PutNumber(p, Fold(Minus(c.StartView, s.StartView)));
+  PutNumber(p, Fold(Minus(c.ViewLength, 0)));
+  PutNumber(p, Fold(Minus(c.WordStart, s.WordStart)));
+  PutNumber(p, Fold(Minus(c.ParagraphStart, c.WordStart)));
+  PutNumber(p, Fold(Minus(c.SentenceStart, c.WordStart)));
+  PutNumber(p, Fold(Minus(c.ParagraphEnd, c.WordStart)));
+  PutNumber(p, Fold(Minus(c.SentenceEnd, c.WordStart)));
+  PutNumber(p, Fold(Minus(c.WordEnd, c.WordStart)));
+  PutNumber(p, Fold(Minus(c.Page, s.Page)));
+  PutNumber(p, Fold(Minus(c.Folio, s.Folio)));
+  if (!sameContext) {
+    PutNumber(p, Fold(Minus(c.ContextStartView, c.StartView)));
+    PutNumber(p, Fold(Minus(c.ContextViewLength, 0)));
+    PutNumber(p, Fold(Minus(c.ContextStartOffset, c.WordStart)));
+    PutNumber(p, Fold(Minus(c.ContextOffsetLength, 0)));
+    s.ContextStartView = c.ContextStartView;
+    s.ContextViewLength = c.ContextViewLength;
+    s.ContextStartOffset = c.ContextStartOffset;
+    s.ContextOffsetLength = c.ContextOffsetLength;
+  }
+  s.StartView = c.StartView;
+  s.WordStart = c.WordStart;
+  s.Page = c.Page;
+  s.Folio = c.Folio;
+}
+
+inline uint32_t Unpack(const uint8_t*& p, PackState& s, Occurrence& o) {
+  const uint8_t flags = *p++;
+  const uint32_t targetInGroup = GetNumber(p);
+  o.StartView = Plus(s.StartView, Unfold(GetNumber(p)));
+  o.ViewLength = Plus(0, Unfold(GetNumber(p)));
+  o.WordStart = Plus(s.WordStart, Unfold(GetNumber(p)));
+  o.ParagraphStart = Plus(o.WordStart, Unfold(GetNumber(p)));
+  o.SentenceStart = Plus(o.WordStart, Unfold(GetNumber(p)));
+  o.ParagraphEnd = Plus(o.WordStart, Unfold(GetNumber(p)));
+  o.SentenceEnd = Plus(o.WordStart, Unfold(GetNumber(p)));
+  o.WordEnd = Plus(o.WordStart, Unfold(GetNumber(p)));
+  o.Page = Plus(s.Page, Unfold(GetNumber(p)));
+  o.Folio = Plus(s.Folio, Unfold(GetNumber(p)));
+  if (!(flags & kSameContext)) {
+    s.ContextStartView = Plus(o.StartView, Unfold(GetNumber(p)));
+    s.ContextViewLength = Plus(0, Unfold(GetNumber(p)));
+    s.ContextStartOffset = Plus(o.WordStart, Unfold(GetNumber(p)));
+    s.ContextOffsetLength = Plus(0, Unfold(GetNumber(p)));
+  }
+  o.ContextStartView = s.ContextStartView;
+  o.ContextViewLength = s.ContextViewLength;
+  o.ContextStartOffset = s.ContextStartOffset;
+  o.ContextOffsetLength = s.ContextOffsetLength;
+  o.Verso = (flags & 8u) != 0 ? 1 : 0;
+  o.KnownEnds = static_cast<uint16_t>(flags & kAllEndsKnown);
+  s.StartView = o.StartView;
+  s.WordStart = o.WordStart;
+  s.Page = o.Page;
+  s.Folio = o.Folio;
+  return targetInGroup;
+}
+
+// A target's place among the targets of its reference: its form, whose
+// first sixteen bytes are compared as numbers first.
+struct SortKey {
+  uint32_t prefix[4];  // bytes 0-3, 4-7, 8-11, 12-15, zero past the end
+  uint32_t target;
+};
+
+inline SortKey MakeSortKey(const std::string& text, uint32_t target) {
+  SortKey key{{0, 0, 0, 0}, target};
+  const size_t n = text.size() < 16 ? text.size() : 16;
+  for (size_t k = 0; k < n; ++k) {
+    key.prefix[k / 4] |= uint32_t{static_cast<unsigned char>(text[k])} << (24 - 8 * (k % 4));
+  }
+  return key;
+}
+
+// The packed occurrences of a group of consecutive targets, in blocks.
+struct PackedGroup {
+  uint32_t firstTarget = 0;
+  PackState state;
+  std::vector<std::vector<uint8_t>> blocks;
+  size_t used = 0;  // bytes of the last block
+};
+
+}  // namespace
+
 cTargetList TargetCollector::Finish() {
   EndDocument();
-  slots_.clear();
-  slots_.shrink_to_fit();
-  hashes_.clear();
-  hashes_.shrink_to_fit();
-  // Order of the list during a search: document reference, then form.
+  slots_ = std::vector<Slot>();
+  batchSeen_ = std::unordered_set<uint64_t>();
   cTargetList list = std::move(targets_);
   targets_ = cTargetList();
-  // During the collection a target's CurrentStart holds the ordinal of its
-  // document reference (references are equal exactly when ordinals are).
-  // Here it takes the place of the reference among the sorted references,
-  // so that the sort compares numbers instead of references, and is then
-  // reset.
-  std::vector<const std::pair<const std::string, int32_t>*> documents;
-  documents.reserve(documentsSeen_.size());
-  for (const auto& entry : documentsSeen_) documents.push_back(&entry);
-  std::sort(documents.begin(), documents.end(), [](const auto* x, const auto* y) { return x->first < y->first; });
-  std::vector<int32_t> rank(documents.size());
-  for (size_t r = 0; r < documents.size(); ++r) rank[static_cast<size_t>(documents[r]->second)] = static_cast<int32_t>(r);
-  for (Target& t : list) t.CurrentStart = rank[static_cast<size_t>(t.CurrentStart)];
-  std::sort(list.begin(), list.end(), [](const Target& x, const Target& y) {
-    if (x.CurrentStart != y.CurrentStart) return x.CurrentStart < y.CurrentStart;
-    return x.Text < y.Text;
-  });
+
+  // Every target gets a list of its exact size, made at its first
+  // occurrence and filled as its occurrences come. Lists made straight from
+  // the occurrences in the order they came would mostly be made long before
+  // they are filled, next to the blocks they replace. So the occurrences are
+  // first packed into groups of consecutive targets of about equal numbers
+  // of occurrences (keeping their order in each group), which takes a
+  // fraction of the room; then the lists are made group by group. Every
+  // block is given back as soon as it has been read, so that the lists take
+  // the room of the blocks they replace.
+  std::vector<uint32_t> counts(list.size(), 0);
+  for (const Block& block : blocks_) {
+    for (const Collected& c : block) {
+      if ((c.Packed >> 4) != kNoTarget) ++counts[c.Packed >> 4];
+    }
+  }
+  constexpr size_t kGroups = 64;
+  constexpr size_t kGroupBlock = size_t{1} << 14;  // bytes
+  std::vector<PackedGroup> groups;
+  {
+    std::vector<uint8_t> groupOf(list.size());
+    const size_t share = occurrenceCount_ / kGroups + 1;
+    size_t sum = 0;
+    for (size_t t = 0; t < list.size(); ++t) {
+      if (groups.empty() || (sum >= share && groups.size() < kGroups)) {
+        groups.emplace_back().firstTarget = static_cast<uint32_t>(t);
+        sum = 0;
+      }
+      groupOf[t] = static_cast<uint8_t>(groups.size() - 1);
+      sum += counts[t];
+    }
+    for (Block& block : blocks_) {
+      for (const Collected& c : block) {
+        const uint32_t t = c.Packed >> 4;
+        if (t == kNoTarget) continue;
+        PackedGroup& g = groups[groupOf[t]];
+        if (g.blocks.empty() || g.used + kMaxPacked > kGroupBlock) {
+          if (!g.blocks.empty()) g.blocks.back().resize(g.used);
+          g.blocks.emplace_back(kGroupBlock);
+          g.used = 0;
+        }
+        uint8_t* p = g.blocks.back().data() + g.used;
+        Pack(c, t - g.firstTarget, g.state, p);
+        g.used = static_cast<size_t>(p - g.blocks.back().data());
+      }
+      block = Block();
+    }
+    blocks_ = std::vector<Block>();
+    collectedCount_ = 0;
+  }
+
+  // Order of the list during a search: document reference, then form. Keys
+  // (the first bytes of the form) are sorted for each reference, taken in
+  // the order of references; the targets are put in that order once their
+  // lists are made, each moved once. During the collection a target's
+  // CurrentStart holds the ordinal of its document reference (references
+  // are equal exactly when ordinals are); from here on it holds the
+  // target's number of occurrences, and is reset at the end. `counts`
+  // becomes the list of targets in their new order.
+  {
+    std::vector<const std::pair<const std::string, int32_t>*> documents;
+    documents.reserve(documentsSeen_.size());
+    for (const auto& entry : documentsSeen_) documents.push_back(&entry);
+    std::sort(documents.begin(), documents.end(), [](const auto* x, const auto* y) { return x->first < y->first; });
+    // The first key of each reference, by ordinal.
+    std::vector<size_t> first(documents.size(), 0);
+    for (const Target& t : list) ++first[static_cast<size_t>(t.CurrentStart)];
+    size_t sum = 0;
+    for (const auto* d : documents) {
+      const size_t n = first[static_cast<size_t>(d->second)];
+      first[static_cast<size_t>(d->second)] = sum;
+      sum += n;
+    }
+    std::vector<SortKey> keys(list.size());
+    for (size_t t = 0; t < list.size(); ++t) {
+      keys[first[static_cast<size_t>(list[t].CurrentStart)]++] = MakeSortKey(list[t].Text, static_cast<uint32_t>(t));
+      list[t].CurrentStart = static_cast<int32_t>(counts[t]);
+    }
+    const auto before = [&list](const SortKey& x, const SortKey& y) {
+      for (int k = 0; k < 4; ++k) {
+        if (x.prefix[k] != y.prefix[k]) return x.prefix[k] < y.prefix[k];
+      }
+      return list[x.target].Text < list[y.target].Text;
+    };
+    size_t begin = 0;
+    for (const auto* d : documents) {
+      const size_t end = first[static_cast<size_t>(d->second)];
+      std::sort(keys.begin() + static_cast<std::ptrdiff_t>(begin), keys.begin() + static_cast<std::ptrdiff_t>(end), before);
+      begin = end;
+    }
+    for (size_t k = 0; k < keys.size(); ++k) counts[k] = keys[k].target;
+  }
+
+  for (PackedGroup& g : groups) {
+    if (!g.blocks.empty()) g.blocks.back().resize(g.used);
+    PackState state;
+    for (std::vector<uint8_t>& bytes : g.blocks) {
+      const uint8_t* p = bytes.data();
+      const uint8_t* end = p + bytes.size();
+      while (p < end) {
+        Occurrence o;
+        Target& target = list[g.firstTarget + Unpack(p, state, o)];
+        if (target.Starts.capacity() == 0) target.Starts.reserve(static_cast<size_t>(target.CurrentStart));
+        target.Starts.push_back(o);
+      }
+      bytes = std::vector<uint8_t>();
+    }
+    g.blocks = std::vector<std::vector<uint8_t>>();
+  }
+  groups = std::vector<PackedGroup>();
+
+  // The moves follow the cycles of the permutation.
+  std::vector<uint32_t>& order = counts;
+  for (size_t k = 0; k < order.size(); ++k) {
+    if (order[k] == k) continue;
+    Target moving = std::move(list[k]);
+    size_t at = k;
+    for (;;) {
+      const size_t from = order[at];
+      order[at] = static_cast<uint32_t>(at);
+      if (from == k) break;
+      list[at] = std::move(list[from]);
+      at = from;
+    }
+    list[at] = std::move(moving);
+  }
+  counts = std::vector<uint32_t>();
   for (Target& t : list) t.CurrentStart = 0;
   occurrenceCount_ = 0;
   documentsSeen_.clear();
@@ -286,11 +607,18 @@ cTargetList TargetCollector::Finish() {
 // ---------------------------------------------------------------------------
 
 void SortTargetsByText(cTargetList& targets) {
-  std::sort(targets.begin(), targets.end(), [](const Target& a, const Target& b) {
+  const auto before = [](const Target& a, const Target& b) {
     int c = a.Text.compare(b.Text);
     if (c != 0) return c < 0;
     return a.DocumentRef < b.DocumentRef;
-  });
+  };
+  // Targets of one document come from the collector in this order already:
+  // a list in strictly increasing order is left as it is (the sort would
+  // not change it either).
+  bool increasing = true;
+  for (size_t k = 1; k < targets.size() && increasing; ++k) increasing = before(targets[k - 1], targets[k]);
+  if (increasing) return;
+  std::sort(targets.begin(), targets.end(), before);
 }
 
 size_t CountOccurrences(const cTargetList& targets) {

@@ -96,10 +96,15 @@ class HitSink {
 
 // The sink the program uses: files hits under targets (one per form and
 // document reference), one occurrence per place and target. Targets are
-// found through a hash index (built on the targets themselves); occurrence
+// found through an open-addressing index whose slots keep each target's
+// hash, so that a probe reads a target only when the hashes agree; occurrence
 // ends are closed in amortised constant time (only occurrences whose ends
-// are still unknown are visited, once each); occurrences go straight into
-// their target's list.
+// are still unknown are visited, once each).
+//
+// Occurrences are kept in one list, in the order they come, in blocks that
+// never move; `Finish` hands every target its own list, of its exact size,
+// and gives the blocks back as it reads them, so that the lists it makes
+// take the room of what they replace.
 class TargetCollector final : public HitSink {
  public:
   TargetCollector(const RuleSet& rules, int resultSpelling, bool showSymbols);
@@ -118,6 +123,9 @@ class TargetCollector final : public HitSink {
   // document.
   void EndDocument();
 
+  // The numbers of targets and occurrences filed. A hit is filed a couple
+  // of hits after it came, so that the memory it needs is fetched in the
+  // meantime; all are filed at the end of each document.
   size_t TargetCount() const { return targets_.size(); }
   size_t OccurrenceCount() const { return occurrenceCount_; }
 
@@ -125,15 +133,60 @@ class TargetCollector final : public HitSink {
   // list during a search); the collector is empty afterwards.
   cTargetList Finish();
 
+  // The most targets one collector files (a target's number shares a word
+  // with other bits while it is collected). Hits of further forms are left
+  // out; the targets alone would take tens of gigabytes before that.
+  static constexpr uint32_t kMaxTargets = (uint32_t{1} << 28) - 1;
+
  private:
-  struct Place {
-    uint32_t target;
-    uint32_t occurrence;
+  // An occurrence while it is collected: the fields of `Occurrence` in the
+  // same order, with its target, side and known ends in one word.
+  struct Collected {
+    int32_t StartView;
+    int32_t ViewLength;
+    int32_t ContextStartView;
+    int32_t ContextViewLength;
+    int32_t ContextStartOffset;
+    int32_t ContextOffsetLength;
+    int32_t Page;
+    int32_t Folio;
+    int32_t ParagraphStart;
+    int32_t SentenceStart;
+    int32_t WordStart;
+    int32_t ParagraphEnd;
+    int32_t SentenceEnd;
+    int32_t WordEnd;
+    uint32_t Packed;  // bits 0-2: KnownEnds; bit 3: verso; from bit 4: target
   };
-  uint32_t FindOrCreate(const PendingHit& hit, int32_t wordLength);
+  // The target number of an occurrence left out (a place already listed).
+  static constexpr uint32_t kNoTarget = kMaxTargets;
+  // A hit waiting to be filed: its occurrence is already in the list (its
+  // ends are closed like any other), its target not yet known.
+  struct Waiting {
+    uint32_t hash = 0;
+    uint32_t occurrence = 0;
+    uint64_t batch = 0;
+    int32_t wordLength = 0;
+    int32_t stringIndex = -1;
+    int32_t startView = 0;
+    std::string form;
+  };
+  static constexpr size_t kWaiting = 2;  // hits kept waiting at most
+  using Block = std::vector<Collected>;
+  struct Slot {
+    uint32_t hash;
+    uint32_t target;  // target + 1; 0: empty
+  };
+  static constexpr unsigned kBlockBits = 14;  // occurrences per block: 2^14
+
+  uint32_t FindOrCreate(const Waiting& w);
+  void File(Waiting& w);
+  void FileAll();
   void Rehash(size_t slots);
   bool SeenInBatch(uint32_t target, int32_t startView);
-  Occurrence& At(Place p) { return targets_[p.target].Starts[p.occurrence]; }
+  Collected& OccurrenceAt(uint32_t n) {
+    return blocks_[n >> kBlockBits][n & ((uint32_t{1} << kBlockBits) - 1)];
+  }
 
   const RuleSet& rules_;
   SubstRuleIndex substIndex_;
@@ -148,17 +201,27 @@ class TargetCollector final : public HitSink {
   std::unordered_map<std::string, int32_t> documentsSeen_;  // reference -> ordinal
   int32_t documentOrdinal_ = 0;
 
+  // Targets in the order they were found, their lists still empty; while
+  // collected, a target's CurrentStart holds the ordinal of its document
+  // reference.
   cTargetList targets_;
-  std::vector<uint32_t> hashes_;  // per target
-  std::vector<uint32_t> slots_;  // target + 1; 0: empty
+  std::vector<Slot> slots_;
+  // Occurrences of all targets in the order they were added.
+  std::vector<Block> blocks_;
+  uint32_t collectedCount_ = 0;  // in the blocks, those left out included
   size_t occurrenceCount_ = 0;
-  std::vector<Place> openSentence_;   // a word or sentence end unknown
-  std::vector<Place> openParagraph_;  // the paragraph end unknown
+  std::vector<uint32_t> openSentence_;   // a word or sentence end unknown
+  std::vector<uint32_t> openParagraph_;  // the paragraph end unknown
   // Places added in the current flush: a short list, or a set once it grows.
   std::vector<uint64_t> batchPlaces_;
   bool batchIndexed_ = false;
   std::unordered_set<uint64_t> batchSeen_;
-  std::string form_;
+  // Hits waiting, oldest first from `firstWaiting_` (a ring).
+  Waiting waiting_[kWaiting + 1];
+  size_t firstWaiting_ = 0;
+  size_t waitingCount_ = 0;
+  uint64_t batch_ = 0;         // flushes ended so far
+  uint64_t filedBatch_ = 0;    // the flush of the hits filed last
 };
 
 // Sorts by text ascending, ties by document reference (byte-wise, unsigned).

@@ -68,6 +68,14 @@ TEST(Targets, SortByTextThenDocument) {
   EXPECT_EQ(t[1].DocumentRef, "a.txt | /x/");
   EXPECT_EQ(t[2].DocumentRef, "b.txt | /x/");
   EXPECT_EQ(t[3].Text, "\xc9T\xc9");
+  // Sorted already: left as it is; one pair out of order at the end: sorted.
+  SortTargetsByText(t);
+  EXPECT_EQ(t[0].Text, "RO");
+  EXPECT_EQ(t[3].Text, "\xc9T\xc9");
+  std::swap(t[2], t[3]);
+  SortTargetsByText(t);
+  EXPECT_EQ(t[2].DocumentRef, "b.txt | /x/");
+  EXPECT_EQ(t[3].Text, "\xc9T\xc9");
 }
 
 TEST(Targets, MarkIndexAgreesWithContextAt) {
