@@ -1051,12 +1051,16 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
       // The probe's own loop over letters and passed-over symbols; the
       // general steps take separators and letters where a substitution rule
       // is at work.
-      while (i < size) {
+      // The last byte is left to the general steps (it has no byte after it).
+      while (i + 1 < size) {
         const unsigned char b = bytes[i];
         const uint8_t f = probeByte[b];
         if (f == 0) break;
         if (f == 1) {
-          if (substitute && (substituterBusy || (ruleMayStart[b] && RuleMayMatchAt(i)))) break;
+          if (substitute) {
+            const size_t pair = static_cast<size_t>(b) << 8 | bytes[i + 1];
+            if (substituterBusy || ((rulePair[pair >> 6] >> (pair & 63)) & 1)) break;
+          }
           if (level != 0) {
             openUnits(i, j);
             level = 0;
