@@ -918,7 +918,7 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
     if (!(quietPair[x] & kRuleFree) && ruleMayStart[x >> 8]) rulePair[x >> 6] |= uint64_t{1} << (x & 63);
   }
   auto RuleMayMatchAt = [&](int32_t q) -> bool {
-    if (q + 1 >= size) return substIndex.MayMatch(rules.UpperMap[bytes[q]], 0);
+    if (q + 1 >= size) return ruleMayStart[bytes[q]] && substIndex.MayMatch(rules.UpperMap[bytes[q]], 0);
     const size_t x = static_cast<size_t>(bytes[q]) << 8 | bytes[q + 1];
     return (rulePair[x >> 6] >> (x & 63)) & 1;
   };
@@ -1233,9 +1233,7 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
       }
     } else if (cl == kLetter || !skipSymbols) {
       unsigned char k;
-      if (substitute &&
-          (substituterBusy || (ruleMayStart[c] && (i + 1 < size ? !(quietPair[static_cast<size_t>(c) << 8 | bytes[i + 1]] & kRuleFree)
-                                                                 : substIndex.MayMatch(rules.UpperMap[c], 0))))) {
+      if (substitute && (substituterBusy || RuleMayMatchAt(i))) {
         k = SubstituteAt(rules, substIndex, substituter, text, static_cast<size_t>(i));
         substituterBusy = substituter.PendingOutput != 0 || substituter.Skip != 0;
       } else {
