@@ -25,6 +25,19 @@
 // a string (at a context end, at a flush) drops all its candidates. Strings
 // are still visited in list order at each character, so pending hits come
 // in the same order as when each string had one partial match.
+//
+// Speed. With the automaton, stretches where nothing can happen are passed
+// over: when no partial match is in flight, the substitution transducer is
+// free and no hit waits for its word's end, a vector scan looks for the next
+// stop byte (a letter that may begin a key or a substitution rule that
+// matters, a sentence or paragraph separator, a line break), stop letters
+// where the next letters show that no key can begin stay inside the
+// stretch, and the word bookkeeping of the stretch is read from bit masks of
+// its last 64 bytes. With "all strings" each context is first probed: only
+// which strings occur is noted, and a context is scanned in full (from its
+// start again) only when every string without exclusion occurs in it. Both
+// give exactly the hits of the letter-by-letter scan (`AutomatonSteady` and
+// `PerString` are kept to check that).
 #pragma once
 
 #include "rules/Filters.h"
