@@ -80,6 +80,23 @@ inline uint32_t HashBytes(std::string_view s, uint32_t h) {
 
 constexpr uint32_t kHashSeed = 2166136261u;
 
+// The first eight bytes of `s` as a number that orders as the bytes do
+// (bytes past the end count as 0).
+inline uint64_t Leading8(std::string_view s) {
+  uint64_t v = 0;
+  const size_t n = s.size() < 8 ? s.size() : 8;
+  for (size_t k = 0; k < n; ++k) v |= uint64_t{static_cast<unsigned char>(s[k])} << (56 - 8 * k);
+  return v;
+}
+
+// Byte-wise comparison of two strings, as std::string's: < 0, 0 or > 0.
+inline int CompareBytes(std::string_view a, std::string_view b) {
+  const uint64_t x = Leading8(a);
+  const uint64_t y = Leading8(b);
+  if (x != y) return x < y ? -1 : 1;
+  return a.compare(b);
+}
+
 }  // namespace
 
 TargetCollector::TargetCollector(const RuleSet& rules, int resultSpelling, bool showSymbols)
@@ -607,18 +624,66 @@ cTargetList TargetCollector::Finish() {
 // ---------------------------------------------------------------------------
 
 void SortTargetsByText(cTargetList& targets) {
-  const auto before = [](const Target& a, const Target& b) {
-    int c = a.Text.compare(b.Text);
+  const auto before = [&targets](uint32_t i, uint32_t j) {
+    const Target& a = targets[i];
+    const Target& b = targets[j];
+    const int c = CompareBytes(a.Text, b.Text);
     if (c != 0) return c < 0;
-    return a.DocumentRef < b.DocumentRef;
+    return CompareBytes(a.DocumentRef, b.DocumentRef) < 0;
   };
-  // Targets of one document come from the collector in this order already:
-  // a list in strictly increasing order is left as it is (the sort would
-  // not change it either).
-  bool increasing = true;
-  for (size_t k = 1; k < targets.size() && increasing; ++k) increasing = before(targets[k - 1], targets[k]);
-  if (increasing) return;
-  std::sort(targets.begin(), targets.end(), before);
+  // The list is cut into runs already in order (the collector gives one run
+  // per document reference), which are merged: the new order is worked out
+  // first, then every target is moved once. A list in order is left as it
+  // is.
+  const uint32_t n = static_cast<uint32_t>(targets.size());
+  struct Run {
+    uint64_t lead;  // the first bytes of the next target's text
+    uint32_t next;
+    uint32_t end;
+  };
+  std::vector<Run> runs;
+  for (uint32_t k = 1; k < n; ++k) {
+    if (before(k - 1, k)) continue;
+    const uint32_t first = runs.empty() ? 0 : runs.back().end;
+    runs.push_back(Run{Leading8(targets[first].Text), first, k});
+  }
+  if (runs.empty()) return;
+  runs.push_back(Run{Leading8(targets[runs.back().end].Text), runs.back().end, n});
+  // A heap of runs by their next target, the smallest on top (of equal
+  // targets, the one of the earlier run).
+  const auto below = [&before](const Run& x, const Run& y) {
+    if (x.lead != y.lead) return x.lead > y.lead;
+    if (before(y.next, x.next)) return true;
+    return !before(x.next, y.next) && x.next > y.next;
+  };
+  std::make_heap(runs.begin(), runs.end(), below);
+  std::vector<uint32_t> order;
+  order.reserve(n);
+  while (!runs.empty()) {
+    std::pop_heap(runs.begin(), runs.end(), below);
+    Run& run = runs.back();
+    order.push_back(run.next++);
+    if (run.next == run.end) {
+      runs.pop_back();
+    } else {
+      run.lead = Leading8(targets[run.next].Text);
+      std::push_heap(runs.begin(), runs.end(), below);
+    }
+  }
+  // The moves follow the cycles of the permutation.
+  for (uint32_t k = 0; k < n; ++k) {
+    if (order[k] == k) continue;
+    Target moving = std::move(targets[k]);
+    uint32_t at = k;
+    for (;;) {
+      const uint32_t from = order[at];
+      order[at] = at;
+      if (from == k) break;
+      targets[at] = std::move(targets[from]);
+      at = from;
+    }
+    targets[at] = std::move(moving);
+  }
 }
 
 size_t CountOccurrences(const cTargetList& targets) {

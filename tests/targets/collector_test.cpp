@@ -320,5 +320,48 @@ TEST(Collector, HitsWaitingToBeFiled) {
   EXPECT_EQ(t[1].Starts[0].ParagraphEnd, 11);
 }
 
+
+// Sorting by text then reference: lists in any order, lists made of runs in
+// order (as the collector gives for several documents), lists in order.
+TEST(Collector, SortByTextMatchesPlainSort) {
+  Random rnd{11};
+  const char* const refs[] = {"", "a.txt | /x/", "b.txt | /x/", "a.txt | /y/", "\xe9.txt | /x/"};
+  for (int shape = 0; shape < 4; ++shape) {
+    SCOPED_TRACE(shape);
+    cTargetList list;
+    std::set<std::pair<std::string, std::string>> seen;
+    while (list.size() < 3000) {
+      std::string text;
+      const uint32_t n = 1 + rnd.Next(shape == 3 ? 20 : 6);
+      for (uint32_t k = 0; k < n; ++k) text += static_cast<char>(rnd.Next(4) == 0 ? 0xc0 + rnd.Next(8) : 'A' + rnd.Next(3));
+      const std::string ref = refs[rnd.Next(std::size(refs))];
+      if (!seen.insert({text, ref}).second) continue;
+      Target& t = list.emplace_back();
+      t.Text = text;
+      t.DocumentRef = ref;
+      t.Length = static_cast<int32_t>(list.size());  // tells the targets apart
+    }
+    const auto byText = [](const Target& a, const Target& b) {
+      return std::tie(a.Text, a.DocumentRef) < std::tie(b.Text, b.DocumentRef);
+    };
+    if (shape == 1) {
+      // Runs: by reference, then text.
+      std::sort(list.begin(), list.end(), [](const Target& a, const Target& b) {
+        return std::tie(a.DocumentRef, a.Text) < std::tie(b.DocumentRef, b.Text);
+      });
+    } else if (shape == 2) {
+      std::sort(list.begin(), list.end(), byText);
+    }
+    cTargetList want = list;
+    std::sort(want.begin(), want.end(), byText);
+    SortTargetsByText(list);
+    ASSERT_EQ(list.size(), want.size());
+    for (size_t k = 0; k < want.size(); ++k) {
+      ASSERT_EQ(list[k].Length, want[k].Length) << k;
+      ASSERT_EQ(list[k].Text, want[k].Text) << k;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kalix
