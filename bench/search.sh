@@ -45,6 +45,16 @@ hyperfine --warmup 1 --runs ${RUNS:-5} --export-markdown "$build/search.md" \
   -n "generated, level 3" "$gen" \
   -n "corpus 50 x 2 MB" "$corpus"
 
+# Peak memory against the bound: the text, 64 bytes per occurrence and 30 MB
+# (10^6 bytes each; GNU time reports KiB).
 for cmd in "$chat" "$many" "$gen" "$corpus"; do
-  /usr/bin/time -f "%M KB peak  %U s user  $cmd" $cmd >/dev/null
+  status=$(/usr/bin/time -f "%M" -o "$build/peak.txt" $cmd | tr -d '\r')
+  peak=$(cat "$build/peak.txt")
+  occurrences=$(printf '%s' "$status" | sed -n 's/.*Occurrences : \([0-9]*\).*/\1/p')
+  case $cmd in
+    *--corpus*) text=$(cat "$data"/corpus/*.txt | wc -c) ;;  # the whole text searched
+    *) text=$(wc -c <"$data/big.txt") ;;
+  esac
+  bound=$(( (text + 64 * occurrences + 30000000) / 1024 ))
+  echo "peak $peak KiB, bound $bound KiB ($occurrences occurrences): $cmd"
 done
