@@ -167,7 +167,10 @@ uint32_t TargetCollector::FindOrCreate(const Waiting& w) {
     if (s.target == 0) break;
     if (s.hash == w.hash) {
       const Target& target = targets_[s.target - 1];
-      if (target.CurrentStart == documentOrdinal_ && target.Text == w.form) return s.target - 1;
+      if (target.CurrentStart == documentOrdinal_ && target.Text.size() == w.form.size() &&
+          Leading8(target.Text) == Leading8(w.form) && (w.form.size() <= 8 || target.Text == w.form)) {
+        return s.target - 1;
+      }
     }
     i = (i + 1) & mask;
   }

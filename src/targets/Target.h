@@ -102,9 +102,10 @@ class HitSink {
 // are still unknown are visited, once each).
 //
 // Occurrences are kept in one list, in the order they come, in blocks that
-// never move; `Finish` hands every target its own list, of its exact size,
-// and gives the blocks back as it reads them, so that the lists it makes
-// take the room of what they replace.
+// never move. `Finish` packs them into groups of targets (a fraction of the
+// room) and then hands every target its own list, of its exact size; each
+// block is given back as soon as it has been read, so that what is made
+// takes the room of what it replaces.
 class TargetCollector final : public HitSink {
  public:
   TargetCollector(const RuleSet& rules, int resultSpelling, bool showSymbols);
@@ -220,8 +221,8 @@ class TargetCollector final : public HitSink {
   Waiting waiting_[kWaiting + 1];
   size_t firstWaiting_ = 0;
   size_t waitingCount_ = 0;
-  uint64_t batch_ = 0;         // flushes ended so far
-  uint64_t filedBatch_ = 0;    // the flush of the hits filed last
+  uint64_t batch_ = 0;       // flushes ended so far
+  uint64_t filedBatch_ = 0;  // the flush of the hits filed last
 };
 
 // Sorts by text ascending, ties by document reference (byte-wise, unsigned).
