@@ -1,6 +1,7 @@
 // Fuzz target: the search engine. The first bytes choose the settings and
-// the strings, the rest is the text. The three ways of following partial
-// matches (automaton, trie, string by string) must give the same targets
+// the strings, the rest is the text. The ways of following partial matches
+// (automaton with and without fast runs, trie, string by string) must give
+// the same targets
 // and occurrences, field by field.
 #include "search/Engine.h"
 #include "targets/Target.h"
@@ -59,17 +60,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (char& c : text) {
     if (c == 0) c = 'A';  // a document text holds no zero byte
   }
-  kalix::cTargetList results[3];
-  const kalix::MatchMode modes[3] = {kalix::MatchMode::Automaton, kalix::MatchMode::Trie,
-                                     kalix::MatchMode::PerString};
-  for (int m = 0; m < 3; ++m) {
+  kalix::cTargetList results[4];
+  const kalix::MatchMode modes[4] = {kalix::MatchMode::Automaton, kalix::MatchMode::Trie,
+                                     kalix::MatchMode::PerString, kalix::MatchMode::AutomatonSteady};
+  for (int m = 0; m < 4; ++m) {
     kalix::cArrowList list = strings;
     kalix::TargetCollector sink(rules, settings.ResultSpelling, settings.ShowSymbols);
     sink.BeginDocument(text, {}, "");
     kalix::SearchDocument(rules, settings, list, {}, text, sink, modes[m]);
     results[m] = sink.Finish();
   }
-  for (int m = 1; m < 3; ++m) {
+  for (int m = 1; m < 4; ++m) {
     if (results[m].size() != results[0].size()) std::abort();
     for (size_t t = 0; t < results[0].size(); ++t) {
       const kalix::Target& a = results[0][t];

@@ -7,6 +7,8 @@
 #include "platform/Cp1252.h"
 #include "targets/Report.h"
 
+#include <memory>
+
 #include <unistd.h>
 
 namespace kalix::cli {
@@ -115,6 +117,13 @@ void ReportCorpusProgress(size_t index, size_t count) {
   std::fprintf(stderr, "\r%zu/%zu", index + 1, count);
   if (index + 1 == count) std::fputc('\n', stderr);
   std::fflush(stderr);
+}
+
+cTargetList& KeepUntilExit(cTargetList&& targets) {
+  // Never destroyed: reachable until the end, so no leak is reported either.
+  static auto* const kept = new std::vector<std::unique_ptr<cTargetList>>();
+  kept->push_back(std::make_unique<cTargetList>(std::move(targets)));
+  return *kept->back();
 }
 
 }  // namespace kalix::cli

@@ -37,4 +37,11 @@ void ReportDocumentMessage(const std::string& message);
 // A progress line on stderr for corpus runs, only when stderr is a terminal.
 void ReportCorpusProgress(size_t index, size_t count);
 
+// Takes a target list and keeps it until the process ends; returns it. A
+// command prints its result and the process ends right after: freeing
+// hundreds of thousands of targets one by one would only delay the exit, so
+// their memory goes back to the system with the rest of the process, as
+// compiler drivers do with their syntax trees.
+cTargetList& KeepUntilExit(cTargetList&& targets);
+
 }  // namespace kalix::cli

@@ -209,12 +209,13 @@ int RunSearchCommand(Context& ctx, const Args& args) {
   }
 
   SearchResult result = RunSearch(ctx, std::move(request));
+  const cTargetList& targets = KeepUntilExit(std::move(result.Targets));
   for (const std::string& text : result.BoundedTexts) {
     ReportDocumentMessage(ctx.Tr(msg::kVariantsBounded) + "\n" + text);
   }
 
   if (json) {
-    WriteResultJson(stdout, result.Status, result.Targets);
+    WriteResultJson(stdout, result.Status, targets);
     return 0;
   }
   if (summary) {
@@ -222,7 +223,7 @@ int RunSearchCommand(Context& ctx, const Args& args) {
     return 0;
   }
   FinishReportOptions(report, result.Settings.Context);
-  ReportSource source{result.Settings, result.Strings, result.Targets, document, ctx.Corpus.Entries};
+  ReportSource source{result.Settings, result.Strings, targets, document, ctx.Corpus.Entries};
   return EmitReport(ctx, source, report);
 }
 

@@ -87,8 +87,8 @@ int RunWordsCommand(Context& ctx, const Args& args) {
     WriteSummary(stdout, WordListStatusText(ctx.Language, counts.Targets, counts.Occurrences));
     return 0;
   }
-  cTargetList targets = RunWordList(ctx, settings, filters, document, ctx.Corpus.Entries, ReportDocumentMessage,
-                                    ReportCorpusProgress);
+  cTargetList& targets = KeepUntilExit(RunWordList(ctx, settings, filters, document, ctx.Corpus.Entries,
+                                                  ReportDocumentMessage, ReportCorpusProgress));
   std::string status = ShowWordListResult(ctx.Language, targets);
 
   if (json) {

@@ -1,5 +1,7 @@
 #include "search/Engine.h"
 
+#include "search/ByteSet.h"
+
 #include <algorithm>
 #include <array>
 #include <unordered_map>
@@ -259,6 +261,7 @@ class KeyAutomaton {
   uint32_t Next(uint32_t state, unsigned char k) const { return delta_[size_t{state} * width_ + alpha_[k]]; }
   bool Starts(unsigned char k) const { return alpha_[k] != 0 && delta_[alpha_[k]] != 0; }
   bool HasOutput(uint32_t state) const { return outFirst_[state] != outFirst_[state + 1]; }
+  uint32_t StateCount() const { return outFirst_.empty() ? 0 : static_cast<uint32_t>(outFirst_.size() - 1); }
   const std::pair<int32_t, int32_t>* OutBegin(uint32_t state) const { return out_.data() + outFirst_[state]; }
   const std::pair<int32_t, int32_t>* OutEnd(uint32_t state) const { return out_.data() + outFirst_[state + 1]; }
 
@@ -441,8 +444,9 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
   // The automaton when its table stays small (up to 4M cells, 16 MB);
   // otherwise partial matches are followed in the trie.
   KeyAutomaton automaton;
-  const bool byAutomaton = mode == MatchMode::Automaton && automaton.Build(strings, size_t{1} << 22);
-  const bool byTrie = mode == MatchMode::Trie || (mode == MatchMode::Automaton && !byAutomaton);
+  const bool automatonMode = mode == MatchMode::Automaton || mode == MatchMode::AutomatonSteady;
+  const bool byAutomaton = automatonMode && automaton.Build(strings, size_t{1} << 22);
+  const bool byTrie = mode == MatchMode::Trie || (automatonMode && !byAutomaton);
   uint32_t acState = 0;
   size_t maxKey = 1;
   for (const SearchString& s : strings) maxKey = std::max(maxKey, s.Key.size());
@@ -659,6 +663,87 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
       if (quietRule[static_cast<size_t>(*r)]) quietRuleStart[c] = true;
     }
   }
+  // Fast runs (automaton only). With the transducer free and no partial
+  // match, the scan can pass over every byte up to the next stop byte by one
+  // vector scan, then do the word bookkeeping of the run once. Stop bytes:
+  //  - letters whose plain comparison character begins a key;
+  //  - letters that begin a substitution rule that is not simple: a simple
+  //    rule gives no more characters than it takes, none of which begins a
+  //    key, and takes letters only (every byte that upper-cases to one of
+  //    its characters is a letter);
+  //  - sentence and paragraph separators, line breaks (two view positions);
+  //  - and, until nothing changes, the letters that begin a simple rule
+  //    holding, after its first character, the character of a stop letter.
+  // A run then never holds the start of a match or of a rule that matters,
+  // and no rule that begins in a run takes the stop byte after it: the
+  // transducer is free there, as the letter-by-letter scan would find it.
+  ByteSet stops;
+  std::array<bool, 256> hotLetter{};  // stop bytes that are letters
+  bool fastRuns = byAutomaton && mode != MatchMode::AutomatonSteady;
+  // Fast runs pay off when stop bytes are rare in the text: they are given
+  // up for the rest of the document when the first runs are short.
+  int32_t fastTries = 0;
+  int64_t fastPassed = 0;
+  if (fastRuns) {
+    auto letterLike = [&](int c) { return cls[c] == kLetter || (cls[c] == kSymbol && !skipSymbols); };
+    std::array<bool, 256> lettersOnly{};  // by upper-cased character
+    lettersOnly.fill(true);
+    for (int c = 0; c < 256; ++c) {
+      if (!letterLike(c)) lettersOnly[rules.UpperMap[c]] = false;
+    }
+    std::vector<bool> simple(rules.SubstRules.size(), false);
+    for (size_t r = 0; r < rules.SubstRules.size(); ++r) {
+      const SubstRule& rule = rules.SubstRules[r];
+      bool ok = rule.ReplacementLength() <= rule.MatchLength();
+      for (char ch : rule.Replacement) {
+        const unsigned char k = static_cast<unsigned char>(ch);
+        if (k != 0 && starts[k]) ok = false;
+      }
+      for (char ch : rule.Match) {
+        if (!lettersOnly[static_cast<unsigned char>(ch)]) ok = false;
+      }
+      simple[r] = ok;
+    }
+    std::array<bool, 256> hot{};
+    for (int c = 0; c < 256; ++c) {
+      if (!letterLike(c)) continue;
+      if (plainK[c] != 0 && starts[plainK[c]]) hot[c] = true;
+      if (!ruleMayStart[c]) continue;
+      const unsigned char up = rules.UpperMap[c];
+      for (const int32_t* r = substIndex.begin(up); r != substIndex.end(up); ++r) {
+        if (!simple[static_cast<size_t>(*r)]) hot[c] = true;
+      }
+    }
+    for (bool grew = substitute; grew;) {
+      grew = false;
+      std::array<bool, 256> hotChar{};  // by upper-cased character
+      for (int c = 0; c < 256; ++c) {
+        if (hot[c]) hotChar[rules.UpperMap[c]] = true;
+      }
+      std::array<bool, 256> heads{};  // first characters of rules holding one
+      for (int u = 0; u < 256; ++u) {
+        for (const int32_t* r = substIndex.begin(static_cast<unsigned char>(u));
+             r != substIndex.end(static_cast<unsigned char>(u)); ++r) {
+          const std::string& m = rules.SubstRules[static_cast<size_t>(*r)].Match;
+          for (size_t k = 1; k < m.size(); ++k) {
+            if (hotChar[static_cast<unsigned char>(m[k])]) heads[static_cast<size_t>(u)] = true;
+          }
+        }
+      }
+      for (int c = 0; c < 256; ++c) {
+        if (letterLike(c) && !hot[c] && heads[rules.UpperMap[c]]) {
+          hot[c] = true;
+          grew = true;
+        }
+      }
+    }
+    for (int c = 0; c < 256; ++c) {
+      if (hot[c] || (!letterLike(c) && cls[c] >= kSentenceSeparator) || c == '\n' || c == '\r') {
+        stops.Add(static_cast<unsigned char>(c));
+      }
+      hotLetter[c] = hot[c] && c != '\n' && c != '\r';
+    }
+  }
   // At a letter whose plain comparison character begins no key, with the
   // transducer free: the number of bytes that the transducer's steps from
   // here leave without effect on the matching (the rule taken here and the
@@ -724,8 +809,320 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
     }
   };
 
+  // RunBookkeeping for a fast run (one view position per byte), read from
+  // bit masks of the letters and word separators of the 64 bytes that end
+  // the run: the last letter, the last separator before it and the first
+  // letter after that, and the first letter of the run when the window
+  // holds the whole run. A run whose answers lie outside the window is
+  // done byte by byte.
+  ByteSet letterBytes;
+  ByteSet breakBytes;
+  for (int c = 0; c < 256; ++c) {
+    if (quiet[c] & kIsLetter) letterBytes.Add(static_cast<unsigned char>(c));
+    if (quiet[c] & kWordBreak) breakBytes.Add(static_cast<unsigned char>(c));
+  }
+  auto FastRunBookkeeping = [&](int32_t from, int32_t fromView, int32_t to) {
+    const int32_t base = to - 64;
+    if (base < 0) {
+      RunBookkeeping(from, fromView, to, fromView + (to - from));
+      return;
+    }
+    const bool whole = from >= base;  // the window holds the whole run
+    const uint64_t valid = whole ? ~uint64_t{0} << (from - base) : ~uint64_t{0};
+    const uint64_t letters = letterBytes.Mask64(bytes + base) & valid;
+    const uint64_t breaks = breakBytes.Mask64(bytes + base) & valid;
+    if (letters == 0 || !whole) {
+      // Without a letter in the window, or with a first letter before it.
+      const uint64_t below = letters == 0 ? 0 : breaks & ((uint64_t{1} << (63 - __builtin_clzll(letters))) - 1);
+      if (letters == 0 || below == 0) {
+        RunBookkeeping(from, fromView, to, fromView + (to - from));
+        return;
+      }
+    }
+    const int lastBit = 63 - __builtin_clzll(letters);
+    const int firstBit = __builtin_ctzll(letters);
+    const uint64_t beforeLast = breaks & ((uint64_t{1} << lastBit) - 1);
+    // The first letter of the run opens the units when a separator came
+    // before it (before the run or in it).
+    int32_t first = base + firstBit;
+    int firstLevel = level;
+    if (whole) {
+      if ((breaks & ((uint64_t{1} << firstBit) - 1)) != 0 && firstLevel < kWordSeparator) firstLevel = kWordSeparator;
+    } else {
+      // The run begins before the window: its first letter is found byte
+      // by byte.
+      first = from;
+      while (!isLetter(first)) {
+        if (isBreak(first) && firstLevel < kWordSeparator) firstLevel = kWordSeparator;
+        ++first;
+      }
+    }
+    if (firstLevel != 0) {
+      level = firstLevel;
+      openUnits(first, fromView + (first - from));
+    }
+    level = 0;
+    if (beforeLast != 0) {
+      const int brkBit = 63 - __builtin_clzll(beforeLast);
+      if (base + brkBit > first) {
+        // The last word of the run begins at the first letter after it.
+        const int wordBit = __builtin_ctzll(letters & ~((uint64_t{2} << brkBit) - 1));
+        const int32_t word = base + wordBit;
+        level = kWordSeparator;
+        openUnits(word, fromView + (word - from));
+        level = 0;
+      }
+    }
+    lastLetterAt = base + lastBit;
+    lastLetterOffset = base + lastBit;
+    if (lastBit < 63 && (breaks >> (lastBit + 1)) != 0) level = kWordSeparator;
+  };
+
+  // Separators that reset every string in a fast run: the end of a context,
+  // or with no context a flush. A key cannot be matched across them.
+  std::array<bool, 256> resetsStrings{};
+  for (int c = 0; c < 256; ++c) {
+    const int k = cls[c];
+    if (k < kWordSeparator) continue;
+    resetsStrings[c] = context == 0 ? (!settings.IgnoreSeparators || k >= kSentenceSeparator) : k > context;
+  }
+
+  // Whether a key may begin at a stop letter, from the letters after it:
+  // the comparison characters of the next letters are checked against the
+  // characters that keys hold at those places (any key), while the bytes
+  // are plain letters. A byte that is not (a symbol passed over, a letter
+  // with no comparison character or where a rule may begin, a separator that
+  // does not end the strings' matching, a line break) or the end of the
+  // text answers yes; a separator that resets the strings answers no.
+  std::array<std::array<bool, 256>, 4> keyCharAt{};
+  int gramLength = 4;
+  for (const SearchString& str : strings) {
+    if (str.Key.empty()) continue;
+    gramLength = std::min<int>(gramLength, static_cast<int>(str.Key.size()));
+    for (size_t k = 0; k < 4 && k < str.Key.size(); ++k) keyCharAt[k][static_cast<unsigned char>(str.Key[k])] = true;
+  }
+  enum : uint8_t { kGramPlain = 1, kGramReset = 2, kGramRuleStart = 4 };
+  std::array<uint8_t, 256> gramClass{};
+  for (int c = 0; c < 256; ++c) {
+    uint8_t g = 0;
+    if (cls[c] >= kWordSeparator) {
+      if (resetsStrings[c] && c != '\n' && c != '\r') g = kGramReset;
+    } else if ((cls[c] == kLetter || !skipSymbols) && c != '\n' && c != '\r' && plainK[c] != 0) {
+      g = ruleMayStart[c] ? kGramRuleStart : kGramPlain;
+    }
+    gramClass[c] = g;
+  }
+  // Per pair of bytes, one bit: a substitution rule may match at the first.
+  std::vector<uint64_t> rulePair(substitute ? 1024 : 0, 0);
+  for (size_t x = 0; x < rulePair.size() * 64; ++x) {
+    if (!(quietPair[x] & kRuleFree) && ruleMayStart[x >> 8]) rulePair[x >> 6] |= uint64_t{1} << (x & 63);
+  }
+  auto RuleMayMatchAt = [&](int32_t q) -> bool {
+    if (q + 1 >= size) return ruleMayStart[bytes[q]] && substIndex.MayMatch(rules.UpperMap[bytes[q]], 0);
+    const size_t x = static_cast<size_t>(bytes[q]) << 8 | bytes[q + 1];
+    return (rulePair[x >> 6] >> (x & 63)) & 1;
+  };
+  auto KeyMayBeginAt = [&](int32_t p) -> bool {
+    const uint8_t g0 = gramClass[bytes[p]];
+    if (g0 == 0 || (g0 == kGramRuleStart && RuleMayMatchAt(p))) return true;
+    if (!keyCharAt[0][plainK[bytes[p]]]) return false;
+    for (int k = 1; k < gramLength; ++k) {
+      const int32_t q = p + k;
+      if (q >= size) return true;
+      const uint8_t g = gramClass[bytes[q]];
+      if (g == kGramReset) return false;
+      if (g == 0 || (g == kGramRuleStart && RuleMayMatchAt(q))) return true;
+      if (!keyCharAt[static_cast<size_t>(k)][plainK[bytes[q]]]) return false;
+    }
+    return true;
+  };
+
+  // The stop bytes of the 64-byte block last looked at, so that stops close
+  // together cost a bit scan each, not a vector scan.
+  int32_t blockAt = -64;
+  uint64_t blockStops = 0;
+  auto NextStop = [&](int32_t p) -> int32_t {
+    for (;;) {
+      if (p >= blockAt && p - blockAt < 64) {
+        const uint64_t ahead = blockStops >> (p - blockAt);
+        if (ahead != 0) return p + __builtin_ctzll(ahead);
+        p = blockAt + 64;
+      }
+      if (p + 64 > size) return p + static_cast<int32_t>(stops.FindFirstPlain(bytes + p, static_cast<size_t>(size - p)));
+      blockAt = p;
+      blockStops = stops.Mask64(bytes + p);
+    }
+  };
+
+  // With "all strings" most contexts lack some string, and none of their
+  // hits is kept. Each context is first probed: the automaton only notes
+  // which strings without exclusion (or variants of them) occur, ignoring
+  // position rules and overlaps, which can only drop hits. A context where
+  // some such string never occurs is rejected as the full scan would reject
+  // it. As soon as every one has occurred, the scan goes back to the
+  // context's start (its state was saved there) and scans it in full.
+  // Sentence and paragraph closings met twice close nothing the second
+  // time: no occurrence is added inside a context.
+  const bool probeContexts = byAutomaton && settings.AllStrings && context != 0 && keptRoots > 0 &&
+                             keptRoots <= 64 && !settings.IgnoreSeparators;
+  std::vector<int32_t> keptRootOf(strings.size(), -1);  // place among the roots without exclusion
+  {
+    std::vector<int32_t> place(strings.size(), -1);
+    int32_t count = 0;
+    for (int32_t n : roots) {
+      if (strings[static_cast<size_t>(n)].Exclude == 0) place[static_cast<size_t>(n)] = count++;
+    }
+    for (size_t n = 0; n < strings.size(); ++n) {
+      const SearchString& str = strings[n];
+      const size_t root = str.HasSource() ? static_cast<size_t>(str.Source) : n;
+      if (root < strings.size()) keptRootOf[n] = place[root];
+    }
+  }
+  // Per automaton state, the roots without exclusion whose keys (or
+  // variants' keys) end there, one bit each.
+  std::vector<uint64_t> keptEndingAt(probeContexts ? automaton.StateCount() : 0, 0);
+  for (uint32_t q = 0; q < keptEndingAt.size(); ++q) {
+    for (auto o = automaton.OutBegin(q); o != automaton.OutEnd(q); ++o) {
+      const int32_t r = keptRootOf[static_cast<size_t>(o->first)];
+      if (r >= 0) keptEndingAt[q] |= uint64_t{1} << r;
+    }
+  }
+  const uint64_t allKept = keptRoots >= 64 ? ~uint64_t{0} : (uint64_t{1} << keptRoots) - 1;
+  uint64_t foundKept = 0;  // roots seen by the probe of the current context
+  // Per byte while probing: 1 a letter, 2 a symbol passed over, 0 anything
+  // left to the general steps (separators).
+  std::array<uint8_t, 256> probeByte{};
+  for (int c = 0; c < 256; ++c) {
+    if (cls[c] == kLetter || (cls[c] == kSymbol && !skipSymbols)) {
+      probeByte[c] = 1;
+    } else if (cls[c] == kSymbol) {
+      probeByte[c] = 2;
+    }
+  }
+  bool probing = false;
+  bool takeSnapshot = probeContexts;
+  bool rewindNow = false;
+  struct ContextStart {
+    int32_t i = 0, j = 0;
+    int level = 0;
+    int32_t lastLetterAt = 0, lastLetterOffset = 0;
+    int32_t wordStart = 0, sentenceStart = 0, paragraphStart = 0;
+    int32_t wordStartView = 0, sentenceStartView = 0, paragraphStartView = 0;
+    int32_t wordStartAt = 0, contextStartView = 0, contextStartOffset = 0;
+    Substituter substituter;
+    bool substituterBusy = false;
+  } saved;
+  // Every string of the context may be there: back to its start, to scan
+  // it in full this time.
+  auto RewindToContextStart = [&]() {
+    rewindNow = false;
+    probing = false;
+    j = saved.j;
+    level = saved.level;
+    lastLetterAt = saved.lastLetterAt;
+    lastLetterOffset = saved.lastLetterOffset;
+    st.WordStart = saved.wordStart;
+    st.SentenceStart = saved.sentenceStart;
+    st.ParagraphStart = saved.paragraphStart;
+    st.WordStartView = saved.wordStartView;
+    st.SentenceStartView = saved.sentenceStartView;
+    st.ParagraphStartView = saved.paragraphStartView;
+    st.WordStartAt = saved.wordStartAt;
+    st.ContextStartView = saved.contextStartView;
+    st.ContextStartOffset = saved.contextStartOffset;
+    substituter = saved.substituter;
+    substituterBusy = saved.substituterBusy;
+    acState = 0;
+  };
+
   for (int32_t i = 0; i < size; ++i) {
-    if (!substituterBusy && st.Active.empty() && live.empty() && acState == 0) {
+    if (takeSnapshot) {
+      takeSnapshot = false;
+      probing = st.Pending.empty() && st.Counted.empty() && wordsClosed == 0 && wordCloses.empty() && acState == 0;
+      if (probing) {
+        foundKept = 0;
+        saved = ContextStart{i, j, level, lastLetterAt, lastLetterOffset, st.WordStart, st.SentenceStart,
+                             st.ParagraphStart, st.WordStartView, st.SentenceStartView, st.ParagraphStartView,
+                             st.WordStartAt, st.ContextStartView, st.ContextStartOffset, substituter,
+                             substituterBusy};
+      }
+    }
+    if (probing && !fastRuns) {
+      // The probe's own loop over letters and passed-over symbols; the
+      // general steps take separators and letters where a substitution rule
+      // is at work.
+      // The last byte is left to the general steps (it has no byte after it).
+      while (i + 1 < size) {
+        const unsigned char b = bytes[i];
+        const uint8_t f = probeByte[b];
+        if (f == 0) break;
+        if (f == 1) {
+          if (substitute) {
+            const size_t pair = static_cast<size_t>(b) << 8 | bytes[i + 1];
+            if (substituterBusy || ((rulePair[pair >> 6] >> (pair & 63)) & 1)) break;
+          }
+          if (level != 0) {
+            openUnits(i, j);
+            level = 0;
+          }
+          lastLetterAt = i;
+          lastLetterOffset = i;
+          const unsigned char k = plainK[b];
+          if (k != 0) {
+            acState = automaton.Next(acState, k);
+            foundKept |= keptEndingAt[acState];
+            if (foundKept == allKept) {
+              rewindNow = true;
+              break;
+            }
+          }
+        }
+        j += (b == '\n' || b == '\r') ? 2 : 1;
+        ++i;
+      }
+      if (rewindNow) {
+        RewindToContextStart();
+        i = saved.i - 1;  // the loop steps to saved.i
+        continue;
+      }
+      if (i >= size) break;
+    }
+    if (fastRuns && !substituterBusy && acState == 0 && wordsClosed == st.Pending.size() &&
+        (context >= 2 || (st.Pending.empty() && st.Counted.empty()))) {
+      // Word separators change nothing here but the boundary level: with a
+      // word or no context nothing is pending, with a longer one the words
+      // of the pending hits have all ended.
+      for (;;) {
+        // Stop letters where no key can begin stay inside the run.
+        int32_t n = 0;
+        for (;;) {
+          n = NextStop(i + n) - i;
+          if (i + n >= size || !hotLetter[bytes[i + n]] || KeyMayBeginAt(i + n)) break;
+          ++n;
+        }
+        if (n > 0) FastRunBookkeeping(i, j, i + n);
+        fastPassed += n;
+        if (++fastTries == 4096 && fastPassed < int64_t{4096} * 8) fastRuns = false;
+        i += n;
+        j += n;
+        if (i >= size) break;
+        const int stopClass = cls[bytes[i]];
+        if (stopClass >= kWordSeparator && st.Pending.empty() && st.Counted.empty() &&
+            !(probeContexts && stopClass > context)) {
+          // A separator with nothing pending: it closes the ends of the
+          // occurrences already added and raises the boundary level; the
+          // strings have nothing to reset.
+          if (stopClass >= kSentenceSeparator) sink.CloseOccurrences(lastLetterOffset, stopClass);
+          if (stopClass > level) level = stopClass;
+          j += (bytes[i] == '\n' || bytes[i] == '\r') ? 2 : 1;
+          ++i;
+          if (i >= size) break;
+          continue;
+        }
+        break;
+      }
+      if (i >= size) break;
+    } else if (!probing && !substituterBusy && st.Active.empty() && live.empty() && acState == 0) {
       // Run over the quiet bytes: letters and symbols that start no match and
       // no substitution rule and, while nothing is pending, word separators
       // (which then only raise the boundary level). The run is found first
@@ -818,6 +1215,7 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
           }
         }
         resetAll();
+        takeSnapshot = probeContexts;
       }
       if (flush && (!settings.IgnoreSeparators || cl >= kSentenceSeparator)) {
         if (!st.Pending.empty()) {
@@ -835,9 +1233,7 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
       }
     } else if (cl == kLetter || !skipSymbols) {
       unsigned char k;
-      if (substitute &&
-          (substituterBusy || (ruleMayStart[c] && (i + 1 < size ? !(quietPair[static_cast<size_t>(c) << 8 | bytes[i + 1]] & kRuleFree)
-                                                                 : substIndex.MayMatch(rules.UpperMap[c], 0))))) {
+      if (substitute && (substituterBusy || RuleMayMatchAt(i))) {
         k = SubstituteAt(rules, substIndex, substituter, text, static_cast<size_t>(i));
         substituterBusy = substituter.PendingOutput != 0 || substituter.Skip != 0;
       } else {
@@ -849,7 +1245,11 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
       }
       lastLetterAt = i;
       lastLetterOffset = i;
-      if (k != 0 && byAutomaton) {
+      if (k != 0 && probing) {
+        acState = automaton.Next(acState, k);
+        foundKept |= keptEndingAt[acState];
+        if (foundKept == allKept) rewindNow = true;
+      } else if (k != 0 && byAutomaton) {
         st.CurrentAt = i;
         st.CurrentView = j;
         MatchCandidate& m = ring[compared & ringMask];
@@ -967,6 +1367,11 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
           st.Active.swap(nextActive);
         }
       }
+    }
+    if (rewindNow) {
+      RewindToContextStart();
+      i = saved.i - 1;  // the loop steps to saved.i
+      continue;
     }
     j += (c == '\n' || c == '\r') ? 2 : 1;
   }

@@ -25,6 +25,19 @@
 // a string (at a context end, at a flush) drops all its candidates. Strings
 // are still visited in list order at each character, so pending hits come
 // in the same order as when each string had one partial match.
+//
+// Speed. With the automaton, stretches where nothing can happen are passed
+// over: when no partial match is in flight, the substitution transducer is
+// free and no hit waits for its word's end, a vector scan looks for the next
+// stop byte (a letter that may begin a key or a substitution rule that
+// matters, a sentence or paragraph separator, a line break), stop letters
+// where the next letters show that no key can begin stay inside the
+// stretch, and the word bookkeeping of the stretch is read from bit masks of
+// its last 64 bytes. With "all strings" each context is first probed: only
+// which strings occur is noted, and a context is scanned in full (from its
+// start again) only when every string without exclusion occurs in it. Both
+// give exactly the hits of the letter-by-letter scan (`AutomatonSteady` and
+// `PerString` are kept to check that).
 #pragma once
 
 #include "rules/Filters.h"
@@ -103,8 +116,10 @@ bool PassesFilters(const RuleSet& rules, std::string_view text, int32_t wordAt, 
 // How partial matches are followed: by an automaton of all keys (the
 // default; the trie is used instead when the automaton's table would be
 // too large), in a trie of all keys, or string by string with `MatchChar`
-// (the plain form, kept to check the others).
-enum class MatchMode { Automaton, Trie, PerString };
+// (the plain form, kept to check the others). `AutomatonSteady` is the
+// automaton without the fast runs over stretches where nothing can happen
+// (the scan gives them up by itself on texts where they do not pay off).
+enum class MatchMode { Automaton, Trie, PerString, AutomatonSteady };
 
 // Scans `text` (a document text without its terminating zero) with the
 // settings, strings and filters, and pushes accepted hits into `sink`.
