@@ -127,7 +127,7 @@ class TargetCollector final : public HitSink {
   // The numbers of targets and occurrences filed. A hit is filed a couple
   // of hits after it came, so that the memory it needs is fetched in the
   // meantime; all are filed at the end of each document.
-  size_t TargetCount() const { return targets_.size(); }
+  size_t TargetCount() const { return found_.size(); }
   size_t OccurrenceCount() const { return occurrenceCount_; }
 
   // The targets ordered by document reference, then form (the order of the
@@ -161,9 +161,22 @@ class TargetCollector final : public HitSink {
   };
   // The target number of an occurrence left out (a place already listed).
   static constexpr uint32_t kNoTarget = kMaxTargets;
+  // A target while it is collected (its `Target` is made by `Finish`): its
+  // form, the ordinal of its document reference, and what it takes from its
+  // first hit. Forms longer than `head` are kept whole in `forms_`.
+  static constexpr size_t kHead = 12;
+  struct alignas(32) Found {
+    char head[kHead];     // the first bytes of the form, zeros after it
+    uint32_t textLength;
+    uint32_t textAt;      // where the form starts in forms_, when longer than head
+    int32_t ordinal;
+    int32_t length;
+    int32_t stringIndex;
+  };
   // A hit waiting to be filed: its occurrence is already in the list (its
   // ends are closed like any other), its target not yet known.
   struct Waiting {
+    char head[kHead] = {};  // as in Found
     uint32_t hash = 0;
     uint32_t occurrence = 0;
     uint64_t batch = 0;
@@ -181,6 +194,11 @@ class TargetCollector final : public HitSink {
   static constexpr unsigned kBlockBits = 14;  // occurrences per block: 2^14
 
   uint32_t FindOrCreate(const Waiting& w);
+  bool SameForm(const Found& f, const Waiting& w) const;
+  std::string_view FormOf(const Found& f) const {
+    return f.textLength <= kHead ? std::string_view(f.head, f.textLength)
+                                 : std::string_view(forms_.data() + f.textAt, f.textLength);
+  }
   void File(Waiting& w);
   void FileAll();
   void Rehash(size_t slots);
@@ -202,10 +220,9 @@ class TargetCollector final : public HitSink {
   std::unordered_map<std::string, int32_t> documentsSeen_;  // reference -> ordinal
   int32_t documentOrdinal_ = 0;
 
-  // Targets in the order they were found, their lists still empty; while
-  // collected, a target's CurrentStart holds the ordinal of its document
-  // reference.
-  cTargetList targets_;
+  // Targets in the order they were found.
+  std::vector<Found> found_;
+  std::string forms_;
   std::vector<Slot> slots_;
   // Occurrences of all targets in the order they were added.
   std::vector<Block> blocks_;
