@@ -595,6 +595,7 @@ cTargetList TargetCollector::Finish() {
   cTargetList list;
   list.reserve(n);
   for (size_t k = 0; k < n; ++k) {
+    if (k + 8 < n) Prefetch(&found_[order[k + 8]]);
     const Found& f = found_[order[k]];
     Target& t = list.emplace_back();
     t.Text = FormOf(f);
@@ -608,6 +609,20 @@ cTargetList TargetCollector::Finish() {
   found_ = std::vector<Found>();
   forms_ = std::string();
 
+  // Occurrences are unpacked a few ahead of being filed, so that their
+  // targets, then the ends of their lists, are fetched meanwhile.
+  constexpr size_t kAhead = 16;
+  struct Unpacked {
+    Occurrence occurrence;
+    Target* target;
+  };
+  Unpacked ahead[kAhead];
+  size_t aheadCount = 0;
+  const auto file = [](Unpacked& u) {
+    cStarts& starts = u.target->Starts;
+    if (starts.capacity() == 0) starts.reserve(static_cast<size_t>(u.target->CurrentStart));
+    starts.push_back(u.occurrence);
+  };
   for (PackedGroup& g : groups) {
     if (!g.blocks.empty()) g.blocks.back().resize(g.used);
     PackState state;
@@ -615,15 +630,21 @@ cTargetList TargetCollector::Finish() {
       const uint8_t* p = bytes.data();
       const uint8_t* end = p + bytes.size();
       while (p < end) {
-        Occurrence o;
-        Target& target = list[g.firstTarget + Unpack(p, state, o)];
-        if (target.Starts.capacity() == 0) target.Starts.reserve(static_cast<size_t>(target.CurrentStart));
-        target.Starts.push_back(o);
+        Unpacked& u = ahead[aheadCount % kAhead];
+        if (aheadCount >= kAhead) file(u);
+        u.target = &list[g.firstTarget + Unpack(p, state, u.occurrence)];
+        Prefetch(&u.target->Starts);
+        if (aheadCount >= kAhead / 2) {
+          const cStarts& starts = ahead[(aheadCount - kAhead / 2) % kAhead].target->Starts;
+          if (starts.capacity() != 0) Prefetch(starts.data() + starts.size());
+        }
+        ++aheadCount;
       }
       bytes = std::vector<uint8_t>();
     }
     g.blocks = std::vector<std::vector<uint8_t>>();
   }
+  for (size_t k = aheadCount > kAhead ? aheadCount - kAhead : 0; k < aheadCount; ++k) file(ahead[k % kAhead]);
   groups = std::vector<PackedGroup>();
   for (Target& t : list) t.CurrentStart = 0;
   occurrenceCount_ = 0;
