@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 
 namespace kalix {
 
@@ -137,7 +138,7 @@ void TargetCollector::BeginDocument(std::string_view text, const cMarkList& mark
     for (const Block& block : blocks_) {
       for (const Collected& c : block) {
         const uint32_t t = c.Packed >> 4;
-        if (t != kNoTarget && targets_[t].CurrentStart == documentOrdinal_) {
+        if (t != kNoTarget && found_[t].ordinal == documentOrdinal_) {
           batchSeen_.insert(PlaceKey(t, c.StartView));
         }
       }
@@ -158,6 +159,13 @@ void TargetCollector::Rehash(size_t slots) {
   }
 }
 
+bool TargetCollector::SameForm(const Found& f, const Waiting& w) const {
+  return f.ordinal == documentOrdinal_ && f.textLength == w.form.size() &&
+         std::memcmp(f.head, w.head, kHead) == 0 &&
+         (w.form.size() <= kHead ||
+          std::memcmp(forms_.data() + f.textAt + kHead, w.form.data() + kHead, w.form.size() - kHead) == 0);
+}
+
 uint32_t TargetCollector::FindOrCreate(const Waiting& w) {
   if (slots_.empty()) Rehash(1024);
   const size_t mask = slots_.size() - 1;
@@ -165,27 +173,25 @@ uint32_t TargetCollector::FindOrCreate(const Waiting& w) {
   for (;;) {
     const Slot s = slots_[i];
     if (s.target == 0) break;
-    if (s.hash == w.hash) {
-      const Target& target = targets_[s.target - 1];
-      if (target.CurrentStart == documentOrdinal_ && target.Text == w.form) return s.target - 1;
-    }
+    if (s.hash == w.hash && SameForm(found_[s.target - 1], w)) return s.target - 1;
     i = (i + 1) & mask;
   }
-  if (targets_.size() >= kMaxTargets) return kNoTarget;
-  const uint32_t t = static_cast<uint32_t>(targets_.size());
-  if (targets_.size() == targets_.capacity()) {
-    // Doubling: the room not used yet is never written, so it takes address
-    // space but no memory; a move of the whole list happens rarely, early.
-    targets_.reserve(targets_.size() * 2 + 1024);
+  if (found_.size() >= kMaxTargets) return kNoTarget;
+  if (w.form.size() > kHead && w.form.size() > UINT32_MAX - forms_.size()) return kNoTarget;
+  const uint32_t t = static_cast<uint32_t>(found_.size());
+  Found& f = found_.emplace_back();
+  std::memcpy(f.head, w.head, kHead);
+  f.textLength = static_cast<uint32_t>(w.form.size());
+  f.textAt = 0;
+  if (w.form.size() > kHead) {
+    f.textAt = static_cast<uint32_t>(forms_.size());
+    forms_ += w.form;
   }
-  Target& target = targets_.emplace_back();
-  target.Text = w.form;
-  target.DocumentRef = documentRef_;
-  target.CurrentStart = documentOrdinal_;  // until Finish: see there
-  target.Length = w.wordLength;
-  target.StringIndex = w.stringIndex;
+  f.ordinal = documentOrdinal_;
+  f.length = w.wordLength;
+  f.stringIndex = w.stringIndex;
   slots_[i] = Slot{w.hash, t + 1};
-  if (targets_.size() * 4 > slots_.size() * 3) Rehash(slots_.size() * 2);
+  if (found_.size() * 4 > slots_.size() * 3) Rehash(slots_.size() * 2);
   return t;
 }
 
@@ -242,6 +248,8 @@ void TargetCollector::AddTarget(const PendingHit& hit, int32_t wordLength) {
   AppendResultForm(rules_, substIndex_, text_, static_cast<size_t>(hit.WordStartAt),
                    static_cast<size_t>(wordLength < 0 ? 0 : wordLength), resultSpelling_, showSymbols_, w.form);
   w.hash = HashBytes(w.form, documentHash_);
+  std::memset(w.head, 0, kHead);
+  std::memcpy(w.head, w.form.data(), w.form.size() < kHead ? w.form.size() : kHead);
   w.wordLength = wordLength;
   w.stringIndex = hit.StringIndex;
   w.startView = hit.StartView;
@@ -252,9 +260,7 @@ void TargetCollector::AddTarget(const PendingHit& hit, int32_t wordLength) {
     const Waiting& previous = waiting_[(firstWaiting_ + waitingCount_ - 1) % (kWaiting + 1)];
     const Slot s = slots_[previous.hash & (slots_.size() - 1)];
     if (s.target != 0 && s.hash == previous.hash) {
-      const char* record = reinterpret_cast<const char*>(&targets_[s.target - 1]);
-      Prefetch(record);
-      Prefetch(record + sizeof(Target) - 1);
+      Prefetch(&found_[s.target - 1]);
     }
   }
 
@@ -463,7 +469,7 @@ struct SortKey {
   uint32_t target;
 };
 
-inline SortKey MakeSortKey(const std::string& text, uint32_t target) {
+inline SortKey MakeSortKey(std::string_view text, uint32_t target) {
   SortKey key{{0, 0, 0, 0}, target};
   const size_t n = text.size() < 16 ? text.size() : 16;
   for (size_t k = 0; k < n; ++k) {
@@ -486,8 +492,58 @@ cTargetList TargetCollector::Finish() {
   EndDocument();
   slots_ = std::vector<Slot>();
   batchSeen_ = std::unordered_set<uint64_t>();
-  cTargetList list = std::move(targets_);
-  targets_ = cTargetList();
+  const size_t n = found_.size();
+  std::vector<uint32_t> counts(n, 0);
+  for (const Block& block : blocks_) {
+    for (const Collected& c : block) {
+      if ((c.Packed >> 4) != kNoTarget) ++counts[c.Packed >> 4];
+    }
+  }
+
+  // Order of the list during a search: document reference, then form. Keys
+  // (the first bytes of the form) are sorted for each reference, taken in
+  // the order of references: `order` lists the targets in their new order,
+  // `place` gives the new place of each.
+  std::vector<const std::string*> references(documentsSeen_.size());
+  std::vector<uint32_t> order(n);
+  std::vector<uint32_t> place(n);
+  {
+    std::vector<const std::pair<const std::string, int32_t>*> documents;
+    documents.reserve(documentsSeen_.size());
+    for (const auto& entry : documentsSeen_) documents.push_back(&entry);
+    std::sort(documents.begin(), documents.end(), [](const auto* x, const auto* y) { return x->first < y->first; });
+    for (const auto* d : documents) references[static_cast<size_t>(d->second)] = &d->first;
+    // The first key of each reference, by ordinal.
+    std::vector<size_t> first(documents.size(), 0);
+    for (const Found& f : found_) ++first[static_cast<size_t>(f.ordinal)];
+    size_t sum = 0;
+    for (const auto* d : documents) {
+      const size_t count = first[static_cast<size_t>(d->second)];
+      first[static_cast<size_t>(d->second)] = sum;
+      sum += count;
+    }
+    std::vector<SortKey> keys(n);
+    for (size_t t = 0; t < n; ++t) {
+      const Found& f = found_[t];
+      keys[first[static_cast<size_t>(f.ordinal)]++] = MakeSortKey(FormOf(f), static_cast<uint32_t>(t));
+    }
+    const auto before = [this](const SortKey& x, const SortKey& y) {
+      for (int k = 0; k < 4; ++k) {
+        if (x.prefix[k] != y.prefix[k]) return x.prefix[k] < y.prefix[k];
+      }
+      return FormOf(found_[x.target]) < FormOf(found_[y.target]);
+    };
+    size_t begin = 0;
+    for (const auto* d : documents) {
+      const size_t end = first[static_cast<size_t>(d->second)];
+      std::sort(keys.begin() + static_cast<std::ptrdiff_t>(begin), keys.begin() + static_cast<std::ptrdiff_t>(end), before);
+      begin = end;
+    }
+    for (size_t k = 0; k < n; ++k) {
+      order[k] = keys[k].target;
+      place[keys[k].target] = static_cast<uint32_t>(k);
+    }
+  }
 
   // Every target gets a list of its exact size, made at its first
   // occurrence and filled as its occurrences come. Lists made straight from
@@ -495,34 +551,28 @@ cTargetList TargetCollector::Finish() {
   // they are filled, next to the blocks they replace. So the occurrences are
   // first packed into groups of consecutive targets of about equal numbers
   // of occurrences (keeping their order in each group), which takes a
-  // fraction of the room; then the lists are made group by group. Every
-  // block is given back as soon as it has been read, so that the lists take
-  // the room of the blocks they replace.
-  std::vector<uint32_t> counts(list.size(), 0);
-  for (const Block& block : blocks_) {
-    for (const Collected& c : block) {
-      if ((c.Packed >> 4) != kNoTarget) ++counts[c.Packed >> 4];
-    }
-  }
+  // fraction of the room; then the targets are made, and their lists group
+  // by group. Every block is given back as soon as it has been read, so
+  // that what is made takes the room of what it replaces.
   constexpr size_t kGroups = 64;
   constexpr size_t kGroupBlock = size_t{1} << 14;  // bytes
   std::vector<PackedGroup> groups;
   {
-    std::vector<uint8_t> groupOf(list.size());
+    std::vector<uint8_t> groupOf(n);
     const size_t share = occurrenceCount_ / kGroups + 1;
     size_t sum = 0;
-    for (size_t t = 0; t < list.size(); ++t) {
+    for (size_t k = 0; k < n; ++k) {
       if (groups.empty() || (sum >= share && groups.size() < kGroups)) {
-        groups.emplace_back().firstTarget = static_cast<uint32_t>(t);
+        groups.emplace_back().firstTarget = static_cast<uint32_t>(k);
         sum = 0;
       }
-      groupOf[t] = static_cast<uint8_t>(groups.size() - 1);
-      sum += counts[t];
+      groupOf[k] = static_cast<uint8_t>(groups.size() - 1);
+      sum += counts[order[k]];
     }
     for (Block& block : blocks_) {
       for (const Collected& c : block) {
-        const uint32_t t = c.Packed >> 4;
-        if (t == kNoTarget) continue;
+        if ((c.Packed >> 4) == kNoTarget) continue;
+        const uint32_t t = place[c.Packed >> 4];
         PackedGroup& g = groups[groupOf[t]];
         if (g.blocks.empty() || g.used + kMaxPacked > kGroupBlock) {
           if (!g.blocks.empty()) g.blocks.back().resize(g.used);
@@ -538,49 +588,41 @@ cTargetList TargetCollector::Finish() {
     blocks_ = std::vector<Block>();
     collectedCount_ = 0;
   }
+  place = std::vector<uint32_t>();
 
-  // Order of the list during a search: document reference, then form. Keys
-  // (the first bytes of the form) are sorted for each reference, taken in
-  // the order of references; the targets are put in that order once their
-  // lists are made, each moved once. During the collection a target's
-  // CurrentStart holds the ordinal of its document reference (references
-  // are equal exactly when ordinals are); from here on it holds the
-  // target's number of occurrences, and is reset at the end. `counts`
-  // becomes the list of targets in their new order.
-  {
-    std::vector<const std::pair<const std::string, int32_t>*> documents;
-    documents.reserve(documentsSeen_.size());
-    for (const auto& entry : documentsSeen_) documents.push_back(&entry);
-    std::sort(documents.begin(), documents.end(), [](const auto* x, const auto* y) { return x->first < y->first; });
-    // The first key of each reference, by ordinal.
-    std::vector<size_t> first(documents.size(), 0);
-    for (const Target& t : list) ++first[static_cast<size_t>(t.CurrentStart)];
-    size_t sum = 0;
-    for (const auto* d : documents) {
-      const size_t n = first[static_cast<size_t>(d->second)];
-      first[static_cast<size_t>(d->second)] = sum;
-      sum += n;
-    }
-    std::vector<SortKey> keys(list.size());
-    for (size_t t = 0; t < list.size(); ++t) {
-      keys[first[static_cast<size_t>(list[t].CurrentStart)]++] = MakeSortKey(list[t].Text, static_cast<uint32_t>(t));
-      list[t].CurrentStart = static_cast<int32_t>(counts[t]);
-    }
-    const auto before = [&list](const SortKey& x, const SortKey& y) {
-      for (int k = 0; k < 4; ++k) {
-        if (x.prefix[k] != y.prefix[k]) return x.prefix[k] < y.prefix[k];
-      }
-      return list[x.target].Text < list[y.target].Text;
-    };
-    size_t begin = 0;
-    for (const auto* d : documents) {
-      const size_t end = first[static_cast<size_t>(d->second)];
-      std::sort(keys.begin() + static_cast<std::ptrdiff_t>(begin), keys.begin() + static_cast<std::ptrdiff_t>(end), before);
-      begin = end;
-    }
-    for (size_t k = 0; k < keys.size(); ++k) counts[k] = keys[k].target;
+  // The targets, in order; CurrentStart holds each one's number of
+  // occurrences until its list is made.
+  cTargetList list;
+  list.reserve(n);
+  for (size_t k = 0; k < n; ++k) {
+    if (k + 8 < n) Prefetch(&found_[order[k + 8]]);
+    const Found& f = found_[order[k]];
+    Target& t = list.emplace_back();
+    t.Text = FormOf(f);
+    t.Length = f.length;
+    t.StringIndex = f.stringIndex;
+    t.DocumentRef = *references[static_cast<size_t>(f.ordinal)];
+    t.CurrentStart = static_cast<int32_t>(counts[order[k]]);
   }
+  order = std::vector<uint32_t>();
+  counts = std::vector<uint32_t>();
+  found_ = std::vector<Found>();
+  forms_ = std::string();
 
+  // Occurrences are unpacked a few ahead of being filed, so that their
+  // targets, then the ends of their lists, are fetched meanwhile.
+  constexpr size_t kAhead = 16;
+  struct Unpacked {
+    Occurrence occurrence;
+    Target* target;
+  };
+  Unpacked ahead[kAhead];
+  size_t aheadCount = 0;
+  const auto file = [](Unpacked& u) {
+    cStarts& starts = u.target->Starts;
+    if (starts.capacity() == 0) starts.reserve(static_cast<size_t>(u.target->CurrentStart));
+    starts.push_back(u.occurrence);
+  };
   for (PackedGroup& g : groups) {
     if (!g.blocks.empty()) g.blocks.back().resize(g.used);
     PackState state;
@@ -588,33 +630,22 @@ cTargetList TargetCollector::Finish() {
       const uint8_t* p = bytes.data();
       const uint8_t* end = p + bytes.size();
       while (p < end) {
-        Occurrence o;
-        Target& target = list[g.firstTarget + Unpack(p, state, o)];
-        if (target.Starts.capacity() == 0) target.Starts.reserve(static_cast<size_t>(target.CurrentStart));
-        target.Starts.push_back(o);
+        Unpacked& u = ahead[aheadCount % kAhead];
+        if (aheadCount >= kAhead) file(u);
+        u.target = &list[g.firstTarget + Unpack(p, state, u.occurrence)];
+        Prefetch(&u.target->Starts);
+        if (aheadCount >= kAhead / 2) {
+          const cStarts& starts = ahead[(aheadCount - kAhead / 2) % kAhead].target->Starts;
+          if (starts.capacity() != 0) Prefetch(starts.data() + starts.size());
+        }
+        ++aheadCount;
       }
       bytes = std::vector<uint8_t>();
     }
     g.blocks = std::vector<std::vector<uint8_t>>();
   }
+  for (size_t k = aheadCount > kAhead ? aheadCount - kAhead : 0; k < aheadCount; ++k) file(ahead[k % kAhead]);
   groups = std::vector<PackedGroup>();
-
-  // The moves follow the cycles of the permutation.
-  std::vector<uint32_t>& order = counts;
-  for (size_t k = 0; k < order.size(); ++k) {
-    if (order[k] == k) continue;
-    Target moving = std::move(list[k]);
-    size_t at = k;
-    for (;;) {
-      const size_t from = order[at];
-      order[at] = static_cast<uint32_t>(at);
-      if (from == k) break;
-      list[at] = std::move(list[from]);
-      at = from;
-    }
-    list[at] = std::move(moving);
-  }
-  counts = std::vector<uint32_t>();
   for (Target& t : list) t.CurrentStart = 0;
   occurrenceCount_ = 0;
   documentsSeen_.clear();

@@ -102,9 +102,10 @@ class HitSink {
 // are still unknown are visited, once each).
 //
 // Occurrences are kept in one list, in the order they come, in blocks that
-// never move; `Finish` hands every target its own list, of its exact size,
-// and gives the blocks back as it reads them, so that the lists it makes
-// take the room of what they replace.
+// never move. `Finish` packs them into groups of targets (a fraction of the
+// room) and then hands every target its own list, of its exact size; each
+// block is given back as soon as it has been read, so that what is made
+// takes the room of what it replaces.
 class TargetCollector final : public HitSink {
  public:
   TargetCollector(const RuleSet& rules, int resultSpelling, bool showSymbols);
@@ -126,7 +127,7 @@ class TargetCollector final : public HitSink {
   // The numbers of targets and occurrences filed. A hit is filed a couple
   // of hits after it came, so that the memory it needs is fetched in the
   // meantime; all are filed at the end of each document.
-  size_t TargetCount() const { return targets_.size(); }
+  size_t TargetCount() const { return found_.size(); }
   size_t OccurrenceCount() const { return occurrenceCount_; }
 
   // The targets ordered by document reference, then form (the order of the
@@ -160,9 +161,22 @@ class TargetCollector final : public HitSink {
   };
   // The target number of an occurrence left out (a place already listed).
   static constexpr uint32_t kNoTarget = kMaxTargets;
+  // A target while it is collected (its `Target` is made by `Finish`): its
+  // form, the ordinal of its document reference, and what it takes from its
+  // first hit. Forms longer than `head` are kept whole in `forms_`.
+  static constexpr size_t kHead = 12;
+  struct alignas(32) Found {
+    char head[kHead];     // the first bytes of the form, zeros after it
+    uint32_t textLength;
+    uint32_t textAt;      // where the form starts in forms_, when longer than head
+    int32_t ordinal;
+    int32_t length;
+    int32_t stringIndex;
+  };
   // A hit waiting to be filed: its occurrence is already in the list (its
   // ends are closed like any other), its target not yet known.
   struct Waiting {
+    char head[kHead] = {};  // as in Found
     uint32_t hash = 0;
     uint32_t occurrence = 0;
     uint64_t batch = 0;
@@ -180,6 +194,11 @@ class TargetCollector final : public HitSink {
   static constexpr unsigned kBlockBits = 14;  // occurrences per block: 2^14
 
   uint32_t FindOrCreate(const Waiting& w);
+  bool SameForm(const Found& f, const Waiting& w) const;
+  std::string_view FormOf(const Found& f) const {
+    return f.textLength <= kHead ? std::string_view(f.head, f.textLength)
+                                 : std::string_view(forms_.data() + f.textAt, f.textLength);
+  }
   void File(Waiting& w);
   void FileAll();
   void Rehash(size_t slots);
@@ -201,10 +220,9 @@ class TargetCollector final : public HitSink {
   std::unordered_map<std::string, int32_t> documentsSeen_;  // reference -> ordinal
   int32_t documentOrdinal_ = 0;
 
-  // Targets in the order they were found, their lists still empty; while
-  // collected, a target's CurrentStart holds the ordinal of its document
-  // reference.
-  cTargetList targets_;
+  // Targets in the order they were found.
+  std::vector<Found> found_;
+  std::string forms_;
   std::vector<Slot> slots_;
   // Occurrences of all targets in the order they were added.
   std::vector<Block> blocks_;
@@ -220,8 +238,8 @@ class TargetCollector final : public HitSink {
   Waiting waiting_[kWaiting + 1];
   size_t firstWaiting_ = 0;
   size_t waitingCount_ = 0;
-  uint64_t batch_ = 0;         // flushes ended so far
-  uint64_t filedBatch_ = 0;    // the flush of the hits filed last
+  uint64_t batch_ = 0;       // flushes ended so far
+  uint64_t filedBatch_ = 0;  // the flush of the hits filed last
 };
 
 // Sorts by text ascending, ties by document reference (byte-wise, unsigned).
