@@ -469,10 +469,12 @@ inline uint32_t Unpack(const uint8_t*& p, PackState& s, Occurrence& o) {
 struct SortKey {
   uint32_t prefix[4];  // bytes 0-3, 4-7, 8-11, 12-15, zero past the end
   uint32_t target;
+  uint32_t length;     // of the form
+  uint32_t rank;       // of the document reference
 };
 
 inline SortKey MakeSortKey(std::string_view text, uint32_t target) {
-  SortKey key{{0, 0, 0, 0}, target};
+  SortKey key{{0, 0, 0, 0}, target, 0, 0};
   const size_t n = text.size() < 16 ? text.size() : 16;
   for (size_t k = 0; k < n; ++k) {
     key.prefix[k / 4] |= uint32_t{static_cast<unsigned char>(text[k])} << (24 - 8 * (k % 4));
@@ -502,10 +504,11 @@ cTargetList TargetCollector::Finish() {
     }
   }
 
-  // Order of the list during a search: document reference, then form. Keys
-  // (the first bytes of the form) are sorted for each reference, taken in
-  // the order of references: `order` lists the targets in their new order,
-  // `place` gives the new place of each.
+  // Order of the result: form, then document reference. Keys (the first
+  // bytes of the form, its length, the rank of its reference) settle almost
+  // every comparison; forms longer than the key are compared whole. `order`
+  // lists the targets in their new order, `place` gives the new place of
+  // each.
   std::vector<const std::string*> references(documentsSeen_.size());
   std::vector<uint32_t> order(n);
   std::vector<uint32_t> place(n);
@@ -514,33 +517,35 @@ cTargetList TargetCollector::Finish() {
     documents.reserve(documentsSeen_.size());
     for (const auto& entry : documentsSeen_) documents.push_back(&entry);
     std::sort(documents.begin(), documents.end(), [](const auto* x, const auto* y) { return x->first < y->first; });
-    for (const auto* d : documents) references[static_cast<size_t>(d->second)] = &d->first;
-    // The first key of each reference, by ordinal.
-    std::vector<size_t> first(documents.size(), 0);
-    for (const Found& f : found_) ++first[static_cast<size_t>(f.ordinal)];
-    size_t sum = 0;
-    for (const auto* d : documents) {
-      const size_t count = first[static_cast<size_t>(d->second)];
-      first[static_cast<size_t>(d->second)] = sum;
-      sum += count;
+    std::vector<uint32_t> rank(documents.size());
+    for (size_t r = 0; r < documents.size(); ++r) {
+      references[static_cast<size_t>(documents[r]->second)] = &documents[r]->first;
+      rank[static_cast<size_t>(documents[r]->second)] = static_cast<uint32_t>(r);
     }
     std::vector<SortKey> keys(n);
     for (size_t t = 0; t < n; ++t) {
       const Found& f = found_[t];
-      keys[first[static_cast<size_t>(f.ordinal)]++] = MakeSortKey(FormOf(f), static_cast<uint32_t>(t));
+      const std::string_view form = FormOf(f);
+      keys[t] = MakeSortKey(form, static_cast<uint32_t>(t));
+      keys[t].length = static_cast<uint32_t>(form.size());
+      keys[t].rank = rank[static_cast<size_t>(f.ordinal)];
     }
+    // Of two forms of at most 16 bytes with the same key bytes, the shorter
+    // is a prefix of the other (the key pads with zeros).
     const auto before = [this](const SortKey& x, const SortKey& y) {
       for (int k = 0; k < 4; ++k) {
         if (x.prefix[k] != y.prefix[k]) return x.prefix[k] < y.prefix[k];
       }
-      return FormOf(found_[x.target]) < FormOf(found_[y.target]);
+      if (x.length > 16 || y.length > 16) {
+        const int c = FormOf(found_[x.target]).compare(FormOf(found_[y.target]));
+        if (c != 0) return c < 0;
+      } else if (x.length != y.length) {
+        return x.length < y.length;
+      }
+      if (x.rank != y.rank) return x.rank < y.rank;
+      return x.target < y.target;
     };
-    size_t begin = 0;
-    for (const auto* d : documents) {
-      const size_t end = first[static_cast<size_t>(d->second)];
-      std::sort(keys.begin() + static_cast<std::ptrdiff_t>(begin), keys.begin() + static_cast<std::ptrdiff_t>(end), before);
-      begin = end;
-    }
+    std::sort(keys.begin(), keys.end(), before);
     for (size_t k = 0; k < n; ++k) {
       order[k] = keys[k].target;
       place[keys[k].target] = static_cast<uint32_t>(k);

@@ -130,8 +130,9 @@ class TargetCollector final : public HitSink {
   size_t TargetCount() const { return found_.size(); }
   size_t OccurrenceCount() const { return occurrenceCount_; }
 
-  // The targets ordered by document reference, then form (the order of the
-  // list during a search); the collector is empty afterwards.
+  // The targets ordered by form, then document reference (the order of a
+  // result, which `SortTargetsByText` then leaves as it is); the collector
+  // is empty afterwards.
   cTargetList Finish();
 
   // The most targets one collector files (a target's number shares a word

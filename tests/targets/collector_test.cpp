@@ -101,7 +101,7 @@ class ModelCollector {
   cTargetList Finish() {
     cTargetList list = targets_;
     std::sort(list.begin(), list.end(), [](const Target& a, const Target& b) {
-      return std::tie(a.DocumentRef, a.Text) < std::tie(b.DocumentRef, b.Text);
+      return std::tie(a.Text, a.DocumentRef) < std::tie(b.Text, b.DocumentRef);
     });
     return list;
   }

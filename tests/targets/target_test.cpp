@@ -150,11 +150,12 @@ TEST(Targets, CollectorEndsAndPlaces) {
   EXPECT_EQ(c.OccurrenceCount(), 4u);
   cTargetList t = c.Finish();
   ASSERT_EQ(t.size(), 3u);
-  // Ordered by document reference, then form.
+  // Ordered by form, then document reference.
   EXPECT_EQ(t[0].Text, "AB");
   EXPECT_EQ(t[0].DocumentRef, "");
-  EXPECT_EQ(t[1].Text, "CD");
-  EXPECT_EQ(t[2].DocumentRef, "x | /");
+  EXPECT_EQ(t[1].Text, "AB");
+  EXPECT_EQ(t[1].DocumentRef, "x | /");
+  EXPECT_EQ(t[2].Text, "CD");
   ASSERT_EQ(t[0].Starts.size(), 2u);
   const Occurrence& first = t[0].Starts[0];
   EXPECT_EQ(first.WordEnd, 1);        // known before it was added
@@ -164,8 +165,8 @@ TEST(Targets, CollectorEndsAndPlaces) {
   EXPECT_EQ(second.WordEnd, 7);
   EXPECT_EQ(second.SentenceEnd, 7);
   EXPECT_EQ(second.ParagraphEnd, 7);
-  EXPECT_EQ(t[1].Starts[0].WordEnd, 4);
-  const Occurrence& last = t[2].Starts[0];
+  EXPECT_EQ(t[2].Starts[0].WordEnd, 4);
+  const Occurrence& last = t[1].Starts[0];
   EXPECT_FALSE(last.WordEndKnown());
   EXPECT_EQ(last.WordEnd, 0);
   EXPECT_EQ(last.ParagraphEnd, 0);
