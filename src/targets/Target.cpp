@@ -81,6 +81,28 @@ inline uint32_t HashBytes(std::string_view s, uint32_t h) {
 
 constexpr uint32_t kHashSeed = 2166136261u;
 
+// The hash of a form: eight bytes at a time, each word multiplied in, the
+// bits mixed at the end.
+inline uint32_t HashForm(std::string_view s, uint32_t seed) {
+  uint64_t h = (uint64_t{seed} << 32 | s.size()) * 0x9e3779b97f4a7c15u;
+  size_t k = 0;
+  for (; k + 8 <= s.size(); k += 8) {
+    uint64_t w;
+    std::memcpy(&w, s.data() + k, 8);
+    h = (h ^ w) * 0xff51afd7ed558ccdu;
+    h ^= h >> 29;
+  }
+  if (k < s.size()) {
+    uint64_t w = 0;
+    std::memcpy(&w, s.data() + k, s.size() - k);
+    h = (h ^ w) * 0xff51afd7ed558ccdu;
+  }
+  h ^= h >> 32;
+  h *= 0xc4ceb9fe1a85ec53u;
+  h ^= h >> 29;
+  return static_cast<uint32_t>(h);
+}
+
 // The first eight bytes of `s` as a number that orders as the bytes do
 // (bytes past the end count as 0).
 inline uint64_t Leading8(std::string_view s) {
@@ -247,7 +269,7 @@ void TargetCollector::AddTarget(const PendingHit& hit, int32_t wordLength) {
   w.form.clear();
   AppendResultForm(rules_, substIndex_, text_, static_cast<size_t>(hit.WordStartAt),
                    static_cast<size_t>(wordLength < 0 ? 0 : wordLength), resultSpelling_, showSymbols_, w.form);
-  w.hash = HashBytes(w.form, documentHash_);
+  w.hash = HashForm(w.form, documentHash_);
   std::memset(w.head, 0, kHead);
   std::memcpy(w.head, w.form.data(), w.form.size() < kHead ? w.form.size() : kHead);
   w.wordLength = wordLength;
