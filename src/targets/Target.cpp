@@ -487,17 +487,13 @@ inline uint32_t Unpack(const uint8_t*& p, PackState& s, Occurrence& o) {
 // A target's place among the targets of its reference: its form, whose
 // first sixteen bytes are compared as numbers first.
 struct SortKey {
-  uint32_t prefix[4];  // bytes 0-3, 4-7, 8-11, 12-15, zero past the end
+  uint64_t high;  // bytes 0-7, zero past the end
+  uint64_t low;   // bytes 8-15
   uint32_t target;
 };
 
 inline SortKey MakeSortKey(std::string_view text, uint32_t target) {
-  SortKey key{{0, 0, 0, 0}, target};
-  const size_t n = text.size() < 16 ? text.size() : 16;
-  for (size_t k = 0; k < n; ++k) {
-    key.prefix[k / 4] |= uint32_t{static_cast<unsigned char>(text[k])} << (24 - 8 * (k % 4));
-  }
-  return key;
+  return SortKey{Leading8(text), text.size() > 8 ? Leading8(text.substr(8)) : 0, target};
 }
 
 // The packed occurrences of a group of consecutive targets, in blocks.
@@ -550,9 +546,8 @@ cTargetList TargetCollector::Finish() {
       keys[first[static_cast<size_t>(f.ordinal)]++] = MakeSortKey(FormOf(f), static_cast<uint32_t>(t));
     }
     const auto before = [this](const SortKey& x, const SortKey& y) {
-      for (int k = 0; k < 4; ++k) {
-        if (x.prefix[k] != y.prefix[k]) return x.prefix[k] < y.prefix[k];
-      }
+      if (x.high != y.high) return x.high < y.high;
+      if (x.low != y.low) return x.low < y.low;
       return FormOf(found_[x.target]) < FormOf(found_[y.target]);
     };
     size_t begin = 0;
