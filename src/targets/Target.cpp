@@ -83,6 +83,28 @@ inline uint32_t HashBytes(std::string_view s, uint32_t h) {
 
 constexpr uint32_t kHashSeed = 2166136261u;
 
+// The hash of a form: eight bytes at a time, each word multiplied in, the
+// bits mixed at the end.
+inline uint32_t HashForm(std::string_view s, uint32_t seed) {
+  uint64_t h = (uint64_t{seed} << 32 | s.size()) * 0x9e3779b97f4a7c15u;
+  size_t k = 0;
+  for (; k + 8 <= s.size(); k += 8) {
+    uint64_t w;
+    std::memcpy(&w, s.data() + k, 8);
+    h = (h ^ w) * 0xff51afd7ed558ccdu;
+    h ^= h >> 29;
+  }
+  if (k < s.size()) {
+    uint64_t w = 0;
+    std::memcpy(&w, s.data() + k, s.size() - k);
+    h = (h ^ w) * 0xff51afd7ed558ccdu;
+  }
+  h ^= h >> 32;
+  h *= 0xc4ceb9fe1a85ec53u;
+  h ^= h >> 29;
+  return static_cast<uint32_t>(h);
+}
+
 // The first eight bytes of `s` as a number that orders as the bytes do
 // (bytes past the end count as 0).
 inline uint64_t Leading8(std::string_view s) {
@@ -249,7 +271,7 @@ void TargetCollector::AddTarget(const PendingHit& hit, int32_t wordLength) {
   w.form.clear();
   AppendResultForm(rules_, substIndex_, text_, static_cast<size_t>(hit.WordStartAt),
                    static_cast<size_t>(wordLength < 0 ? 0 : wordLength), resultSpelling_, showSymbols_, w.form);
-  w.hash = HashBytes(w.form, documentHash_);
+  w.hash = HashForm(w.form, documentHash_);
   std::memset(w.head, 0, kHead);
   std::memcpy(w.head, w.form.data(), w.form.size() < kHead ? w.form.size() : kHead);
   w.wordLength = wordLength;
@@ -464,22 +486,18 @@ inline uint32_t Unpack(const uint8_t*& p, PackState& s, Occurrence& o) {
   return targetInGroup;
 }
 
-// A target's place among the targets of its reference: its form, whose
-// first sixteen bytes are compared as numbers first.
+// A target's place in the result: its form, whose first sixteen bytes are
+// compared as numbers first, then its document reference.
 struct SortKey {
-  uint32_t prefix[4];  // bytes 0-3, 4-7, 8-11, 12-15, zero past the end
+  uint64_t high;    // bytes 0-7, zero past the end
+  uint64_t low;     // bytes 8-15
   uint32_t target;
-  uint32_t length;     // of the form
-  uint32_t rank;       // of the document reference
+  uint32_t length;  // of the form
+  uint32_t rank;    // of the document reference
 };
 
 inline SortKey MakeSortKey(std::string_view text, uint32_t target) {
-  SortKey key{{0, 0, 0, 0}, target, 0, 0};
-  const size_t n = text.size() < 16 ? text.size() : 16;
-  for (size_t k = 0; k < n; ++k) {
-    key.prefix[k / 4] |= uint32_t{static_cast<unsigned char>(text[k])} << (24 - 8 * (k % 4));
-  }
-  return key;
+  return SortKey{Leading8(text), text.size() > 8 ? Leading8(text.substr(8)) : 0, target, 0, 0};
 }
 
 // The packed occurrences of a group of consecutive targets, in blocks.
@@ -533,9 +551,8 @@ cTargetList TargetCollector::Finish() {
     // Of two forms of at most 16 bytes with the same key bytes, the shorter
     // is a prefix of the other (the key pads with zeros).
     const auto before = [this](const SortKey& x, const SortKey& y) {
-      for (int k = 0; k < 4; ++k) {
-        if (x.prefix[k] != y.prefix[k]) return x.prefix[k] < y.prefix[k];
-      }
+      if (x.high != y.high) return x.high < y.high;
+      if (x.low != y.low) return x.low < y.low;
       if (x.length > 16 || y.length > 16) {
         const int c = FormOf(found_[x.target]).compare(FormOf(found_[y.target]));
         if (c != 0) return c < 0;
