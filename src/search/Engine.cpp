@@ -937,6 +937,30 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
     return true;
   };
 
+  // The vector scan already leaves out most stop letters where no key can
+  // begin: a letter that begins no rule and whose comparison character
+  // begins a key stops the scan only when the byte after it may go on with
+  // a key (or is a byte that shifts the comparison, which may go on with
+  // anything), and then when the byte after that may too. The letters left
+  // stay inside the run, as those `KeyMayBeginAt` turns down.
+  ByteSet hardStops;       // stop bytes but such letters
+  ByteSet keyLetters;      // such letters
+  ByteSet goesOn1, goesOn2;  // bytes that may follow at the second, third place
+  ByteSet shifts1;         // bytes at the second place after which anything may follow
+  for (int c = 0; c < 256; ++c) {
+    const unsigned char b = static_cast<unsigned char>(c);
+    if (!stops.Contains(b)) continue;
+    const bool keyLetter = hotLetter[c] && gramClass[c] == kGramPlain && keyCharAt[0][plainK[c]];
+    (keyLetter ? keyLetters : hardStops).Add(b);
+  }
+  for (int c = 0; c < 256; ++c) {
+    const unsigned char b = static_cast<unsigned char>(c);
+    const uint8_t g = gramClass[c];
+    const bool shifts = g == 0 || g == kGramRuleStart;
+    if (gramLength <= 1 || shifts || (g == kGramPlain && keyCharAt[1][plainK[c]])) goesOn1.Add(b);
+    if (gramLength <= 1 || shifts) shifts1.Add(b);
+    if (gramLength <= 2 || shifts || (g == kGramPlain && keyCharAt[2][plainK[c]])) goesOn2.Add(b);
+  }
   // The stop bytes of the 64-byte block last looked at, so that stops close
   // together cost a bit scan each, not a vector scan.
   int32_t blockAt = -64;
@@ -948,9 +972,11 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
         if (ahead != 0) return p + __builtin_ctzll(ahead);
         p = blockAt + 64;
       }
-      if (p + 64 > size) return p + static_cast<int32_t>(stops.FindFirstPlain(bytes + p, static_cast<size_t>(size - p)));
+      if (p + 66 > size) return p + static_cast<int32_t>(stops.FindFirstPlain(bytes + p, static_cast<size_t>(size - p)));
       blockAt = p;
-      blockStops = stops.Mask64(bytes + p);
+      const uint64_t second = goesOn1.Mask64(bytes + p + 1);
+      const uint64_t third = goesOn2.Mask64(bytes + p + 2) | shifts1.Mask64(bytes + p + 1);
+      blockStops = hardStops.Mask64(bytes + p) | (keyLetters.Mask64(bytes + p) & second & third);
     }
   };
 
