@@ -475,7 +475,7 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
   }
   KeyTrie wordTrie;  // matches beginning at a word's first letter
   KeyTrie midTrie;   // matches beginning inside a word
-  for (size_t n = 0; n < strings.size(); ++n) {
+  for (size_t n = 0; n < (byTrie ? strings.size() : 0); ++n) {
     const SearchString& s = strings[n];
     if (s.Key.empty()) continue;
     if (s.Position != kWordMiddle) wordTrie.Add(s.Key, static_cast<int32_t>(n));
@@ -537,17 +537,24 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
   }
   // The same per pair of bytes, a letter that begins a substitution rule
   // with the byte after it being not quiet.
+  // (A row whose first byte begins no rule is the same all along: it is
+  // filled at once. A corpus search builds these tables for every document.)
   std::vector<uint8_t> quietPair(substitute ? 65536 : 0);
   if (substitute) {
     for (int c = 0; c < 256; ++c) {
+      uint8_t* row = quietPair.data() + (static_cast<size_t>(c) << 8);
+      if (!(quiet[c] & kRuleMayStart)) {
+        std::fill(row, row + 256, static_cast<uint8_t>(quiet[c] | kRuleFree));
+        continue;
+      }
       for (int d = 0; d < 256; ++d) {
         uint8_t f = quiet[c];
-        if ((f & kRuleMayStart) && substIndex.MayMatch(rules.UpperMap[c], rules.UpperMap[d])) {
+        if (substIndex.MayMatch(rules.UpperMap[c], rules.UpperMap[d])) {
           f &= ~kQuiet;
         } else {
           f |= kRuleFree;  // no rule can match at c followed by d
         }
-        quietPair[static_cast<size_t>(c) << 8 | static_cast<size_t>(d)] = f;
+        row[d] = f;
       }
     }
   }
@@ -555,14 +562,22 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
   // belongs to a quiet run, while hits are pending (passBusy) or not
   // (passIdle); bit 1, the byte counts two view positions.
   std::vector<uint8_t> passIdle(65536), passBusy(65536);
+  auto passFlags = [&](uint8_t f, uint8_t& idle, uint8_t& busy) {
+    const uint8_t two = (f & kTwoViews) ? 2 : 0;
+    idle = static_cast<uint8_t>(((f & (kQuiet | kWordBreak)) ? 1 : 0) | two);
+    busy = static_cast<uint8_t>(((f & kQuiet) ? 1 : 0) | two);
+  };
   for (int c = 0; c < 256; ++c) {
-    for (int d = 0; d < 256; ++d) {
-      const size_t x = static_cast<size_t>(c) << 8 | static_cast<size_t>(d);
-      const uint8_t f = substitute ? quietPair[x] : quiet[c];
-      const uint8_t two = (f & kTwoViews) ? 2 : 0;
-      passIdle[x] = static_cast<uint8_t>(((f & (kQuiet | kWordBreak)) ? 1 : 0) | two);
-      passBusy[x] = static_cast<uint8_t>(((f & kQuiet) ? 1 : 0) | two);
+    const size_t at = static_cast<size_t>(c) << 8;
+    if (!substitute || !(quiet[c] & kRuleMayStart)) {
+      uint8_t idle = 0;
+      uint8_t busy = 0;
+      passFlags(substitute ? quietPair[at] : quiet[c], idle, busy);
+      std::fill(passIdle.begin() + static_cast<std::ptrdiff_t>(at), passIdle.begin() + static_cast<std::ptrdiff_t>(at + 256), idle);
+      std::fill(passBusy.begin() + static_cast<std::ptrdiff_t>(at), passBusy.begin() + static_cast<std::ptrdiff_t>(at + 256), busy);
+      continue;
     }
+    for (size_t x = at; x < at + 256; ++x) passFlags(quietPair[x], passIdle[x], passBusy[x]);
   }
 
   bool ordersTouched = false;     // Accepted left the roots' OrderPending to set
@@ -914,8 +929,11 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
   }
   // Per pair of bytes, one bit: a substitution rule may match at the first.
   std::vector<uint64_t> rulePair(substitute ? 1024 : 0, 0);
-  for (size_t x = 0; x < rulePair.size() * 64; ++x) {
-    if (!(quietPair[x] & kRuleFree) && ruleMayStart[x >> 8]) rulePair[x >> 6] |= uint64_t{1} << (x & 63);
+  for (size_t c = 0; c < (substitute ? 256u : 0u); ++c) {
+    if (!ruleMayStart[c]) continue;
+    for (size_t x = c << 8; x < (c + 1) << 8; ++x) {
+      if (!(quietPair[x] & kRuleFree)) rulePair[x >> 6] |= uint64_t{1} << (x & 63);
+    }
   }
   auto RuleMayMatchAt = [&](int32_t q) -> bool {
     if (q + 1 >= size) return ruleMayStart[bytes[q]] && substIndex.MayMatch(rules.UpperMap[bytes[q]], 0);
