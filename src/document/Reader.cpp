@@ -1,16 +1,10 @@
 #include "document/Reader.h"
 
 #include "i18n/Messages.h"
+#include "platform/ByteSet.h"
 #include "platform/Memory.h"
 #include "platform/Metafile.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
-#define KALIX_READER_AVX2 1
-#include <immintrin.h>
-#endif
 
 #include <algorithm>
 #include <array>
@@ -65,131 +59,16 @@ std::string DecodePictureData(std::string_view hex) {
   return bytes;
 }
 
-// A set of bytes that ends a run of plain characters: a table for single
-// bytes, and the same set as two nibble tables for screening 32 bytes at a
-// time. Every byte of the set has a bit in lowNibble[low four bits] and in
-// highNibble[high four bits]; a byte whose two entries share no bit is
-// outside the set. Bytes with the same high nibble share a bit; when there
-// are more than eight high nibbles, the last bit is shared by the rest, and
-// a byte found by the screen may then lie outside the set, so every byte
-// found is checked in the table.
-struct StopSet {
-  std::array<bool, 256> table{};
-  alignas(32) std::array<uint8_t, 32> lowNibble{};   // the same 16 entries twice
-  alignas(32) std::array<uint8_t, 32> highNibble{};
-  // Every byte of the set lies below 0x20, from 0x80 on, or is "{", "}",
-  // "\\" or "=": the portable walk screens for these bytes.
-  bool screenable = true;
-};
-
-StopSet MakeStopSet(std::initializer_list<int> bytes) {
-  StopSet set;
-  for (int c : bytes) set.table[static_cast<size_t>(c & 0xFF)] = true;
-  for (int c = 0x20; c < 0x80; ++c) {
-    if (set.table[static_cast<size_t>(c)] && c != '{' && c != '}' && c != '\\' && c != '=') {
-      set.screenable = false;
-    }
-  }
-  std::array<int, 16> bitOfHigh;
-  bitOfHigh.fill(-1);
-  int bits = 0;
-  for (int c = 0; c < 256; ++c) {
-    if (!set.table[static_cast<size_t>(c)]) continue;
-    int high = c >> 4;
-    if (bitOfHigh[static_cast<size_t>(high)] < 0) bitOfHigh[static_cast<size_t>(high)] = std::min(bits++, 7);
-    uint8_t bit = static_cast<uint8_t>(1u << bitOfHigh[static_cast<size_t>(high)]);
-    for (size_t lane : {size_t{0}, size_t{16}}) {
-      set.lowNibble[lane + static_cast<size_t>(c & 0x0F)] |= bit;
-      set.highNibble[lane + static_cast<size_t>(high)] |= bit;
-    }
-  }
+// A set of bytes that ends a run of plain characters.
+ByteSet MakeStopSet(std::initializer_list<int> bytes) {
+  ByteSet set;
+  for (int c : bytes) set.Add(static_cast<unsigned char>(c & 0xFF));
   return set;
 }
 
-// The first byte from p on that the set holds, or end: the portable walk.
-const unsigned char* FindStopPortable(const StopSet& set, const unsigned char* p,
-                                      const unsigned char* end) {
-  const std::array<bool, 256>& stop = set.table;
-#if defined(__SSE2__)
-  // Screens sixteen bytes at a time for every byte below 0x20 or from 0x80
-  // and "{", "}", "\\", "=", the bytes a stop set mostly holds; candidates
-  // are checked in the table. Sets with other bytes take the walk below.
-  if (set.screenable) {
-    const __m128i space = _mm_set1_epi8(0x20);
-    const __m128i open = _mm_set1_epi8('{');
-    const __m128i close = _mm_set1_epi8('}');
-    const __m128i backslash = _mm_set1_epi8('\\');
-    const __m128i equals = _mm_set1_epi8('=');
-    while (end - p >= 16) {
-      __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-      // Signed: bytes from 0x80 are negative, so one comparison finds both
-      // the control bytes and the upper half of the code page.
-      __m128i hit = _mm_or_si128(
-          _mm_or_si128(_mm_cmplt_epi8(v, space), _mm_cmpeq_epi8(v, open)),
-          _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, close), _mm_cmpeq_epi8(v, backslash)),
-                       _mm_cmpeq_epi8(v, equals)));
-      unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit));
-      while (mask != 0) {
-        int i = __builtin_ctz(mask);
-        if (stop[p[i]]) return p + i;
-        mask &= mask - 1;
-      }
-      p += 16;
-    }
-  }
-#endif
-  while (end - p >= 8) {
-    int hits = stop[p[0]] + stop[p[1]] + stop[p[2]] + stop[p[3]] + stop[p[4]] + stop[p[5]] + stop[p[6]] +
-               stop[p[7]];
-    if (hits != 0) break;
-    p += 8;
-  }
-  while (p < end && !stop[*p]) ++p;
-  return p;
-}
-
-#if defined(KALIX_READER_AVX2)
-// The same search with the nibble tables, 32 bytes at a time.
-__attribute__((target("avx2"))) const unsigned char* FindStopAvx2(const StopSet& set,
-                                                                  const unsigned char* p,
-                                                                  const unsigned char* end) {
-  const __m256i low = _mm256_load_si256(reinterpret_cast<const __m256i*>(set.lowNibble.data()));
-  const __m256i high = _mm256_load_si256(reinterpret_cast<const __m256i*>(set.highNibble.data()));
-  const __m256i nibble = _mm256_set1_epi8(0x0F);
-  const __m256i zero = _mm256_setzero_si256();
-  while (end - p >= 32) {
-    __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-    __m256i lows = _mm256_shuffle_epi8(low, _mm256_and_si256(v, nibble));
-    __m256i highs = _mm256_shuffle_epi8(high, _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble));
-    __m256i none = _mm256_cmpeq_epi8(_mm256_and_si256(lows, highs), zero);
-    uint32_t mask = ~static_cast<uint32_t>(_mm256_movemask_epi8(none));
-    while (mask != 0) {
-      int i = __builtin_ctz(mask);
-      if (set.table[p[i]]) return p + i;
-      mask &= mask - 1;
-    }
-    p += 32;
-  }
-  while (p < end && !set.table[*p]) ++p;
-  return p;
-}
-
-bool HasAvx2() {
-  static const bool has = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") != 0;
-  }();
-  return has;
-}
-#endif
-
 // The first byte from p on that the set holds, or end.
-inline const unsigned char* FindStop(const StopSet& set, const unsigned char* p,
-                                     const unsigned char* end) {
-#if defined(KALIX_READER_AVX2)
-  if (HasAvx2()) return FindStopAvx2(set, p, end);
-#endif
-  return FindStopPortable(set, p, end);
+inline const unsigned char* FindStop(const ByteSet& set, const unsigned char* p, const unsigned char* end) {
+  return p + set.FindFirst(p, static_cast<size_t>(end - p));
 }
 
 class Reader {
@@ -251,9 +130,9 @@ class Reader {
   Document& doc_;
   std::string& text_;
   const size_t startSize_;
-  StopSet special_;      // bytes the footnote and picture runs stop at
-  StopSet specialMain_;  // bytes the main-text runs stop at
-  StopSet skipped_;      // bytes the runs of a skipped group stop at
+  ByteSet special_;      // bytes the footnote and picture runs stop at
+  ByteSet specialMain_;  // bytes the main-text runs stop at
+  ByteSet skipped_;      // bytes the runs of a skipped group stop at
 
   bool rtfMode_ = false;
   GroupState group_;
@@ -330,7 +209,7 @@ bool Reader::Feed(const char* data, size_t size) {
         if (high < 0 || low < 0) continue;
         unsigned char decoded = static_cast<unsigned char>(high * 16 + low);
         if (decoded == 0) continue;
-        if (!specialMain_.table[decoded] && PlainMainText()) {
+        if (!specialMain_.Contains(decoded) && PlainMainText()) {
           Put(static_cast<char>(decoded));
           viewPosition_ += 1;
         } else {
@@ -345,8 +224,7 @@ bool Reader::Feed(const char* data, size_t size) {
 }
 
 const unsigned char* Reader::MainText(const unsigned char* p, const unsigned char* end) {
-  const StopSet& set = specialMain_;
-  const std::array<bool, 256>& stop = set.table;
+  const ByteSet& set = specialMain_;
   char* const chunk = chunk_;
   constexpr size_t kChunk = sizeof chunk_;
   size_t length = chunkLen_;
@@ -411,7 +289,7 @@ const unsigned char* Reader::MainText(const unsigned char* p, const unsigned cha
     if (high < 0 || low < 0) continue;  // not hexadecimal: dropped
     unsigned char decoded = static_cast<unsigned char>(high * 16 + low);
     if (decoded == 0) continue;  // dropped
-    if (!stop[decoded]) {
+    if (!set.Contains(decoded)) {
       if (length == kChunk) {
         text_.append(chunk, length);
         length = 0;

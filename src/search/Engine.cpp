@@ -1,6 +1,6 @@
 #include "search/Engine.h"
 
-#include "search/ByteSet.h"
+#include "platform/ByteSet.h"
 
 #include <algorithm>
 #include <array>

@@ -2,12 +2,11 @@
 // bytes where something can happen, and reads the word bookkeeping of each
 // stretch from bit masks of its last 64 bytes; with "all strings" it probes
 // each context before scanning it in full. Checked here, with and without
-// the fast runs, against the string-by-string scan, on long random texts (words longer than the mask
-// window, long runs of separators, stretches without letters) and random
-// substitution rules, among them rules that take a key's first letter after
-// their own first one, take separators or symbols, or give more than they
-// take.
-#include "search/ByteSet.h"
+// the fast runs, against the string-by-string scan, on long random texts
+// (words longer than the mask window, long runs of separators, stretches
+// without letters) and random substitution rules, among them rules that
+// take a key's first letter after their own first one, take separators or
+// symbols, or give more than they take.
 #include "search/Engine.h"
 #include "targets/Target.h"
 
@@ -20,31 +19,6 @@
 
 namespace kalix {
 namespace {
-
-TEST(ByteSet, VectorScanAndMasksAgreeWithPlainLookup) {
-  std::mt19937 rng(11);
-  for (int round = 0; round < 300; ++round) {
-    ByteSet set;
-    const int members = 1 + static_cast<int>(rng() % 40);
-    for (int k = 0; k < members; ++k) set.Add(static_cast<unsigned char>(rng() % 256));
-    std::vector<unsigned char> text(1 + rng() % 400);
-    // Mostly bytes outside the set, so that the first member lies anywhere.
-    for (unsigned char& b : text) {
-      b = static_cast<unsigned char>(rng() % 256);
-      if (set.Contains(b) && rng() % 8 != 0) b = static_cast<unsigned char>(b ^ 0x55);
-      if (set.Contains(b) && rng() % 2 != 0) b = static_cast<unsigned char>(b ^ 0xaa);
-    }
-    for (size_t from = 0; from < text.size(); from += 1 + rng() % 7) {
-      ASSERT_EQ(set.FindFirst(text.data() + from, text.size() - from),
-                set.FindFirstPlain(text.data() + from, text.size() - from));
-      if (from + 64 <= text.size()) {
-        uint64_t expected = 0;
-        for (int k = 0; k < 64; ++k) expected |= uint64_t{set.Contains(text[from + static_cast<size_t>(k)])} << k;
-        ASSERT_EQ(set.Mask64(text.data() + from), expected);
-      }
-    }
-  }
-}
 
 RuleSet RandomRules(std::mt19937& rng) {
   RuleSet r = DefaultRules();

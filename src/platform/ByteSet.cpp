@@ -1,4 +1,4 @@
-#include "search/ByteSet.h"
+#include "platform/ByteSet.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>

@@ -2,8 +2,9 @@
 //
 // The scan tests 32 bytes at a time with two nibble lookups (any of the 256
 // values may be in the set, the test is exact) when the processor has AVX2,
-// 16 at a time with SSSE3, and byte by byte otherwise. The scan is how the
-// search passes over text where nothing can happen at memory speed.
+// 16 at a time with SSSE3, and byte by byte otherwise. The document reader
+// finds the ends of its runs of plain characters with it, and the search
+// passes over text where nothing can happen.
 #pragma once
 
 #include <array>
