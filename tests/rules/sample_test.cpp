@@ -29,7 +29,9 @@ TEST(SampleRules, EverySectionSaysWhatItMeans) {
 
   // Every accented lower-case letter folds to its capital.
   for (int c = 0xE0; c <= 0xFE; ++c) {
-    if (c != 0xF7) EXPECT_EQ(r.UpperMap[c], c - 32) << c;
+    if (c != 0xF7) {
+      EXPECT_EQ(r.UpperMap[c], c - 32) << c;
+    }
   }
   EXPECT_EQ(r.UpperMap[0x9A], 0x8A);
   EXPECT_EQ(r.UpperMap[0x9C], 0x8C);
