@@ -616,6 +616,10 @@ cTargetList TargetCollector::Finish() {
 
   // The targets, in order; CurrentStart holds each one's number of
   // occurrences until its list is made.
+  // The targets of one document share its reference.
+  std::vector<SharedText> sharedReferences;
+  sharedReferences.reserve(references.size());
+  for (const std::string* ref : references) sharedReferences.emplace_back(*ref);
   cTargetList list;
   list.reserve(n);
   for (size_t k = 0; k < n; ++k) {
@@ -625,7 +629,7 @@ cTargetList TargetCollector::Finish() {
     t.Text = FormOf(f);
     t.Length = f.length;
     t.StringIndex = f.stringIndex;
-    t.DocumentRef = *references[static_cast<size_t>(f.ordinal)];
+    t.DocumentRef = sharedReferences[static_cast<size_t>(f.ordinal)];
     t.CurrentStart = static_cast<int32_t>(counts[order[k]]);
   }
   order = std::vector<uint32_t>();

@@ -47,13 +47,44 @@ struct Occurrence {
 
 using cStarts = std::vector<Occurrence>;
 
+// A text that never changes once made, read as a const std::string; copies
+// share one string. The targets of one corpus document all hold its
+// reference: one string instead of one per target.
+class SharedText {
+ public:
+  SharedText() = default;
+  SharedText(std::string text)  // NOLINT: converts like a string
+      : text_(text.empty() ? nullptr : std::make_shared<const std::string>(std::move(text))) {}
+  SharedText(const char* text) : SharedText(std::string(text)) {}  // NOLINT
+
+  const std::string& str() const { return text_ ? *text_ : Empty(); }
+  operator const std::string&() const { return str(); }  // NOLINT
+  operator std::string_view() const { return str(); }    // NOLINT
+  bool empty() const { return str().empty(); }
+  size_t size() const { return str().size(); }
+  size_t find(std::string_view what, size_t from = 0) const { return str().find(what, from); }
+
+  friend bool operator==(const SharedText& a, const SharedText& b) { return a.text_ == b.text_ || a.str() == b.str(); }
+  friend bool operator==(const SharedText& a, const std::string& b) { return a.str() == b; }
+  friend bool operator==(const SharedText& a, std::string_view b) { return a.str() == b; }
+  friend bool operator==(const SharedText& a, const char* b) { return a.str() == b; }
+  friend auto operator<=>(const SharedText& a, const SharedText& b) { return a.str().compare(b.str()) <=> 0; }
+
+ private:
+  static const std::string& Empty() {
+    static const std::string empty;
+    return empty;
+  }
+  std::shared_ptr<const std::string> text_;
+};
+
 struct Target {
   std::string Text;          // the found form, in the result spelling
   int32_t Length = 0;        // byte length of the word in the text
   cStarts Starts;            // in the order they were added
   int32_t CurrentStart = 0;
   int32_t StringIndex = -1;  // string of the first hit; -1 for a word list
-  std::string DocumentRef;   // empty: none (search of the window's document)
+  SharedText DocumentRef;    // empty: none (search of the window's document)
 };
 
 using cTargetList = std::vector<Target>;
