@@ -109,6 +109,19 @@ TEST(FastRun, AutomatonAgreesWithStringByStringOnLongTexts) {
       }
       strings.push_back(std::move(str));
     }
+    // Generated variants now and then: they count for their source.
+    const size_t roots = strings.size();
+    for (size_t n = 0; n < roots; ++n) {
+      if (rng() % 3 != 0) continue;
+      SearchString variant = strings[n];
+      variant.Source = static_cast<int32_t>(n);
+      variant.Text.clear();
+      std::string key;
+      const int length = 1 + static_cast<int>(rng() % 3);
+      for (int k = 0; k < length; ++k) key += keyLetters[rng() % keyLetters.size()];
+      variant.SetKey(key);
+      strings.push_back(std::move(variant));
+    }
     cTargetList results[3];
     const MatchMode modes[3] = {MatchMode::PerString, MatchMode::Automaton, MatchMode::AutomatonSteady};
     for (int m = 0; m < 3; ++m) {
@@ -204,6 +217,44 @@ TEST(FastRun, ProbedContextsReadThroughSubstitutions) {
     EXPECT_EQ(targets[1].Starts.size(), 2u);  // O and K (from QU)
     EXPECT_EQ(targets[2].Text, "QUAI");
     EXPECT_EQ(targets[2].Starts.size(), 1u);  // the second QUAI is alone in its sentence
+  }
+}
+
+// A string found only through a generated variant counts as found when a
+// context is probed, as in the full scan.
+TEST(FastRun, ProbedContextsCountVariantsForTheirSource) {
+  RuleSet rules = DefaultRules();
+  rules.SeparatorClass[' '] = kWordSeparator;
+  rules.SeparatorClass['.'] = kSentenceSeparator;
+  SearchSettings s;
+  s.SetSpelling(1);
+  s.Context = 2;
+  s.AllStrings = true;
+  s.SetResult(true, 0, true);
+  for (MatchMode mode : {MatchMode::Automaton, MatchMode::AutomatonSteady, MatchMode::PerString}) {
+    cArrowList strings;
+    for (const char* key : {"KAT", "OR"}) {
+      SearchString str(key);
+      str.Index = static_cast<int32_t>(strings.size());
+      FoldString(rules, str);
+      strings.push_back(std::move(str));
+    }
+    SearchString variant = strings[1];
+    variant.Source = 1;
+    variant.Text.clear();
+    variant.SetKey("QR");
+    strings.push_back(std::move(variant));
+    TargetCollector sink(rules, 0, true);
+    const std::string text = "KAT QR. KAT. QR.";
+    sink.BeginDocument(text, {}, "");
+    SearchDocument(rules, s, strings, {}, text, sink, mode);
+    cTargetList targets = sink.Finish();
+    SortTargetsByText(targets);
+    ASSERT_EQ(targets.size(), 2u) << static_cast<int>(mode);
+    EXPECT_EQ(targets[0].Text, "KAT");
+    EXPECT_EQ(targets[0].Starts.size(), 1u);
+    EXPECT_EQ(targets[1].Text, "QR");
+    EXPECT_EQ(targets[1].StringIndex, 2);
   }
 }
 
