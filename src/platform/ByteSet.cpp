@@ -33,21 +33,34 @@ __attribute__((target("ssse3"))) size_t FindSsse3(const uint8_t* low, const uint
   return i;
 }
 
+// The same 32 bytes at a time: the tables and constants, and the bits of
+// the members among the 32 bytes at `p`.
+struct Avx2Tables {
+  __m256i lo, hi, bits, nibble, top;
+};
+
+__attribute__((target("avx2"))) inline Avx2Tables LoadAvx2(const uint8_t* low, const uint8_t* high) {
+  return Avx2Tables{
+      _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(low))),
+      _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(high))),
+      _mm256_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128, 1,
+                       2, 4, 8, 16, 32, 64, -128),
+      _mm256_set1_epi8(0x0f), _mm256_set1_epi8(static_cast<char>(0x80))};
+}
+
+__attribute__((target("avx2"))) inline uint32_t Members32(const Avx2Tables& x, const unsigned char* p) {
+  const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  const __m256i t = _mm256_or_si256(_mm256_shuffle_epi8(x.lo, v), _mm256_shuffle_epi8(x.hi, _mm256_xor_si256(v, x.top)));
+  const __m256i b = _mm256_shuffle_epi8(x.bits, _mm256_and_si256(_mm256_srli_epi16(v, 4), x.nibble));
+  return ~static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_and_si256(t, b), _mm256_setzero_si256())));
+}
+
 __attribute__((target("avx2"))) size_t FindAvx2(const uint8_t* low, const uint8_t* high,
                                                 const unsigned char* bytes, size_t n) {
-  const __m256i lo = _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(low)));
-  const __m256i hi = _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(high)));
-  const __m256i bits = _mm256_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128,
-                                        1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128);
-  const __m256i nibble = _mm256_set1_epi8(0x0f);
-  const __m256i top = _mm256_set1_epi8(static_cast<char>(0x80));
-  const __m256i zero = _mm256_setzero_si256();
+  const Avx2Tables x = LoadAvx2(low, high);
   size_t i = 0;
   for (; i + 32 <= n; i += 32) {
-    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i));
-    const __m256i t = _mm256_or_si256(_mm256_shuffle_epi8(lo, v), _mm256_shuffle_epi8(hi, _mm256_xor_si256(v, top)));
-    const __m256i b = _mm256_shuffle_epi8(bits, _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble));
-    const uint32_t found = ~static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_and_si256(t, b), zero)));
+    const uint32_t found = Members32(x, bytes + i);
     if (found != 0) return i + static_cast<size_t>(__builtin_ctz(found));
   }
   return i;
@@ -55,22 +68,8 @@ __attribute__((target("avx2"))) size_t FindAvx2(const uint8_t* low, const uint8_
 
 __attribute__((target("avx2"))) uint64_t MaskAvx2(const uint8_t* low, const uint8_t* high,
                                                    const unsigned char* bytes) {
-  const __m256i lo = _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(low)));
-  const __m256i hi = _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(high)));
-  const __m256i bits = _mm256_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128,
-                                        1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128);
-  const __m256i nibble = _mm256_set1_epi8(0x0f);
-  const __m256i top = _mm256_set1_epi8(static_cast<char>(0x80));
-  const __m256i zero = _mm256_setzero_si256();
-  uint64_t mask = 0;
-  for (int half = 0; half < 2; ++half) {
-    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + 32 * half));
-    const __m256i t = _mm256_or_si256(_mm256_shuffle_epi8(lo, v), _mm256_shuffle_epi8(hi, _mm256_xor_si256(v, top)));
-    const __m256i b = _mm256_shuffle_epi8(bits, _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble));
-    const uint32_t in = ~static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_and_si256(t, b), zero)));
-    mask |= uint64_t{in} << (32 * half);
-  }
-  return mask;
+  const Avx2Tables x = LoadAvx2(low, high);
+  return uint64_t{Members32(x, bytes)} | uint64_t{Members32(x, bytes + 32)} << 32;
 }
 
 }  // namespace
