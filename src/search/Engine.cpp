@@ -11,6 +11,22 @@ namespace kalix {
 
 namespace {
 
+// The start values of a match beginning at the byte being compared (offset
+// `at`, view position `view`): the units it lies in, as the scan has them.
+inline MatchCandidate StartHere(const ScanState& st, int32_t at, int32_t view) {
+  MatchCandidate m;
+  m.StartAt = at;
+  m.StartView = view;
+  m.ContextStartView = st.ContextStartView;
+  m.ContextStartOffset = st.ContextStartOffset;
+  m.WordStartAt = st.WordStartAt;
+  m.ParagraphStart = st.ParagraphStart;
+  m.SentenceStart = st.SentenceStart;
+  m.WordStart = st.WordStart;
+  m.AtWordStart = at == st.WordStartAt;
+  return m;
+}
+
 // Appends the pending hit of a completed candidate of string `n`.
 inline __attribute__((always_inline)) void CompleteMatch(cArrowList& strings, int32_t n, const MatchCandidate& c,
                                                          ScanState& state) {
@@ -311,17 +327,8 @@ bool MatchChar(cArrowList& strings, int32_t n, unsigned char k, ScanState& state
   int16_t position = strings[static_cast<size_t>(n)].Position;
   if ((position == kWordStart || position == kWholeWord) && !atWordStart) return false;
   if (position == kWordMiddle && atWordStart) return false;
-  MatchCandidate c;
+  MatchCandidate c = StartHere(state, state.CurrentAt, state.CurrentView);
   c.Progress = 1;
-  c.StartAt = state.CurrentAt;
-  c.StartView = state.CurrentView;
-  c.ContextStartView = state.ContextStartView;
-  c.ContextStartOffset = state.ContextStartOffset;
-  c.WordStartAt = state.WordStartAt;
-  c.ParagraphStart = state.ParagraphStart;
-  c.SentenceStart = state.SentenceStart;
-  c.WordStart = state.WordStart;
-  c.AtWordStart = atWordStart;
   if (length == 1) {
     cands.clear();
     CompleteMatch(strings, n, c, state);
@@ -1296,16 +1303,7 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
       } else if (k != 0 && byAutomaton) {
         st.CurrentAt = i;
         st.CurrentView = j;
-        MatchCandidate& m = ring[compared & ringMask];
-        m.StartAt = i;
-        m.StartView = j;
-        m.ContextStartView = st.ContextStartView;
-        m.ContextStartOffset = st.ContextStartOffset;
-        m.WordStartAt = st.WordStartAt;
-        m.ParagraphStart = st.ParagraphStart;
-        m.SentenceStart = st.SentenceStart;
-        m.WordStart = st.WordStart;
-        m.AtWordStart = i == st.WordStartAt;
+        ring[compared & ringMask] = StartHere(st, i, j);
         ++compared;
         acState = automaton.Next(acState, k);
         if (automaton.HasOutput(acState)) {
@@ -1357,16 +1355,7 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
           cand.node = child;
           cand.atWordStartTrie = atWordStart;
           cand.start = static_cast<uint32_t>(startRecords.size());
-          MatchCandidate& m = startRecords.emplace_back();
-          m.StartAt = i;
-          m.StartView = j;
-          m.ContextStartView = st.ContextStartView;
-          m.ContextStartOffset = st.ContextStartOffset;
-          m.WordStartAt = st.WordStartAt;
-          m.ParagraphStart = st.ParagraphStart;
-          m.SentenceStart = st.SentenceStart;
-          m.WordStart = st.WordStart;
-          m.AtWordStart = atWordStart;
+          startRecords.push_back(StartHere(st, i, j));
           for (const int32_t* t = trie.TermsBegin(child); t != trie.TermsEnd(child); ++t) {
             if (i > lastEndOf(*t)) completions.emplace_back(*t, cand.start);
           }
