@@ -297,6 +297,71 @@ struct TrieCandidate {
   bool atWordStartTrie;
 };
 
+// The letters where a fast run stops (see SearchDocument): letters whose
+// plain comparison character begins a key, letters that begin a
+// substitution rule that is not simple (a simple rule gives no more
+// characters than it takes, none of which begins a key, and takes letters
+// only), and, until nothing changes, the letters that begin a simple rule
+// holding a stop letter's character after its first one.
+std::array<bool, 256> StopLetters(const RuleSet& rules, const SubstRuleIndex& substIndex, bool skipSymbols,
+                                  bool substitute, const std::array<unsigned char, 256>& plainK,
+                                  const std::array<bool, 256>& starts, const std::array<bool, 256>& ruleMayStart) {
+  const auto& cls = rules.SeparatorClass;
+  auto letterLike = [&](int c) { return cls[c] == kLetter || (cls[c] == kSymbol && !skipSymbols); };
+  std::array<bool, 256> lettersOnly{};  // by upper-cased character
+  lettersOnly.fill(true);
+  for (int c = 0; c < 256; ++c) {
+    if (!letterLike(c)) lettersOnly[rules.UpperMap[c]] = false;
+  }
+  std::vector<bool> simple(rules.SubstRules.size(), false);
+  for (size_t r = 0; r < rules.SubstRules.size(); ++r) {
+    const SubstRule& rule = rules.SubstRules[r];
+    bool ok = rule.ReplacementLength() <= rule.MatchLength();
+    for (char ch : rule.Replacement) {
+      const unsigned char k = static_cast<unsigned char>(ch);
+      if (k != 0 && starts[k]) ok = false;
+    }
+    for (char ch : rule.Match) {
+      if (!lettersOnly[static_cast<unsigned char>(ch)]) ok = false;
+    }
+    simple[r] = ok;
+  }
+  std::array<bool, 256> hot{};
+  for (int c = 0; c < 256; ++c) {
+    if (!letterLike(c)) continue;
+    if (plainK[c] != 0 && starts[plainK[c]]) hot[c] = true;
+    if (!ruleMayStart[c]) continue;
+    const unsigned char up = rules.UpperMap[c];
+    for (const int32_t* r = substIndex.begin(up); r != substIndex.end(up); ++r) {
+      if (!simple[static_cast<size_t>(*r)]) hot[c] = true;
+    }
+  }
+  for (bool grew = substitute; grew;) {
+    grew = false;
+    std::array<bool, 256> hotChar{};  // by upper-cased character
+    for (int c = 0; c < 256; ++c) {
+      if (hot[c]) hotChar[rules.UpperMap[c]] = true;
+    }
+    std::array<bool, 256> heads{};  // first characters of rules holding one
+    for (int u = 0; u < 256; ++u) {
+      for (const int32_t* r = substIndex.begin(static_cast<unsigned char>(u));
+           r != substIndex.end(static_cast<unsigned char>(u)); ++r) {
+        const std::string& m = rules.SubstRules[static_cast<size_t>(*r)].Match;
+        for (size_t k = 1; k < m.size(); ++k) {
+          if (hotChar[static_cast<unsigned char>(m[k])]) heads[static_cast<size_t>(u)] = true;
+        }
+      }
+    }
+    for (int c = 0; c < 256; ++c) {
+      if (letterLike(c) && !hot[c] && heads[rules.UpperMap[c]]) {
+        hot[c] = true;
+        grew = true;
+      }
+    }
+  }
+  return hot;
+}
+
 }  // namespace
 
 bool MatchChar(cArrowList& strings, int32_t n, unsigned char k, ScanState& state) {
@@ -708,57 +773,7 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
   int64_t fastPassed = 0;
   if (fastRuns) {
     auto letterLike = [&](int c) { return cls[c] == kLetter || (cls[c] == kSymbol && !skipSymbols); };
-    std::array<bool, 256> lettersOnly{};  // by upper-cased character
-    lettersOnly.fill(true);
-    for (int c = 0; c < 256; ++c) {
-      if (!letterLike(c)) lettersOnly[rules.UpperMap[c]] = false;
-    }
-    std::vector<bool> simple(rules.SubstRules.size(), false);
-    for (size_t r = 0; r < rules.SubstRules.size(); ++r) {
-      const SubstRule& rule = rules.SubstRules[r];
-      bool ok = rule.ReplacementLength() <= rule.MatchLength();
-      for (char ch : rule.Replacement) {
-        const unsigned char k = static_cast<unsigned char>(ch);
-        if (k != 0 && starts[k]) ok = false;
-      }
-      for (char ch : rule.Match) {
-        if (!lettersOnly[static_cast<unsigned char>(ch)]) ok = false;
-      }
-      simple[r] = ok;
-    }
-    std::array<bool, 256> hot{};
-    for (int c = 0; c < 256; ++c) {
-      if (!letterLike(c)) continue;
-      if (plainK[c] != 0 && starts[plainK[c]]) hot[c] = true;
-      if (!ruleMayStart[c]) continue;
-      const unsigned char up = rules.UpperMap[c];
-      for (const int32_t* r = substIndex.begin(up); r != substIndex.end(up); ++r) {
-        if (!simple[static_cast<size_t>(*r)]) hot[c] = true;
-      }
-    }
-    for (bool grew = substitute; grew;) {
-      grew = false;
-      std::array<bool, 256> hotChar{};  // by upper-cased character
-      for (int c = 0; c < 256; ++c) {
-        if (hot[c]) hotChar[rules.UpperMap[c]] = true;
-      }
-      std::array<bool, 256> heads{};  // first characters of rules holding one
-      for (int u = 0; u < 256; ++u) {
-        for (const int32_t* r = substIndex.begin(static_cast<unsigned char>(u));
-             r != substIndex.end(static_cast<unsigned char>(u)); ++r) {
-          const std::string& m = rules.SubstRules[static_cast<size_t>(*r)].Match;
-          for (size_t k = 1; k < m.size(); ++k) {
-            if (hotChar[static_cast<unsigned char>(m[k])]) heads[static_cast<size_t>(u)] = true;
-          }
-        }
-      }
-      for (int c = 0; c < 256; ++c) {
-        if (letterLike(c) && !hot[c] && heads[rules.UpperMap[c]]) {
-          hot[c] = true;
-          grew = true;
-        }
-      }
-    }
+    const std::array<bool, 256> hot = StopLetters(rules, substIndex, skipSymbols, substitute, plainK, starts, ruleMayStart);
     for (int c = 0; c < 256; ++c) {
       if (hot[c] || (!letterLike(c) && cls[c] >= kSentenceSeparator) || c == '\n' || c == '\r') {
         stops.Add(static_cast<unsigned char>(c));
