@@ -1,6 +1,7 @@
 #include "platform/Memory.h"
 
 #include <cstdint>
+#include <cstdlib>
 
 #ifdef __linux__
 #include <sys/mman.h>
@@ -24,6 +25,38 @@ bool AdviseHugePages(void* data, size_t size) {
   (void)size;
   return false;
 #endif
+}
+
+namespace {
+
+size_t MappedSize(size_t size) { return (size + kHugePageSize - 1) & ~(kHugePageSize - 1); }
+
+}  // namespace
+
+void* AllocateLargeBlock(size_t size) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  if (size >= kHugeBlockMinimum && size <= SIZE_MAX - kHugePageSize) {
+    // A length in whole huge pages is placed on a huge-page boundary by the
+    // system (Linux 6.8 and later); the advice asks for huge pages there.
+    void* p = mmap(nullptr, MappedSize(size), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) throw std::bad_alloc();
+    madvise(p, MappedSize(size), MADV_HUGEPAGE);
+    return p;
+  }
+#endif
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  throw std::bad_alloc();
+}
+
+void FreeLargeBlock(void* data, size_t size) noexcept {
+  if (data == nullptr) return;
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  if (size >= kHugeBlockMinimum && size <= SIZE_MAX - kHugePageSize) {
+    munmap(data, MappedSize(size));
+    return;
+  }
+#endif
+  std::free(data);
 }
 
 }  // namespace kalix

@@ -1,5 +1,6 @@
 #include "search/Engine.h"
 
+#include "platform/ByteClasses.h"
 #include "platform/ByteSet.h"
 
 #include <algorithm>
@@ -11,10 +12,12 @@ namespace kalix {
 
 namespace {
 
-// The start values of a match beginning at the byte being compared (offset
-// `at`, view position `view`): the units it lies in, as the scan has them.
-inline MatchCandidate StartHere(const ScanState& st, int32_t at, int32_t view) {
-  MatchCandidate m;
+// Fills `m` with the start values of a match beginning at the byte being
+// compared (offset `at`, view position `view`): the units it lies in, as the
+// scan has them. `m` is written in place (it is usually a slot of the ring of
+// start values), field by field.
+inline void StartHere(MatchCandidate& m, const ScanState& st, int32_t at, int32_t view) {
+  m.Progress = 0;
   m.StartAt = at;
   m.StartView = view;
   m.ContextStartView = st.ContextStartView;
@@ -24,7 +27,6 @@ inline MatchCandidate StartHere(const ScanState& st, int32_t at, int32_t view) {
   m.SentenceStart = st.SentenceStart;
   m.WordStart = st.WordStart;
   m.AtWordStart = at == st.WordStartAt;
-  return m;
 }
 
 // Appends the pending hit of a completed candidate of string `n`.
@@ -392,7 +394,8 @@ bool MatchChar(cArrowList& strings, int32_t n, unsigned char k, ScanState& state
   int16_t position = strings[static_cast<size_t>(n)].Position;
   if ((position == kWordStart || position == kWholeWord) && !atWordStart) return false;
   if (position == kWordMiddle && atWordStart) return false;
-  MatchCandidate c = StartHere(state, state.CurrentAt, state.CurrentView);
+  MatchCandidate c;
+  StartHere(c, state, state.CurrentAt, state.CurrentView);
   c.Progress = 1;
   if (length == 1) {
     cands.clear();
@@ -852,11 +855,14 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
   // letter after that, and the first letter of the run when the window
   // holds the whole run. A run whose answers lie outside the window is
   // done byte by byte.
-  ByteSet letterBytes;
-  ByteSet breakBytes;
+  // The sets of bytes a fast run looks at, classified together: where it
+  // stops (the letters where a key may begin and the other stop bytes),
+  // what may follow a key's first letter, and its letters and separators.
+  enum : unsigned { kHardStop, kKeyLetter, kGoesOn1, kShifts1, kGoesOn2, kRunLetter, kRunBreak };
+  ByteClasses runBytes;
   for (int c = 0; c < 256; ++c) {
-    if (quiet[c] & kIsLetter) letterBytes.Add(static_cast<unsigned char>(c));
-    if (quiet[c] & kWordBreak) breakBytes.Add(static_cast<unsigned char>(c));
+    if (quiet[c] & kIsLetter) runBytes.Add(kRunLetter, static_cast<unsigned char>(c));
+    if (quiet[c] & kWordBreak) runBytes.Add(kRunBreak, static_cast<unsigned char>(c));
   }
   auto FastRunBookkeeping = [&](int32_t from, int32_t fromView, int32_t to) {
     const int32_t base = to - 64;
@@ -866,8 +872,10 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
     }
     const bool whole = from >= base;  // the window holds the whole run
     const uint64_t valid = whole ? ~uint64_t{0} << (from - base) : ~uint64_t{0};
-    const uint64_t letters = letterBytes.Mask64(bytes + base) & valid;
-    const uint64_t breaks = breakBytes.Mask64(bytes + base) & valid;
+    uint64_t masks[2];
+    runBytes.Masks64(bytes + base, kRunLetter, 2, masks);
+    const uint64_t letters = masks[0] & valid;
+    const uint64_t breaks = masks[1] & valid;
     if (letters == 0 || !whole) {
       // Without a letter in the window, or with a first letter before it.
       const uint64_t below = letters == 0 ? 0 : breaks & ((uint64_t{1} << (63 - __builtin_clzll(letters))) - 1);
@@ -983,23 +991,23 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
   // a key (or is a byte that shifts the comparison, which may go on with
   // anything), and then when the byte after that may too. The letters left
   // stay inside the run, as those `KeyMayBeginAt` turns down.
-  ByteSet hardStops;       // stop bytes but such letters
-  ByteSet keyLetters;      // such letters
-  ByteSet goesOn1, goesOn2;  // bytes that may follow at the second, third place
-  ByteSet shifts1;         // bytes at the second place after which anything may follow
+  // In `runBytes`: kHardStop, the stop bytes but such letters; kKeyLetter,
+  // such letters; kGoesOn1 and kGoesOn2, the bytes that may follow at the
+  // second and third place; kShifts1, the bytes at the second place after
+  // which anything may follow.
   for (int c = 0; c < 256; ++c) {
     const unsigned char b = static_cast<unsigned char>(c);
     if (!stops.Contains(b)) continue;
     const bool keyLetter = hotLetter[c] && gramClass[c] == kGramPlain && keyCharAt[0][plainK[c]];
-    (keyLetter ? keyLetters : hardStops).Add(b);
+    runBytes.Add(keyLetter ? kKeyLetter : kHardStop, b);
   }
   for (int c = 0; c < 256; ++c) {
     const unsigned char b = static_cast<unsigned char>(c);
     const uint8_t g = gramClass[c];
     const bool shifts = g == 0 || g == kGramRuleStart;
-    if (gramLength <= 1 || shifts || (g == kGramPlain && keyCharAt[1][plainK[c]])) goesOn1.Add(b);
-    if (gramLength <= 1 || shifts) shifts1.Add(b);
-    if (gramLength <= 2 || shifts || (g == kGramPlain && keyCharAt[2][plainK[c]])) goesOn2.Add(b);
+    if (gramLength <= 1 || shifts || (g == kGramPlain && keyCharAt[1][plainK[c]])) runBytes.Add(kGoesOn1, b);
+    if (gramLength <= 1 || shifts) runBytes.Add(kShifts1, b);
+    if (gramLength <= 2 || shifts || (g == kGramPlain && keyCharAt[2][plainK[c]])) runBytes.Add(kGoesOn2, b);
   }
   // The stop bytes of the 64-byte block last looked at, so that stops close
   // together cost a bit scan each, not a vector scan.
@@ -1014,9 +1022,15 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
       }
       if (p + 66 > size) return p + static_cast<int32_t>(stops.FindFirstPlain(bytes + p, static_cast<size_t>(size - p)));
       blockAt = p;
-      const uint64_t second = goesOn1.Mask64(bytes + p + 1);
-      const uint64_t third = goesOn2.Mask64(bytes + p + 2) | shifts1.Mask64(bytes + p + 1);
-      blockStops = hardStops.Mask64(bytes + p) | (keyLetters.Mask64(bytes + p) & second & third);
+      // The text is read once, from memory: the blocks ahead are fetched
+      // meanwhile.
+      __builtin_prefetch(bytes + p + 512);
+      __builtin_prefetch(bytes + p + 576);
+      uint64_t at0[2], at1[2], at2[1];
+      runBytes.Masks64(bytes + p, kHardStop, 2, at0);
+      runBytes.Masks64(bytes + p + 1, kGoesOn1, 2, at1);
+      runBytes.Masks64(bytes + p + 2, kGoesOn2, 1, at2);
+      blockStops = at0[0] | (at0[1] & at1[0] & (at2[0] | at1[1]));
     }
   };
 
@@ -1318,7 +1332,7 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
       } else if (k != 0 && byAutomaton) {
         st.CurrentAt = i;
         st.CurrentView = j;
-        ring[compared & ringMask] = StartHere(st, i, j);
+        StartHere(ring[compared & ringMask], st, i, j);
         ++compared;
         acState = automaton.Next(acState, k);
         if (automaton.HasOutput(acState)) {
@@ -1370,7 +1384,7 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
           cand.node = child;
           cand.atWordStartTrie = atWordStart;
           cand.start = static_cast<uint32_t>(startRecords.size());
-          startRecords.push_back(StartHere(st, i, j));
+          StartHere(startRecords.emplace_back(), st, i, j);
           for (const int32_t* t = trie.TermsBegin(child); t != trie.TermsEnd(child); ++t) {
             if (i > lastEndOf(*t)) completions.emplace_back(*t, cand.start);
           }

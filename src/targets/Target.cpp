@@ -289,11 +289,13 @@ void TargetCollector::AddTarget(const PendingHit& hit, int32_t wordLength) {
   }
 
   const MarkIndex::PageFolio pf = marks_.At(hit.StartView, markHint_);
-  constexpr size_t kBlock = size_t{1} << kBlockBits;
   if (blocks_.empty() || blocks_.back().size() == kBlock) {
     // The first block grows from a small size, so that short lists stay
     // small; a block never moves once it is full size.
-    blocks_.emplace_back().reserve(blocks_.empty() ? kBlock / 64 : kBlock);
+    const bool first = blocks_.empty();
+    blocks_.emplace_back().reserve(first ? kBlock / 64 : kBlock);
+  } else if (blocks_.back().size() == blocks_.back().capacity()) {
+    blocks_.back().reserve(std::min<size_t>(kBlock, 2 * blocks_.back().capacity()));
   }
   Collected& c = blocks_.back().emplace_back();
   const uint32_t known = hit.KnownEnds & kAllEndsKnown;

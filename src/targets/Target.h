@@ -9,6 +9,7 @@
 
 #include "document/Document.h"
 #include "i18n/Translate.h"
+#include "platform/Memory.h"
 #include "search/Normalize.h"
 #include "search/SearchSpec.h"
 
@@ -218,12 +219,13 @@ class TargetCollector final : public HitSink {
     std::string form;
   };
   static constexpr size_t kWaiting = 2;  // hits kept waiting at most
-  using Block = std::vector<Collected>;
+  using Block = std::vector<Collected, LargeBlockAllocator<Collected>>;
   struct Slot {
     uint32_t hash;
     uint32_t target;  // target + 1; 0: empty
   };
-  static constexpr unsigned kBlockBits = 14;  // occurrences per block: 2^14
+  // Occurrences per block: as many as fill one huge page.
+  static constexpr uint32_t kBlock = static_cast<uint32_t>(kHugePageSize / sizeof(Collected));
 
   uint32_t FindOrCreate(const Waiting& w);
   bool SameForm(const Found& f, const Waiting& w) const;
@@ -236,7 +238,7 @@ class TargetCollector final : public HitSink {
   void Rehash(size_t slots);
   bool SeenInBatch(uint32_t target, int32_t startView);
   Collected& OccurrenceAt(uint32_t n) {
-    return blocks_[n >> kBlockBits][n & ((uint32_t{1} << kBlockBits) - 1)];
+    return blocks_[n / kBlock][n % kBlock];
   }
 
   const RuleSet& rules_;
