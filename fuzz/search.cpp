@@ -1,9 +1,10 @@
 // Fuzz target: the search engine. The first bytes choose the settings and
 // the strings, the rest is the text. The ways of following partial matches
 // (automaton with and without fast runs, trie, string by string) must give
-// the same targets
-// and occurrences, field by field.
+// the same targets and occurrences, field by field; and so must a whole
+// search of the text as one part and cut in two parts scanned at once.
 #include "search/Engine.h"
+#include "search/RunSearch.h"
 #include "targets/Target.h"
 
 #include <cstdint>
@@ -41,6 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // exclusions from data[2] and data[3].
   size_t at = 4;
   kalix::cArrowList strings;
+  kalix::cArrowList typed;  // as the window has them, before their keys are made
   for (int n = 0; n < 6 && at < size; ++n) {
     size_t length = data[at++] % 6;
     if (length == 0 || at + length > size) break;
@@ -49,6 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     s.Position = static_cast<int16_t>((data[2] + n) % 5);
     s.Exclude = static_cast<int16_t>((data[3] >> n) & 1);
     s.Index = static_cast<int32_t>(strings.size());
+    typed.push_back(s);
     if (settings.Substitute) {
       kalix::SubstituteString(rules, s);
     } else if (settings.FoldCase) {
@@ -81,6 +84,35 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           std::memcmp(a.Starts.data(), b.Starts.data(), a.Starts.size() * sizeof(kalix::Occurrence)) != 0) {
         std::abort();
       }
+    }
+  }
+  // The whole search, in one part and in two.
+  static const kalix::Context context = [] {
+    kalix::Context c;
+    c.Rules = FuzzRules();
+    return c;
+  }();
+  kalix::Document doc;
+  doc.text = text;
+  doc.text.push_back('\0');
+  kalix::SearchRequest request;
+  request.Strings = typed;
+  request.Settings = settings;
+  request.Settings.Level = 1;
+  request.WindowDocument = &doc;
+  request.SplitMinimum = SIZE_MAX;
+  const kalix::SearchResult one = kalix::RunSearch(context, request);
+  request.SplitMinimum = 0;
+  const kalix::SearchResult two = kalix::RunSearch(context, request);
+  if (one.Status != two.Status || one.Targets.size() != two.Targets.size()) std::abort();
+  for (size_t t = 0; t < one.Targets.size(); ++t) {
+    const kalix::Target& a = one.Targets[t];
+    const kalix::Target& b = two.Targets[t];
+    if (a.Text != b.Text || a.StringIndex != b.StringIndex || a.Length != b.Length) std::abort();
+    if (a.Starts.size() != b.Starts.size()) std::abort();
+    if (!a.Starts.empty() &&
+        std::memcmp(a.Starts.data(), b.Starts.data(), a.Starts.size() * sizeof(kalix::Occurrence)) != 0) {
+      std::abort();
     }
   }
   return 0;

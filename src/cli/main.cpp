@@ -5,6 +5,7 @@
 #include "i18n/Language.h"
 #include "i18n/Messages.h"
 #include "platform/Cp1252.h"
+#include "platform/Memory.h"
 
 #include <cstdio>
 #include <cstring>
@@ -32,6 +33,7 @@ int FileError(const Context& ctx, const char* message, const std::string& path) 
 
 int main(int argc, char** argv) {
   using namespace kalix;
+  ShareOneHeap();
   using namespace kalix::cli;
 
   std::string rulesPath;

@@ -3,6 +3,9 @@
 #include <cstdint>
 #include <cstdlib>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #ifdef __linux__
 #include <sys/mman.h>
 #include <unistd.h>
@@ -32,6 +35,12 @@ namespace {
 size_t MappedSize(size_t size) { return (size + kHugePageSize - 1) & ~(kHugePageSize - 1); }
 
 }  // namespace
+
+void ShareOneHeap() {
+#if defined(__GLIBC__) && defined(M_ARENA_MAX)
+  mallopt(M_ARENA_MAX, 1);
+#endif
+}
 
 void* AllocateLargeBlock(size_t size) {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)

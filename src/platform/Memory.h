@@ -20,6 +20,14 @@ constexpr size_t kHugePageAdviceMinimum = size_t{32} << 20;
 // elsewhere never.
 bool AdviseHugePages(void* data, size_t size);
 
+// Makes every thread of the process allocate from one heap (glibc makes a
+// heap per thread otherwise): memory one thread gives back is then reused by
+// the others instead of being kept for the thread that held it, which keeps
+// the peak of a search that works on two threads down. Call it at start-up,
+// before any second thread. Does nothing where the allocator has no such
+// setting.
+void ShareOneHeap();
+
 // Memory for one large block that is written once from its start, such as a
 // block of a list that grows by whole blocks: at least kHugeBlockMinimum
 // bytes get a mapping of their own, rounded up to whole huge pages and

@@ -127,6 +127,26 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
                     const cFilterList& filters, std::string_view text, HitSink& sink,
                     MatchMode mode = MatchMode::Automaton);
 
+// Where a long text may be cut so that its two parts can be scanned apart,
+// each as a text of its own (the second from a fresh scan state, its
+// positions then moved by its place), with the same hits as one scan of
+// the whole. The cut follows the first paragraph separator at or after the
+// middle of the text, such that:
+//   - the separator ends every unit and context, so that nothing is pending
+//     after it and the scan state is the one a text begins with;
+//   - no substitution rule can read it and none gives more characters than
+//     it takes, so that no rule is at work across the cut;
+//   - no filter character equals a separator's comparison form, so that no
+//     filter reads across it.
+// Returns the offset of the second part's first byte, or 0 when the text is
+// shorter than `minimum` or has no such place in its third quarter.
+size_t SplitPoint(const RuleSet& rules, const SearchSettings& settings, const cFilterList& filters,
+                  std::string_view text, size_t minimum);
+
+// The view position of byte `at` of a text: one per byte before it, two for
+// each line-break byte (CR or LF), as the scan counts them.
+int32_t ViewPositionAt(std::string_view text, size_t at);
+
 // Appends the generated variants of every string present (not of those
 // appended): copies of the source with `Source` set, no text, and the
 // variant as key. Returns true when the generation bound stopped the

@@ -1,6 +1,7 @@
 #include "search/RunSearch.h"
 
 #include "document/Reader.h"
+#include "platform/Parallel.h"
 #include "search/Engine.h"
 #include "search/Normalize.h"
 
@@ -55,6 +56,79 @@ void SortStringsByKey(cArrowList& strings) {
   strings = std::move(sorted);
 }
 
+namespace {
+
+// Passes the hits of a part of a text that was scanned as a text of its own
+// on to a collector of the whole text: their offsets and view positions are
+// moved by the part's place.
+class ShiftedSink final : public HitSink {
+ public:
+  ShiftedSink(HitSink& sink, int32_t offset, int32_t view, bool context)
+      : sink_(sink), offset_(offset), view_(view), context_(context) {}
+  void AddTarget(const PendingHit& hit, int32_t wordLength) override {
+    PendingHit h = hit;
+    h.WordStartAt += offset_;
+    if (h.WordEndAt >= 0) h.WordEndAt += offset_;
+    h.StartAt += offset_;
+    h.ParagraphStart += offset_;
+    h.SentenceStart += offset_;
+    h.WordStart += offset_;
+    if (h.KnownEnds & kParagraphEndKnown) h.ParagraphEnd += offset_;
+    if (h.KnownEnds & kSentenceEndKnown) h.SentenceEnd += offset_;
+    if (h.KnownEnds & kWordEndKnown) h.WordEnd += offset_;
+    h.StartView += view_;
+    if (context_) {
+      // Without a context these keep the values a scan begins with.
+      h.ContextStartView += view_;
+      h.ContextStartOffset += offset_;
+    }
+    sink_.AddTarget(h, wordLength);
+  }
+  void CloseOccurrences(int32_t lastLetterOffset, int cls) override {
+    sink_.CloseOccurrences(lastLetterOffset + offset_, cls);
+  }
+  void EndBatch() override { sink_.EndBatch(); }
+
+ private:
+  HitSink& sink_;
+  int32_t offset_;
+  int32_t view_;
+  bool context_;
+};
+
+// Scans one document into `sink`. A long one is cut in two (SplitPoint) and
+// the second part is scanned on a second thread into a collector of its
+// own, which `sink` then takes over.
+void ScanDocument(const Context& context, const SearchSettings& settings, cArrowList& strings,
+                  const cFilterList& filters, std::string_view text, const cMarkList& marks,
+                  const std::string& documentRef, size_t splitMinimum, TargetCollector& sink) {
+  sink.BeginDocument(text, marks, documentRef);
+  const size_t split =
+      sink.RepeatedDocument() ? 0 : SplitPoint(context.Rules, settings, filters, text, splitMinimum);
+  if (split == 0) {
+    SearchDocument(context.Rules, settings, strings, filters, text, sink);
+    sink.EndDocument();
+    return;
+  }
+  TargetCollector rest(context.Rules, settings.ResultSpelling, settings.ShowSymbols);
+  cArrowList restStrings = strings;
+  RunInParallel(
+      [&] { SearchDocument(context.Rules, settings, strings, filters, text.substr(0, split), sink); },
+      [&] {
+        rest.BeginDocument(text, marks, documentRef);
+        ShiftedSink shifted(rest, static_cast<int32_t>(split), ViewPositionAt(text, split),
+                            settings.Context != 0);
+        SearchDocument(context.Rules, settings, restStrings, filters, text.substr(split), shifted);
+        rest.EndDocument();
+      });
+  sink.EndDocument();
+  sink.Absorb(rest);
+}
+
+}  // namespace
+
+size_t DefaultSplitMinimum() { return HasSecondProcessor() ? size_t{1} << 20 : SIZE_MAX; }
+
 cTargetList ScanForTargets(const Context& context, const SearchSettings& settings, cArrowList& strings,
                            const cFilterList& filters, const SearchRequest& source, size_t* skipped) {
   TargetCollector sink(context.Rules, settings.ResultSpelling, settings.ShowSymbols);
@@ -78,15 +152,13 @@ cTargetList ScanForTargets(const Context& context, const SearchSettings& setting
         if (source.OnUnreadable) source.OnUnreadable(path, message);
         continue;
       }
-      sink.BeginDocument(scratch.Text(), scratch.marks, MakeDocumentRef(path));
-      SearchDocument(context.Rules, settings, strings, filters, scratch.Text(), sink);
-      sink.EndDocument();
+      ScanDocument(context, settings, strings, filters, scratch.Text(), scratch.marks, MakeDocumentRef(path),
+                   source.SplitMinimum, sink);
     }
   } else if (source.WindowDocument != nullptr) {
     const Document& doc = *source.WindowDocument;
-    sink.BeginDocument(doc.Text(), doc.marks, std::string());
-    SearchDocument(context.Rules, settings, strings, filters, doc.Text(), sink);
-    sink.EndDocument();
+    ScanDocument(context, settings, strings, filters, doc.Text(), doc.marks, std::string(), source.SplitMinimum,
+                 sink);
   }
   return sink.Finish();
 }

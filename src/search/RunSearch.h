@@ -13,6 +13,7 @@
 #include "targets/Target.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -23,6 +24,9 @@ namespace kalix {
 // it cannot be opened.
 using DocumentLoader =
     std::function<bool(const Context&, Document& scratch, const std::string& path, std::string* message)>;
+
+// 1 MB on a machine with two processors or more; on one, SIZE_MAX.
+size_t DefaultSplitMinimum();
 
 struct SearchRequest {
   // The window's strings: Text, Position and Exclude as the dialog set them.
@@ -42,6 +46,10 @@ struct SearchRequest {
   std::function<void(const std::string& path, const std::string& message)> OnUnreadable;
   // Before each corpus document: its place (0-based), the count, its path.
   std::function<void(size_t index, size_t count, const std::string& path)> OnProgress;
+  // Documents of at least this many bytes are scanned in two parts at once
+  // where a safe cut exists (SplitPoint); SIZE_MAX scans every document
+  // whole.
+  size_t SplitMinimum = DefaultSplitMinimum();
 };
 
 struct SearchResult {

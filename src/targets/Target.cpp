@@ -1,5 +1,7 @@
 #include "targets/Target.h"
 
+#include "platform/Parallel.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -145,8 +147,7 @@ inline void Prefetch(const void* p) {
 void TargetCollector::BeginDocument(std::string_view text, const cMarkList& marks, std::string documentRef) {
   FileAll();
   text_ = text;
-  marks_ = MarkIndex(marks);
-  markHint_ = 0;
+  documentMarks_.push_back(DocumentMarks{collectedCount_, MarkIndex(marks)});
   documentRef_ = std::move(documentRef);
   documentHash_ = HashBytes(documentRef_, kHashSeed) * 31u + 7u;
   const auto seen = documentsSeen_.emplace(documentRef_, static_cast<int32_t>(documentsSeen_.size()));
@@ -288,16 +289,7 @@ void TargetCollector::AddTarget(const PendingHit& hit, int32_t wordLength) {
     }
   }
 
-  const MarkIndex::PageFolio pf = marks_.At(hit.StartView, markHint_);
-  if (blocks_.empty() || blocks_.back().size() == kBlock) {
-    // The first block grows from a small size, so that short lists stay
-    // small; a block never moves once it is full size.
-    const bool first = blocks_.empty();
-    blocks_.emplace_back().reserve(first ? kBlock / 64 : kBlock);
-  } else if (blocks_.back().size() == blocks_.back().capacity()) {
-    blocks_.back().reserve(std::min<size_t>(kBlock, 2 * blocks_.back().capacity()));
-  }
-  Collected& c = blocks_.back().emplace_back();
+  Collected& c = NewOccurrence();
   const uint32_t known = hit.KnownEnds & kAllEndsKnown;
   c.StartView = hit.StartView;
   c.ViewLength = hit.ViewLength;
@@ -305,15 +297,13 @@ void TargetCollector::AddTarget(const PendingHit& hit, int32_t wordLength) {
   c.ContextViewLength = hit.ContextViewLength;
   c.ContextStartOffset = hit.ContextStartOffset;
   c.ContextOffsetLength = hit.ContextOffsetLength;
-  c.Page = pf.page;
-  c.Folio = pf.folio;
   c.ParagraphStart = hit.ParagraphStart;
   c.SentenceStart = hit.SentenceStart;
   c.WordStart = hit.WordStart;
   c.ParagraphEnd = known & kParagraphEndKnown ? hit.ParagraphEnd : 0;
   c.SentenceEnd = known & kSentenceEndKnown ? hit.SentenceEnd : 0;
   c.WordEnd = known & kWordEndKnown ? hit.WordEnd : 0;
-  c.Packed = known | (pf.verso ? 8u : 0u);
+  c.Packed = known;
   const uint32_t n = collectedCount_++;
   w.occurrence = n;
   if ((known & (kSentenceEndKnown | kWordEndKnown)) != (kSentenceEndKnown | kWordEndKnown)) {
@@ -360,6 +350,66 @@ void TargetCollector::EndBatch() {
   ++batch_;
 }
 
+TargetCollector::Collected& TargetCollector::NewOccurrence() {
+  if (blocks_.empty() || blocks_.back().size() == kBlock) {
+    // The first block grows from a small size, so that short lists stay
+    // small; a block never moves once it is full size.
+    const bool first = blocks_.empty();
+    blocks_.emplace_back().reserve(first ? kBlock / 64 : kBlock);
+  } else if (blocks_.back().size() == blocks_.back().capacity()) {
+    blocks_.back().reserve(std::min<size_t>(kBlock, 2 * blocks_.back().capacity()));
+  }
+  return blocks_.back().emplace_back();
+}
+
+void TargetCollector::Absorb(TargetCollector& later) {
+  later.FileAll();
+  later.slots_ = std::vector<Slot>();
+  later.batchSeen_ = std::unordered_set<uint64_t>();
+  // The later targets' numbers here: found, or made as if by their first
+  // hit (their form, word length and string come from it).
+  // The hashes first, so that the index slots can be fetched a few targets
+  // ahead of their lookups.
+  const size_t count = later.found_.size();
+  std::vector<uint32_t> number(count, kNoTarget);
+  for (size_t t = 0; t < count; ++t) number[t] = HashForm(later.FormOf(later.found_[t]), documentHash_);
+  constexpr size_t kAhead = 8;
+  Waiting w;
+  for (size_t t = 0; t < count; ++t) {
+    if (slots_.empty()) Rehash(1024);
+    if (t + kAhead < count) Prefetch(&slots_[number[t + kAhead] & (slots_.size() - 1)]);
+    const Found& f = later.found_[t];
+    w.form.assign(later.FormOf(f));
+    w.hash = number[t];
+    std::memcpy(w.head, f.head, kHead);
+    w.wordLength = f.length;
+    w.stringIndex = f.stringIndex;
+    number[t] = FindOrCreate(w);
+  }
+  later.found_ = FoundList();
+  later.forms_ = std::string();
+  // The later occurrences take these numbers, and their blocks follow these
+  // as they are. The last block here may be short of full: the numbers it
+  // leaves out are never used (the document has ended: no end is open and
+  // no hit waits), and occurrences added afterwards are numbered from the
+  // last block on.
+  for (Block& block : later.blocks_) {
+    for (Collected& c : block) {
+      const uint32_t t = c.Packed >> 4;
+      const uint32_t mine = t == kNoTarget ? kNoTarget : number[t];
+      c.Packed = (c.Packed & 15u) | mine << 4;
+      if (mine != kNoTarget) ++occurrenceCount_;
+    }
+    blocks_.push_back(std::move(block));
+  }
+  if (!blocks_.empty()) {
+    collectedCount_ = static_cast<uint32_t>((blocks_.size() - 1) * kBlock + blocks_.back().size());
+  }
+  later.blocks_ = std::vector<Block>();
+  later.collectedCount_ = 0;
+  later.occurrenceCount_ = 0;
+}
+
 void TargetCollector::EndDocument() {
   FileAll();
   openSentence_.clear();
@@ -370,7 +420,6 @@ void TargetCollector::EndDocument() {
   batchIndexed_ = false;
   batchPlaces_.clear();
   text_ = std::string_view();
-  marks_ = MarkIndex();
 }
 
 namespace {
@@ -424,11 +473,12 @@ struct PackState {
 constexpr uint8_t kSameContext = 16;
 
 template <class Collected>
-inline void Pack(const Collected& c, uint32_t targetInGroup, PackState& s, uint8_t*& p) {
+inline void Pack(const Collected& c, const MarkIndex::PageFolio& pf, uint32_t targetInGroup, PackState& s,
+                 uint8_t*& p) {
   const bool sameContext = c.ContextStartView == s.ContextStartView && c.ContextViewLength == s.ContextViewLength &&
                            c.ContextStartOffset == s.ContextStartOffset &&
                            c.ContextOffsetLength == s.ContextOffsetLength;
-  *p++ = static_cast<uint8_t>((c.Packed & 15u) | (sameContext ? kSameContext : 0));
+  *p++ = static_cast<uint8_t>((c.Packed & kAllEndsKnown) | (pf.verso ? 8u : 0u) | (sameContext ? kSameContext : 0));
   PutNumber(p, targetInGroup);
   PutNumber(p, Fold(Minus(c.StartView, s.StartView)));
   PutNumber(p, Fold(Minus(c.ViewLength, 0)));
@@ -438,8 +488,8 @@ inline void Pack(const Collected& c, uint32_t targetInGroup, PackState& s, uint8
   PutNumber(p, Fold(Minus(c.ParagraphEnd, c.WordStart)));
   PutNumber(p, Fold(Minus(c.SentenceEnd, c.WordStart)));
   PutNumber(p, Fold(Minus(c.WordEnd, c.WordStart)));
-  PutNumber(p, Fold(Minus(c.Page, s.Page)));
-  PutNumber(p, Fold(Minus(c.Folio, s.Folio)));
+  PutNumber(p, Fold(Minus(pf.page, s.Page)));
+  PutNumber(p, Fold(Minus(pf.folio, s.Folio)));
   if (!sameContext) {
     PutNumber(p, Fold(Minus(c.ContextStartView, c.StartView)));
     PutNumber(p, Fold(Minus(c.ContextViewLength, 0)));
@@ -452,8 +502,8 @@ inline void Pack(const Collected& c, uint32_t targetInGroup, PackState& s, uint8
   }
   s.StartView = c.StartView;
   s.WordStart = c.WordStart;
-  s.Page = c.Page;
-  s.Folio = c.Folio;
+  s.Page = pf.page;
+  s.Folio = pf.folio;
 }
 
 inline uint32_t Unpack(const uint8_t*& p, PackState& s, Occurrence& o) {
@@ -582,37 +632,65 @@ cTargetList TargetCollector::Finish() {
   // that what is made takes the room of what it replaces.
   constexpr size_t kGroups = 64;
   constexpr size_t kGroupBlock = size_t{1} << 14;  // bytes
-  std::vector<PackedGroup> groups;
+  // The two halves of the block list are packed at once, each into groups
+  // of its own (`packed[0]`, `packed[1]`): a group's occurrences are those
+  // of the first half, then those of the second.
+  std::vector<PackedGroup> packed[2];
   {
     std::vector<uint8_t> groupOf(n);
     const size_t share = occurrenceCount_ / kGroups + 1;
     size_t sum = 0;
     for (size_t k = 0; k < n; ++k) {
-      if (groups.empty() || (sum >= share && groups.size() < kGroups)) {
-        groups.emplace_back().firstTarget = static_cast<uint32_t>(k);
+      if (packed[0].empty() || (sum >= share && packed[0].size() < kGroups)) {
+        packed[0].emplace_back().firstTarget = static_cast<uint32_t>(k);
         sum = 0;
       }
-      groupOf[k] = static_cast<uint8_t>(groups.size() - 1);
+      groupOf[k] = static_cast<uint8_t>(packed[0].size() - 1);
       sum += counts[order[k]];
     }
-    for (Block& block : blocks_) {
-      for (const Collected& c : block) {
-        if ((c.Packed >> 4) == kNoTarget) continue;
-        const uint32_t t = place[c.Packed >> 4];
-        PackedGroup& g = groups[groupOf[t]];
-        if (g.blocks.empty() || g.used + kMaxPacked > kGroupBlock) {
-          if (!g.blocks.empty()) g.blocks.back().resize(g.used);
-          g.blocks.emplace_back(kGroupBlock);
-          g.used = 0;
-        }
-        uint8_t* p = g.blocks.back().data() + g.used;
-        Pack(c, t - g.firstTarget, g.state, p);
-        g.used = static_cast<size_t>(p - g.blocks.back().data());
+    packed[1] = packed[0];
+    const auto pack = [&](size_t fromBlock, size_t toBlock, std::vector<PackedGroup>& groups) {
+      // The document of each occurrence, by its number, for its page and
+      // folio.
+      const size_t firstNumber = fromBlock * kBlock;
+      size_t document = 0;
+      while (document + 1 < documentMarks_.size() && documentMarks_[document + 1].firstOccurrence <= firstNumber) {
+        ++document;
       }
-      block = Block();
-    }
+      size_t markHint = 0;
+      for (size_t b = fromBlock; b < toBlock; ++b) {
+        Block& block = blocks_[b];
+        for (size_t k = 0; k < block.size(); ++k) {
+          const Collected& c = block[k];
+          const size_t number = b * kBlock + k;
+          while (document + 1 < documentMarks_.size() && documentMarks_[document + 1].firstOccurrence <= number) {
+            ++document;
+            markHint = 0;
+          }
+          if ((c.Packed >> 4) == kNoTarget) continue;
+          const MarkIndex::PageFolio pf = documentMarks_[document].marks.At(c.StartView, markHint);
+          const uint32_t t = place[c.Packed >> 4];
+          PackedGroup& g = groups[groupOf[t]];
+          if (g.blocks.empty() || g.used + kMaxPacked > kGroupBlock) {
+            if (!g.blocks.empty()) g.blocks.back().resize(g.used);
+            g.blocks.emplace_back(kGroupBlock);
+            g.used = 0;
+          }
+          uint8_t* p = g.blocks.back().data() + g.used;
+          Pack(c, pf, t - g.firstTarget, g.state, p);
+          g.used = static_cast<size_t>(p - g.blocks.back().data());
+        }
+        block = Block();
+      }
+      for (PackedGroup& g : groups) {
+        if (!g.blocks.empty()) g.blocks.back().resize(g.used);
+      }
+    };
+    const size_t middle = blocks_.size() / 2;
+    RunInParallel([&] { pack(0, middle, packed[0]); }, [&] { pack(middle, blocks_.size(), packed[1]); });
     blocks_ = std::vector<Block>();
     collectedCount_ = 0;
+    documentMarks_ = std::vector<DocumentMarks>();
   }
   place = std::vector<uint32_t>();
 
@@ -636,7 +714,7 @@ cTargetList TargetCollector::Finish() {
   }
   order = std::vector<uint32_t>();
   counts = std::vector<uint32_t>();
-  found_ = std::vector<Found>();
+  found_ = FoundList();
   forms_ = std::string();
 
   // Occurrences are unpacked a few ahead of being filed, so that their
@@ -653,29 +731,32 @@ cTargetList TargetCollector::Finish() {
     if (starts.capacity() == 0) starts.reserve(static_cast<size_t>(u.target->CurrentStart));
     starts.push_back(u.occurrence);
   };
-  for (PackedGroup& g : groups) {
-    if (!g.blocks.empty()) g.blocks.back().resize(g.used);
-    PackState state;
-    for (std::vector<uint8_t>& bytes : g.blocks) {
-      const uint8_t* p = bytes.data();
-      const uint8_t* end = p + bytes.size();
-      while (p < end) {
-        Unpacked& u = ahead[aheadCount % kAhead];
-        if (aheadCount >= kAhead) file(u);
-        u.target = &list[g.firstTarget + Unpack(p, state, u.occurrence)];
-        Prefetch(&u.target->Starts);
-        if (aheadCount >= kAhead / 2) {
-          const cStarts& starts = ahead[(aheadCount - kAhead / 2) % kAhead].target->Starts;
-          if (starts.capacity() != 0) Prefetch(starts.data() + starts.size());
+  for (size_t group = 0; group < packed[0].size(); ++group) {
+    for (std::vector<PackedGroup>& groups : packed) {
+      PackedGroup& g = groups[group];
+      PackState state;
+      for (std::vector<uint8_t>& bytes : g.blocks) {
+        const uint8_t* p = bytes.data();
+        const uint8_t* end = p + bytes.size();
+        while (p < end) {
+          Unpacked& u = ahead[aheadCount % kAhead];
+          if (aheadCount >= kAhead) file(u);
+          u.target = &list[g.firstTarget + Unpack(p, state, u.occurrence)];
+          Prefetch(&u.target->Starts);
+          if (aheadCount >= kAhead / 2) {
+            const cStarts& starts = ahead[(aheadCount - kAhead / 2) % kAhead].target->Starts;
+            if (starts.capacity() != 0) Prefetch(starts.data() + starts.size());
+          }
+          ++aheadCount;
         }
-        ++aheadCount;
+        bytes = std::vector<uint8_t>();
       }
-      bytes = std::vector<uint8_t>();
+      g.blocks = std::vector<std::vector<uint8_t>>();
     }
-    g.blocks = std::vector<std::vector<uint8_t>>();
   }
   for (size_t k = aheadCount > kAhead ? aheadCount - kAhead : 0; k < aheadCount; ++k) file(ahead[k % kAhead]);
-  groups = std::vector<PackedGroup>();
+  packed[0] = std::vector<PackedGroup>();
+  packed[1] = std::vector<PackedGroup>();
   for (Target& t : list) t.CurrentStart = 0;
   occurrenceCount_ = 0;
   documentsSeen_.clear();

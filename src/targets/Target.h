@@ -155,6 +155,15 @@ class TargetCollector final : public HitSink {
   // Ends still unknown stay unknown: they are never taken from a later
   // document.
   void EndDocument();
+  // Whether the document begun last was begun before (a corpus that lists
+  // it twice): its places are then checked against the earlier ones.
+  bool RepeatedDocument() const { return repeatedDocument_; }
+  // Takes over what `later` collected from the rest of the document this
+  // collector ended last, as if its hits had come here after this
+  // collector's own: both were given the same document, `later` found only
+  // places after every place found here, and both have ended it. `later`
+  // is left empty.
+  void Absorb(TargetCollector& later);
 
   // The numbers of targets and occurrences filed. A hit is filed a couple
   // of hits after it came, so that the memory it needs is fetched in the
@@ -174,7 +183,8 @@ class TargetCollector final : public HitSink {
 
  private:
   // An occurrence while it is collected: the fields of `Occurrence` in the
-  // same order, with its target, side and known ends in one word.
+  // same order, with its target and known ends in one word; its page, folio
+  // and side are looked up when `Finish` reads it.
   struct Collected {
     int32_t StartView;
     int32_t ViewLength;
@@ -182,15 +192,13 @@ class TargetCollector final : public HitSink {
     int32_t ContextViewLength;
     int32_t ContextStartOffset;
     int32_t ContextOffsetLength;
-    int32_t Page;
-    int32_t Folio;
     int32_t ParagraphStart;
     int32_t SentenceStart;
     int32_t WordStart;
     int32_t ParagraphEnd;
     int32_t SentenceEnd;
     int32_t WordEnd;
-    uint32_t Packed;  // bits 0-2: KnownEnds; bit 3: verso; from bit 4: target
+    uint32_t Packed;  // bits 0-2: KnownEnds; from bit 4: target
   };
   // The target number of an occurrence left out (a place already listed).
   static constexpr uint32_t kNoTarget = kMaxTargets;
@@ -205,6 +213,26 @@ class TargetCollector final : public HitSink {
     int32_t ordinal;
     int32_t length;
     int32_t stringIndex;
+  };
+  // Targets by number, in blocks that never move, so that the list grows
+  // without copying what it holds.
+  class FoundList {
+   public:
+    size_t size() const { return size_; }
+    Found& operator[](size_t t) { return blocks_[t >> kBits][t & kMask]; }
+    const Found& operator[](size_t t) const { return blocks_[t >> kBits][t & kMask]; }
+    Found& emplace_back() {
+      if ((size_ >> kBits) == blocks_.size()) blocks_.emplace_back(new Found[size_t{1} << kBits]);
+      Found& f = (*this)[size_++];
+      f = Found{};
+      return f;
+    }
+
+   private:
+    static constexpr unsigned kBits = 13;  // 8192 targets, 256 KB a block
+    static constexpr size_t kMask = (size_t{1} << kBits) - 1;
+    std::vector<std::unique_ptr<Found[]>> blocks_;
+    size_t size_ = 0;
   };
   // A hit waiting to be filed: its occurrence is already in the list (its
   // ends are closed like any other), its target not yet known.
@@ -234,6 +262,8 @@ class TargetCollector final : public HitSink {
                                  : std::string_view(forms_.data() + f.textAt, f.textLength);
   }
   void File(Waiting& w);
+  // A new occurrence at the end of the list (its fields to be set).
+  Collected& NewOccurrence();
   void FileAll();
   void Rehash(size_t slots);
   bool SeenInBatch(uint32_t target, int32_t startView);
@@ -246,8 +276,13 @@ class TargetCollector final : public HitSink {
   int resultSpelling_;
   bool showSymbols_;
   std::string_view text_;
-  MarkIndex marks_;
-  size_t markHint_ = 0;
+  // The marks of each document begun, from the number of its first
+  // occurrence on.
+  struct DocumentMarks {
+    size_t firstOccurrence;
+    MarkIndex marks;
+  };
+  std::vector<DocumentMarks> documentMarks_;
   std::string documentRef_;
   uint32_t documentHash_ = 0;
   bool repeatedDocument_ = false;
@@ -255,7 +290,7 @@ class TargetCollector final : public HitSink {
   int32_t documentOrdinal_ = 0;
 
   // Targets in the order they were found.
-  std::vector<Found> found_;
+  FoundList found_;
   std::string forms_;
   std::vector<Slot> slots_;
   // Occurrences of all targets in the order they were added.
