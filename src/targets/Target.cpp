@@ -614,7 +614,11 @@ cTargetList TargetCollector::Finish() {
       if (x.rank != y.rank) return x.rank < y.rank;
       return x.target < y.target;
     };
-    std::sort(keys.begin(), keys.end(), before);
+    // The keys are split around their middle one, and the two halves
+    // sorted at once.
+    const auto middle = keys.begin() + static_cast<std::ptrdiff_t>(n / 2);
+    std::nth_element(keys.begin(), middle, keys.end(), before);
+    RunInParallel([&] { std::sort(keys.begin(), middle, before); }, [&] { std::sort(middle, keys.end(), before); });
     for (size_t k = 0; k < n; ++k) {
       order[k] = keys[k].target;
       place[keys[k].target] = static_cast<uint32_t>(k);
