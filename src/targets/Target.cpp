@@ -3,9 +3,11 @@
 #include "platform/Parallel.h"
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cstring>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 
 namespace kalix {
@@ -699,66 +701,85 @@ cTargetList TargetCollector::Finish() {
   place = std::vector<uint32_t>();
 
   // The targets, in order; CurrentStart holds each one's number of
-  // occurrences until its list is made.
-  // The targets of one document share its reference.
+  // occurrences until its list is made. They are made on one thread while
+  // their lists are filled on the other, group by group as soon as the
+  // group's targets are made (`made` counts them). The targets of one
+  // document share its reference.
   std::vector<SharedText> sharedReferences;
   sharedReferences.reserve(references.size());
   for (const std::string* ref : references) sharedReferences.emplace_back(*ref);
-  cTargetList list;
-  list.reserve(n);
-  for (size_t k = 0; k < n; ++k) {
-    if (k + 8 < n) Prefetch(&found_[order[k + 8]]);
-    const Found& f = found_[order[k]];
-    Target& t = list.emplace_back();
-    t.Text = FormOf(f);
-    t.Length = f.length;
-    t.StringIndex = f.stringIndex;
-    t.DocumentRef = sharedReferences[static_cast<size_t>(f.ordinal)];
-    t.CurrentStart = static_cast<int32_t>(counts[order[k]]);
-  }
-  order = std::vector<uint32_t>();
-  counts = std::vector<uint32_t>();
-  found_ = FoundList();
-  forms_ = std::string();
+  cTargetList list(n);
+  std::atomic<size_t> made{0};
+  const auto makeTargets = [&] {
+    try {
+      for (size_t k = 0; k < n; ++k) {
+        if (k + 8 < n) Prefetch(&found_[order[k + 8]]);
+        const Found& f = found_[order[k]];
+        Target& t = list[k];
+        t.Text = FormOf(f);
+        t.Length = f.length;
+        t.StringIndex = f.stringIndex;
+        t.DocumentRef = sharedReferences[static_cast<size_t>(f.ordinal)];
+        t.CurrentStart = static_cast<int32_t>(counts[order[k]]);
+        if ((k & 1023) == 1023) made.store(k + 1, std::memory_order_release);
+      }
+    } catch (...) {
+      // The lists are filled on regardless (the result is dropped): the
+      // other thread must not wait for targets that never come.
+      made.store(SIZE_MAX, std::memory_order_release);
+      throw;
+    }
+    made.store(n, std::memory_order_release);
+    order = std::vector<uint32_t>();
+    counts = std::vector<uint32_t>();
+    found_ = FoundList();
+    forms_ = std::string();
+  };
 
   // Occurrences are unpacked a few ahead of being filed, so that their
   // targets, then the ends of their lists, are fetched meanwhile.
-  constexpr size_t kAhead = 16;
-  struct Unpacked {
-    Occurrence occurrence;
-    Target* target;
-  };
-  Unpacked ahead[kAhead];
-  size_t aheadCount = 0;
-  const auto file = [](Unpacked& u) {
-    cStarts& starts = u.target->Starts;
-    if (starts.capacity() == 0) starts.reserve(static_cast<size_t>(u.target->CurrentStart));
-    starts.push_back(u.occurrence);
-  };
-  for (size_t group = 0; group < packed[0].size(); ++group) {
-    for (std::vector<PackedGroup>& groups : packed) {
-      PackedGroup& g = groups[group];
-      PackState state;
-      for (std::vector<uint8_t>& bytes : g.blocks) {
-        const uint8_t* p = bytes.data();
-        const uint8_t* end = p + bytes.size();
-        while (p < end) {
-          Unpacked& u = ahead[aheadCount % kAhead];
-          if (aheadCount >= kAhead) file(u);
-          u.target = &list[g.firstTarget + Unpack(p, state, u.occurrence)];
-          Prefetch(&u.target->Starts);
-          if (aheadCount >= kAhead / 2) {
-            const cStarts& starts = ahead[(aheadCount - kAhead / 2) % kAhead].target->Starts;
-            if (starts.capacity() != 0) Prefetch(starts.data() + starts.size());
+  const auto fillLists = [&] {
+    constexpr size_t kAhead = 16;
+    struct Unpacked {
+      Occurrence occurrence;
+      Target* target;
+    };
+    Unpacked ahead[kAhead];
+    size_t aheadCount = 0;
+    const auto file = [](Unpacked& u) {
+      cStarts& starts = u.target->Starts;
+      if (starts.capacity() == 0) starts.reserve(static_cast<size_t>(u.target->CurrentStart));
+      starts.push_back(u.occurrence);
+    };
+    for (size_t group = 0; group < packed[0].size(); ++group) {
+      const size_t end = group + 1 < packed[0].size() ? packed[0][group + 1].firstTarget : n;
+      while (made.load(std::memory_order_acquire) < end) std::this_thread::yield();
+      for (std::vector<PackedGroup>& groups : packed) {
+        PackedGroup& g = groups[group];
+        PackState state;
+        for (std::vector<uint8_t>& bytes : g.blocks) {
+          const uint8_t* p = bytes.data();
+          const uint8_t* stop = p + bytes.size();
+          while (p < stop) {
+            Unpacked& u = ahead[aheadCount % kAhead];
+            if (aheadCount >= kAhead) file(u);
+            u.target = &list[g.firstTarget + Unpack(p, state, u.occurrence)];
+            Prefetch(&u.target->Starts);
+            if (aheadCount >= kAhead / 2) {
+              const cStarts& starts = ahead[(aheadCount - kAhead / 2) % kAhead].target->Starts;
+              if (starts.capacity() != 0) Prefetch(starts.data() + starts.size());
+            }
+            ++aheadCount;
           }
-          ++aheadCount;
+          bytes = std::vector<uint8_t>();
         }
-        bytes = std::vector<uint8_t>();
+        g.blocks = std::vector<std::vector<uint8_t>>();
       }
-      g.blocks = std::vector<std::vector<uint8_t>>();
     }
-  }
-  for (size_t k = aheadCount > kAhead ? aheadCount - kAhead : 0; k < aheadCount; ++k) file(ahead[k % kAhead]);
+    for (size_t k = aheadCount > kAhead ? aheadCount - kAhead : 0; k < aheadCount; ++k) file(ahead[k % kAhead]);
+  };
+  // Alone on one processor, the targets are all made first.
+  RunInParallel(makeTargets, fillLists);
   packed[0] = std::vector<PackedGroup>();
   packed[1] = std::vector<PackedGroup>();
   for (Target& t : list) t.CurrentStart = 0;
