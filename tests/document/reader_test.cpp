@@ -255,6 +255,39 @@ TEST(Reader, BlockBoundariesDoNotMatter) {
   std::remove(path.c_str());
 }
 
+TEST(Reader, LargeFilesReadOnASecondThreadGiveTheSameModel) {
+  // Large files are read ahead on a second thread while the reader works:
+  // the model is that of the bytes in one piece, whether the file is read
+  // to its end or the input ends early (an end-of-input byte well before
+  // the end of the file, with blocks still being read).
+  std::string input = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}";
+  for (int i = 0; input.size() < (size_t{10} << 20); ++i) {
+    input += "mot \\'e9t\\'e9 ";
+    if (i % 97 == 0) input += "\\'b1\\'f2";
+    if (i % 131 == 0) input += "{\\footnote note \\par x}";
+    if (i % 53 == 0) input += "\\par\r\n";
+  }
+  input += "}";
+  std::string ended = input;
+  ended[size_t{6} << 20] = '\x1a';
+  for (const std::string& bytes : {input, ended}) {
+    Document one;
+    ReadDocument(DefaultRules(), bytes, one);
+    std::string path = ::testing::TempDir() + "/large.rtf";
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_TRUE(f);
+    ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
+    std::fclose(f);
+    Context ctx;
+    Document two;
+    ASSERT_TRUE(OpenDocument(ctx, two, path, nullptr));
+    std::remove(path.c_str());
+    EXPECT_EQ(two.text, one.text);
+    EXPECT_EQ(DescribeMarks(two.marks), DescribeMarks(one.marks));
+    EXPECT_EQ(DescribeNotes(two.notes), DescribeNotes(one.notes));
+  }
+}
+
 TEST(Reader, OpenDocumentMissingFile) {
   Context ctx;
   Document doc;
