@@ -100,8 +100,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   request.Settings = settings;
   request.Settings.Level = 1;
   request.WindowDocument = &doc;
-  request.SplitMinimum = SIZE_MAX;
+  request.Parallel = false;
   const kalix::SearchResult one = kalix::RunSearch(context, request);
+  request.Parallel = true;
   request.SplitMinimum = 0;
   const kalix::SearchResult two = kalix::RunSearch(context, request);
   if (one.Status != two.Status || one.Targets.size() != two.Targets.size()) std::abort();

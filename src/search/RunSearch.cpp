@@ -6,6 +6,11 @@
 #include "search/Normalize.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <numeric>
 
 namespace kalix {
@@ -103,8 +108,9 @@ void ScanDocument(const Context& context, const SearchSettings& settings, cArrow
                   const cFilterList& filters, std::string_view text, const cMarkList& marks,
                   const std::string& documentRef, size_t splitMinimum, TargetCollector& sink) {
   sink.BeginDocument(text, marks, documentRef);
-  const size_t split =
-      sink.RepeatedDocument() ? 0 : SplitPoint(context.Rules, settings, filters, text, splitMinimum);
+  const size_t split = sink.RepeatedDocument() || splitMinimum == SIZE_MAX
+                           ? 0
+                           : SplitPoint(context.Rules, settings, filters, text, splitMinimum);
   if (split == 0) {
     SearchDocument(context.Rules, settings, strings, filters, text, sink);
     sink.EndDocument();
@@ -125,40 +131,164 @@ void ScanDocument(const Context& context, const SearchSettings& settings, cArrow
   sink.Absorb(rest);
 }
 
-}  // namespace
 
-size_t DefaultSplitMinimum() { return HasSecondProcessor() ? size_t{1} << 20 : SIZE_MAX; }
+// Loads corpus document `path` into `scratch` (emptied first; its text
+// buffer is kept, so that documents reuse one allocation).
+bool LoadCorpusDocument(const Context& context, const SearchRequest& source, const std::string& path,
+                        Document& scratch, std::string* message) {
+  scratch.path.clear();
+  scratch.text.clear();
+  scratch.marks.clear();
+  scratch.notes.clear();
+  return source.Loader ? source.Loader(context, scratch, path, message)
+                       : OpenDocument(context, scratch, path, message);
+}
+
+// The corpus documents one after the other on this thread.
+void ScanCorpusHere(const Context& context, const SearchSettings& settings, cArrowList& strings,
+                    const cFilterList& filters, const SearchRequest& source, size_t splitMinimum,
+                    TargetCollector& sink, size_t* skipped) {
+  Document scratch;
+  for (size_t i = 0; i < source.Corpus.size(); ++i) {
+    const std::string& path = source.Corpus[i];
+    if (source.OnProgress) source.OnProgress(i, source.Corpus.size(), path);
+    std::string message;
+    if (!LoadCorpusDocument(context, source, path, scratch, &message)) {
+      if (skipped) ++*skipped;
+      if (source.OnUnreadable) source.OnUnreadable(path, message);
+      continue;
+    }
+    ScanDocument(context, settings, strings, filters, scratch.Text(), scratch.marks, MakeDocumentRef(path),
+                 splitMinimum, sink);
+  }
+}
+
+// Documents of a corpus at least this long are scanned on this thread, cut
+// in two; shorter ones may go to the second thread.
+constexpr size_t kHandOverMaximum = size_t{8} << 20;
+// Documents read and waiting for the second thread, at most.
+constexpr size_t kWaitingMaximum = 2;
+
+// The corpus documents two at a time. They are all read here, in order
+// (progress and unreadable documents are reported here, in order); each is
+// then handed to the second thread while fewer than kWaitingMaximum wait
+// for it, and scanned here otherwise; the second thread scans into a
+// collector of its own. A document listed again goes where it went the
+// first time, so that its places are checked against the earlier ones. The
+// second collector's documents are its own, and `sink` takes them over at
+// the end.
+void ScanCorpusInParallel(const Context& context, const SearchSettings& settings, cArrowList& strings,
+                          const cFilterList& filters, const SearchRequest& source, TargetCollector& sink,
+                          size_t* skipped) {
+  TargetCollector otherSink(context.Rules, settings.ResultSpelling, settings.ShowSymbols);
+  cArrowList otherStrings = strings;
+  struct Handed {
+    std::unique_ptr<Document> doc;
+    std::string ref;
+  };
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<std::unique_ptr<Document>> spare;  // documents to read into
+  std::deque<Handed> waiting;                    // for the second thread
+  bool ended = false;                            // no more documents
+  const auto second = [&] {
+    for (;;) {
+      Handed next;
+      {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return !waiting.empty() || ended; });
+        if (waiting.empty()) return;
+        next = std::move(waiting.front());
+        waiting.pop_front();
+        changed.notify_all();
+      }
+      otherSink.BeginDocument(next.doc->Text(), next.doc->marks, next.ref);
+      SearchDocument(context.Rules, settings, otherStrings, filters, next.doc->Text(), otherSink);
+      otherSink.EndDocument();
+      std::lock_guard<std::mutex> lock(mutex);
+      spare.push_back(std::move(next.doc));
+    }
+  };
+  const auto first = [&] {
+    std::map<std::string, bool> wentThere;  // document reference -> scanned on the second thread
+    std::unique_ptr<Document> doc;
+    for (size_t i = 0; i < source.Corpus.size(); ++i) {
+      const std::string& path = source.Corpus[i];
+      if (source.OnProgress) source.OnProgress(i, source.Corpus.size(), path);
+      if (doc == nullptr) {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!spare.empty()) {
+          doc = std::move(spare.back());
+          spare.pop_back();
+        }
+      }
+      if (doc == nullptr) doc = std::make_unique<Document>();
+      std::string message;
+      if (!LoadCorpusDocument(context, source, path, *doc, &message)) {
+        if (skipped) ++*skipped;
+        if (source.OnUnreadable) source.OnUnreadable(path, message);
+        continue;
+      }
+      std::string ref = MakeDocumentRef(path);
+      const auto seen = wentThere.find(ref);
+      const bool small = doc->text.size() < kHandOverMaximum;
+      bool there;
+      {
+        std::unique_lock<std::mutex> lock(mutex);
+        if (seen != wentThere.end()) {
+          there = seen->second;
+          if (there) changed.wait(lock, [&] { return waiting.size() < kWaitingMaximum; });
+        } else {
+          there = small && waiting.size() < kWaitingMaximum;
+        }
+        if (there) {
+          waiting.push_back(Handed{std::move(doc), ref});
+          changed.notify_all();
+        }
+      }
+      if (seen == wentThere.end()) wentThere.emplace(ref, there);
+      if (!there) {
+        // While the second thread is busy, a short document is not cut.
+        ScanDocument(context, settings, strings, filters, doc->Text(), doc->marks, ref,
+                     small ? SIZE_MAX : source.SplitMinimum, sink);
+      }
+    }
+  };
+  const auto endSecond = [&] {
+    std::lock_guard<std::mutex> lock(mutex);
+    ended = true;
+    changed.notify_all();
+  };
+  RunInParallel(
+      [&] {
+        try {
+          first();
+        } catch (...) {
+          endSecond();
+          throw;
+        }
+        endSecond();
+      },
+      second);
+  sink.Merge(otherSink);
+}
+
+}  // namespace
 
 cTargetList ScanForTargets(const Context& context, const SearchSettings& settings, cArrowList& strings,
                            const cFilterList& filters, const SearchRequest& source, size_t* skipped) {
   TargetCollector sink(context.Rules, settings.ResultSpelling, settings.ShowSymbols);
   if (skipped) *skipped = 0;
+  const size_t splitMinimum = source.Parallel ? source.SplitMinimum : SIZE_MAX;
   if (settings.UseCorpus) {
-    Document scratch;
-    for (size_t i = 0; i < source.Corpus.size(); ++i) {
-      const std::string& path = source.Corpus[i];
-      if (source.OnProgress) source.OnProgress(i, source.Corpus.size(), path);
-      std::string message;
-      // The scratch model is emptied but keeps its text buffer, so documents
-      // of a corpus reuse one allocation instead of scattering the heap.
-      scratch.path.clear();
-      scratch.text.clear();
-      scratch.marks.clear();
-      scratch.notes.clear();
-      bool ok = source.Loader ? source.Loader(context, scratch, path, &message)
-                              : OpenDocument(context, scratch, path, &message);
-      if (!ok) {
-        if (skipped) ++*skipped;
-        if (source.OnUnreadable) source.OnUnreadable(path, message);
-        continue;
-      }
-      ScanDocument(context, settings, strings, filters, scratch.Text(), scratch.marks, MakeDocumentRef(path),
-                   source.SplitMinimum, sink);
+    if (source.Parallel && source.Corpus.size() >= 2) {
+      ScanCorpusInParallel(context, settings, strings, filters, source, sink, skipped);
+    } else {
+      ScanCorpusHere(context, settings, strings, filters, source, splitMinimum, sink, skipped);
     }
   } else if (source.WindowDocument != nullptr) {
     const Document& doc = *source.WindowDocument;
-    ScanDocument(context, settings, strings, filters, doc.Text(), doc.marks, std::string(), source.SplitMinimum,
-                 sink);
+    ScanDocument(context, settings, strings, filters, doc.Text(), doc.marks, std::string(), splitMinimum, sink);
   }
   return sink.Finish();
 }

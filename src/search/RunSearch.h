@@ -10,6 +10,7 @@
 #include "document/Document.h"
 #include "rules/Filters.h"
 #include "search/SearchSpec.h"
+#include "platform/Parallel.h"
 #include "targets/Target.h"
 
 #include <cstddef>
@@ -24,9 +25,6 @@ namespace kalix {
 // it cannot be opened.
 using DocumentLoader =
     std::function<bool(const Context&, Document& scratch, const std::string& path, std::string* message)>;
-
-// 1 MB on a machine with two processors or more; on one, SIZE_MAX.
-size_t DefaultSplitMinimum();
 
 struct SearchRequest {
   // The window's strings: Text, Position and Exclude as the dialog set them.
@@ -46,10 +44,13 @@ struct SearchRequest {
   std::function<void(const std::string& path, const std::string& message)> OnUnreadable;
   // Before each corpus document: its place (0-based), the count, its path.
   std::function<void(size_t index, size_t count, const std::string& path)> OnProgress;
-  // Documents of at least this many bytes are scanned in two parts at once
-  // where a safe cut exists (SplitPoint); SIZE_MAX scans every document
-  // whole.
-  size_t SplitMinimum = DefaultSplitMinimum();
+  // Whether the search may work on two threads (by default, when the
+  // machine has two processors or more): documents of at least
+  // SplitMinimum bytes are then scanned in two parts at once where a safe
+  // cut exists (SplitPoint), and the documents of a corpus are scanned two
+  // at a time. The result is the same either way.
+  bool Parallel = HasSecondProcessor();
+  size_t SplitMinimum = size_t{1} << 20;
 };
 
 struct SearchResult {

@@ -162,7 +162,8 @@ TEST(SplitSearch, WindowDocumentGivesTheResultOfOneScan) {
     SearchRequest request = RandomRequest(rng);
     request.WindowDocument = &doc;
     SearchRequest whole = request;
-    whole.SplitMinimum = SIZE_MAX;
+    whole.Parallel = false;
+    request.Parallel = true;
     request.SplitMinimum = 0;
     cFilterList filters;
     std::string names;
@@ -179,24 +180,46 @@ TEST(SplitSearch, WindowDocumentGivesTheResultOfOneScan) {
   EXPECT_GT(occurrences, 5000u);
 }
 
-TEST(SplitSearch, CorpusListingADocumentTwiceGivesTheResultOfOneScan) {
+TEST(SplitSearch, CorpusScannedTwoAtATimeGivesTheResultOfOneScan) {
+  // Documents listed twice, a document that cannot be read, and the
+  // reports made in the corpus order either way.
   std::mt19937 rng(78);
   for (int round = 0; round < 60; ++round) {
     const Context ctx = RandomContext(rng);
     std::map<std::string, Document> files;
-    for (const char* path : {"a.txt", "b.txt", "c.txt"}) files[path] = MakeDocument(rng, path);
+    for (const char* path : {"a.txt", "b.txt", "c.txt", "d.txt"}) files[path] = MakeDocument(rng, path);
     SearchRequest request = RandomRequest(rng);
     request.Settings.UseCorpus = true;
-    request.Corpus = {"a.txt", "b.txt", "a.txt", "c.txt"};
-    request.Loader = [&files](const Context&, Document& scratch, const std::string& path, std::string*) {
-      scratch = files.at(path);
+    request.Corpus = {"a.txt", "b.txt", "missing.txt", "a.txt", "c.txt", "b.txt", "d.txt", "c.txt"};
+    std::vector<std::string> reports;
+    request.Loader = [&files](const Context&, Document& scratch, const std::string& path, std::string* message) {
+      const auto file = files.find(path);
+      if (file == files.end()) {
+        *message = "no " + path;
+        return false;
+      }
+      scratch = file->second;
       return true;
     };
+    request.OnProgress = [&reports](size_t index, size_t count, const std::string& path) {
+      reports.push_back(std::to_string(index) + "/" + std::to_string(count) + " " + path);
+    };
+    request.OnUnreadable = [&reports](const std::string& path, const std::string& message) {
+      reports.push_back(path + ": " + message);
+    };
     SearchRequest whole = request;
-    whole.SplitMinimum = SIZE_MAX;
+    whole.Parallel = false;
+    request.Parallel = true;
     request.SplitMinimum = 0;
     SCOPED_TRACE("round " + std::to_string(round));
-    ExpectSameResult(RunSearch(ctx, whole), RunSearch(ctx, request));
+    const SearchResult one = RunSearch(ctx, whole);
+    const std::vector<std::string> oneReports = std::move(reports);
+    reports.clear();
+    const SearchResult two = RunSearch(ctx, request);
+    ExpectSameResult(one, two);
+    EXPECT_EQ(one.DocumentsSkipped, 1u);
+    EXPECT_EQ(two.DocumentsSkipped, 1u);
+    EXPECT_EQ(oneReports, reports);
   }
 }
 
