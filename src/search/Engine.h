@@ -38,6 +38,11 @@
 // start again) only when every string without exclusion occurs in it. Both
 // give exactly the hits of the letter-by-letter scan (`AutomatonSteady` and
 // `PerString` are kept to check that).
+//
+// A scan is single-threaded. A long text may be cut where nothing reaches
+// across (`SplitPoint`), and its parts scanned at once as texts of their
+// own: the caller moves the second part's positions (`ViewPositionAt`) and
+// joins the hits (search/RunSearch.cpp does, with one collector per part).
 #pragma once
 
 #include "rules/Filters.h"

@@ -191,7 +191,8 @@ void ScanCorpusInParallel(const Context& context, const SearchSettings& settings
   std::vector<std::unique_ptr<Document>> spare;  // documents to read into
   std::deque<Handed> waiting;                    // for the second thread
   bool ended = false;                            // no more documents
-  const auto second = [&] {
+  bool failed = false;                           // the second thread has stopped on an error
+  const auto scanHanded = [&] {
     for (;;) {
       Handed next;
       {
@@ -207,6 +208,18 @@ void ScanCorpusInParallel(const Context& context, const SearchSettings& settings
       otherSink.EndDocument();
       std::lock_guard<std::mutex> lock(mutex);
       spare.push_back(std::move(next.doc));
+    }
+  };
+  const auto second = [&] {
+    try {
+      scanHanded();
+    } catch (...) {
+      // Nothing more is handed over; the error is thrown again once both
+      // threads have ended.
+      std::lock_guard<std::mutex> lock(mutex);
+      failed = true;
+      changed.notify_all();
+      throw;
     }
   };
   const auto first = [&] {
@@ -237,10 +250,11 @@ void ScanCorpusInParallel(const Context& context, const SearchSettings& settings
         std::unique_lock<std::mutex> lock(mutex);
         if (seen != wentThere.end()) {
           there = seen->second;
-          if (there) changed.wait(lock, [&] { return waiting.size() < kWaitingMaximum; });
+          if (there) changed.wait(lock, [&] { return waiting.size() < kWaitingMaximum || failed; });
         } else {
           there = small && waiting.size() < kWaitingMaximum;
         }
+        if (failed) return;
         if (there) {
           waiting.push_back(Handed{std::move(doc), ref});
           changed.notify_all();
