@@ -131,7 +131,6 @@ void ScanDocument(const Context& context, const SearchSettings& settings, cArrow
   sink.Absorb(rest);
 }
 
-
 // Loads corpus document `path` into `scratch` (emptied first; its text
 // buffer is kept, so that documents reuse one allocation).
 bool LoadCorpusDocument(const Context& context, const SearchRequest& source, const std::string& path,
