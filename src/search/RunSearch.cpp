@@ -174,11 +174,11 @@ constexpr size_t kWaitingMaximum = 2;
 // for it, and scanned here otherwise; the second thread scans into a
 // collector of its own. A document listed again goes where it went the
 // first time, so that its places are checked against the earlier ones. The
-// second collector's documents are its own, and `sink` takes them over at
-// the end.
-void ScanCorpusInParallel(const Context& context, const SearchSettings& settings, cArrowList& strings,
-                          const cFilterList& filters, const SearchRequest& source, TargetCollector& sink,
-                          size_t* skipped) {
+// two collectors' documents are apart, so their targets are too: both are
+// finished at once, and their lists merged.
+cTargetList ScanCorpusInParallel(const Context& context, const SearchSettings& settings, cArrowList& strings,
+                                 const cFilterList& filters, const SearchRequest& source, TargetCollector& sink,
+                                 size_t* skipped) {
   TargetCollector otherSink(context.Rules, settings.ResultSpelling, settings.ShowSymbols);
   cArrowList otherStrings = strings;
   struct Handed {
@@ -283,7 +283,10 @@ void ScanCorpusInParallel(const Context& context, const SearchSettings& settings
         endSecond();
       },
       second);
-  sink.Merge(otherSink);
+  cTargetList mine;
+  cTargetList theirs;
+  RunInParallel([&] { mine = sink.Finish(); }, [&] { theirs = otherSink.Finish(); });
+  return MergeByText(std::move(mine), std::move(theirs));
 }
 
 }  // namespace
@@ -295,7 +298,7 @@ cTargetList ScanForTargets(const Context& context, const SearchSettings& setting
   const size_t splitMinimum = source.Parallel ? source.SplitMinimum : SIZE_MAX;
   if (settings.UseCorpus) {
     if (source.Parallel && source.Corpus.size() >= 2) {
-      ScanCorpusInParallel(context, settings, strings, filters, source, sink, skipped);
+      return ScanCorpusInParallel(context, settings, strings, filters, source, sink, skipped);
     } else {
       ScanCorpusHere(context, settings, strings, filters, source, splitMinimum, sink, skipped);
     }

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <climits>
 #include <cstring>
+#include <iterator>
 #include <string_view>
 #include <thread>
 #include <unordered_map>
@@ -412,62 +413,6 @@ void TargetCollector::Absorb(TargetCollector& later) {
   later.occurrenceCount_ = 0;
 }
 
-void TargetCollector::Merge(TargetCollector& other) {
-  FileAll();
-  other.FileAll();
-  // Their documents take the next ordinals here.
-  std::vector<int32_t> ordinal(other.documentsSeen_.size(), -1);
-  for (const auto& [ref, n] : other.documentsSeen_) {
-    const auto added = documentsSeen_.emplace(ref, static_cast<int32_t>(documentsSeen_.size()));
-    ordinal[static_cast<size_t>(n)] = added.first->second;
-  }
-  other.documentsSeen_.clear();
-  // Their targets follow these: no form of theirs can be one of these,
-  // their documents being others.
-  const uint32_t first = static_cast<uint32_t>(found_.size());
-  size_t taken = 0;  // all but those past the most targets one collector files
-  for (size_t t = 0; t < other.found_.size() && found_.size() < kMaxTargets; ++t, ++taken) {
-    const Found& f = other.found_[t];
-    Found& mine = found_.emplace_back();
-    mine = f;
-    mine.ordinal = ordinal[static_cast<size_t>(f.ordinal)];
-    if (f.textLength > kHead) {
-      mine.textAt = static_cast<uint32_t>(forms_.size());
-      forms_.append(other.FormOf(f));
-    }
-  }
-  other.found_ = FoundList();
-  other.forms_ = std::string();
-  other.slots_ = std::vector<Slot>();
-  // Their occurrences follow these, block by block; their numbers move by
-  // the blocks before them.
-  const size_t shift = blocks_.size() * kBlock;
-  for (Block& block : other.blocks_) {
-    for (Collected& c : block) {
-      const uint32_t t = c.Packed >> 4;
-      if (t == kNoTarget) continue;
-      if (t < taken) {
-        c.Packed = (c.Packed & 15u) | (first + t) << 4;
-      } else {
-        c.Packed = (c.Packed & 15u) | kNoTarget << 4;
-        --other.occurrenceCount_;
-      }
-    }
-    blocks_.push_back(std::move(block));
-  }
-  other.blocks_ = std::vector<Block>();
-  for (DocumentMarks& d : other.documentMarks_) {
-    documentMarks_.push_back(DocumentMarks{d.firstOccurrence + shift, std::move(d.marks)});
-  }
-  other.documentMarks_ = std::vector<DocumentMarks>();
-  if (!blocks_.empty()) {
-    collectedCount_ = static_cast<uint32_t>((blocks_.size() - 1) * kBlock + blocks_.back().size());
-  }
-  occurrenceCount_ += other.occurrenceCount_;
-  other.occurrenceCount_ = 0;
-  other.collectedCount_ = 0;
-}
-
 void TargetCollector::EndDocument() {
   FileAll();
   openSentence_.clear();
@@ -845,6 +790,19 @@ cTargetList TargetCollector::Finish() {
 }
 
 // ---------------------------------------------------------------------------
+
+cTargetList MergeByText(cTargetList first, cTargetList second) {
+  cTargetList merged;
+  merged.reserve(first.size() + second.size());
+  std::merge(std::make_move_iterator(first.begin()), std::make_move_iterator(first.end()),
+             std::make_move_iterator(second.begin()), std::make_move_iterator(second.end()),
+             std::back_inserter(merged), [](const Target& a, const Target& b) {
+               const int c = CompareBytes(a.Text, b.Text);
+               if (c != 0) return c < 0;
+               return CompareBytes(a.DocumentRef, b.DocumentRef) < 0;
+             });
+  return merged;
+}
 
 void SortTargetsByText(cTargetList& targets) {
   const auto before = [&targets](uint32_t i, uint32_t j) {

@@ -164,12 +164,6 @@ class TargetCollector final : public HitSink {
   // places after every place found here, and both have ended it. `later`
   // is left empty.
   void Absorb(TargetCollector& later);
-  // Takes over what `other` collected from documents of its own: documents
-  // this collector has not begun, all ended. Targets of different
-  // documents are different targets, so the result is the one of a single
-  // collector given every document (`Finish` orders by form and reference).
-  // `other` is left empty. Documents may not be begun here afterwards.
-  void Merge(TargetCollector& other);
 
   // The numbers of targets and occurrences filed. A hit is filed a couple
   // of hits after it came, so that the memory it needs is fetched in the
@@ -319,6 +313,10 @@ class TargetCollector final : public HitSink {
 
 // Sorts by text ascending, ties by document reference (byte-wise, unsigned).
 void SortTargetsByText(cTargetList& targets);
+
+// Two lists in that order as one, in that order (of equal entries, those
+// of `first` first).
+cTargetList MergeByText(cTargetList first, cTargetList second);
 
 // The total number of occurrences.
 size_t CountOccurrences(const cTargetList& targets);
