@@ -28,50 +28,20 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void MasksVbmi(const uint
   }
 }
 
-__attribute__((target("avx2"))) inline uint32_t Members32(__m256i lo, __m256i hi, const unsigned char* p) {
-  const __m256i bits = _mm256_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16,
-                                        32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128);
-  const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-  const __m256i top = _mm256_set1_epi8(static_cast<char>(0x80));
-  const __m256i t = _mm256_or_si256(_mm256_shuffle_epi8(lo, v), _mm256_shuffle_epi8(hi, _mm256_xor_si256(v, top)));
-  const __m256i b = _mm256_shuffle_epi8(bits, _mm256_and_si256(_mm256_srli_epi16(v, 4), _mm256_set1_epi8(0x0f)));
-  return ~static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_and_si256(t, b), _mm256_setzero_si256())));
-}
-
-__attribute__((target("avx2"))) void MasksAvx2(const std::array<std::array<uint8_t, 16>, ByteClasses::kSets>& low,
-                                               const std::array<std::array<uint8_t, 16>, ByteClasses::kSets>& high,
-                                               const unsigned char* bytes, unsigned first, unsigned count,
-                                               uint64_t* out) {
-  for (unsigned s = 0; s < count; ++s) {
-    const __m256i lo = _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(low[first + s].data())));
-    const __m256i hi = _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(high[first + s].data())));
-    out[s] = uint64_t{Members32(lo, hi, bytes)} | uint64_t{Members32(lo, hi, bytes + 32)} << 32;
-  }
-}
-
 }  // namespace
 #endif
 
 ByteClasses::ByteClasses() {
 #if KALIX_BYTECLASSES_X86
   __builtin_cpu_init();
-  if (__builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512bw")) {
-    level_ = 3;
-  } else if (__builtin_cpu_supports("avx2")) {
-    level_ = 2;
-  }
+  vbmi_ = __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512bw");
 #endif
 }
 
 void ByteClasses::Add(unsigned set, unsigned char c) {
   if (set >= kSets) return;
   class_[c] = static_cast<uint8_t>(class_[c] | (1u << set));
-  const uint8_t bit = static_cast<uint8_t>(1u << ((c >> 4) & 7));
-  if (c < 128) {
-    low_[set][c & 15] |= bit;
-  } else {
-    high_[set][c & 15] |= bit;
-  }
+  sets_[set].Add(c);
 }
 
 void ByteClasses::Masks64Plain(const unsigned char* bytes, unsigned first, unsigned count, uint64_t* out) const {
@@ -84,10 +54,9 @@ void ByteClasses::Masks64Plain(const unsigned char* bytes, unsigned first, unsig
 
 void ByteClasses::Masks64(const unsigned char* bytes, unsigned first, unsigned count, uint64_t* out) const {
 #if KALIX_BYTECLASSES_X86
-  if (level_ == 3) return MasksVbmi(class_.data(), bytes, first, count, out);
-  if (level_ == 2) return MasksAvx2(low_, high_, bytes, first, count, out);
+  if (vbmi_) return MasksVbmi(class_.data(), bytes, first, count, out);
 #endif
-  Masks64Plain(bytes, first, count, out);
+  for (unsigned s = 0; s < count; ++s) out[s] = sets_[first + s].Mask64(bytes);
 }
 
 }  // namespace kalix

@@ -3,11 +3,12 @@
 //
 // With AVX-512 VBMI the class byte of each of the 64 bytes is looked up in
 // a 256-byte table (one bit per set) by two byte permutes, and each set's
-// mask is one test of that bit. With AVX2 each set is tested on its own with
-// two nibble lookups (exact for any bytes); otherwise byte by byte. The
-// search's fast runs use it to find where they must stop and to read the
-// word bookkeeping of a run.
+// mask is one test of that bit. Otherwise each set is a `ByteSet` of its
+// own and gives its mask as such. The search's fast runs use it to find
+// where they must stop and to read the word bookkeeping of a run.
 #pragma once
+
+#include "platform/ByteSet.h"
 
 #include <array>
 #include <cstddef>
@@ -32,11 +33,8 @@ class ByteClasses {
  private:
   // Bit s of class_[b]: b is in set s.
   alignas(64) std::array<uint8_t, 256> class_{};
-  // Per set, as in ByteSet: for byte b, bit (b >> 4) & 7 of low_[s][b & 15]
-  // when b < 128, of high_[s][b & 15] otherwise.
-  alignas(16) std::array<std::array<uint8_t, 16>, kSets> low_{};
-  alignas(16) std::array<std::array<uint8_t, 16>, kSets> high_{};
-  int level_ = 0;  // 3: AVX-512 VBMI, 2: AVX2, 0: plain
+  std::array<ByteSet, kSets> sets_;
+  bool vbmi_ = false;  // the processor has AVX-512 VBMI
 };
 
 }  // namespace kalix

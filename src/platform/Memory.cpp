@@ -30,11 +30,16 @@ bool AdviseHugePages(void* data, size_t size) {
 #endif
 }
 
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
 namespace {
 
 size_t MappedSize(size_t size) { return (size + kHugePageSize - 1) & ~(kHugePageSize - 1); }
 
+// Whether a block of `size` bytes gets a mapping of its own.
+bool MappedAlone(size_t size) { return size >= kHugeBlockMinimum && size <= SIZE_MAX - kHugePageSize; }
+
 }  // namespace
+#endif
 
 void ShareOneHeap() {
 #if defined(__GLIBC__) && defined(M_ARENA_MAX)
@@ -44,7 +49,7 @@ void ShareOneHeap() {
 
 void* AllocateLargeBlock(size_t size) {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
-  if (size >= kHugeBlockMinimum && size <= SIZE_MAX - kHugePageSize) {
+  if (MappedAlone(size)) {
     // A length in whole huge pages is placed on a huge-page boundary by the
     // system (Linux 6.8 and later); the advice asks for huge pages there.
     void* p = mmap(nullptr, MappedSize(size), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -60,7 +65,7 @@ void* AllocateLargeBlock(size_t size) {
 void FreeLargeBlock(void* data, size_t size) noexcept {
   if (data == nullptr) return;
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
-  if (size >= kHugeBlockMinimum && size <= SIZE_MAX - kHugePageSize) {
+  if (MappedAlone(size)) {
     munmap(data, MappedSize(size));
     return;
   }

@@ -1,4 +1,5 @@
-// Operating-system advice about large memory buffers.
+// Large memory buffers: huge-page advice, blocks mapped on their own, and
+// the process's heaps.
 #pragma once
 
 #include <cstddef>

@@ -892,12 +892,6 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
     }
   };
 
-  // RunBookkeeping for a fast run (one view position per byte), read from
-  // bit masks of the letters and word separators of the 64 bytes that end
-  // the run: the last letter, the last separator before it and the first
-  // letter after that, and the first letter of the run when the window
-  // holds the whole run. A run whose answers lie outside the window is
-  // done byte by byte.
   // The sets of bytes a fast run looks at, classified together: where it
   // stops (the letters where a key may begin and the other stop bytes),
   // what may follow a key's first letter, and its letters and separators.
@@ -907,6 +901,12 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
     if (quiet[c] & kIsLetter) runBytes.Add(kRunLetter, static_cast<unsigned char>(c));
     if (quiet[c] & kWordBreak) runBytes.Add(kRunBreak, static_cast<unsigned char>(c));
   }
+  // RunBookkeeping for a fast run (one view position per byte), read from
+  // bit masks of the letters and word separators of the 64 bytes that end
+  // the run: the last letter, the last separator before it and the first
+  // letter after that, and the first letter of the run when the window
+  // holds the whole run. A run whose answers lie outside the window is
+  // done byte by byte.
   auto FastRunBookkeeping = [&](int32_t from, int32_t fromView, int32_t to) {
     const int32_t base = to - 64;
     if (base < 0) {
@@ -1125,6 +1125,14 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
   bool probing = false;
   bool takeSnapshot = probeContexts;
   bool rewindNow = false;
+  // A comparison character while probing: true once every string without
+  // exclusion has occurred (the context is then scanned again in full).
+  auto ProbeCharacter = [&](unsigned char k) {
+    acState = automaton.Next(acState, k);
+    foundKept |= keptEndingAt[acState];
+    rewindNow = foundKept == allKept;
+    return rewindNow;
+  };
   struct ContextStart {
     int32_t i = 0, j = 0;
     int level = 0;
@@ -1191,14 +1199,7 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
           lastLetterAt = i;
           lastLetterOffset = i;
           const unsigned char k = plainK[b];
-          if (k != 0) {
-            acState = automaton.Next(acState, k);
-            foundKept |= keptEndingAt[acState];
-            if (foundKept == allKept) {
-              rewindNow = true;
-              break;
-            }
-          }
+          if (k != 0 && ProbeCharacter(k)) break;
         }
         j += (b == '\n' || b == '\r') ? 2 : 1;
         ++i;
@@ -1369,9 +1370,7 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
       lastLetterAt = i;
       lastLetterOffset = i;
       if (k != 0 && probing) {
-        acState = automaton.Next(acState, k);
-        foundKept |= keptEndingAt[acState];
-        if (foundKept == allKept) rewindNow = true;
+        ProbeCharacter(k);
       } else if (k != 0 && byAutomaton) {
         st.CurrentAt = i;
         st.CurrentView = j;

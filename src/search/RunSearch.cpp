@@ -131,16 +131,26 @@ void ScanDocument(const Context& context, const SearchSettings& settings, cArrow
   sink.Absorb(rest);
 }
 
-// Loads corpus document `path` into `scratch` (emptied first; its text
-// buffer is kept, so that documents reuse one allocation).
-bool LoadCorpusDocument(const Context& context, const SearchRequest& source, const std::string& path,
-                        Document& scratch, std::string* message) {
+// Reports corpus document `index` and loads it into `scratch` (emptied
+// first; its text buffer is kept, so that documents reuse one allocation).
+// A document that cannot be opened is reported, counted in `skipped` and
+// gives false.
+bool LoadCorpusDocument(const Context& context, const SearchRequest& source, size_t index, Document& scratch,
+                        size_t* skipped) {
+  const std::string& path = source.Corpus[index];
+  if (source.OnProgress) source.OnProgress(index, source.Corpus.size(), path);
   scratch.path.clear();
   scratch.text.clear();
   scratch.marks.clear();
   scratch.notes.clear();
-  return source.Loader ? source.Loader(context, scratch, path, message)
-                       : OpenDocument(context, scratch, path, message);
+  std::string message;
+  const bool opened = source.Loader ? source.Loader(context, scratch, path, &message)
+                                    : OpenDocument(context, scratch, path, &message);
+  if (!opened) {
+    if (skipped) ++*skipped;
+    if (source.OnUnreadable) source.OnUnreadable(path, message);
+  }
+  return opened;
 }
 
 // The corpus documents one after the other on this thread.
@@ -149,16 +159,9 @@ void ScanCorpusHere(const Context& context, const SearchSettings& settings, cArr
                     TargetCollector& sink, size_t* skipped) {
   Document scratch;
   for (size_t i = 0; i < source.Corpus.size(); ++i) {
-    const std::string& path = source.Corpus[i];
-    if (source.OnProgress) source.OnProgress(i, source.Corpus.size(), path);
-    std::string message;
-    if (!LoadCorpusDocument(context, source, path, scratch, &message)) {
-      if (skipped) ++*skipped;
-      if (source.OnUnreadable) source.OnUnreadable(path, message);
-      continue;
-    }
-    ScanDocument(context, settings, strings, filters, scratch.Text(), scratch.marks, MakeDocumentRef(path),
-                 splitMinimum, sink);
+    if (!LoadCorpusDocument(context, source, i, scratch, skipped)) continue;
+    ScanDocument(context, settings, strings, filters, scratch.Text(), scratch.marks,
+                 MakeDocumentRef(source.Corpus[i]), splitMinimum, sink);
   }
 }
 
@@ -225,8 +228,6 @@ cTargetList ScanCorpusInParallel(const Context& context, const SearchSettings& s
     std::map<std::string, bool> wentThere;  // document reference -> scanned on the second thread
     std::unique_ptr<Document> doc;
     for (size_t i = 0; i < source.Corpus.size(); ++i) {
-      const std::string& path = source.Corpus[i];
-      if (source.OnProgress) source.OnProgress(i, source.Corpus.size(), path);
       if (doc == nullptr) {
         std::lock_guard<std::mutex> lock(mutex);
         if (!spare.empty()) {
@@ -235,13 +236,8 @@ cTargetList ScanCorpusInParallel(const Context& context, const SearchSettings& s
         }
       }
       if (doc == nullptr) doc = std::make_unique<Document>();
-      std::string message;
-      if (!LoadCorpusDocument(context, source, path, *doc, &message)) {
-        if (skipped) ++*skipped;
-        if (source.OnUnreadable) source.OnUnreadable(path, message);
-        continue;
-      }
-      std::string ref = MakeDocumentRef(path);
+      if (!LoadCorpusDocument(context, source, i, *doc, skipped)) continue;
+      std::string ref = MakeDocumentRef(source.Corpus[i]);
       const auto seen = wentThere.find(ref);
       const bool small = doc->text.size() < kHandOverMaximum;
       bool there;
@@ -296,12 +292,11 @@ cTargetList ScanForTargets(const Context& context, const SearchSettings& setting
   TargetCollector sink(context.Rules, settings.ResultSpelling, settings.ShowSymbols);
   if (skipped) *skipped = 0;
   const size_t splitMinimum = source.Parallel ? source.SplitMinimum : SIZE_MAX;
+  if (settings.UseCorpus && source.Parallel && source.Corpus.size() >= 2) {
+    return ScanCorpusInParallel(context, settings, strings, filters, source, sink, skipped);
+  }
   if (settings.UseCorpus) {
-    if (source.Parallel && source.Corpus.size() >= 2) {
-      return ScanCorpusInParallel(context, settings, strings, filters, source, sink, skipped);
-    } else {
-      ScanCorpusHere(context, settings, strings, filters, source, splitMinimum, sink, skipped);
-    }
+    ScanCorpusHere(context, settings, strings, filters, source, splitMinimum, sink, skipped);
   } else if (source.WindowDocument != nullptr) {
     const Document& doc = *source.WindowDocument;
     ScanDocument(context, settings, strings, filters, doc.Text(), doc.marks, std::string(), splitMinimum, sink);

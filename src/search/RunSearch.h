@@ -8,9 +8,9 @@
 
 #include "app/Context.h"
 #include "document/Document.h"
+#include "platform/Parallel.h"
 #include "rules/Filters.h"
 #include "search/SearchSpec.h"
-#include "platform/Parallel.h"
 #include "targets/Target.h"
 
 #include <cstddef>

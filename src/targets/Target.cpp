@@ -370,20 +370,21 @@ void TargetCollector::Absorb(TargetCollector& later) {
   later.slots_ = std::vector<Slot>();
   later.batchSeen_ = std::unordered_set<uint64_t>();
   // The later targets' numbers here: found, or made as if by their first
-  // hit (their form, word length and string come from it).
-  // The hashes first, so that the index slots can be fetched a few targets
-  // ahead of their lookups.
+  // hit (their form, word length and string come from it). The hashes come
+  // first, so that the index slots are fetched a few targets ahead of their
+  // lookups.
   const size_t count = later.found_.size();
-  std::vector<uint32_t> number(count, kNoTarget);
-  for (size_t t = 0; t < count; ++t) number[t] = HashForm(later.FormOf(later.found_[t]), documentHash_);
+  std::vector<uint32_t> hashes(count);
+  for (size_t t = 0; t < count; ++t) hashes[t] = HashForm(later.FormOf(later.found_[t]), documentHash_);
+  std::vector<uint32_t> number(count);
   constexpr size_t kAhead = 8;
+  if (slots_.empty()) Rehash(1024);
   Waiting w;
   for (size_t t = 0; t < count; ++t) {
-    if (slots_.empty()) Rehash(1024);
-    if (t + kAhead < count) Prefetch(&slots_[number[t + kAhead] & (slots_.size() - 1)]);
+    if (t + kAhead < count) Prefetch(&slots_[hashes[t + kAhead] & (slots_.size() - 1)]);
     const Found& f = later.found_[t];
     w.form.assign(later.FormOf(f));
-    w.hash = number[t];
+    w.hash = hashes[t];
     std::memcpy(w.head, f.head, kHead);
     w.wordLength = f.length;
     w.stringIndex = f.stringIndex;
@@ -659,11 +660,7 @@ cTargetList TargetCollector::Finish() {
     const auto pack = [&](size_t fromBlock, size_t toBlock, std::vector<PackedGroup>& groups) {
       // The document of each occurrence, by its number, for its page and
       // folio.
-      const size_t firstNumber = fromBlock * kBlock;
       size_t document = 0;
-      while (document + 1 < documentMarks_.size() && documentMarks_[document + 1].firstOccurrence <= firstNumber) {
-        ++document;
-      }
       size_t markHint = 0;
       for (size_t b = fromBlock; b < toBlock; ++b) {
         Block& block = blocks_[b];
