@@ -16,6 +16,13 @@ namespace kalix::ui {
 class TfrmMain;
 class TfrmStart;
 class TfrmInfo;
+class TfrmFind;
+class TfrmWord;
+class TfrmAddStr;
+class TfrmMorva;
+class TfrmResult;
+class TfrmThesaurus;
+class TfrmCorpus;
 
 struct Shell {
   Context Ctx;
@@ -32,6 +39,16 @@ struct Shell {
 
   QPointer<TfrmStart> Start;  // the hidden anchor window
   QPointer<TfrmInfo> Info;    // the information/help/about window
+
+  // The dialogs, one of each for the process, made on first use by their
+  // own accessors (`TheFindDialog()`...) and kept between showings.
+  QPointer<TfrmFind> Find;
+  QPointer<TfrmWord> Word;
+  QPointer<TfrmAddStr> AddStr;
+  QPointer<TfrmMorva> Morva;
+  QPointer<TfrmResult> Result;
+  QPointer<TfrmThesaurus> ThesaurusEditor;
+  QPointer<TfrmCorpus> CorpusEditor;
 
   // When set, the last main window's destruction does not close the anchor
   // window (tests create and destroy main windows without ending).

@@ -1,8 +1,12 @@
 #include "ui/TargetGrid.h"
 
+#include "platform/Cp1252.h"
 #include "ui/Shell.h"
 
 namespace kalix::ui {
+
+TargetGridModel::TargetGridModel(const cTargetList* targets, QObject* parent)
+    : QAbstractTableModel(parent), targets_(targets) {}
 
 int TargetGridModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : rows_;
@@ -10,7 +14,16 @@ int TargetGridModel::rowCount(const QModelIndex& parent) const {
 
 int TargetGridModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 3; }
 
-QVariant TargetGridModel::data(const QModelIndex&, int) const { return QVariant(); }
+QVariant TargetGridModel::data(const QModelIndex& index, int role) const {
+  if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rows_) return QVariant();
+  const Target& target = (*targets_)[static_cast<size_t>(index.row())];
+  switch (index.column()) {
+    case 0: return QString::number(static_cast<qulonglong>(target.Starts.size()));
+    case 1: return FromCp1252(target.Text);
+    case 2: return FromCp1252(DocumentRefFileName(target.DocumentRef));
+  }
+  return QVariant();
+}
 
 QVariant TargetGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (role != Qt::DisplayRole) return QVariant();
@@ -20,10 +33,15 @@ QVariant TargetGridModel::headerData(int section, Qt::Orientation orientation, i
   return Tr(kHeadings[section]);
 }
 
-void TargetGridModel::SetRowCount(int rows) {
+void TargetGridModel::Refill() {
   beginResetModel();
-  rows_ = rows;
+  rows_ = static_cast<int>(targets_->size());
   endResetModel();
+}
+
+std::string DocumentRefFileName(const std::string& ref) {
+  size_t bar = ref.find(" | ");
+  return bar == std::string::npos ? ref : ref.substr(0, bar);
 }
 
 }  // namespace kalix::ui

@@ -109,7 +109,7 @@ TfrmMain::TfrmMain(QWidget* owner) : QMainWindow(owner) {
 
   // Construction complete: the grid shows its header only, the status line
   // is empty.
-  TargetModel->SetRowCount(0);
+  TargetModel->Refill();
   GridFullWidth = 26;
   for (int c = 0; c < TargetModel->columnCount(); ++c) GridFullWidth += grdTarget->columnWidth(c);
   lblStatus->setText(QString());
@@ -182,7 +182,7 @@ void TfrmMain::BuildControls() {
   targetLayout->setContentsMargins(0, 0, 0, 0);
   grdTarget = new QTableView(pnlTarget);
   grdTarget->setObjectName("grdTarget");
-  TargetModel = new TargetGridModel(grdTarget);
+  TargetModel = new TargetGridModel(&TargetList, grdTarget);
   grdTarget->setModel(TargetModel);
   grdTarget->setSelectionBehavior(QAbstractItemView::SelectRows);
   grdTarget->setSelectionMode(QAbstractItemView::ContiguousSelection);
@@ -633,12 +633,24 @@ void TfrmMain::SetDocumentCommands(bool displayed) {
   mnuGoto->setEnabled(displayed);
 }
 
-void TfrmMain::ResetTargetView(bool) {
+void TfrmMain::SelectOccurrence(bool show) {
+  if (!show || CurrentTarget < 0 || CurrentTarget >= static_cast<int32_t>(TargetList.size())) return;
+  const Target& target = TargetList[static_cast<size_t>(CurrentTarget)];
+  if (target.CurrentStart < 0 || target.CurrentStart >= static_cast<int32_t>(target.Starts.size())) return;
+  const Occurrence& occurrence = target.Starts[static_cast<size_t>(target.CurrentStart)];
+  SetCaretView(occurrence.StartView, occurrence.ViewLength);
+}
+
+void TfrmMain::ResetTargetView(bool freeTargets) {
   ClearHighlights();
+  if (freeTargets) {
+    TargetList.clear();
+    CurrentTarget = -1;
+  }
   QTextCursor cursor = reText->textCursor();
   cursor.setPosition(0);
   reText->setTextCursor(cursor);
-  TargetModel->SetRowCount(0);
+  TargetModel->Refill();
   for (QToolButton* b : {btnFirst, btnPrev, btnNext, btnLast, btnGrdOpen, btnGrdOpenNew, btnUp, btnDown,
                          btnSaveTarget}) {
     b->setEnabled(false);

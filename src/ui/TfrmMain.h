@@ -5,6 +5,10 @@
 #include "app/PositionPanel.h"
 #include "app/Settings.h"
 #include "document/Document.h"
+#include "lexicon/EntryList.h"
+#include "rules/Filters.h"
+#include "search/SearchSpec.h"
+#include "targets/Target.h"
 #include "ui/DocumentView.h"
 
 #include <QFrame>
@@ -66,6 +70,9 @@ class TfrmMain : public QMainWindow {
   void UpdatePositionPanel();
   void ShowPicture(QPainter& painter);
   void ClearHighlights();
+  // Selects the current target's current occurrence in the document view
+  // (when `show`); the caret move updates the position panel.
+  void SelectOccurrence(bool show);
 
   // The layout as the settings file stores it.
   WindowLayout CurrentLayout() const;
@@ -89,6 +96,15 @@ class TfrmMain : public QMainWindow {
   const GlyphPicture* ShownPicture = nullptr;
   int16_t PendingGotoKind = kGotoNone;
   int GridFullWidth = 0;
+
+  // --- search, result and thesaurus state of this window ---
+  cArrowList ArrowList;        // the search strings of the search dialog
+  cFilterList FilterList;      // the patterns of the checked filters
+  SearchSettings Settings;     // the options of the last search or word list
+  cTargetList TargetList;      // the result, in the order the grid shows it
+  int32_t CurrentTarget = -1;  // index into TargetList; -1: none
+  int16_t SortState = 0;       // 0 number up, 1 number down, 2 text up, 3 text down
+  Thesaurus ThesaurusList;     // the window's thesaurus
 
   // --- controls, named as in the design ---
   TPanel* pnlTop;
