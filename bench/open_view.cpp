@@ -8,7 +8,7 @@
 // Run each mode in its own process (bench/open_view.sh does), so that the
 // peak memory belongs to that mode alone.
 
-#include "app/Context.h"
+#include "context/Context.h"
 #include "document/Reader.h"
 #include "ui/DocumentView.h"
 #include "ui/Shell.h"

@@ -4,7 +4,7 @@
 // the same targets and occurrences, field by field; and so must a whole
 // search of the text as one part and cut in two parts scanned at once.
 #include "search/Engine.h"
-#include "search/RunSearch.h"
+#include "app/RunSearch.h"
 #include "targets/Target.h"
 
 #include <cstdint>

@@ -3,7 +3,7 @@
 // written, 2 a usage error. Messages go to stderr, translated.
 #pragma once
 
-#include "app/Context.h"
+#include "context/Context.h"
 
 #include <string>
 #include <vector>

@@ -8,7 +8,7 @@
 //   --output FILE  --append
 #pragma once
 
-#include "app/Context.h"
+#include "context/Context.h"
 #include "cli/Commands.h"
 #include "targets/Report.h"
 

@@ -3,7 +3,7 @@
 // corpus file given with --corpus.
 #pragma once
 
-#include "app/Context.h"
+#include "context/Context.h"
 #include "rules/Filters.h"
 #include "targets/Target.h"
 

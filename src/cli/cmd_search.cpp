@@ -28,7 +28,7 @@
 #include "lexicon/ListFile.h"
 #include "platform/Cp1252.h"
 #include "rules/Filters.h"
-#include "search/RunSearch.h"
+#include "app/RunSearch.h"
 
 #include <unistd.h>
 

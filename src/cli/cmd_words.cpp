@@ -6,7 +6,7 @@
 #include "document/Reader.h"
 #include "i18n/Messages.h"
 #include "platform/Cp1252.h"
-#include "search/WordList.h"
+#include "app/WordList.h"
 
 #include <cstdio>
 

@@ -18,7 +18,7 @@
 // ends the input, as the runtime's text mode does.
 #pragma once
 
-#include "app/Context.h"
+#include "context/Context.h"
 #include "document/Document.h"
 #include "rules/RuleSet.h"
 

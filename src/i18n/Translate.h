@@ -1,7 +1,7 @@
 // Message translation: the language state and `Translate`.
 //
 // One language state serves the whole process; it lives in the application
-// context (app/Context.h). Until a language file with a valid header has been
+// context (context/Context.h). Until a language file with a valid header has been
 // read there is no message table, every message is shown as written (in
 // French) and the language code is "fra".
 #pragma once

@@ -3,7 +3,7 @@
 // Marker characters, the case-folding and substitution maps, the separator
 // classes, vowels and consonants, the multi-character substitution rules and
 // the filter definitions. One rule set serves the whole process; it lives in
-// the application context (app/Context.h).
+// the application context (context/Context.h).
 #pragma once
 
 #include <array>

@@ -1,5 +1,5 @@
 // The search engine: one pass over a document text, every search string
-// compared at once, accepted hits pushed into a sink (targets/Target.h).
+// compared at once, accepted hits pushed into a sink (search/HitSink.h).
 //
 // The scan reads the text byte by byte, classifies each byte by the rule
 // set's separator classes, and computes each letter's comparison character
@@ -42,15 +42,15 @@
 // A scan is single-threaded. A long text may be cut where nothing reaches
 // across (`SplitPoint`), and its parts scanned at once as texts of their
 // own: the caller moves the second part's positions (`ViewPositionAt`) and
-// joins the hits (search/RunSearch.cpp does, with one collector per part).
+// joins the hits (app/RunSearch.cpp does, with one collector per part).
 #pragma once
 
 #include "rules/Filters.h"
 #include "rules/Morva.h"
 #include "rules/RuleSet.h"
+#include "search/HitSink.h"
 #include "search/Normalize.h"
 #include "search/SearchSpec.h"
-#include "targets/Target.h"
 
 #include <cstdint>
 #include <string_view>

@@ -9,7 +9,7 @@
 // CR LF.
 #pragma once
 
-#include "app/Context.h"
+#include "context/Context.h"
 #include "document/Document.h"
 #include "search/SearchSpec.h"
 #include "targets/Target.h"

@@ -10,6 +10,7 @@
 #include "document/Document.h"
 #include "i18n/Translate.h"
 #include "platform/Memory.h"
+#include "search/HitSink.h"
 #include "search/Normalize.h"
 #include "search/SearchSpec.h"
 
@@ -110,20 +111,6 @@ class MarkIndex {
  private:
   std::vector<int32_t> positions_;
   std::vector<PageFolio> after_;  // in effect after mark i
-};
-
-// Where accepted hits go. The search engine and the word list push every
-// accepted hit here, and tell the sink when units end.
-class HitSink {
- public:
-  virtual ~HitSink() = default;
-  // One accepted hit; its word is `wordLength` bytes from hit.WordStartAt.
-  virtual void AddTarget(const PendingHit& hit, int32_t wordLength) = 0;
-  // A sentence (class 3) or paragraph (class 4) separator: ends still
-  // unknown of the occurrences added so far become `lastLetterOffset`.
-  virtual void CloseOccurrences(int32_t lastLetterOffset, int cls) = 0;
-  // The hits of one flush have all been added.
-  virtual void EndBatch() {}
 };
 
 // The sink the program uses: files hits under targets (one per form and

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "app/CommandLine.h"
-#include "app/Context.h"
+#include "context/Context.h"
 
 #include <QList>
 #include <QPointer>

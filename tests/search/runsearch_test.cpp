@@ -1,4 +1,4 @@
-#include "search/RunSearch.h"
+#include "app/RunSearch.h"
 
 #include "search/Engine.h"
 

@@ -8,7 +8,7 @@
 // the cut is refused wherever a rule, a filter or a pending state could
 // reach across it.
 #include "search/Engine.h"
-#include "search/RunSearch.h"
+#include "app/RunSearch.h"
 
 #include <gtest/gtest.h>
 

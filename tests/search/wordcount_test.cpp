@@ -3,7 +3,7 @@
 // end of the text, runs of symbols across 64-byte blocks, letters that are
 // byte 0, filters, every result spelling and many distinct words (tables
 // that grow).
-#include "search/WordList.h"
+#include "app/WordList.h"
 
 #include "platform/TextFile.h"
 

@@ -1,4 +1,4 @@
-#include "search/WordList.h"
+#include "app/WordList.h"
 
 #include "platform/TextFile.h"
 

@@ -6,7 +6,7 @@
 // dialog between two steps, may call the steps one by one.
 #pragma once
 
-#include "app/Context.h"
+#include "context/Context.h"
 #include "document/Document.h"
 #include "platform/Parallel.h"
 #include "rules/Filters.h"

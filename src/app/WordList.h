@@ -14,7 +14,7 @@
 // word's length in bytes.
 #pragma once
 
-#include "app/Context.h"
+#include "context/Context.h"
 #include "document/Document.h"
 #include "rules/Filters.h"
 #include "search/SearchSpec.h"
