@@ -3,8 +3,9 @@
 // (automaton with and without fast runs, trie, string by string) must give
 // the same targets and occurrences, field by field; and so must a whole
 // search of the text as one part and cut in two parts scanned at once.
-#include "search/Engine.h"
 #include "app/RunSearch.h"
+#include "search/Engine.h"
+#include "targets/Collector.h"
 #include "targets/Target.h"
 
 #include <cstdint>

@@ -3,7 +3,12 @@
 #include "document/Reader.h"
 #include "platform/Parallel.h"
 #include "search/Engine.h"
+#include "search/HitSink.h"
 #include "search/Normalize.h"
+#include "targets/Collector.h"
+#include "targets/DocumentRef.h"
+#include "targets/SearchStatus.h"
+#include "targets/Sorting.h"
 
 #include <algorithm>
 #include <condition_variable>

@@ -2,6 +2,9 @@
 
 #include "document/Reader.h"
 #include "search/Engine.h"
+#include "targets/Collector.h"
+#include "targets/DocumentRef.h"
+#include "targets/Sorting.h"
 
 #include <array>
 #include <cstring>

@@ -17,6 +17,7 @@
 #include "context/Context.h"
 #include "document/Document.h"
 #include "rules/Filters.h"
+#include "search/HitSink.h"
 #include "search/SearchSpec.h"
 #include "targets/Target.h"
 

@@ -5,6 +5,9 @@
 #include "platform/Collation.h"
 #include "platform/Cp1252.h"
 #include "platform/TextFile.h"
+#include "targets/DocumentRef.h"
+#include "targets/MarkIndex.h"
+#include "targets/Sorting.h"
 
 #include <algorithm>
 #include <filesystem>

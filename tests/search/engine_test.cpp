@@ -1,4 +1,6 @@
 #include "search/Engine.h"
+#include "targets/Collector.h"
+#include "targets/Sorting.h"
 
 #include <gtest/gtest.h>
 

@@ -8,6 +8,8 @@
 // take a key's first letter after their own first one, take separators or
 // symbols, or give more than they take.
 #include "search/Engine.h"
+#include "targets/Collector.h"
+#include "targets/Sorting.h"
 #include "targets/Target.h"
 
 #include <gtest/gtest.h>

@@ -6,6 +6,7 @@
 // hits of the first string, their fields, and the sentence and paragraph
 // closings the sink sees must be the same.
 #include "search/Engine.h"
+#include "search/HitSink.h"
 
 #include <gtest/gtest.h>
 

@@ -5,6 +5,7 @@
 #include "document/Document.h"
 #include "document/Reader.h"
 #include "platform/TextFile.h"
+#include "targets/DocumentRef.h"
 
 #include <gtest/gtest.h>
 

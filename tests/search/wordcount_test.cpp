@@ -6,6 +6,7 @@
 #include "app/WordList.h"
 
 #include "platform/TextFile.h"
+#include "targets/Sorting.h"
 
 #include <gtest/gtest.h>
 

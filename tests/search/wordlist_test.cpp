@@ -1,6 +1,9 @@
 #include "app/WordList.h"
 
 #include "platform/TextFile.h"
+#include "targets/Collector.h"
+#include "targets/DocumentRef.h"
+#include "targets/Sorting.h"
 
 #include <gtest/gtest.h>
 

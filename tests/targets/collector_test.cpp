@@ -6,6 +6,9 @@
 #include "targets/Target.h"
 
 #include "search/Normalize.h"
+#include "targets/Collector.h"
+#include "targets/MarkIndex.h"
+#include "targets/Sorting.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
 #include "targets/Report.h"
 
 #include "platform/TextFile.h"
+#include "targets/DocumentRef.h"
 
 #include <gtest/gtest.h>
 

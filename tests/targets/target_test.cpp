@@ -1,6 +1,11 @@
 #include "targets/Target.h"
 
 #include "i18n/Translate.h"
+#include "targets/Collector.h"
+#include "targets/DocumentRef.h"
+#include "targets/MarkIndex.h"
+#include "targets/SearchStatus.h"
+#include "targets/Sorting.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,107 @@
+#include "targets/Sorting.h"
+
+#include "targets/TextOrder.h"
+
+#include <algorithm>
+#include <iterator>
+#include <string_view>
+#include <unordered_map>
+
+namespace kalix {
+
+cTargetList MergeByText(cTargetList first, cTargetList second) {
+  cTargetList merged;
+  merged.reserve(first.size() + second.size());
+  std::merge(std::make_move_iterator(first.begin()), std::make_move_iterator(first.end()),
+             std::make_move_iterator(second.begin()), std::make_move_iterator(second.end()),
+             std::back_inserter(merged), [](const Target& a, const Target& b) {
+               const int c = CompareBytes(a.Text, b.Text);
+               if (c != 0) return c < 0;
+               return CompareBytes(a.DocumentRef, b.DocumentRef) < 0;
+             });
+  return merged;
+}
+
+void SortTargetsByText(cTargetList& targets) {
+  const auto before = [&targets](uint32_t i, uint32_t j) {
+    const Target& a = targets[i];
+    const Target& b = targets[j];
+    const int c = CompareBytes(a.Text, b.Text);
+    if (c != 0) return c < 0;
+    return CompareBytes(a.DocumentRef, b.DocumentRef) < 0;
+  };
+  // A list in order (one document reference) is left as it is.
+  const uint32_t n = static_cast<uint32_t>(targets.size());
+  uint32_t sorted = 1;
+  while (sorted < n && before(sorted - 1, sorted)) ++sorted;
+  if (sorted >= n) return;
+  // Otherwise the order is worked out on small keys (the first eight bytes
+  // of the text, its length, the rank of the reference), which settle
+  // almost every comparison without reading the targets, and then every
+  // target is moved once. Equal targets keep their order.
+  std::vector<std::string_view> refs;  // distinct references, by first appearance
+  std::vector<uint32_t> refOf(n);
+  {
+    std::unordered_map<std::string_view, uint32_t> ids;
+    std::string_view last;
+    uint32_t lastId = 0;
+    for (uint32_t k = 0; k < n; ++k) {
+      const std::string_view ref = targets[k].DocumentRef;
+      if (k == 0 || ref != last) {
+        const auto [it, added] = ids.emplace(ref, static_cast<uint32_t>(refs.size()));
+        if (added) refs.push_back(ref);
+        last = ref;
+        lastId = it->second;
+      }
+      refOf[k] = lastId;
+    }
+  }
+  std::vector<uint32_t> byRef(refs.size());
+  for (uint32_t r = 0; r < byRef.size(); ++r) byRef[r] = r;
+  std::sort(byRef.begin(), byRef.end(),
+            [&refs](uint32_t x, uint32_t y) { return CompareBytes(refs[x], refs[y]) < 0; });
+  std::vector<uint32_t> rank(refs.size());
+  for (uint32_t r = 0; r < byRef.size(); ++r) rank[byRef[r]] = r;
+  struct Key {
+    uint64_t lead;
+    uint32_t length;
+    uint32_t ref;
+    uint32_t index;
+  };
+  std::vector<Key> keys(n);
+  for (uint32_t k = 0; k < n; ++k) {
+    const std::string& text = targets[k].Text;
+    keys[k] = Key{Leading8(text), static_cast<uint32_t>(std::min<size_t>(text.size(), UINT32_MAX)), rank[refOf[k]], k};
+  }
+  refOf.clear();
+  refOf.shrink_to_fit();
+  std::sort(keys.begin(), keys.end(), [&targets](const Key& x, const Key& y) {
+    if (x.lead != y.lead) return x.lead < y.lead;
+    if (x.length > 8 || y.length > 8) {
+      const int c = std::string_view(targets[x.index].Text).compare(targets[y.index].Text);
+      if (c != 0) return c < 0;
+    } else if (x.length != y.length) {
+      return x.length < y.length;  // the shorter one is a prefix of the other
+    }
+    if (x.ref != y.ref) return x.ref < y.ref;
+    return x.index < y.index;
+  });
+  // The targets are moved into a new list in their order: the reads jump
+  // about (the records a few places ahead are fetched early), the writes do
+  // not.
+  cTargetList ordered;
+  ordered.reserve(n);
+  for (uint32_t k = 0; k < n; ++k) {
+    if (k + 8 < n) __builtin_prefetch(&targets[keys[k + 8].index]);
+    ordered.push_back(std::move(targets[keys[k].index]));
+  }
+  targets.swap(ordered);
+}
+
+size_t CountOccurrences(const cTargetList& targets) {
+  size_t n = 0;
+  for (const Target& t : targets) n += t.Starts.size();
+  return n;
+}
+
+}  // namespace kalix
