@@ -136,26 +136,9 @@ void ScanDocument(const Context& context, const SearchSettings& settings, cArrow
   sink.Absorb(rest);
 }
 
-// Reports corpus document `index` and loads it into `scratch` (emptied
-// first; its text buffer is kept, so that documents reuse one allocation).
-// A document that cannot be opened is reported, counted in `skipped` and
-// gives false.
-bool LoadCorpusDocument(const Context& context, const SearchRequest& source, size_t index, Document& scratch,
-                        size_t* skipped) {
-  const std::string& path = source.Corpus[index];
-  if (source.OnProgress) source.OnProgress(index, source.Corpus.size(), path);
-  scratch.path.clear();
-  scratch.text.clear();
-  scratch.marks.clear();
-  scratch.notes.clear();
-  std::string message;
-  const bool opened = source.Loader ? source.Loader(context, scratch, path, &message)
-                                    : OpenDocument(context, scratch, path, &message);
-  if (!opened) {
-    if (skipped) ++*skipped;
-    if (source.OnUnreadable) source.OnUnreadable(path, message);
-  }
-  return opened;
+// How the request reads its corpus.
+CorpusReading ReadingOf(const SearchRequest& source) {
+  return CorpusReading{source.Loader, source.OnProgress, source.OnUnreadable};
 }
 
 // The corpus documents one after the other on this thread.
@@ -163,11 +146,14 @@ void ScanCorpusHere(const Context& context, const SearchSettings& settings, cArr
                     const cFilterList& filters, const SearchRequest& source, size_t splitMinimum,
                     TargetCollector& sink, size_t* skipped) {
   Document scratch;
-  for (size_t i = 0; i < source.Corpus.size(); ++i) {
-    if (!LoadCorpusDocument(context, source, i, scratch, skipped)) continue;
-    ScanDocument(context, settings, strings, filters, scratch.Text(), scratch.marks,
-                 MakeDocumentRef(source.Corpus[i]), splitMinimum, sink);
-  }
+  const size_t n = ForEachCorpusDocument(
+      context, source.Corpus, ReadingOf(source), [&]() -> Document& { return scratch; },
+      [&](size_t i, Document& document) {
+        ScanDocument(context, settings, strings, filters, document.Text(), document.marks,
+                     MakeDocumentRef(source.Corpus[i]), splitMinimum, sink);
+        return true;
+      });
+  if (skipped) *skipped += n;
 }
 
 // Documents of a corpus at least this long are scanned on this thread, cut
@@ -232,7 +218,7 @@ cTargetList ScanCorpusInParallel(const Context& context, const SearchSettings& s
   const auto first = [&] {
     std::map<std::string, bool> wentThere;  // document reference -> scanned on the second thread
     std::unique_ptr<Document> doc;
-    for (size_t i = 0; i < source.Corpus.size(); ++i) {
+    const auto documentFor = [&]() -> Document& {
       if (doc == nullptr) {
         std::lock_guard<std::mutex> lock(mutex);
         if (!spare.empty()) {
@@ -241,7 +227,9 @@ cTargetList ScanCorpusInParallel(const Context& context, const SearchSettings& s
         }
       }
       if (doc == nullptr) doc = std::make_unique<Document>();
-      if (!LoadCorpusDocument(context, source, i, *doc, skipped)) continue;
+      return *doc;
+    };
+    const auto visit = [&](size_t i, Document&) {
       std::string ref = MakeDocumentRef(source.Corpus[i]);
       const auto seen = wentThere.find(ref);
       const bool small = doc->text.size() < kHandOverMaximum;
@@ -254,7 +242,7 @@ cTargetList ScanCorpusInParallel(const Context& context, const SearchSettings& s
         } else {
           there = small && waiting.size() < kWaitingMaximum;
         }
-        if (failed) return;
+        if (failed) return false;
         if (there) {
           waiting.push_back(Handed{std::move(doc), ref});
           changed.notify_all();
@@ -266,7 +254,10 @@ cTargetList ScanCorpusInParallel(const Context& context, const SearchSettings& s
         ScanDocument(context, settings, strings, filters, doc->Text(), doc->marks, ref,
                      small ? SIZE_MAX : source.SplitMinimum, sink);
       }
-    }
+      return true;
+    };
+    const size_t n = ForEachCorpusDocument(context, source.Corpus, ReadingOf(source), documentFor, visit);
+    if (skipped) *skipped += n;
   };
   const auto endSecond = [&] {
     std::lock_guard<std::mutex> lock(mutex);

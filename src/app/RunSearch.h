@@ -6,6 +6,7 @@
 // dialog between two steps, may call the steps one by one.
 #pragma once
 
+#include "app/CorpusDocuments.h"
 #include "context/Context.h"
 #include "document/Document.h"
 #include "platform/Parallel.h"
@@ -20,11 +21,6 @@
 #include <vector>
 
 namespace kalix {
-
-// Loads a corpus document into a scratch model; false (with a message) when
-// it cannot be opened.
-using DocumentLoader =
-    std::function<bool(const Context&, Document& scratch, const std::string& path, std::string* message)>;
 
 struct SearchRequest {
   // The window's strings: Text, Position and Exclude as the dialog set them.

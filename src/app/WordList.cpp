@@ -1,5 +1,6 @@
 #include "app/WordList.h"
 
+#include "app/CorpusDocuments.h"
 #include "document/Reader.h"
 #include "search/Engine.h"
 #include "targets/Collector.h"
@@ -98,6 +99,19 @@ void ScanWords(const RuleSet& rules, std::string_view text, const cFilterList& f
   }
 }
 
+// How a word list reads its corpus: who is told of progress and of
+// documents that cannot be opened.
+CorpusReading ReadingFor(const WordListDocumentError& onDocumentError, const WordListProgress& onProgress) {
+  CorpusReading reading;
+  if (onProgress) reading.OnProgress = [onProgress](size_t k, size_t n, const std::string&) { onProgress(k, n); };
+  if (onDocumentError) {
+    reading.OnUnreadable = [onDocumentError](const std::string&, const std::string& message) {
+      onDocumentError(message);
+    };
+  }
+  return reading;
+}
+
 }  // namespace
 
 void ListWords(const RuleSet& rules, std::string_view text, const cFilterList& filters, HitSink& sink) {
@@ -119,19 +133,15 @@ cTargetList RunWordList(const Context& context, const SearchSettings& settings, 
   TargetCollector collector(context.Rules, settings.ResultSpelling, settings.ShowSymbols);
   if (settings.UseCorpus) {
     Document scratch;
-    for (size_t k = 0; k < corpusEntries.size(); ++k) {
-      if (onProgress) onProgress(k, corpusEntries.size());
-      const std::string& path = corpusEntries[k];
-      std::string error;
-      if (!LoadScratchDocument(context, scratch, path, &error)) {
-        if (onDocumentError) onDocumentError(error);
-        continue;
-      }
-      collector.BeginDocument(scratch.Text(), scratch.marks, MakeDocumentRef(path));
-      ListWords(context.Rules, scratch.Text(), filters, collector);
-      collector.EndDocument();
-      CloseDocument(scratch);
-    }
+    ForEachCorpusDocument(context, corpusEntries, ReadingFor(onDocumentError, onProgress),
+                          [&]() -> Document& { return scratch; },
+                          [&](size_t k, Document& document) {
+                            collector.BeginDocument(document.Text(), document.marks,
+                                                    MakeDocumentRef(corpusEntries[k]));
+                            ListWords(context.Rules, document.Text(), filters, collector);
+                            collector.EndDocument();
+                            return true;
+                          });
   } else {
     collector.BeginDocument(windowDocument.Text(), windowDocument.marks, std::string());
     ListWords(context.Rules, windowDocument.Text(), filters, collector);
@@ -758,21 +768,16 @@ WordListCounts CountWordList(const Context& context, const SearchSettings& setti
   if (settings.UseCorpus) {
     Document scratch;
     std::unordered_set<std::string> listed;
-    for (size_t k = 0; k < corpusEntries.size(); ++k) {
-      if (onProgress) onProgress(k, corpusEntries.size());
-      const std::string& path = corpusEntries[k];
-      std::string error;
-      if (!LoadScratchDocument(context, scratch, path, &error)) {
-        if (onDocumentError) onDocumentError(error);
-        continue;
-      }
-      if (listed.insert(path).second) {
-        counter.BeginDocument(scratch.Text());
-        ScanWordsToCount(context.Rules, scratch.Text(), filters, counter);
-        counter.EndDocument();
-      }
-      CloseDocument(scratch);
-    }
+    ForEachCorpusDocument(context, corpusEntries, ReadingFor(onDocumentError, onProgress),
+                          [&]() -> Document& { return scratch; },
+                          [&](size_t k, Document& document) {
+                            if (listed.insert(corpusEntries[k]).second) {
+                              counter.BeginDocument(document.Text());
+                              ScanWordsToCount(context.Rules, document.Text(), filters, counter);
+                              counter.EndDocument();
+                            }
+                            return true;
+                          });
   } else {
     counter.BeginDocument(windowDocument.Text());
     ScanWordsToCount(context.Rules, windowDocument.Text(), filters, counter);

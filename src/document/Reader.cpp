@@ -44,6 +44,16 @@ int HexDigit(unsigned char c) {
   return -1;
 }
 
+// The byte a "\'hh" escape gives, from its two characters: 0 when it gives
+// none (a character that is not hexadecimal, or the value 0: both are
+// dropped).
+inline unsigned char EscapedByte(unsigned char high, unsigned char low) {
+  const int h = HexDigit(high);
+  const int l = HexDigit(low);
+  if (h < 0 || l < 0) return 0;
+  return static_cast<unsigned char>(h * 16 + l);
+}
+
 bool IsLetter(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 
@@ -207,11 +217,8 @@ bool Reader::Feed(const char* data, size_t size) {
           continue;
         }
         state_ = Lex::Text;
-        int high = HexDigit(static_cast<unsigned char>(name_[0]));
-        int low = HexDigit(c);
-        if (high < 0 || low < 0) continue;
-        unsigned char decoded = static_cast<unsigned char>(high * 16 + low);
-        if (decoded == 0) continue;
+        const unsigned char decoded = EscapedByte(static_cast<unsigned char>(name_[0]), c);
+        if (decoded == 0) continue;  // dropped
         if (!specialMain_.Contains(decoded) && PlainMainText()) {
           Put(static_cast<char>(decoded));
           viewPosition_ += 1;
@@ -286,11 +293,8 @@ const unsigned char* Reader::MainText(const unsigned char* p, const unsigned cha
     name_[0] = static_cast<char>(*p++);
     nameLen_ = 1;
     if (p == end || general(*p)) break;
-    int high = HexDigit(static_cast<unsigned char>(name_[0]));
-    int low = HexDigit(*p++);
+    const unsigned char decoded = EscapedByte(static_cast<unsigned char>(name_[0]), *p++);
     state_ = Lex::Text;
-    if (high < 0 || low < 0) continue;  // not hexadecimal: dropped
-    unsigned char decoded = static_cast<unsigned char>(high * 16 + low);
     if (decoded == 0) continue;  // dropped
     if (!set.Contains(decoded)) {
       if (length == kChunk) {
@@ -323,11 +327,8 @@ void Reader::Byte(unsigned char c) {
       name_[nameLen_++] = static_cast<char>(c);
       if (nameLen_ < 2) return;
       state_ = Lex::Text;
-      int high = HexDigit(static_cast<unsigned char>(name_[0]));
-      int low = HexDigit(static_cast<unsigned char>(name_[1]));
-      if (high < 0 || low < 0) return;  // not hexadecimal: dropped
-      c = static_cast<unsigned char>(high * 16 + low);
-      if (c == 0) return;  // a zero would cut the text short: dropped
+      c = EscapedByte(static_cast<unsigned char>(name_[0]), static_cast<unsigned char>(name_[1]));
+      if (c == 0) return;  // not hexadecimal, or a zero that would cut the text short: dropped
       break;
     }
     case Lex::Decimal:
