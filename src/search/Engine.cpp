@@ -754,8 +754,9 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
 
   // The first letter after a separator opens the units that the separators
-  // since the last letter have ended.
-  auto openUnits = [&](int32_t i, int32_t j) {
+  // since the last letter have ended. It is on the path of every letter that
+  // opens a word: always inlined, whatever the size of this function.
+  auto openUnits = [&](int32_t i, int32_t j) __attribute__((always_inline)) {
     if (level >= kParagraphSeparator) {
       st.ParagraphStart = i;
       st.ParagraphStartView = j;

@@ -1,5 +1,6 @@
 // The packed form of occurrences while the collector sorts them into groups
-// of targets.
+// of targets. Its functions are internal to the one file that includes it, so
+// that they are inlined into their one caller.
 #pragma once
 
 #include "targets/MarkIndex.h"
@@ -15,12 +16,12 @@ namespace kalix::packing {
 // bit set on every byte but the last. Signed differences are folded so that
 // small ones of either sign take few bytes; every difference is taken
 // modulo 2^32, so that any values come back exactly.
-inline uint32_t Fold(uint32_t d) { return d << 1 ^ (0u - (d >> 31)); }
-inline uint32_t Unfold(uint32_t z) { return z >> 1 ^ (0u - (z & 1u)); }
-inline uint32_t Minus(int32_t a, int32_t b) { return static_cast<uint32_t>(a) - static_cast<uint32_t>(b); }
-inline int32_t Plus(int32_t base, uint32_t d) { return static_cast<int32_t>(static_cast<uint32_t>(base) + d); }
+static inline uint32_t Fold(uint32_t d) { return d << 1 ^ (0u - (d >> 31)); }
+static inline uint32_t Unfold(uint32_t z) { return z >> 1 ^ (0u - (z & 1u)); }
+static inline uint32_t Minus(int32_t a, int32_t b) { return static_cast<uint32_t>(a) - static_cast<uint32_t>(b); }
+static inline int32_t Plus(int32_t base, uint32_t d) { return static_cast<int32_t>(static_cast<uint32_t>(base) + d); }
 
-inline void PutNumber(uint8_t*& p, uint32_t v) {
+static inline void PutNumber(uint8_t*& p, uint32_t v) {
   while (v >= 0x80u) {
     *p++ = static_cast<uint8_t>(v | 0x80u);
     v >>= 7;
@@ -28,7 +29,7 @@ inline void PutNumber(uint8_t*& p, uint32_t v) {
   *p++ = static_cast<uint8_t>(v);
 }
 
-inline uint32_t GetNumber(const uint8_t*& p) {
+static inline uint32_t GetNumber(const uint8_t*& p) {
   uint32_t v = 0;
   for (unsigned shift = 0;; shift += 7) {
     const uint8_t b = *p++;
@@ -59,7 +60,7 @@ struct PackState {
 constexpr uint8_t kSameContext = 16;
 
 template <class Collected>
-inline void Pack(const Collected& c, const MarkIndex::PageFolio& pf, uint32_t targetInGroup, PackState& s,
+static inline void Pack(const Collected& c, const MarkIndex::PageFolio& pf, uint32_t targetInGroup, PackState& s,
                  uint8_t*& p) {
   const bool sameContext = c.ContextStartView == s.ContextStartView && c.ContextViewLength == s.ContextViewLength &&
                            c.ContextStartOffset == s.ContextStartOffset &&
@@ -92,7 +93,7 @@ inline void Pack(const Collected& c, const MarkIndex::PageFolio& pf, uint32_t ta
   s.Folio = pf.folio;
 }
 
-inline uint32_t Unpack(const uint8_t*& p, PackState& s, Occurrence& o) {
+static inline uint32_t Unpack(const uint8_t*& p, PackState& s, Occurrence& o) {
   const uint8_t flags = *p++;
   const uint32_t targetInGroup = GetNumber(p);
   o.StartView = Plus(s.StartView, Unfold(GetNumber(p)));
