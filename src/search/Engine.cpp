@@ -299,33 +299,19 @@ struct TrieCandidate {
   bool atWordStartTrie;
 };
 
-// Substitution rules that a scan may pass over without following them: no
-// more output than bytes taken (so the transducer is free again after the
-// rule's last byte) and no output character that begins a key (`starts`).
-std::vector<bool> QuietRules(const RuleSet& rules, const std::array<bool, 256>& starts) {
-  std::vector<bool> quiet(rules.SubstRules.size(), false);
-  for (size_t r = 0; r < rules.SubstRules.size(); ++r) {
-    const SubstRule& rule = rules.SubstRules[r];
-    bool ok = rule.ReplacementLength() <= rule.MatchLength() && rule.MatchLength() >= 1;
-    for (char ch : rule.Replacement) {
-      const unsigned char k = static_cast<unsigned char>(ch);
-      if (k != 0 && starts[k]) ok = false;
-    }
-    quiet[r] = ok;
-  }
-  return quiet;
-}
-
 // The letters where a fast run stops (see SearchDocument): letters whose
 // plain comparison character begins a key, letters that begin a
 // substitution rule that is not simple (a simple rule is quiet, see
-// QuietRules, and takes letters only), and, until nothing changes, the
-// letters that begin a simple rule holding a stop letter's character after
-// its first one.
-std::array<bool, 256> StopLetters(const RuleSet& rules, const SubstRuleIndex& substIndex, bool skipSymbols,
-                                  bool substitute, const std::array<unsigned char, 256>& plainK,
-                                  const std::array<bool, 256>& starts, const std::array<bool, 256>& ruleMayStart,
-                                  const std::vector<bool>& quietRule) {
+// `quietRule` in SearchDocument, and takes letters only), and, until
+// nothing changes, the letters that begin a simple rule holding a stop
+// letter's character after its first one.
+// Worked out once per scan, out of line: the scan's own code stays small.
+[[gnu::noinline]] std::array<bool, 256> StopLetters(const RuleSet& rules, const SubstRuleIndex& substIndex,
+                                                   bool skipSymbols, bool substitute,
+                                                   const std::array<unsigned char, 256>& plainK,
+                                                   const std::array<bool, 256>& starts,
+                                                   const std::array<bool, 256>& ruleMayStart,
+                                                   const std::vector<bool>& quietRule) {
   const auto& cls = rules.SeparatorClass;
   auto letterLike = [&](int c) { return cls[c] == kLetter || (cls[c] == kSymbol && !skipSymbols); };
   std::array<bool, 256> lettersOnly{};  // by upper-cased character
@@ -789,8 +775,20 @@ void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrow
   auto isLetter = [&](int32_t p) { return (quiet[bytes[p]] & kIsLetter) != 0; };
   auto isBreak = [&](int32_t p) { return (quiet[bytes[p]] & kWordBreak) != 0; };
   auto views = [&](int32_t p) { return 1 + ((quiet[bytes[p]] & kTwoViews) >> 2); };
-  // Substitution rules that a quiet run may pass over.
-  const std::vector<bool> quietRule = QuietRules(rules, starts);
+  // Substitution rules that a quiet run may pass over: no more output than
+  // bytes taken (so the transducer is free again after the rule's last
+  // byte) and no output character that begins a key. (The one test of a
+  // quiet rule: the stop letters of fast runs build on it.)
+  std::vector<bool> quietRule(rules.SubstRules.size(), false);
+  for (size_t r = 0; r < rules.SubstRules.size(); ++r) {
+    const SubstRule& rule = rules.SubstRules[r];
+    bool ok = rule.ReplacementLength() <= rule.MatchLength() && rule.MatchLength() >= 1;
+    for (char ch : rule.Replacement) {
+      const unsigned char k = static_cast<unsigned char>(ch);
+      if (k != 0 && starts[k]) ok = false;
+    }
+    quietRule[r] = ok;
+  }
   // Bytes where a substitution rule may begin, one of them such a rule.
   std::array<bool, 256> quietRuleStart{};
   for (int c = 0; c < 256; ++c) {
