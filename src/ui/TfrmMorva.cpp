@@ -182,10 +182,11 @@ TfrmMorva::TfrmMorva(QWidget* parent) : QDialog(parent) {
   layout->addWidget(Bounded, 1, 0, 1, 2);
   layout->setColumnStretch(0, 1);
   layout->setSizeConstraint(QLayout::SetFixedSize);
-  lstWord->setMinimumSize(160, 340);
+  lstWord->setFixedSize(175, 360);
   NameForScreenReaders();
+  adjustSize();
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    move(screen->availableGeometry().center() - QPoint(285 / 2, 383 / 2));
+    move(screen->availableGeometry().center() - rect().center());
   }
 }
 

@@ -130,6 +130,31 @@ class MorvaTest : public QObject {
   }
   void cleanup() { SetDialogs(nullptr); }
 
+  // With KALIX_SHOT set: pictures of both dialogs under /tmp, to look at.
+  void pictures() {
+    if (!qEnvironmentVariableIsSet("KALIX_SHOT")) QSKIP("KALIX_SHOT not set");
+    cArrowList list = Strings();
+    typed_ = {"chien"};
+    Script([&](TfrmMorva& d) {
+      d.btnAdd->click();
+      d.lstWord->selectionModel()->select(d.WordModel->index(1), QItemSelectionModel::Select);
+      d.lstWord->selectionModel()->select(d.WordModel->index(4), QItemSelectionModel::Select);
+      d.lstWord->selectionModel()->select(d.WordModel->index(6), QItemSelectionModel::Select);
+      d.show();
+      QApplication::processEvents();
+      d.grab().save("/tmp/morva_dialog.png");
+      d.hide();
+      return QDialog::Accepted;
+    });
+    QVERIFY(TheMorvaDialog().Review(list, {"CHAT"}));
+    TfrmAddStr& add = TheAddStrDialog();
+    add.show();
+    TypeInto(add.edWord, "chat");
+    QApplication::processEvents();
+    add.grab().save("/tmp/addstr_dialog.png");
+    add.hide();
+  }
+
   // No rule applying: only the typed strings, all red, and their number.
   void typedStringsOnly() {
     cArrowList list = Strings(false);
