@@ -30,3 +30,7 @@ kalix_install_deps() {
 
 KALIX_BUILD_PACKAGES=(cmake g++ make qt6-base-dev libgtest-dev libgmock-dev)
 KALIX_TEST_PACKAGES=(clang libclang-rt-14-dev xvfb)
+# Making the Debian package (CPack finds the programs with `file` and their
+# dependencies with dpkg-shlibdeps) and checking it.
+KALIX_PACKAGE_PACKAGES=(dpkg-dev file)
+KALIX_PACKAGE_TEST_PACKAGES=(desktop-file-utils groff-base shared-mime-info libxml2-utils)
