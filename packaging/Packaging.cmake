@@ -61,11 +61,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION text)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The first line is the synopsis; CPack indents the rest and writes its empty
-# lines as " .".
+# The synopsis is the summary below; CPack indents the long description and
+# writes its empty lines as " .".
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-"search transcribed manuscripts / recherche dans les manuscrits transcrits
-Kalix is a desktop program for people who study transcribed manuscripts.
+"Kalix is a desktop program for people who study transcribed manuscripts.
 It opens rich-text or plain-text transcriptions (code page 1252) whose
 reserved characters mark pages, folio sides and glyphs, shows where the
 caret stands, and searches a document or a whole corpus for one or several

@@ -97,12 +97,14 @@ ok "sample search: $status"
 # The desktop program starts from the package (offscreen) and finds its data.
 if ls /usr/lib/*/qt6/plugins/platforms/libqoffscreen.so >/dev/null 2>&1; then
   home="$scratch/home"
-  mkdir -p "$home"
+  mkdir -p "$home/run"
+  chmod 700 "$home/run"
   chmod 755 "$scratch" "$home"
   chmod -R a+rX "$inst"
   chmod a-w "$inst/usr/bin"
-  run_gui=(env -i PATH=/usr/bin:/bin HOME="$home" XDG_CONFIG_HOME="$home/.config" QT_QPA_PLATFORM=offscreen
-    KALIX_SCREENSHOT="$scratch/shot.png" KALIX_SCREENSHOT_DELAY=1500 "$inst/usr/bin/kalix" sample.rtf)
+  run_gui=(env -i PATH=/usr/bin:/bin HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_RUNTIME_DIR="$home/run"
+    QT_QPA_PLATFORM=offscreen
+    KALIX_SCREENSHOT="$home/shot.png" KALIX_SCREENSHOT_DELAY=1500 "$inst/usr/bin/kalix" sample.rtf)
   # Settings go to ~/.config/kalix when the program's folder is not writable:
   # run as an unprivileged user when we are root (root may write anywhere).
   if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null 2>&1; then
@@ -110,7 +112,9 @@ if ls /usr/lib/*/qt6/plugins/platforms/libqoffscreen.so >/dev/null 2>&1; then
     run_gui=(setpriv --reuid=65534 --regid=65534 --clear-groups "${run_gui[@]}")
   fi
   if [ "$(id -u)" -ne 0 ] || [ "${run_gui[0]}" = setpriv ]; then
-    (cd "$inst/usr/share/kalix" && timeout 60 "${run_gui[@]}") || fail "kalix did not start and end cleanly"
+    (cd "$inst/usr/share/kalix" && timeout 60 "${run_gui[@]}") >"$scratch/gui.log" 2>&1 ||
+      fail "kalix did not start and end cleanly: $(cat "$scratch/gui.log")"
+    [ -s "$home/shot.png" ] || fail "kalix showed no window"
     [ -f "$home/.config/kalix/kalix.ini" ] || fail "no settings in ~/.config/kalix/kalix.ini"
     [ -e "$inst/usr/bin/kalix.ini" ] && fail "settings written beside the installed program"
     grep -q '^\[Window\]' "$home/.config/kalix/kalix.ini" || fail "the settings file holds no layout"
@@ -118,6 +122,7 @@ if ls /usr/lib/*/qt6/plugins/platforms/libqoffscreen.so >/dev/null 2>&1; then
   else
     echo "skipped: kalix start-up as an unprivileged user (no setpriv)"
   fi
+  [ -n "${KALIX_PACKAGE_SHOT:-}" ] && cp "$home/shot.png" "$KALIX_PACKAGE_SHOT"
   chmod u+w "$inst/usr/bin"
 else
   echo "skipped: kalix start-up (no offscreen platform plugin)"
@@ -138,7 +143,7 @@ ok "desktop entry valid"
 mime="$scratch/mime"
 mkdir -p "$mime/packages"
 cp /usr/share/mime/packages/freedesktop.org.xml "$inst/usr/share/mime/packages/kalix.xml" "$mime/packages/"
-out=$(update-mime-database "$mime" 2>&1) || fail "update-mime-database: $out"
+out=$(XDG_DATA_HOME="$scratch" XDG_DATA_DIRS="$scratch" update-mime-database "$mime" 2>&1) || fail "update-mime-database: $out"
 [ -z "$out" ] || fail "update-mime-database complained: $out"
 for pair in cor:application/x-kalix-corpus the:application/x-kalix-thesaurus rul:application/x-kalix-rules \
   lng:application/x-kalix-language; do
