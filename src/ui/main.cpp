@@ -4,8 +4,10 @@
 #include "app/StartupCorpus.h"
 #include "ui/CommandLineCorpus.h"
 #include "ui/Shell.h"
+#include "ui/TfrmAddStr.h"
 #include "ui/TfrmInfo.h"
 #include "ui/TfrmMain.h"
+#include "ui/TfrmMorva.h"
 #include "ui/TfrmStart.h"
 
 #include <QApplication>
@@ -73,6 +75,8 @@ int main(int argc, char** argv) {
 
     auto* first = new TfrmMain();
     shell.Info = new TfrmInfo();
+    TheAddStrDialog();
+    TheMorvaDialog();
     if (!startupCorpus.empty()) {
       QMetaObject::invokeMethod(
           first, [first, startupCorpus] { OpenCorpusFromCommandLine(first, startupCorpus); },
@@ -99,6 +103,8 @@ int main(int argc, char** argv) {
     QMessageBox::critical(nullptr, "Kalix", QString::fromLocal8Bit(e.what()));
   }
   delete shell.Info.data();
+  delete shell.AddStr.data();
+  delete shell.Morva.data();
   delete shell.Start.data();
   return 0;
 }
