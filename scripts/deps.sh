@@ -44,3 +44,7 @@ KALIX_TEST_PACKAGES=(libgtest-dev libgmock-dev nlohmann-json3-dev python3 clang 
 KALIX_SCREENSHOT_PACKAGES=(xvfb xauth xdotool)
 # The timing scripts of bench/.
 KALIX_BENCH_PACKAGES=(python3 hyperfine)
+# Making the Debian package (CPack finds the programs with `file` and their
+# dependencies with dpkg-shlibdeps) and checking it.
+KALIX_PACKAGE_PACKAGES=(dpkg-dev file)
+KALIX_PACKAGE_TEST_PACKAGES=(desktop-file-utils groff-base shared-mime-info libxml2-utils)
