@@ -29,4 +29,6 @@ kalix_install_deps() {
 }
 
 KALIX_BUILD_PACKAGES=(cmake g++ make qt6-base-dev libgtest-dev libgmock-dev)
-KALIX_TEST_PACKAGES=(clang libclang-rt-14-dev xvfb)
+# The end-to-end tests (tests/e2e) run kalix under Xvfb with its own D-Bus and
+# accessibility buses and read it through AT-SPI from the system python3.
+KALIX_TEST_PACKAGES=(clang libclang-rt-14-dev xvfb dbus dbus-x11 at-spi2-core python3 python3-pyatspi imagemagick)
