@@ -94,6 +94,7 @@ class Session:
         self.app_log = None
         self.pyatspi = None
         self.Atspi = None
+        self.began = time.monotonic()
 
     # -- processes ---------------------------------------------------------
 
@@ -125,7 +126,12 @@ class Session:
         check(line, f"no {what} within {timeout:.0f} s")
         return line
 
+    def step(self, what):
+        """Prints the step being run, with the time since the session began."""
+        print(f"[{time.monotonic() - self.began:6.1f} s] {what}", flush=True)
+
     def start(self):
+        self.step("starting Xvfb, D-Bus and the accessibility bus")
         os.makedirs(self.artifacts, exist_ok=True)
         self.scratch = tempfile.mkdtemp(prefix=f"kalix-e2e-{self.name}-")
         env = dict(os.environ)
@@ -201,6 +207,7 @@ class Session:
         return self.scratch
 
     def launch(self, *args):
+        self.step(f"starting kalix {' '.join(args)}")
         env = dict(self.env)
         env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
         env["QT_ACCESSIBILITY"] = "1"
@@ -286,6 +293,10 @@ class Session:
         except Exception:
             return "<gone>"
 
+    # Menus are reached through menu_item(), never by walking a window: their
+    # items are many and each one read is a round trip to the program.
+    _MENUS = ("menu bar", "menu", "popup menu")
+
     def walk(self, root, into_items=False):
         stack = [root]
         while stack:
@@ -293,8 +304,11 @@ class Session:
             if acc is None:
                 continue
             yield acc
-            if not into_items and acc is not root and acc.getRoleName() in self._LEAF_CONTAINERS:
-                continue
+            if acc is not root:
+                with contextlib.suppress(Exception):
+                    role = acc.getRoleName()
+                    if role in self._MENUS or (not into_items and role in self._LEAF_CONTAINERS):
+                        continue
             try:
                 n = acc.childCount
             except Exception:
@@ -438,12 +452,58 @@ class Session:
         t = acc.queryText()
         return t.getText(0, -1)
 
+    def child(self, parent, role, name, what, timeout=10.0):
+        """A direct child of parent by role and name, polled."""
+        roles = role if isinstance(role, tuple) else (role,)
+
+        def probe():
+            self.check_running()
+            for i in range(parent.childCount):
+                c = parent.getChildAtIndex(i)
+                if c is not None and c.getRoleName() in roles and (name is None or c.name == name):
+                    return c
+            return None
+        try:
+            return poll(what, probe, timeout=timeout)
+        except ScenarioFailed as e:
+            present = []
+            with contextlib.suppress(Exception):
+                present = [self.describe(parent.getChildAtIndex(i)) for i in range(parent.childCount)]
+            fail(f"{e}; children of {self.describe(parent)}: {', '.join(present)}")
+
     def menu_item(self, frame, menu, item):
         """The item of a menu of the window's menu bar, by the captions a user
         reads (without the "&" mnemonic markers)."""
-        bar = self.find(frame, "menu bar", None, what="the menu bar")
-        top = self.find(bar, ("menu", "menu item"), menu, what=f'the menu "{menu}"')
-        return self.find(top, "menu item", item, what=f'the item "{item}" of the menu "{menu}"')
+        bar = self.child(frame, "menu bar", None, "the menu bar")
+        top = self.child(bar, ("menu", "menu item"), menu, f'the menu "{menu}"')
+        if top.childCount == 1 and top.getChildAtIndex(0).getRoleName() in self._MENUS:
+            top = top.getChildAtIndex(0)  # the menu item's pull-down menu
+        return self.child(top, "menu item", item, f'the item "{item}" of the menu "{menu}"')
+
+    def find_named(self, root, role, names, timeout=10.0):
+        """Polls until a widget of role for each of names is under root (one
+        walk per attempt); returns them by name, or fails naming the missing."""
+        found = {}
+
+        def probe():
+            nonlocal found
+            self.check_running()
+            found = self.named_children(root, role)
+            return all(n in found for n in names)
+        try:
+            poll(f"{role}s named {', '.join(names)}", probe, timeout=timeout)
+        except ScenarioFailed as e:
+            missing = [n for n in names if n not in found]
+            fail(f"{e}; missing: {missing}; present: {sorted(k for k in found if k)}")
+        return {n: found[n] for n in names}
+
+    def named_children(self, root, role):
+        """Every widget of a role under root, by name (one walk)."""
+        out = {}
+        for acc in self.find_all(root, role):
+            with contextlib.suppress(Exception):
+                out.setdefault(acc.name, acc)
+        return out
 
     def choose_menu(self, frame, menu, item):
         self.press(self.menu_item(frame, menu, item))

@@ -57,8 +57,8 @@ def open_sample(s, document="sample.rtf"):
 
 def position_fields(s, frame):
     """The page, folio and glyph edits, found by the captions of their labels."""
-    return {caption: s.find(frame, "text", caption, what=f'the position field "{caption}"')
-            for caption in ("Page", "Folio", "Glyphe")}
+    captions = ("Page", "Folio", "Glyphe")
+    return s.find_named(frame, "text", captions)
 
 
 def quit_program(s, frame):
@@ -162,11 +162,14 @@ def scenario_main_window(s, args):
     through them, the File menu, and a clean exit."""
     frame = open_sample(s)
 
+    s.step("tool buttons")
+    buttons = s.find_named(frame, "push button", TOOL_HINTS)
     for hint in TOOL_HINTS:
-        button = tool_button(s, frame, hint)
+        button = buttons[hint]
         check_equal(s.is_enabled(button), hint in ENABLED_WITH_DOCUMENT,
                     f'"{hint}" enabled with a document open')
 
+    s.step("position fields")
     fields = position_fields(s, frame)
     for caption, field in fields.items():
         check(s.is_enabled(field), f'the position field "{caption}" is disabled')
@@ -175,27 +178,44 @@ def scenario_main_window(s, args):
                        predicate=lambda a: len(s.text(a)) > 100, what="the document view")
     start_caret = view_text.queryText().caretOffset
 
-    # Page 2: type it, go there; the fields follow the caret.
-    s.set_text(fields["Page"], "2")
+    # Folio 2 (on page 2): type it, go there; the fields and the notes pane
+    # follow the caret. Then glyph 3, further on page 2, and back to page 1.
+    others = [a for a in s.find_all(frame, "text", "") if s.text(a) != s.text(view_text)]
+    check_equal(len(others), 1, "the number of unnamed text views besides the document view (the notes pane)")
+    notes = others[0]
+    s.step("go to folio 2")
+    s.set_text(fields["Folio"], "2")
     s.wait_enabled(goto)
     s.press(goto)
-    poll("the caret to leave the start of the text after going to page 2",
+    poll("the caret to leave the start of the text after going to folio 2",
          lambda: view_text.queryText().caretOffset > start_caret)
-    caret_page2 = view_text.queryText().caretOffset
-    poll('the page field to read "2"', lambda: s.text(fields["Page"]) == "2")
-    folio_on_page2 = s.text(fields["Folio"])
-    check(folio_on_page2 != "", "the folio field is empty on page 2")
+    caret_folio2 = view_text.queryText().caretOffset
+    poll('the page field to read "2" on folio 2', lambda: s.text(fields["Page"]) == "2")
+    check_equal(s.text(fields["Folio"]), "2", "the folio field after going to folio 2")
+    poll("the notes pane to show the note of page 2",
+         lambda: "encre violette" in s.text(notes) and "copiste" not in s.text(notes))
 
-    # Back to page 1 through the same fields.
+    s.step("go to glyph 3")
+    s.set_text(fields["Glyphe"], "3")
+    s.wait_enabled(goto)
+    s.press(goto)
+    poll("the caret to move on after going to glyph 3",
+         lambda: view_text.queryText().caretOffset > caret_folio2)
+    poll('the glyph field to read "3"', lambda: s.text(fields["Glyphe"]) == "3")
+    check_equal(s.text(fields["Page"]), "2", "the page field on glyph 3")
+
+    s.step("back to page 1")
     s.set_text(fields["Page"], "1")
     s.wait_enabled(goto)
     s.press(goto)
-    poll("the caret to move back before page 2",
-         lambda: view_text.queryText().caretOffset < caret_page2)
+    poll("the caret to move back before folio 2",
+         lambda: view_text.queryText().caretOffset < caret_folio2)
     poll('the page field to read "1"', lambda: s.text(fields["Page"]) == "1")
+    poll("the notes pane to show the notes of page 1", lambda: "copiste" in s.text(notes))
     s.screenshot("main-window")
 
     # The File menu, by the names a user hears.
+    s.step("menus")
     for item, enabled in (("Ouvrir", True), ("Informations", True), ("Quitter", True)):
         acc = s.menu_item(frame, "Fichier", item)
         check_equal(s.is_enabled(acc), enabled, f'Fichier > {item} enabled')
