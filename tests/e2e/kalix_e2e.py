@@ -18,7 +18,6 @@ import os
 import shutil
 import signal
 import subprocess
-import sys
 import tempfile
 import time
 
@@ -60,12 +59,19 @@ def _die_with_parent():
         pass
 
 
+# Called before each attempt of a poll: forgets what the accessibility
+# library cached of the program, since not every change is announced.
+_before_attempt = None
+
+
 def poll(what, probe, timeout=10.0, interval=0.05):
     """Calls probe() until it returns something truthy; fails after timeout."""
     deadline = time.monotonic() + timeout
     last_error = None
     while True:
         try:
+            if _before_attempt is not None:
+                _before_attempt()
             result = probe()
             if result:
                 return result
@@ -217,7 +223,13 @@ class Session:
         self.app_process = self._start("kalix", [self.program, *args], cwd=self.scratch, env=env,
                                        stdout=subprocess.DEVNULL, stderr=open(self.app_log, "wb"))
         self.app = poll('the application "kalix" on the accessibility bus', self._find_app, timeout=60)
+        global _before_attempt
+        _before_attempt = self.forget_cache
         return self.app
+
+    def forget_cache(self):
+        with contextlib.suppress(Exception):
+            self.app.clear_cache()
 
     def _find_app(self):
         self.check_running()
@@ -448,6 +460,16 @@ class Session:
         acc.queryEditableText().setTextContents(text)
         poll(f"{self.describe(acc)} to read {text!r}", lambda: self.text(acc) == text, timeout=5)
 
+    def key(self, acc, keysym):
+        """Gives the widget the focus and sends it one key (an X keysym, e.g.
+        0xff0d Return) as the keyboard would."""
+        self.check_running()
+        with contextlib.suppress(Exception):
+            acc.queryComponent().grabFocus()
+        poll(f"{self.describe(acc)} to take the focus",
+             lambda: acc.getState().contains(self.pyatspi.STATE_FOCUSED), timeout=5)
+        self.Atspi.generate_keyboard_event(keysym, None, self.Atspi.KeySynthType.SYM)
+
     def text(self, acc):
         t = acc.queryText()
         return t.getText(0, -1)
@@ -528,16 +550,3 @@ class Session:
             rows.append(row)
         return headers, rows
 
-
-def strip_mnemonic(caption):
-    """The name AT-SPI gives a caption with "&" mnemonic markers."""
-    out = []
-    i = 0
-    while i < len(caption):
-        if caption[i] == "&" and i + 1 < len(caption):
-            out.append(caption[i + 1])
-            i += 2
-            continue
-        out.append(caption[i])
-        i += 1
-    return "".join(out)

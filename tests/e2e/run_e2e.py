@@ -19,9 +19,12 @@ import traceback
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from kalix_e2e import (SKIP, ScenarioFailed, ScenarioSkipped, Session, check,  # noqa: E402
-                       check_equal, fail, poll, strip_mnemonic)
+                       check_equal, fail, poll)
 
 SAMPLE_FILES = ["samples/nac.rul", "samples/sample.rtf", "samples/sample_fra.rtf"]
+
+# A plain-text document of our own, for a second document and a corpus.
+SECOND_DOCUMENT = b"Une isle en la mer.\nEt puis deux isles, et l'isle du nort.\n"
 
 # The hints of the tool bar's buttons, in their order.
 TOOL_HINTS = ["Ovrir un document", "Recherche", "Liste des mots", "Enregistrer le résultat",
@@ -67,7 +70,7 @@ def quit_program(s, frame):
     check_equal(status, 0, "kalix's exit status after Fichier > Quitter (see kalix.log)")
 
 
-def run_search_dialog(s, frame, strings):
+def run_search_dialog(s, frame, strings, use_corpus=False):
     """Opens "Recherche" from the menu, types the strings, confirms with OK.
     Skips the scenario when the dialog does not appear (not built yet)."""
     item = s.menu_item(frame, "Edition", "Rechercher")
@@ -88,6 +91,12 @@ def run_search_dialog(s, frame, strings):
             s.press(add)
             poll(f'the edit "Chaînes" to be emptied after Ajouter of {text!r}',
                  lambda: s.text(edit) == "")
+    if use_corpus:
+        box = s.find(dialog, "check box", "Utiliser le corpus")
+        s.wait_enabled(box)
+        if not s.is_checked(box):
+            s.press(box)
+            poll('"Utiliser le corpus" to be checked', lambda: s.is_checked(box))
     s.wait_enabled(ok)
     s.screenshot("search-dialog-filled")
     s.press(ok)
@@ -124,33 +133,81 @@ def grid_rows_from_cli(result):
     return rows
 
 
-# -- hooks for the scenarios still to come -------------------------------------
+# -- report and corpus (their windows come with the grid and corpus work) -----
 
 
-def save_report(s, frame, path, options=None):
-    """Saves the window's result through "Ci&bles" > "&Enregister" and the
-    result dialog, choosing path in the save dialog. The result dialog (its
-    caption and controls) comes with the report issue; until then this skips."""
-    item = s.menu_item(frame, "Cibles", "Enregister")
-    if not s.is_enabled(item):
-        raise ScenarioSkipped('Cibles > Enregister is disabled after a search: no report dialog yet')
-    s.press(item)
-    dialog = s.try_window(lambda n: n not in ("",) and not is_main_window(n), timeout=15)
+def is_file_dialog(s, top):
+    return bool(s.find_all(top, "text", "File name:"))
+
+
+def answer_file_dialog(s, paths, accept=("Save", "Open")):
+    """Answers the program's file dialog (Qt's own, as under a bare X server)
+    by typing the file name(s) and pressing Save or Open. Several files are
+    given as the dialog takes them: each between double quotes."""
+    def probe():
+        for i in range(s.app.childCount):
+            top = s.app.getChildAtIndex(i)
+            if top is not None and top.getRoleName() in ("dialog", "file chooser") \
+                    and top.getState().contains(s.pyatspi.STATE_SHOWING) and is_file_dialog(s, top):
+                return top
+        return None
+    dialog = poll("a file dialog", probe, timeout=20)
+    edit = s.find(dialog, "text", "File name:")
+    text = paths[0] if len(paths) == 1 else " ".join(f'"{p}"' for p in paths)
+    s.set_text(edit, text)
+    buttons = s.named_children(dialog, "push button")
+    name = next((n for n in accept if n in buttons), None)
+    check(name is not None, f"the file dialog has none of the buttons {accept}: {sorted(buttons)}")
+    if s.is_enabled(buttons[name]):
+        s.press(buttons[name])
+    else:
+        # The dialog enables its button on typed text only (a name outside
+        # the type filter): Return in the name field accepts it as typed.
+        s.key(edit, 0xff0d)
+    poll("the file dialog to close", lambda: not dialog.getState().contains(s.pyatspi.STATE_SHOWING)
+         or probe() is None, timeout=20)
+
+
+def save_report(s, frame, path):
+    """Saves the window's result through the tool button "Enregistrer le
+    résultat" and the dialog "Résultat" with its preset options, typing path
+    into its file field. Skips when this build has no result dialog."""
+    button = s.find_named(frame, "push button", ["Enregistrer le résultat"])["Enregistrer le résultat"]
+    s.wait_enabled(button)
+    s.press(button)
+    dialog = s.try_window("Résultat", timeout=15)
     if dialog is None:
-        raise ScenarioSkipped("no result dialog appeared after Cibles > Enregister")
-    fail("saving a report through the result dialog is not written yet")
+        raise ScenarioSkipped('the dialog "Résultat" did not appear after "Enregistrer le résultat": '
+                              "this build has no report dialog yet")
+    s.screenshot("result-dialog")
+    edits = [e for e in s.find_all(dialog, "text")
+             if e.getState().contains(s.pyatspi.STATE_EDITABLE)]
+    check_equal(len(edits), 1, 'the number of edit fields of "Résultat" (the file name)')
+    s.set_text(edits[0], path)
+    ok = s.find(dialog, "push button", "OK")
+    s.wait_enabled(ok)
+    s.press(ok)
+    poll('the dialog "Résultat" to close', lambda: s.try_window("Résultat", timeout=0) is None, timeout=30)
+    poll(f"the report {path} to be written", lambda: os.path.exists(path), timeout=30)
 
 
 def make_corpus(s, frame, documents, path):
-    """Builds a corpus of documents in the corpus editor ("&Corpus" >
-    "&Nouveau") and saves it to path. Comes with the corpus editor; until
-    then this skips."""
-    item = s.menu_item(frame, "Corpus", "Nouveau")
-    s.press(item)
-    dialog = s.try_window(lambda n: n not in ("",) and not is_main_window(n), timeout=15)
+    """Makes a corpus in the editor: "Corpus" > "Nouveau", "Ajouter" with the
+    documents chosen in the file dialog, "Sauver" and path chosen in the save
+    dialog. Skips when this build has no corpus editor."""
+    s.choose_menu(frame, "Corpus", "Nouveau")
+    dialog = s.try_window("Corpus", timeout=15)
     if dialog is None:
-        raise ScenarioSkipped("no corpus editor appeared after Corpus > Nouveau")
-    fail("making a corpus in the corpus editor is not written yet")
+        raise ScenarioSkipped('the corpus editor "Corpus" did not appear after Corpus > Nouveau: '
+                              "this build has no corpus editor yet")
+    s.press(s.find(dialog, "push button", "Ajouter"))
+    answer_file_dialog(s, documents, accept=("Open",))
+    s.screenshot("corpus-editor")
+    save = s.find(dialog, "push button", "Sauver")
+    s.wait_enabled(save)
+    s.press(save)
+    answer_file_dialog(s, [path], accept=("Save",))
+    poll(f"the corpus file {path} to be written", lambda: os.path.exists(path), timeout=30)
 
 
 # -- scenarios -----------------------------------------------------------------
@@ -221,6 +278,17 @@ def scenario_main_window(s, args):
         check_equal(s.is_enabled(acc), enabled, f'Fichier > {item} enabled')
     for item in ("Rechercher", "Aller à la marque"):
         s.menu_item(frame, "Edition", item)
+
+    # Another document through Fichier > Ouvrir and the file dialog.
+    s.step("open a second document")
+    second = os.path.join(s.scratch, "second.txt")
+    with open(second, "wb") as f:
+        f.write(SECOND_DOCUMENT)
+    s.choose_menu(frame, "Fichier", "Ouvrir")
+    answer_file_dialog(s, [second], accept=("Open",))
+    poll(f'the caption to become "Kalix - {second}"', lambda: frame.name == f"Kalix - {second}")
+    poll("the document view to show the second document",
+         lambda: s.text(view_text).startswith("Une isle en la mer."))
     quit_program(s, frame)
 
 
@@ -241,9 +309,52 @@ def scenario_search(s, args):
     quit_program(s, frame)
 
 
+def scenario_report(s, args):
+    """A search for "isle" saved as a report through "Résultat": the file is
+    byte for byte kalix-cli's report of the same search."""
+    frame = open_sample(s)
+    run_search_dialog(s, frame, ["isle"])
+    status_line(s, frame)
+    path = os.path.join(s.scratch, "report.txt")
+    save_report(s, frame, path)
+    expected = os.path.join(s.scratch, "expected.txt")
+    out = subprocess.run([args.cli, "search", "--string", "isle", "--output", expected, "sample.rtf"],
+                         cwd=s.scratch, capture_output=True, timeout=120)
+    check(out.returncode == 0, f"kalix-cli report failed: {out.stderr.decode(errors='replace')}")
+    with open(path, "rb") as f, open(expected, "rb") as g:
+        check_equal(f.read(), g.read(), "the report saved through the dialog, against kalix-cli's")
+    quit_program(s, frame)
+
+
+def scenario_corpus(s, args):
+    """A corpus of two documents made in the corpus editor and saved, then a
+    search over it: the corpus file lists both paths, and the status line and
+    grid are kalix-cli's for --corpus."""
+    frame = open_sample(s)
+    second = os.path.join(s.scratch, "second.txt")
+    with open(second, "wb") as f:
+        f.write(SECOND_DOCUMENT)
+    first = os.path.join(s.scratch, "sample.rtf")
+    corpus = os.path.join(s.scratch, "two.cor")
+    make_corpus(s, frame, [first, second], corpus)
+    with open(corpus, "rb") as f:
+        check_equal(f.read(), "".join(p + "\r\n" for p in sorted([first, second], key=str.lower))
+                    .encode("cp1252"), "the corpus file")
+    run_search_dialog(s, frame, ["isle"], use_corpus=True)
+    status = status_line(s, frame)
+    expected = cli_json(s, args.cli, ["search", "--string", "isle", "--corpus", corpus])
+    check_equal(status, expected["status"], "the status line after the corpus search")
+    grid = target_grid(s, frame)
+    poll("the grid to hold the targets", lambda: s.table(grid)[1] != [], timeout=20)
+    check_equal(s.table(grid)[1], grid_rows_from_cli(expected), "the grid's rows after the corpus search")
+    s.screenshot("corpus-result")
+
+
 SCENARIOS = {
     "main_window": scenario_main_window,
     "search": scenario_search,
+    "report": scenario_report,
+    "corpus": scenario_corpus,
 }
 
 
