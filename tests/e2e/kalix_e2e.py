@@ -18,6 +18,7 @@ import os
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import time
 
@@ -101,13 +102,42 @@ class Session:
         self.pyatspi = None
         self.Atspi = None
         self.began = time.monotonic()
+        self.watchdog = None
 
     # -- processes ---------------------------------------------------------
 
     def _start(self, label, argv, **kwargs):
         process = subprocess.Popen(argv, preexec_fn=_die_with_parent, start_new_session=True, **kwargs)
         self.processes.append((label, process))
+        self._tell_watchdog(f"group {process.pid}")
         return process
+
+    # If this process is killed outright (a CTest timeout), the watchdog sees
+    # its pipe close and ends every process group the session started (a
+    # group holds what its process started, such as the accessibility bus
+    # launcher's own bus daemon) and removes the scratch folder.
+    _WATCHDOG = r"""
+import os, shutil, signal, sys
+groups, folders = [], []
+for line in sys.stdin:
+    kind, _, value = line.rstrip("\n").partition(" ")
+    if kind == "group": groups.append(int(value))
+    elif kind == "folder": folders.append(value)
+    elif kind == "done": sys.exit(0)
+for g in reversed(groups):
+    try: os.killpg(g, signal.SIGKILL)
+    except OSError: pass
+for f in folders: shutil.rmtree(f, ignore_errors=True)
+"""
+
+    def _start_watchdog(self):
+        self.watchdog = subprocess.Popen([sys.executable, "-c", self._WATCHDOG], stdin=subprocess.PIPE,
+                                         start_new_session=True, text=True)
+
+    def _tell_watchdog(self, line):
+        if self.watchdog is not None and self.watchdog.poll() is None:
+            self.watchdog.stdin.write(line + "\n")
+            self.watchdog.stdin.flush()
 
     def _read_line_from_fd(self, fd, what, timeout=20.0):
         deadline = time.monotonic() + timeout
@@ -139,7 +169,10 @@ class Session:
     def start(self):
         self.step("starting Xvfb, D-Bus and the accessibility bus")
         os.makedirs(self.artifacts, exist_ok=True)
+        self._start_watchdog()
         self.scratch = tempfile.mkdtemp(prefix=f"kalix-e2e-{self.name}-")
+        if os.environ.get("KALIX_E2E_KEEP") != "1":
+            self._tell_watchdog(f"folder {self.scratch}")
         env = dict(os.environ)
         for key in ("DISPLAY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS", "AT_SPI_BUS_ADDRESS",
                     "XAUTHORITY", "QT_QPA_PLATFORM"):
@@ -289,6 +322,11 @@ class Session:
         self.processes.clear()
         if self.scratch and os.environ.get("KALIX_E2E_KEEP") != "1":
             shutil.rmtree(self.scratch, ignore_errors=True)
+        if self.watchdog is not None:
+            with contextlib.suppress(Exception):
+                self._tell_watchdog("done")
+                self.watchdog.stdin.close()
+            self.watchdog.wait()
 
     # -- the accessibility tree ---------------------------------------------
 
