@@ -473,14 +473,15 @@ for f in folders: shutil.rmtree(f, ignore_errors=True)
         iface = acc.queryAction()
         names = [iface.getName(i) for i in range(iface.nActions)]
         check(names, f"{self.describe(acc)} has no action")
+        lower = [n.lower() for n in names]
         index = 0
         if action is not None:
-            check(action in names, f"{self.describe(acc)} has no action {action!r} (has {names})")
-            index = names.index(action)
+            check(action.lower() in lower, f"{self.describe(acc)} has no action {action!r} (has {names})")
+            index = lower.index(action.lower())
         else:
-            for preferred in ("press", "click", "toggle", "Press", "SetFocus"):
-                if preferred in names:
-                    index = names.index(preferred)
+            for preferred in ("press", "click", "toggle"):
+                if preferred in lower:
+                    index = lower.index(preferred)
                     break
         self.Atspi.set_timeout(1500, 5000)
         try:

@@ -70,9 +70,13 @@ def quit_program(s, frame):
     check_equal(status, 0, "kalix's exit status after Fichier > Quitter (see kalix.log)")
 
 
-def run_search_dialog(s, frame, strings, use_corpus=False):
-    """Opens "Recherche" from the menu, types the strings, confirms with OK.
-    Skips the scenario when the dialog does not appear (not built yet)."""
+def run_search_dialog(s, frame, strings, use_corpus=False, erase=False, radios=(), checks=None):
+    """Opens "Recherche" from the menu, types the strings (through "Ajouter"
+    when there are several, after "Effacer" if erase), picks the radio items
+    named in radios (e.g. "Phrase" in "Contexte"), sets the check boxes of
+    checks ({caption: checked}) and confirms with OK. Skips the scenario when
+    the dialog does not appear (not built yet)."""
+    s.step("Edition > Rechercher")
     item = s.menu_item(frame, "Edition", "Rechercher")
     check(s.is_enabled(item), 'Edition > Rechercher is disabled with a document open')
     s.press(item)
@@ -80,10 +84,14 @@ def run_search_dialog(s, frame, strings, use_corpus=False):
     if dialog is None:
         raise ScenarioSkipped('the search dialog "Recherche" did not appear after Edition > '
                               'Rechercher: this build has no search dialog yet')
+    s.step("the search dialog is shown")
     s.screenshot("search-dialog-empty")
     edit = s.find(dialog, "text", "Chaînes", what='the edit "Chaînes" of the search dialog')
     ok = s.find(dialog, "push button", "OK")
     add = s.find(dialog, "push button", "Ajouter")
+    if erase:
+        s.press(s.find(dialog, "push button", "Effacer"))
+        poll('the edit "Chaînes" to be emptied by Effacer', lambda: s.text(edit) == "")
     for i, text in enumerate(strings):
         s.set_text(edit, text)
         if len(strings) > 1:
@@ -91,6 +99,18 @@ def run_search_dialog(s, frame, strings, use_corpus=False):
             s.press(add)
             poll(f'the edit "Chaînes" to be emptied after Ajouter of {text!r}',
                  lambda: s.text(edit) == "")
+    for caption in radios:
+        radio = s.find(dialog, "radio button", caption)
+        s.wait_enabled(radio)
+        s.press(radio)
+        poll(f'the radio item "{caption}" to be chosen', lambda: s.is_checked(radio))
+    for caption, wanted in (checks or {}).items():
+        box = s.find(dialog, "check box", caption)
+        s.wait_enabled(box)
+        if s.is_checked(box) != wanted:
+            s.press(box)
+            poll(f'"{caption}" to be {"checked" if wanted else "unchecked"}',
+                 lambda: s.is_checked(box) == wanted)
     if use_corpus:
         box = s.find(dialog, "check box", "Utiliser le corpus")
         s.wait_enabled(box)
@@ -99,20 +119,24 @@ def run_search_dialog(s, frame, strings, use_corpus=False):
             poll('"Utiliser le corpus" to be checked', lambda: s.is_checked(box))
     s.wait_enabled(ok)
     s.screenshot("search-dialog-filled")
+    s.step("OK")
     s.press(ok)
     poll('the search dialog to close after OK',
          lambda: s.try_window("Recherche", timeout=0) is None, timeout=30)
 
 
+def status_text(s, frame):
+    """The text of the status line when it shows a result, else None."""
+    for label in s.find_all(frame, "label"):
+        name = label.name or ""
+        if "Mots :" in name:
+            return name
+    return None
+
+
 def status_line(s, frame, timeout=60):
     """Waits for the status line of a result and returns its text."""
-    def probe():
-        for label in s.find_all(frame, "label"):
-            name = label.name or ""
-            if "Mots :" in name:
-                return name
-        return None
-    return poll('a status line holding "Mots :"', probe, timeout=timeout)
+    return poll('a status line holding "Mots :"', lambda: status_text(s, frame), timeout=timeout)
 
 
 def target_grid(s, frame):
@@ -297,7 +321,9 @@ def scenario_search(s, args):
     grid as kalix-cli gives them for the same search."""
     frame = open_sample(s)
     run_search_dialog(s, frame, ["isle"])
+    s.step("the dialog closed")
     status = status_line(s, frame)
+    s.step("the status line is shown")
     expected = cli_json(s, args.cli, ["search", "--string", "isle", "sample.rtf"])
     check_equal(status, expected["status"], "the status line")
     grid = target_grid(s, frame)
@@ -306,6 +332,19 @@ def scenario_search(s, args):
     check_equal(headers, ["#", "Texte", "Document"], "the grid's column headers")
     check_equal(rows, grid_rows_from_cli(expected), "the grid's rows (#, Texte, Document)")
     s.screenshot("search-result")
+
+    # Two strings added one by one, in sentences, not all required: the
+    # dialog kept its state, so it is erased first.
+    s.step("second search: two strings, context Phrase, not all strings")
+    run_search_dialog(s, frame, ["isle", "estoile"], erase=True, radios=["Phrase"],
+                      checks={"Toutes les chaînes": False})
+    expected = cli_json(s, args.cli, ["search", "--string", "isle", "--string", "estoile",
+                                      "--context", "2", "--no-all", "sample.rtf"])
+    poll(f"the status line to read {expected['status']!r}",
+         lambda: status_text(s, frame) == expected["status"], timeout=60)
+    poll("the grid to show the second search's targets",
+         lambda: s.table(grid)[1] == grid_rows_from_cli(expected), timeout=20)
+    s.screenshot("search-result-2")
     quit_program(s, frame)
 
 
