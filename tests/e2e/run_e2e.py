@@ -87,10 +87,10 @@ def run_search_dialog(s, frame, strings, use_corpus=False, erase=False, radios=(
     s.step("the search dialog is shown")
     s.screenshot("search-dialog-empty")
     edit = s.find(dialog, "text", "Chaînes", what='the edit "Chaînes" of the search dialog')
-    ok = s.find(dialog, "push button", "OK")
-    add = s.find(dialog, "push button", "Ajouter")
+    buttons = s.find_named(dialog, "push button", ["OK", "Ajouter", "Effacer"])
+    ok, add = buttons["OK"], buttons["Ajouter"]
     if erase:
-        s.press(s.find(dialog, "push button", "Effacer"))
+        s.press(buttons["Effacer"])
         poll('the edit "Chaînes" to be emptied by Effacer', lambda: s.text(edit) == "")
     for i, text in enumerate(strings):
         s.set_text(edit, text)
