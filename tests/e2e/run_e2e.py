@@ -16,6 +16,8 @@ import subprocess
 import sys
 import traceback
 
+# Runs from the source tree: leave no compiled files there.
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from kalix_e2e import (SKIP, ScenarioFailed, ScenarioSkipped, Session, check,  # noqa: E402
