@@ -420,6 +420,7 @@ void TfrmMain::BuildMenus() {
   connect(mnuAbout, &QAction::triggered, this, &TfrmMain::mnuAboutClick);
   connect(mnuLangue, &QAction::triggered, this, &TfrmMain::mnuLangueClick);
   connect(mnuRules, &QAction::triggered, this, &TfrmMain::mnuRulesClick);
+  ConnectLexiconMenus();
   connect(mnuCopy, &QAction::triggered, this, &TfrmMain::mnuCopyClick);
   connect(mnuTxtCopy, &QAction::triggered, this, &TfrmMain::mnuCopyClick);
   connect(reText, &QWidget::customContextMenuRequested, this,
@@ -837,8 +838,8 @@ void TfrmMain::mnuRulesClick() {
   std::string path = FileSystemPath(chosen);
   if (!LoadRules(shell.Ctx.Rules, path)) return;
   WriteSetting(shell.SettingsPath, kSettingsSection, "Rules", FileNameOf(path));
-  // The filter check-lists of the search and word-list dialogs are refilled
-  // when those dialogs exist.
+  // The filter check-lists of the search and word-list dialogs.
+  NotifyRulesLoaded();
 }
 
 void TfrmMain::ApplyLanguage() {

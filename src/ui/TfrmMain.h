@@ -87,6 +87,27 @@ class TfrmMain : public QMainWindow {
   int32_t SelectionViewLength() const;
   void SetCaretView(int32_t view, int32_t length = 0);
 
+  // --- thesaurus and corpus (TfrmMainLexicon.cpp) ---
+  void NewThesaurus();
+  void OpenThesaurus();
+  bool EditThesaurus();
+  bool SaveThesaurus(bool asNew);
+  bool CloseThesaurus();
+  void ApplyThesaurusMenuState(int s);
+  void NewCorpus();
+  void OpenCorpus();  // "&Ouvrir": open a file, then the editor
+  bool EditCorpus();
+  bool SaveCorpus(bool asNew);
+  bool CloseCorpus();
+  // Opens `path` as the corpus (after the question about a modified one),
+  // without the editor; false when the corpus was kept or the file cannot
+  // be read (which says so).
+  bool OpenCorpusFile(const std::string& path);
+  void ApplyCorpusMenuState(int s);
+  // Asks about the window's modified thesaurus and, for the last window,
+  // the modified corpus; false when the user keeps the window open.
+  bool CloseLexiconQuestions();
+
   // --- per-window state ---
   Document Doc;
   ViewMapping Mapping;
@@ -163,6 +184,7 @@ class TfrmMain : public QMainWindow {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -173,6 +195,7 @@ class TfrmMain : public QMainWindow {
   void SetFieldColours(int16_t yellowKind);
   void ShowTextFile(const std::string& fileName);
   void SetDocumentCommands(bool displayed);
+  void ConnectLexiconMenus();
 
   WindowLayout layout_;
   bool restoredFromSettings_ = false;

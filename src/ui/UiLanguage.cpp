@@ -4,7 +4,9 @@
 #include "platform/Cp1252.h"
 #include "ui/Dialogs.h"
 #include "ui/Shell.h"
+#include "ui/TfrmCorpus.h"
 #include "ui/TfrmMain.h"
+#include "ui/TfrmThesaurus.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -203,15 +205,15 @@ void DumpCaptionsOf(TfrmMain* clicked) {
   dump.Menus.push_back(MenuTree(first->popGrid));
   dump.Menus.push_back(MenuTree(first->popText));
   dump.Forms.push_back({"frmMain", ControlTree(first)});
-  // The dialogs, in the dump's order, as far as they exist.
-  for (const char* form : {"frmFind", "frmWord", "frmCorpus", "frmThesaurus", "frmResult", "frmAddStr",
-                           "frmMorva"}) {
+  // The dialogs, in the dump's order: made now if they do not exist yet.
+  QWidget* made[] = {nullptr, nullptr, &TheCorpusEditor(), &TheThesaurusEditor(), nullptr, nullptr, nullptr};
+  const char* forms[] = {"frmFind", "frmWord", "frmCorpus", "frmThesaurus", "frmResult", "frmAddStr", "frmMorva"};
+  for (size_t i = 0; i < std::size(forms); ++i) {
+    QWidget* form = made[i];
     for (QWidget* w : QApplication::topLevelWidgets()) {
-      if (w->objectName() == form) {
-        dump.Forms.push_back({form, ControlTree(w)});
-        break;
-      }
+      if (!form && w->objectName() == forms[i]) form = w;
     }
+    if (form) dump.Forms.push_back({forms[i], ControlTree(form)});
   }
   const std::string path = "label.txt";
   if (!WriteCaptionDump(dump, path)) {
