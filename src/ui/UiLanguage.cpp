@@ -4,8 +4,10 @@
 #include "platform/Cp1252.h"
 #include "ui/Dialogs.h"
 #include "ui/Shell.h"
+#include "ui/TfrmAddStr.h"
 #include "ui/TfrmCorpus.h"
 #include "ui/TfrmMain.h"
+#include "ui/TfrmMorva.h"
 #include "ui/TfrmThesaurus.h"
 
 #include <QAbstractButton>
@@ -206,7 +208,8 @@ void DumpCaptionsOf(TfrmMain* clicked) {
   dump.Menus.push_back(MenuTree(first->popText));
   dump.Forms.push_back({"frmMain", ControlTree(first)});
   // The dialogs, in the dump's order: made now if they do not exist yet.
-  QWidget* made[] = {nullptr, nullptr, &TheCorpusEditor(), &TheThesaurusEditor(), nullptr, nullptr, nullptr};
+  QWidget* made[] = {nullptr, nullptr, &TheCorpusEditor(), &TheThesaurusEditor(), nullptr, &TheAddStrDialog(),
+                     &TheMorvaDialog()};
   const char* forms[] = {"frmFind", "frmWord", "frmCorpus", "frmThesaurus", "frmResult", "frmAddStr", "frmMorva"};
   for (size_t i = 0; i < std::size(forms); ++i) {
     QWidget* form = made[i];

@@ -36,8 +36,9 @@ struct FakeDialogs : Dialogs {
   std::vector<Asked> questions;
   // Answers of the several-files dialogs; when empty, the one-file answers.
   std::deque<QStringList> fileLists;
-  // Runs a modal window in place of a person (clicking its buttons); its
-  // return value is the result. Unset: the window is accepted unseen.
+  // When set, answers Exec (after recording the dialog) in place of
+  // Accepted; it may work the dialog first, as a user would (clicking its
+  // buttons).
   std::function<int(QDialog*)> onExec;
 
   void Message(QWidget*, const QString& caption, const QString& text, MessageIcon icon) override {

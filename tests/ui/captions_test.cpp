@@ -171,7 +171,9 @@ class CaptionsTest : public QObject {
     const std::string french = Dump(w);
     std::set<std::string> forms;
     for (const Record& r : Records(french)) forms.insert(r.Form);
-    for (const char* form : {"frmMain", "frmCorpus", "frmThesaurus"}) QVERIFY2(forms.count(form), form);
+    for (const char* form : {"frmMain", "frmCorpus", "frmThesaurus", "frmAddStr", "frmMorva"}) {
+      QVERIFY2(forms.count(form), form);
+    }
     QVERIFY(TextModeInput(french).find("\nfrmThesaurus:btnRepl:\"&Remplacer\":\"\"\n") != std::string::npos);
     QVERIFY(TextModeInput(french).find("\nfrmCorpus:btnSave:\"Sau&ver\":\"\"\n") != std::string::npos);
 
