@@ -9,6 +9,7 @@
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QScrollBar>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -140,10 +141,10 @@ TConcordance::TConcordance(TfrmMain* window, QWidget* parent) : QWidget(parent),
   View->verticalHeader()->setDefaultSectionSize(17);
   View->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   View->horizontalHeader()->setStretchLastSection(true);
-  View->setColumnWidth(ConcordanceModel::kReference, 80);
-  View->setColumnWidth(ConcordanceModel::kDocument, 90);
-  View->setColumnWidth(ConcordanceModel::kLeft, 260);
-  View->setColumnWidth(ConcordanceModel::kMatch, 90);
+  View->setColumnWidth(ConcordanceModel::kReference, 70);
+  View->setColumnWidth(ConcordanceModel::kDocument, 80);
+  View->setColumnWidth(ConcordanceModel::kLeft, 240);
+  View->setColumnWidth(ConcordanceModel::kMatch, 70);
   View->setTextElideMode(Qt::ElideNone);
   QFont font("Courier New");
   font.setStyleHint(QFont::Monospace);
@@ -184,7 +185,10 @@ void TConcordance::Follow() {
   if (row < 0) return;
   const QModelIndex index = Model->index(row, ConcordanceModel::kMatch);
   View->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  // Up or down to the line; the columns stay where the user left them.
+  const int across = View->horizontalScrollBar()->value();
   View->scrollTo(index);
+  View->horizontalScrollBar()->setValue(across);
 }
 
 }  // namespace kalix::ui

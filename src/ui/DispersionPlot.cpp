@@ -242,6 +242,11 @@ TDispersionPlot::TDispersionPlot(TfrmMain* window, QWidget* parent) : QWidget(pa
 
 void TDispersionPlot::Follow() {
   if (!window_->mnuPlot->isChecked()) return;
+  // The language may have changed since the last showing.
+  chkAll->setText(Tr("Toutes les cibles"));
+  chkAll->setAccessibleName(chkAll->text());
+  btnSavePlot->setText(Tr("Enregistrer l'image"));
+  btnSavePlot->setAccessibleName(btnSavePlot->text());
   Canvas->Rebuild();
 }
 

@@ -38,6 +38,7 @@ void TfrmMain::BuildTargetViews() {
   Plot = new TDispersionPlot(this, pnlViews);
   pnlViews->setStretchFactor(0, 3);
   pnlViews->setStretchFactor(1, 2);
+  pnlViews->setSizes({600, 400});
   Concordance->hide();
   Plot->hide();
   pnlViews->hide();
