@@ -2,8 +2,10 @@
 
 #include "app/CommandLine.h"
 #include "ui/Shell.h"
+#include "ui/TfrmAddStr.h"
 #include "ui/TfrmInfo.h"
 #include "ui/TfrmMain.h"
+#include "ui/TfrmMorva.h"
 #include "ui/TfrmStart.h"
 
 #include <QApplication>
@@ -31,6 +33,8 @@ int main(int argc, char** argv) {
 
     auto* first = new TfrmMain();
     shell.Info = new TfrmInfo();
+    TheAddStrDialog();
+    TheMorvaDialog();
 
     start->hide();
     first->ShowAsDesigned();
@@ -52,6 +56,8 @@ int main(int argc, char** argv) {
     QMessageBox::critical(nullptr, "Kalix", QString::fromLocal8Bit(e.what()));
   }
   delete shell.Info.data();
+  delete shell.AddStr.data();
+  delete shell.Morva.data();
   delete shell.Start.data();
   return 0;
 }
