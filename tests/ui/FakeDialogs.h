@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <deque>
+#include <functional>
 
 namespace kalix::ui {
 
@@ -25,6 +26,9 @@ struct FakeDialogs : Dialogs {
   std::vector<FileDialogOptions> fileRequests;
   std::vector<QString> execTitles;
   std::vector<QDialog*> executed;
+  // When set, answers a modal window in place of the user (it may work the
+  // window's controls) and gives its result; otherwise windows are accepted.
+  std::function<int(QDialog*)> onExec;
 
   void Message(QWidget*, const QString& caption, const QString& text, MessageIcon icon) override {
     messages.push_back({caption, text, icon});
@@ -44,6 +48,7 @@ struct FakeDialogs : Dialogs {
   }
   int Exec(QDialog* dialog) override {
     executed.push_back(dialog);
+    if (onExec) return onExec(dialog);
     return QDialog::Accepted;
   }
 };

@@ -1,0 +1,34 @@
+#include "ui/RadioGroup.h"
+
+#include "platform/Cp1252.h"
+
+#include <QBoxLayout>
+
+namespace kalix::ui {
+
+TRadioGroup::TRadioGroup(const char* name, const char* caption, std::initializer_list<const char*> items,
+                         QWidget* parent, bool vertical)
+    : QGroupBox(FromCp1252(caption), parent), group_(new QButtonGroup(this)) {
+  setObjectName(name);
+  setProperty("kalixRadioGroup", true);
+  setAccessibleName(title());
+  QBoxLayout* layout = vertical ? static_cast<QBoxLayout*>(new QVBoxLayout(this))
+                                : static_cast<QBoxLayout*>(new QHBoxLayout(this));
+  layout->setContentsMargins(8, 4, 8, 4);
+  layout->setSpacing(2);
+  int id = 0;
+  for (const char* item : items) {
+    auto* b = new QRadioButton(FromCp1252(item), this);
+    group_->addButton(b, id++);
+    buttons_ << b;
+    layout->addWidget(b);
+  }
+  if (!buttons_.isEmpty()) buttons_.first()->setChecked(true);
+  connect(group_, &QButtonGroup::idClicked, this, &TRadioGroup::clicked);
+}
+
+void TRadioGroup::SetItemIndex(int index) {
+  if (QAbstractButton* b = group_->button(index)) b->setChecked(true);
+}
+
+}  // namespace kalix::ui
