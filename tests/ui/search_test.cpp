@@ -593,6 +593,52 @@ class SearchTest : public QObject {
     wd.hide();
   }
 
+  // Each showing relabels the dialogs from the language file; the caption
+  // dump holds them; "&Règles" refills their filter check-lists.
+  void languageDumpAndRules() {
+    TfrmMain* w = Window();
+    const QString oldCurrent = QDir::currentPath();
+    QDir::setCurrent(dir_.path());
+    const std::string lng = File("anglais.lng",
+                                 "Kalix:eng:English\n"
+                                 "frmFind:btnAdd:\"&Add\":\"\"\n"
+                                 "frmFind:GroupBox2:\"Strings\":\"\"\n"
+                                 "frmFind:pnlContext:\"Context\":\"\":\"Text\\r\\nWord\\r\\n\"\n"
+                                 "frmWord:chkCorpus:\"Use the corpus\":\"\"\n"
+                                 "\"Noms\"=\"Names\"\n");
+    dialogs_.files.push_back(QString::fromStdString(lng));
+    w->mnuLangue->trigger();
+    TfrmFind& f = TheFindDialog();
+    TfrmWord& wd = TheWordDialog();
+    f.show();
+    wd.show();
+    QCOMPARE(f.btnAdd->text(), QString("&Add"));
+    QCOMPARE(f.btnAdd->accessibleName(), QString("Add"));
+    QCOMPARE(f.edWord->accessibleName(), QString("Strings"));
+    QCOMPARE(f.pnlContext->Item(1)->text(), QString("Word"));
+    QVERIFY(!f.pnlContext->Item(2)->isVisible());
+    QCOMPARE(wd.chkCorpus->text(), QString("Use the corpus"));
+
+    w->pnlTopClick();
+    auto dump = ReadBinaryFile("label.txt");
+    QVERIFY(dump.has_value());
+    QVERIFY(dump->find("frmFind:edWord:\"\":\"\"") != std::string::npos);
+    QVERIFY(dump->find("frmFind:pnlOrtho:\"Orthographe\":\"\":\"Identique\\r\\nMajuscule\\r\\nModifi\xe9" "e\\r\\nG\xe9n\xe9r\xe9" "e\\r\\n\"") != std::string::npos);
+    QVERIFY(dump->find("frmWord:chkResSep:\"Affiche les symboles\":\"\"") != std::string::npos);
+    f.hide();
+    wd.hide();
+
+    // A new rules file: both check-lists show its filters (translated).
+    const std::string rul = File("autre.rul", "[Filters]\n05Noms=^N\n");
+    dialogs_.files.push_back(QString::fromStdString(rul));
+    w->mnuRules->trigger();
+    QCOMPARE(f.lstFilter->count(), 1);
+    QCOMPARE(f.lstFilter->item(0)->text(), QString("05Names"));
+    QCOMPARE(wd.lstFilter->count(), 1);
+    QCOMPARE(wd.lstFilter->item(0)->checkState(), Qt::Unchecked);
+    QDir::setCurrent(oldCurrent);
+  }
+
  private:
   static void pnlContextSet(TfrmFind& f, int item) { f.pnlContext->Item(item)->click(); }
 };
