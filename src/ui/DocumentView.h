@@ -22,6 +22,7 @@ class ViewMapping {
 
   int32_t WidgetFromView(int32_t view) const { return index_.OffsetOfView(view); }
   int32_t ViewFromWidget(int32_t widget) const { return index_.ViewOfOffset(widget); }
+  const ViewIndex& Index() const { return index_; }
 
  private:
   ViewIndex index_;

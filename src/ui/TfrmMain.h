@@ -118,10 +118,14 @@ class TfrmMain : public QMainWindow {
   // The result of a search or a word list: status line, grid (sorted by
   // text), and for a search the red highlights.
   void ShowSearchResult(const std::string& status);
+  // The same with the highlights already computed (by the search's thread).
+  void ShowSearchResult(const std::string& status, std::vector<std::pair<int32_t, int32_t>> spans,
+                        int32_t longest);
   void ShowWordListResult(const std::string& status);
   // Colours red every occurrence of the targets of the displayed document
   // (applied to the visible part of the view as it scrolls).
   void HighlightTargets();
+  void ShowHighlights(std::vector<std::pair<int32_t, int32_t>> spans, int32_t longest);
   void UpdateVisibleHighlights();
   // Runs `run`'s work on a second thread while this window stays alive;
   // after about ProgressDelayMs a progress dialog shows, with Cancel.

@@ -4,6 +4,7 @@
 // line, grid and red highlights of the visible part of the document view.
 
 #include "app/Settings.h"
+#include "document/ViewIndex.h"
 #include "i18n/Messages.h"
 #include "platform/Cp1252.h"
 #include "search/Engine.h"
@@ -54,6 +55,9 @@ struct BackgroundRun {
   // Output.
   cTargetList Targets;
   std::string Status;
+  // The occurrences to colour in the window's document (a search of it).
+  std::vector<std::pair<int32_t, int32_t>> Spans;
+  int32_t Longest = 0;
   // The work, run on the second thread.
   std::function<void(BackgroundRun&)> Work;
 
@@ -150,6 +154,35 @@ class ViewportWatcher : public QObject {
  private:
   TfrmMain* window_;
 };
+
+// The occurrences of the targets of one document (those without a
+// reference, or with `ref`) as (widget position, length), by position.
+int32_t HighlightSpansOf(const cTargetList& targets, const std::string& ref, const ViewIndex& index,
+                         std::vector<std::pair<int32_t, int32_t>>& spans) {
+  spans.clear();
+  int32_t longest = 0;
+  size_t count = 0;
+  for (const Target& t : targets) {
+    if (t.DocumentRef.empty() || t.DocumentRef == ref) count += t.Starts.size();
+  }
+  spans.reserve(count);
+  for (const Target& t : targets) {
+    if (!t.DocumentRef.empty() && !(t.DocumentRef == ref)) continue;
+    for (const Occurrence& o : t.Starts) spans.emplace_back(o.StartView, o.ViewLength);
+  }
+  // In view order, then converted: both ends in one walk of the index's
+  // neighbourhood.
+  std::sort(spans.begin(), spans.end());
+  for (auto& [start, length] : spans) {
+    const int32_t from = index.OffsetOfView(start);
+    const int32_t to = index.OffsetOfView(start + length);
+    start = from;
+    length = std::max(0, to - from);
+    longest = std::max(longest, length);
+  }
+  std::erase_if(spans, [](const std::pair<int32_t, int32_t>& s) { return s.second == 0; });
+  return longest;
+}
 
 // The enabled states that follow a new result in the grid: the save and
 // sort commands when it holds targets, "Descendre" from its first row.
@@ -371,8 +404,13 @@ void TfrmMain::RunSearch() {
     source.Corpus = r.Corpus;
     source.OnUnreadable = [&r](const std::string& path, const std::string&) { r.Unreadable(path); };
     source.OnProgress = [&r](size_t i, size_t n, const std::string& p) { r.Progress(i, n, p); };
+    source.Stop = &r.cancelled;
     r.Targets = ScanForTargets(r.Ctx, r.Settings, r.Strings, r.Filters, source, nullptr);
     r.Status = FinishSearch(r.Ctx, r.Settings, r.Strings, r.Targets);
+    if (r.Doc) {
+      // The highlights of the window's document, ready to show.
+      r.Longest = HighlightSpansOf(r.Targets, std::string(), ViewIndex(r.Doc->Text()), r.Spans);
+    }
   };
   const QString what = DisplayPath(settings.UseCorpus ? std::string() : FileNameOf(Doc.path));
   if (!RunInBackground(run, what)) {
@@ -389,7 +427,11 @@ void TfrmMain::RunSearch() {
   ArrowList = std::move(run->Strings);
   TargetList = std::move(run->Targets);
   // 8.
-  ShowSearchResult(run->Status);
+  if (run->Doc) {
+    ShowSearchResult(run->Status, std::move(run->Spans), run->Longest);
+  } else {
+    ShowSearchResult(run->Status);
+  }
 }
 
 void TfrmMain::RunWordList() {
@@ -456,6 +498,16 @@ void TfrmMain::ShowSearchResult(const std::string& status) {
   HighlightTargets();
 }
 
+void TfrmMain::ShowSearchResult(const std::string& status, std::vector<std::pair<int32_t, int32_t>> spans,
+                                int32_t longest) {
+  lblStatus->setText(FromCp1252(status));
+  SortState = 2;
+  CurrentTarget = -1;
+  TargetModel->Refill();
+  EnableResultCommands(*this);
+  ShowHighlights(std::move(spans), longest);
+}
+
 void TfrmMain::ShowWordListResult(const std::string& status) {
   lblStatus->setText(FromCp1252(status));
   SortState = 2;
@@ -465,27 +517,15 @@ void TfrmMain::ShowWordListResult(const std::string& status) {
 }
 
 void TfrmMain::HighlightTargets() {
-  HighlightSpans.clear();
-  HighlightLongest = 0;
-  if (!Doc.path.empty()) {
-    const std::string ref = MakeDocumentRef(Doc.path);
-    size_t count = 0;
-    for (const Target& t : TargetList) {
-      if (t.DocumentRef.empty() || t.DocumentRef == ref) count += t.Starts.size();
-    }
-    HighlightSpans.reserve(count);
-    for (const Target& t : TargetList) {
-      if (!t.DocumentRef.empty() && !(t.DocumentRef == ref)) continue;
-      for (const Occurrence& o : t.Starts) {
-        const int32_t from = Mapping.WidgetFromView(o.StartView);
-        const int32_t to = Mapping.WidgetFromView(o.StartView + o.ViewLength);
-        if (to <= from) continue;
-        HighlightSpans.emplace_back(from, to - from);
-        HighlightLongest = std::max(HighlightLongest, to - from);
-      }
-    }
-    std::sort(HighlightSpans.begin(), HighlightSpans.end());
-  }
+  std::vector<std::pair<int32_t, int32_t>> spans;
+  int32_t longest = 0;
+  if (!Doc.path.empty()) longest = HighlightSpansOf(TargetList, MakeDocumentRef(Doc.path), Mapping.Index(), spans);
+  ShowHighlights(std::move(spans), longest);
+}
+
+void TfrmMain::ShowHighlights(std::vector<std::pair<int32_t, int32_t>> spans, int32_t longest) {
+  HighlightSpans = std::move(spans);
+  HighlightLongest = longest;
   if (!property("kalixHighlightWatch").toBool()) {
     setProperty("kalixHighlightWatch", true);
     connect(reText->verticalScrollBar(), &QScrollBar::valueChanged, this, &TfrmMain::UpdateVisibleHighlights);
