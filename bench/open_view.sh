@@ -10,6 +10,8 @@
 # $KALIX_SHARED/bench, else in ../shared/bench or ../../shared/bench.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+. "$root/scripts/deps.sh"
+kalix_install_deps "${KALIX_BUILD_PACKAGES[@]}" "${KALIX_BENCH_PACKAGES[@]}"
 size=${1:-20}
 build="$root/build-bench"
 generator=""

@@ -14,6 +14,8 @@
 # Peak memory of each case is printed after the timings (GNU time).
 set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)
+. "$here/scripts/deps.sh"
+kalix_install_deps "${KALIX_BUILD_PACKAGES[@]}" "${KALIX_BENCH_PACKAGES[@]}"
 data=${1:-"$here/build-bench/data"}
 maker=${KALIX_MAKE_CORPUS:-"$here/../../shared/bench/make-corpus.py"}
 [ -f "$maker" ] || maker=/work/shared/bench/make-corpus.py

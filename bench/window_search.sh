@@ -14,6 +14,8 @@
 # $KALIX_SHARED/bench, else in ../shared/bench or ../../shared/bench.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+. "$root/scripts/deps.sh"
+kalix_install_deps "${KALIX_BUILD_PACKAGES[@]}" "${KALIX_BENCH_PACKAGES[@]}"
 size=${1:-20}
 runs=${2:-5}
 build="$root/build-bench"

@@ -18,6 +18,8 @@
 # ../shared/bench or ../../shared/bench beside the source tree.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+. "$root/scripts/deps.sh"
+kalix_install_deps "${KALIX_BUILD_PACKAGES[@]}" "${KALIX_BENCH_PACKAGES[@]}"
 size=${1:-100}
 build="$root/build-bench-words"
 generator=""

@@ -28,5 +28,19 @@ kalix_install_deps() {
   return 1
 }
 
-KALIX_BUILD_PACKAGES=(cmake g++ make qt6-base-dev libgtest-dev libgmock-dev)
-KALIX_TEST_PACKAGES=(clang libclang-rt-14-dev xvfb)
+# Every package a script installs is named in one of these lists;
+# scripts/check-includes.py checks that each header the sources include
+# comes from one of them (or from a package they depend on).
+#
+# Building and running kalix and kalix-cli (scripts/run.sh).
+KALIX_BUILD_PACKAGES=(cmake g++ make qt6-base-dev)
+# The tests (scripts/test.sh): GoogleTest and GoogleMock (the CMake package
+# of GoogleTest refers to both), JSON for the kalix-cli tests, Python for the
+# include check, clang and its fuzzing runtime for the fuzz targets, a
+# virtual X server, and the accessibility bus for the end-to-end test.
+KALIX_TEST_PACKAGES=(libgtest-dev libgmock-dev nlohmann-json3-dev python3 clang libclang-rt-14-dev
+                     xvfb xauth python3-pyatspi at-spi2-core dbus dbus-x11)
+# scripts/screenshot.sh.
+KALIX_SCREENSHOT_PACKAGES=(xvfb xauth xdotool)
+# The timing scripts of bench/.
+KALIX_BENCH_PACKAGES=(python3 hyperfine)

@@ -11,7 +11,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 . "$root/scripts/deps.sh"
-kalix_install_deps "${KALIX_BUILD_PACKAGES[@]}" xvfb xauth xdotool
+kalix_install_deps "${KALIX_BUILD_PACKAGES[@]}" "${KALIX_SCREENSHOT_PACKAGES[@]}"
 
 build="$root/build-release"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DKALIX_TESTS=OFF >/dev/null

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds Kalix with AddressSanitizer and UndefinedBehaviorSanitizer in its own
-# build folder, runs every test through CTest, then runs each fuzz target for
-# a short, bounded time when clang is present. Exits non-zero on any failure.
+# build folder, checks that every header the sources include comes from a
+# package the set-up scripts install, runs every test through CTest, then runs
+# each fuzz target for a short, bounded time when clang is present. Exits
+# non-zero on any failure.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 . "$root/scripts/deps.sh"
@@ -10,6 +12,8 @@ kalix_install_deps "${KALIX_BUILD_PACKAGES[@]}" "${KALIX_TEST_PACKAGES[@]}"
 jobs=$(nproc 2>/dev/null || echo 2)
 build="$root/build-test"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DKALIX_SANITIZE=ON >/dev/null
+# Every header the sources include comes from a package the scripts install.
+python3 "$root/scripts/check-includes.py" --build "$build"
 cmake --build "$build" -j "$jobs"
 (cd "$build" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs")
 

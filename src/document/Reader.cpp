@@ -317,6 +317,10 @@ const unsigned char* Reader::MainText(const unsigned char* p, const unsigned cha
 void Reader::Byte(unsigned char c) {
   // CR is dropped in every state, and so is a zero byte.
   if (c == '\r' || c == 0) return;
+  // Line ends of the file between "\*" and the control word after it change
+  // nothing: a writer may break its lines there ("{\*" LF "\footnote ...}").
+  // Only raw bytes come here; an escaped line feed still ends the wait.
+  if (c == '\n' && starPending_ && state_ == Lex::Text) return;
 
   switch (state_) {
     case Lex::Hex: {

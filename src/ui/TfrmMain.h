@@ -139,9 +139,9 @@ class TfrmMain : public QMainWindow {
   // Runs that were cancelled and are still ending (joined when they end or
   // with the window).
   std::vector<std::shared_ptr<struct BackgroundRun>> AbandonedRuns;
-  // Shows the generated variants for review (the generated-variants
-  // dialog); false: cancelled, the temporary strings are removed. By
-  // default the variants are accepted unchanged, sorted by key.
+  // Shows the generated variants for review (by default the
+  // generated-variants dialog); false: cancelled, the temporary strings
+  // are removed.
   static std::function<bool(cArrowList& strings, const std::vector<std::string>& boundedTexts)> ReviewVariants;
   // Tests: run on the worker thread before the work.
   static std::function<void()> BeforeBackgroundWork;

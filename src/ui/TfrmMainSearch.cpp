@@ -15,6 +15,7 @@
 #include "ui/TargetGrid.h"
 #include "ui/TfrmFind.h"
 #include "ui/TfrmMain.h"
+#include "ui/TfrmMorva.h"
 #include "ui/TfrmWord.h"
 
 #include <QAction>
@@ -92,9 +93,8 @@ struct BackgroundRun {
 };
 
 std::function<bool(cArrowList&, const std::vector<std::string>&)> TfrmMain::ReviewVariants =
-    [](cArrowList& strings, const std::vector<std::string>&) {
-      SortStringsByKey(strings);
-      return true;
+    [](cArrowList& strings, const std::vector<std::string>& boundedTexts) {
+      return TheMorvaDialog().Review(strings, boundedTexts);
     };
 std::function<void()> TfrmMain::BeforeBackgroundWork;
 

@@ -2,9 +2,13 @@
 
 #include "app/CommandLine.h"
 #include "ui/Shell.h"
+#include "ui/TfrmAddStr.h"
+#include "ui/TfrmFind.h"
 #include "ui/TfrmInfo.h"
 #include "ui/TfrmMain.h"
+#include "ui/TfrmMorva.h"
 #include "ui/TfrmStart.h"
+#include "ui/TfrmWord.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -31,6 +35,10 @@ int main(int argc, char** argv) {
 
     auto* first = new TfrmMain();
     shell.Info = new TfrmInfo();
+    TheAddStrDialog();
+    TheMorvaDialog();
+    TheFindDialog();
+    TheWordDialog();
 
     start->hide();
     first->ShowAsDesigned();
@@ -52,6 +60,10 @@ int main(int argc, char** argv) {
     QMessageBox::critical(nullptr, "Kalix", QString::fromLocal8Bit(e.what()));
   }
   delete shell.Info.data();
+  delete shell.AddStr.data();
+  delete shell.Morva.data();
+  delete shell.Find.data();
+  delete shell.Word.data();
   delete shell.Start.data();
   return 0;
 }

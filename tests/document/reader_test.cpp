@@ -109,6 +109,34 @@ const ReaderCase kCases[] = {
     {"footnote inside a footnote stays in it", "{\\rtf1 a{\\footnote b{\\footnote c}d}e}",
      "a\xb9" "e\n", "P1@0", "1:bcd"},
     {"footnote still open at the end is dropped", "{\\rtf1 a{\\footnote b", "a\xb9\n", "P1@0", ""},
+    {"unfinished footnote after a finished one: only the finished one is kept",
+     "{\\rtf1 a{\\footnote x}b{\\footnote y\\par z", "a\xb9" "b\xb9\n", "P1@0", "1:x"},
+    {"unfinished footnote in plain text: the paragraph end goes to the main text", "a{\\footnote b\n",
+     "a\xb9\n", "P1@0", ""},
+    {"ignorable footnote inside a footnote stays in it", "{\\rtf1 a{\\footnote b{\\*\\footnote c}d}e}",
+     "a\xb9" "e\n", "P1@0", "1:bcd"},
+    {"footnote word again in the same footnote group", "{\\rtf1 a{\\footnote b\\footnote c}d}",
+     "a\xb9" "d\n", "P1@0", "1:bc"},
+
+    // Line ends between the ignorable mark and the control word after it.
+    {"line feed after the star: still a footnote", "{\\rtf1 a{\\*\n\\footnote x}b}", "a\xb9" "b\n", "P1@0", "1:x"},
+    {"CR LF after the star: still a footnote", "{\\rtf1 a{\\*\r\n\\footnote x}b}", "a\xb9" "b\n", "P1@0", "1:x"},
+    {"several line ends after the star", "{\\rtf1 a{\\*\n\r\n\n\r\\footnote x\\par y}b}",
+     "a\xb9" "b\n", "P1@0", "1:x\ny"},
+    {"line feed after the star in plain text: a footnote, no paragraph end", "a{\\*\n\\footnote x}b",
+     "a\xb9" "b\n", "P1@0", "1:x"},
+    {"line feed after the star, then an unknown destination: skipped", "{\\rtf1 a{\\*\n\\bkmkstart b}c}",
+     "ac\n", "P1@0", ""},
+    {"line feed after the star, then text: skipped", "{\\rtf1 a{\\*\nb}c}", "ac\n", "P1@0", ""},
+    {"line feed after the star, then a blank: skipped", "{\\rtf1 a{\\*\n \\footnote b}c}", "ac\n", "P1@0", ""},
+    {"line feed after the star, then a brace", "{\\rtf1 a{\\*\n}b}", "ab\n", "P1@0", ""},
+    {"escaped line feed after the star is no line end of the file", "{\\rtf1 a{\\*\\'0a\\footnote b}c}",
+     "ac\n", "P1@0", ""},
+    {"line end inside the control word after the star ends it", "{\\rtf1 a{\\*\\foot\nnote b}c}",
+     "ac\n", "P1@0", ""},
+    {"footnote after a star and a line feed, in a LibreOffice layout",
+     "{\\rtf1 a\\'b1b{\\super\\chftn}{\\*\r\n\\footnote\\pard\\plain{\\super\\chftn}\r\n\\plain n\\par m}c}",
+     "a\xb1" "b\xb9" "c\n", "P1@0 P2@1", "2:n\nm"},
 
     // Pictures.
     {"picture after text gets a glyph", "{\\rtf1 ab{\\pict\\wmetafile8\\picw2000\\pich1000 " + kWmfHex + "}c}",
@@ -126,6 +154,8 @@ const ReaderCase kCases[] = {
      "{\\rtf1\\'ad{\\pict\\wmetafile8\\picw20\\pich10 " + kWmfHex + "}}", "\xad\n", "G1@0 P1@0*", ""},
     {"picture after the first character goes to the automatic page",
      "{\\rtf1 a{\\pict\\wmetafile8\\picw20\\pich10 " + kWmfHex + "}}", "a\n", "P1@0*", ""},
+    {"line feed after the star: still a picture",
+     "{\\rtf1 ab{\\*\n\\pict\\wmetafile8\\picw20\\pich10 " + kWmfHex + "}}", "ab\xad\n", "P1@0 G1@2*", ""},
     {"png picture gets a glyph but no picture", "{\\rtf1 ab{\\pict\\pngblip\\picw20\\pich10 89504e47}}",
      "ab\xad\n", "P1@0 G1@2", ""},
     {"mapping mode is not reset between pictures",
@@ -352,7 +382,7 @@ namespace {
 TEST(Reader, PiecesDoNotMatterOnRandomDocuments) {
   const char* pieces[] = {"a", "bc ", "\xe9", "\t", "\\'e9", "\\'b1", "\\'7b", "\\'7d", "\\'5c", "\\'0d", "\\'0a",
                           "\\'zz", "\\'00", "\\par ", "\\line", "\\tab ", "{", "}", "{\\footnote ", "{\\pict ",
-                          "\\wmetafile8 ", "0", "f", "{\\*", "\\bkmkstart ", "{\\colortbl ", "\\\\", "\\{", "\\-",
+                          "\\wmetafile8 ", "0", "f", "{\\*", "\\bkmkstart ", "\\footnote ", "{\\colortbl ", "\\\\", "\\{", "\\-",
                           "\r\n", "\n", "\r", "=", "\xb1", "\xf2", "\xbe", "\xad", "\\<177>", "\\<0>", "\\rtf1",
                           "0123456789abcdefghij", "" /* a zero byte */, "\\u233?"};
   std::mt19937 rng(99);

@@ -84,9 +84,32 @@ TEST(Condition, Values) {
       {"X='\"'", "A\"B", 1, 1},
       {"(\"A\")=X", "AB", 0, 1},       // a parenthesised literal stays a literal
       {"X=\"A\"=1", "AB", 0, 1},       // (X="A")=1: two numbers compare as numbers
+      // Two numbers compare as numbers, two literals as texts.
+      {"X=0", "ABC", 0, 1},            // true at the word's first letter
+      {"X=0", "ABC", 1, 0},
+      {"X#0", "ABC", 0, 0},
+      {"X#0", "ABC", 2, 1},
+      {"0=X", "ABC", 0, 1},
+      {"X+1=3", "ABC", 2, 1},          // + before =
+      {"X=-1", "ABC", -1, 1},
+      {"-1=X-2", "ABC", 1, 1},
       {"1=2", "A", 0, 0},
       {"1#2", "A", 0, 1},
+      {"7=7", "A", 0, 1},
+      {"7#7", "A", 0, 0},
+      {"(1=1)=(2=2)", "A", 0, 1},
       {"\"A\"=\"A\"", "A", 0, 1},
+      {"\"A\"#\"A\"", "A", 0, 0},
+      {"\"A\"=\"B\"", "A", 0, 0},
+      {"\"A\"#\"B\"", "A", 0, 1},
+      {"'A'=\"A\"", "B", 0, 1},        // either quote, whatever the word
+      {"\"AB\"=\"A\"", "AB", 0, 0},    // whole texts, not a prefix
+      {"\"A\"=\"AB\"", "AB", 0, 0},
+      {"\"\"=\"\"", "A", 0, 1},
+      {"\"\"=\"A\"", "A", 0, 0},       // the empty literal is a text here, not "everywhere"
+      {"\" \"=\" \"", "A", 0, 1},
+      {"\"a\"=\"A\"", "A", 0, 0},      // case counts
+      {"(\"A\")=(\"A\")", "A", 0, 1},
       // Errors give 0.
       {"X\"A\"", "AB", 0, 0},
       {"X(1)", "AB", 0, 0},
@@ -242,6 +265,12 @@ TEST(Generation, Cases) {
       {"0,EAU,O,X+3=\" \"\n", "BEAU", 1, {"BEAU", "BO"}},
       {"0,EAU,O,X+3=\" \"\n", "BEAUX", 1, {"BEAUX"}},
       {"1,A,AB,1\n", "", 1, {""}},
+      // "X=0": only at the word's first letter.
+      {"1,Y,I,X=0\n", "YVY", 1, {"IVY", "YVY"}},
+      {"1,Y,I,X#0\n", "YVY", 1, {"YVI", "YVY"}},
+      {"1,A,E,X=1\n", "AAA", 1, {"AAA", "AEA"}},
+      {"1,A,E,\"X\"=\"X\"\n", "A", 1, {"A", "E"}},
+      {"1,A,E,\"X\"#\"X\"\n", "A", 1, {"A"}},
       // Prefixes first, accented capitals after Z, one text per folded form.
       {"1,E,D,1\n1,E,F,1\n1,E,\xc9,1\n1,E,\xe9,1\n1,E,Z,1\n", "E", 1, {"D", "E", "F", "Z", "\xc9"}},
       {"1,E,ED,X+1=\" \"\n1,E,C,X+1=\" \"\n", "E", 1, {"C", "E", "ED"}},

@@ -26,8 +26,8 @@ struct FakeDialogs : Dialogs {
   std::vector<FileDialogOptions> fileRequests;
   std::vector<QString> execTitles;
   std::vector<QDialog*> executed;
-  // When set, answers a modal window in place of the user (it may work the
-  // window's controls) and gives its result; otherwise windows are accepted.
+  // When set, answers Exec (after recording the dialog) in place of
+  // Accepted; it may work the dialog first, as a user would.
   std::function<int(QDialog*)> onExec;
 
   void Message(QWidget*, const QString& caption, const QString& text, MessageIcon icon) override {
