@@ -122,6 +122,10 @@ class SearchTest : public QObject {
   }
   void cleanup() {
     for (TfrmMain* w : QList<TfrmMain*>(TheShell().MainWindowList)) delete w;
+    // The process's dialogs go with the shell (the caption dump looks them
+    // up by name).
+    delete TheShell().Find.data();
+    delete TheShell().Word.data();
     SetDialogs(nullptr);
   }
 
@@ -390,6 +394,28 @@ class SearchTest : public QObject {
     QVERIFY(SameSettings(w->Settings, before));
     QCOMPARE(w->TargetList.size(), size_t{3});
     QCOMPARE(w->lblStatus->text(), QString("\"CHAT\"  Mots : 3  Occurrences : 9000"));
+
+    // "Générée" through the generated-variants dialog confirmed unchanged:
+    // the core's result.
+    TheShell().Ctx.Morva.MaxLevel = 1;
+    dialogs_.onExec = [](QDialog* d) {
+      auto* f = qobject_cast<TfrmFind*>(d);
+      if (!f) return int(QDialog::Accepted);  // the variants' review
+      f->pnlOrtho->Item(3)->click();
+      f->OKBtn->click();
+      return f->result();
+    };
+    w->btnFind->click();
+    {
+      SearchRequest generated;
+      generated.Strings.push_back(s);
+      generated.Settings = w->Settings;
+      generated.WindowDocument = &w->Doc;
+      SearchResult g = kalix::RunSearch(TheShell().Ctx, generated);
+      QCOMPARE(w->lblStatus->text(), FromCp1252(g.Status));
+      QVERIFY2(SameTargets(w->TargetList, g.Targets, &why), qPrintable(why));
+      QCOMPARE(w->Settings.Spelling, int16_t{3});
+    }
 
     // "Générée": the review sees the variants; cancelling it keeps the old
     // result and status line, but the settings hold the new options.
