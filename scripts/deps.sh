@@ -37,10 +37,15 @@ KALIX_BUILD_PACKAGES=(cmake g++ make qt6-base-dev)
 # The tests (scripts/test.sh): GoogleTest and GoogleMock (the CMake package
 # of GoogleTest refers to both), JSON for the kalix-cli tests, Python for the
 # include check, clang and its fuzzing runtime for the fuzz targets, a
-# virtual X server, and the accessibility bus for the end-to-end test.
+# virtual X server, the accessibility bus for the end-to-end tests and
+# imagemagick for their screenshots.
 KALIX_TEST_PACKAGES=(libgtest-dev libgmock-dev nlohmann-json3-dev python3 clang libclang-rt-14-dev
-                     xvfb xauth python3-pyatspi at-spi2-core dbus dbus-x11)
+                     xvfb xauth python3-pyatspi at-spi2-core dbus dbus-x11 imagemagick)
 # scripts/screenshot.sh.
 KALIX_SCREENSHOT_PACKAGES=(xvfb xauth xdotool)
 # The timing scripts of bench/.
 KALIX_BENCH_PACKAGES=(python3 hyperfine)
+# Making the Debian package (CPack finds the programs with `file` and their
+# dependencies with dpkg-shlibdeps) and checking it.
+KALIX_PACKAGE_PACKAGES=(dpkg-dev file)
+KALIX_PACKAGE_TEST_PACKAGES=(desktop-file-utils groff-base shared-mime-info libxml2-utils)

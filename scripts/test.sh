@@ -2,12 +2,13 @@
 # Builds Kalix with AddressSanitizer and UndefinedBehaviorSanitizer in its own
 # build folder, checks that every header the sources include comes from a
 # package the set-up scripts install, runs every test through CTest, then runs
-# each fuzz target for a short, bounded time when clang is present. Exits
-# non-zero on any failure.
+# each fuzz target for a short, bounded time when clang is present, and builds
+# the Debian package (Release) and checks it. Exits non-zero on any failure.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 . "$root/scripts/deps.sh"
-kalix_install_deps "${KALIX_BUILD_PACKAGES[@]}" "${KALIX_TEST_PACKAGES[@]}"
+kalix_install_deps "${KALIX_BUILD_PACKAGES[@]}" "${KALIX_TEST_PACKAGES[@]}" \
+  "${KALIX_PACKAGE_PACKAGES[@]}" "${KALIX_PACKAGE_TEST_PACKAGES[@]}"
 
 jobs=$(nproc 2>/dev/null || echo 2)
 build="$root/build-test"
@@ -16,6 +17,11 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DKALIX_SANITIZE=ON >/dev/
 python3 "$root/scripts/check-includes.py" --build "$build"
 cmake --build "$build" -j "$jobs"
 (cd "$build" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs")
+
+# The Debian package, from a Release build of its own, installed into a
+# scratch root and checked.
+deb=$(bash "$root/scripts/package.sh" | tail -1)
+bash "$root/tests/package/check_package.sh" "$deb"
 
 if command -v clang++ >/dev/null 2>&1; then
   fuzzbuild="$root/build-fuzz"

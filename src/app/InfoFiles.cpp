@@ -3,6 +3,9 @@
 #include "app/Settings.h"
 #include "platform/TextFile.h"
 
+#include <filesystem>
+#include <system_error>
+
 namespace kalix {
 
 std::string InformationFileName(const std::string& documentPath, const std::string& languageCode) {
@@ -28,6 +31,22 @@ std::string WithDataFallback(const std::string& path, const std::string& dataDir
   if (dir.back() != '/') dir += '/';
   std::string other = dir + FileNameOf(path);
   return FileReadable(other) ? other : path;
+}
+
+std::string InstalledDataDir(const std::string& programDir, const std::string& builtIn) {
+  namespace fs = std::filesystem;
+  std::string result = builtIn;
+  if (!programDir.empty()) {
+    fs::path bin = fs::path(programDir).lexically_normal();
+    if (!bin.has_filename()) bin = bin.parent_path();  // a trailing separator
+    if (bin.filename() == "bin") {
+      fs::path share = bin.parent_path() / "share" / "kalix";
+      std::error_code error;
+      if (fs::is_directory(share, error)) result = share.string();
+    }
+  }
+  if (!result.empty() && result.back() != '/') result += '/';
+  return result;
 }
 
 }  // namespace kalix

@@ -23,4 +23,11 @@ std::string AboutFileName(const std::string& languageCode);
 // `path` unchanged, so that the caller reports the file it looked for first.
 std::string WithDataFallback(const std::string& path, const std::string& dataDir);
 
+// The installed data folder, with its trailing "/": "share/kalix" beside the
+// program's "bin" folder when that folder exists (an installed or unpacked
+// package, wherever its root is), otherwise `builtIn`, the folder chosen when
+// the program was built. `programDir` is given with or without its trailing
+// separator.
+std::string InstalledDataDir(const std::string& programDir, const std::string& builtIn);
+
 }  // namespace kalix

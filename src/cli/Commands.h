@@ -19,6 +19,11 @@ int RunVariantsCommand(Context& ctx, const Args& args);
 int RunSearchCommand(Context& ctx, const Args& args);
 int RunWordsCommand(Context& ctx, const Args& args);
 
+// --help: every command and option on stdout; returns 0.
+int PrintHelp();
+// --version: "kalix-cli VERSION" on stdout; returns 0.
+int PrintVersion();
+
 // Writes a usage error to stderr; returns 2.
 int UsageError(const std::string& message);
 

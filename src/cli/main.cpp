@@ -41,6 +41,8 @@ int main(int argc, char** argv) {
   bool rulesGiven = false;
   int i = 1;
   for (; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0) return PrintHelp();
+    if (std::strcmp(argv[i], "--version") == 0) return PrintVersion();
     if (std::strcmp(argv[i], "-R") == 0 || std::strcmp(argv[i], "-L") == 0) {
       if (i + 1 >= argc) return UsageError(std::string("missing value after ") + argv[i]);
       if (argv[i][1] == 'R') {

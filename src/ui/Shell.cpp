@@ -1,5 +1,6 @@
 #include "ui/Shell.h"
 
+#include "app/InfoFiles.h"
 #include "app/Settings.h"
 #include "platform/Cp1252.h"
 
@@ -28,7 +29,7 @@ void ResetShell() { Instance() = std::make_unique<Shell>(); }
 
 void LocatePaths(Shell& shell) {
   shell.ProgramDir = WithSlash(QCoreApplication::applicationDirPath());
-  shell.DataDir = WithSlash(QStringLiteral(KALIX_DATA_DIR));
+  shell.DataDir = InstalledDataDir(shell.ProgramDir, KALIX_DATA_DIR);
   QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
   shell.SettingsPath = SettingsFilePath(shell.ProgramDir, config.toStdString());
 }

@@ -102,6 +102,8 @@ TfrmMain::TfrmMain(QWidget* owner) : QMainWindow(owner) {
 
   BuildControls();
   BuildMenus();
+  ConnectTargetCommands();
+  BuildTargetViews();
 
   Shell& shell = TheShell();
   if (!shell.MainWindowListExists) ProcessWideInit();
@@ -649,23 +651,14 @@ void TfrmMain::SelectOccurrence(bool show) {
 
 void TfrmMain::ResetTargetView(bool freeTargets) {
   ClearHighlights();
-  if (freeTargets) {
-    TargetList.clear();
-    CurrentTarget = -1;
-  }
   QTextCursor cursor = reText->textCursor();
   cursor.setPosition(0);
   reText->setTextCursor(cursor);
-  TargetModel->Refill();
-  for (QToolButton* b : {btnFirst, btnPrev, btnNext, btnLast, btnGrdOpen, btnGrdOpenNew, btnUp, btnDown,
-                         btnSaveTarget}) {
-    b->setEnabled(false);
-  }
-  for (QAction* a : {mnuFirst, mnuPrev, mnuNext, mnuLast, mnuGrdOpen, mnuGrdOpenNew, mnuUp, mnuDown,
-                     mnuSaveTarget, mnuAll, mnuGrdAll, mnuSortText, mnuSortNum, mnuSortDocText,
-                     mnuSortDocNum, mnuGrdSortText, mnuGrdSortNum, mnuGrdSortDocText, mnuGrdSortDocNum}) {
-    a->setEnabled(false);
-  }
+  if (freeTargets) TargetList.clear();
+  CurrentTarget = -1;
+  RefillGrid(static_cast<int32_t>(TargetList.size()));
+  for (QToolButton* b : {btnFirst, btnPrev, btnNext, btnLast, btnGrdOpen, btnGrdOpenNew}) b->setEnabled(false);
+  for (QAction* a : {mnuFirst, mnuPrev, mnuNext, mnuLast, mnuGrdOpen, mnuGrdOpenNew}) a->setEnabled(false);
 }
 
 void TfrmMain::ClearHighlights() {
@@ -767,6 +760,7 @@ void TfrmMain::ShowPicture(QPainter& painter) {
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
+  if (TargetGridEvent(watched, event)) return true;
   if (watched == reText && type == QEvent::FocusIn) UpdateEditMenu();
   if ((watched == grdTarget || watched == grdTarget->viewport()) &&
       (type == QEvent::FocusIn || type == QEvent::KeyRelease || type == QEvent::MouseButtonRelease)) {
@@ -785,9 +779,10 @@ void TfrmMain::UpdateEditMenu() {
 }
 
 void TfrmMain::mnuCopyClick() {
-  // The active control decides: the document view copies its selection; the
-  // grid's rows are copied by the grid once it holds targets.
+  // The active control decides: the document view copies its selection, the
+  // grid its selected rows.
   if (focusWidget() == reText && reText->textCursor().hasSelection()) reText->copy();
+  if (focusWidget() == grdTarget) CopyTargetRows();
 }
 
 // ---------------------------------------------------------------------------

@@ -33,6 +33,8 @@ class QToolButton;
 namespace kalix::ui {
 
 class TargetGridModel;
+class TConcordance;
+class TDispersionPlot;
 
 // A panel that reports clicks on its free area (the toolbar panel).
 class TPanel : public QFrame {
@@ -200,6 +202,56 @@ class TfrmMain : public QMainWindow {
   void edFolioChange();
   void edVignChange();
   void UpdateEditMenu();
+
+  // --- target grid, occurrence stepping, opening targets, the report ---
+  // Grid rows are counted as the design counts them: row 0 is the headings,
+  // row r shows target r - 1.
+ public:
+  enum StepKind { kStepShow, kStepFirst, kStepPrevious, kStepNext, kStepLast };
+  void RefillGrid(int32_t count);
+  void UpdateLineButtons(int32_t row);
+  void SelectTargetRow(int32_t row);
+  void StepOccurrence(int kind);
+  void MoveLine(bool up);
+  void SortTargets(int key, bool byDocument);
+  void GridHeadingPressed(int column);
+  void CopyTargetRows();
+  void DeleteTargetRows();
+  void SelectAllRows();
+  void LocateTargetAtCaret();
+  void OpenTargetHere();
+  void OpenTargetInOtherWindow();
+  void SaveResult();
+  // The grid's current row (0: none) and its selected rows (0, 0: none).
+  int32_t CurrentGridRow() const;
+  void SelectedGridRows(int32_t& top, int32_t& bottom) const;
+  // Makes a row current and the only selected one (0: none).
+  void SetCurrentGridRow(int32_t row);
+  // Colours red, in the document view, every occurrence of the targets of
+  // the displayed document (all targets: -1; or one target).
+  void HighlightShownTargets(int32_t onlyTarget = -1);
+  // The concordance pane and the dispersion plot, shown from "Ci&bles".
+  TConcordance* Concordance = nullptr;
+  TDispersionPlot* Plot = nullptr;
+  QAction *mnuConcordance = nullptr, *mnuPlot = nullptr;
+  void ShowConcordance(bool show);
+  void ShowPlot(bool show);
+  // Selects an occurrence of a target (from the concordance or the plot):
+  // the target's row becomes current and the occurrence is shown.
+  void SelectTargetOccurrence(int32_t target, int32_t occurrence);
+
+ private:
+  void ConnectTargetCommands();
+  bool TargetGridEvent(QObject* watched, QEvent* event);
+  void BuildTargetViews();
+  void RememberTargetViews();
+  // The concordance and the plot follow the current target and occurrence,
+  // or the whole list after it changed.
+  void TargetViewsChanged();
+  void TargetListChanged();
+  QSplitter* pnlViews = nullptr;
+  static constexpr int32_t kPlotStale = -2;
+  int32_t plotTarget_ = kPlotStale;
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -153,6 +153,16 @@ void ApplyToActions(const char* formName, const QList<QAction*>& actions) {
   WriteBackMenu(root, order, at);
 }
 
+// A button that shows only an icon is known to a screen reader by its hint,
+// in the language of the moment.
+void NameIconButtons(QWidget* root) {
+  for (QAbstractButton* b : root->findChildren<QAbstractButton*>()) {
+    if (b->text().isEmpty() && !b->toolTip().isEmpty() && b->accessibleName() != b->toolTip()) {
+      b->setAccessibleName(b->toolTip());
+    }
+  }
+}
+
 }  // namespace
 
 CaptionControl ControlTree(QWidget* widget) {
@@ -172,12 +182,14 @@ CaptionMenuItem MenuTree(QMenu* menu) {
 
 void ApplyLanguageToWidgets(const char* formName, QWidget* root) {
   const LanguageState& language = TheShell().Ctx.Language;
-  if (!language.Loaded) return;
-  QList<QWidget*> order;
-  CaptionControl tree = Build(root, order);
-  ApplyLanguageToControls(language, formName, tree);
-  int at = 0;
-  WriteBack(tree, order, at);
+  if (language.Loaded) {
+    QList<QWidget*> order;
+    CaptionControl tree = Build(root, order);
+    ApplyLanguageToControls(language, formName, tree);
+    int at = 0;
+    WriteBack(tree, order, at);
+  }
+  NameIconButtons(root);
 }
 
 void ApplyLanguageToMenus(const char* formName, TfrmMain* window) {

@@ -1,6 +1,8 @@
 // kalix: the desktop program.
 
 #include "app/CommandLine.h"
+#include "app/StartupCorpus.h"
+#include "ui/CommandLineCorpus.h"
 #include "ui/Shell.h"
 #include "ui/TfrmAddStr.h"
 #include "ui/TfrmFind.h"
@@ -11,22 +13,62 @@
 #include "ui/TfrmWord.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
+#include <cstdio>
+#include <cstring>
 #include <exception>
+
+#ifndef KALIX_VERSION
+#define KALIX_VERSION "unknown"
+#endif
+
+namespace {
+
+// "--version" or "--help" as the only argument answers on stdout, without a
+// window; any other command line is the program's own.
+bool AnswerInformationOption(int argc, char** argv) {
+  if (argc != 2) return false;
+  if (std::strcmp(argv[1], "--version") == 0) {
+    std::printf("kalix %s\n", KALIX_VERSION);
+    return true;
+  }
+  if (std::strcmp(argv[1], "--help") == 0) {
+    std::printf(
+        "usage: kalix [-L LANGUAGE] [-R RULES] [[-F] DOCUMENT | CORPUS.cor]\n"
+        "       kalix --version | --help\n"
+        "\n"
+        "Opens DOCUMENT (rich text or plain text) in the first window, or starts\n"
+        "with the corpus CORPUS.cor open. -L and -R replace the language and rules\n"
+        "files of the settings; -T, -C and -O take a value that is ignored.\n"
+        "Tokens are separated at blanks; options match in either case.\n"
+        "See kalix(1); kalix-cli(1) searches without a window.\n");
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   using namespace kalix;
   using namespace kalix::ui;
 
+  if (AnswerInformationOption(argc, argv)) return std::fflush(stdout) == 0 ? 0 : 1;
+
   Shell& shell = TheShell();
   ParseCommandLine(JoinArguments(argc, argv), shell.Options);
+  // A corpus file given as the document is opened as the corpus instead.
+  std::string startupCorpus = TakePendingCorpus(shell.Options);
 
   QApplication app(argc, argv);
   QApplication::setApplicationName("kalix");
   QApplication::setQuitOnLastWindowClosed(false);
+  QGuiApplication::setDesktopFileName("kalix");
+  QApplication::setWindowIcon(QIcon::fromTheme("kalix"));
   try {
     LocatePaths(shell);
     auto* start = new TfrmStart();
@@ -39,6 +81,11 @@ int main(int argc, char** argv) {
     TheMorvaDialog();
     TheFindDialog();
     TheWordDialog();
+    if (!startupCorpus.empty()) {
+      QMetaObject::invokeMethod(
+          first, [first, startupCorpus] { OpenCorpusFromCommandLine(first, startupCorpus); },
+          Qt::QueuedConnection);
+    }
 
     start->hide();
     first->ShowAsDesigned();
