@@ -439,9 +439,9 @@ void TfrmMain::OpenTargetInOtherWindow() {
   other->ResetTargetView(false);
   std::string status;
   if (Settings.FromWordList) {
-    cTargetList found = RunWordList(shell.Ctx, other->Settings, FilterList, other->Doc, {});
+    cTargetList found = kalix::RunWordList(shell.Ctx, other->Settings, FilterList, other->Doc, {});
     for (Target& t : found) other->TargetList.push_back(std::move(t));
-    status = ShowWordListResult(shell.Ctx.Language, other->TargetList);
+    status = kalix::ShowWordListResult(shell.Ctx.Language, other->TargetList);
   } else {
     SearchRequest source;
     source.WindowDocument = &other->Doc;
