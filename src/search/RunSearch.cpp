@@ -137,6 +137,7 @@ void ScanDocument(const Context& context, const SearchSettings& settings, cArrow
 // gives false.
 bool LoadCorpusDocument(const Context& context, const SearchRequest& source, size_t index, Document& scratch,
                         size_t* skipped) {
+  if (source.Stop != nullptr && source.Stop->load()) return false;
   const std::string& path = source.Corpus[index];
   if (source.OnProgress) source.OnProgress(index, source.Corpus.size(), path);
   scratch.path.clear();

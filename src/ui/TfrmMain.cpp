@@ -6,10 +6,12 @@
 #include "i18n/Messages.h"
 #include "platform/Cp1252.h"
 #include "rules/Morva.h"
+#include "ui/Accessible.h"
 #include "ui/Dialogs.h"
 #include "ui/MetafilePainter.h"
 #include "ui/Shell.h"
 #include "ui/TargetGrid.h"
+#include "ui/TfrmFind.h"
 #include "ui/TfrmInfo.h"
 #include "ui/TfrmStart.h"
 #include "ui/UiLanguage.h"
@@ -334,6 +336,8 @@ void TfrmMain::BuildControls() {
   connect(edVign, &QLineEdit::textChanged, this, &TfrmMain::edVignChange);
   connect(reText, &QPlainTextEdit::cursorPositionChanged, this, &TfrmMain::UpdatePositionPanel);
   connect(reText, &QPlainTextEdit::selectionChanged, this, &TfrmMain::UpdatePositionPanel);
+  connect(btnFind, &QToolButton::clicked, this, &TfrmMain::RunSearch);
+  connect(btnWord, &QToolButton::clicked, this, &TfrmMain::RunWordList);
 }
 
 void TfrmMain::BuildMenus() {
@@ -424,6 +428,8 @@ void TfrmMain::BuildMenus() {
   connect(mnuRules, &QAction::triggered, this, &TfrmMain::mnuRulesClick);
   ConnectLexiconMenus();
   connect(mnuCopy, &QAction::triggered, this, &TfrmMain::mnuCopyClick);
+  connect(mnuFind, &QAction::triggered, this, &TfrmMain::RunSearch);
+  connect(mnuWord, &QAction::triggered, this, &TfrmMain::RunWordList);
   connect(mnuTxtCopy, &QAction::triggered, this, &TfrmMain::mnuCopyClick);
   connect(reText, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& at) { popText->popup(reText->viewport()->mapToGlobal(at)); });
@@ -656,7 +662,11 @@ void TfrmMain::ResetTargetView(bool freeTargets) {
   for (QAction* a : {mnuFirst, mnuPrev, mnuNext, mnuLast, mnuGrdOpen, mnuGrdOpenNew}) a->setEnabled(false);
 }
 
-void TfrmMain::ClearHighlights() { reText->setExtraSelections({}); }
+void TfrmMain::ClearHighlights() {
+  HighlightSpans.clear();
+  HighlightLongest = 0;
+  reText->setExtraSelections({});
+}
 
 // ---------------------------------------------------------------------------
 // View
@@ -835,11 +845,13 @@ void TfrmMain::mnuRulesClick() {
   WriteSetting(shell.SettingsPath, kSettingsSection, "Rules", FileNameOf(path));
   // The filter check-lists of the search and word-list dialogs.
   NotifyRulesLoaded();
+  RefillFilterCheckLists();
 }
 
 void TfrmMain::ApplyLanguage() {
   ApplyLanguageToWidgets("frmMain", this);
   ApplyLanguageToMenus("frmMain", this);
+  NameControlsForScreenReaders(this);
 }
 
 void TfrmMain::pnlTopClick() { DumpCaptionsOf(this); }

@@ -15,7 +15,10 @@
 #include <QMainWindow>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 class QAction;
 class QLabel;
@@ -128,6 +131,43 @@ class TfrmMain : public QMainWindow {
   int32_t CurrentTarget = -1;  // index into TargetList; -1: none
   int16_t SortState = 0;       // 0 number up, 1 number down, 2 text up, 3 text down
   Thesaurus ThesaurusList;     // the window's thesaurus
+
+  // --- searching from the window: search dialog, word list, result ---
+  // The search command: the search dialog, the keys, the generated variants
+  // (reviewed through ReviewVariants), the scan off this thread, the result.
+  void RunSearch();
+  // The word-list command.
+  void RunWordList();
+  // The result of a search or a word list: status line, grid (sorted by
+  // text), and for a search the red highlights.
+  void ShowSearchResult(const std::string& status);
+  // The same with the highlights already computed (by the search's thread).
+  void ShowSearchResult(const std::string& status, std::vector<std::pair<int32_t, int32_t>> spans,
+                        int32_t longest);
+  void ShowWordListResult(const std::string& status);
+  // Colours red every occurrence of the targets of the displayed document
+  // (applied to the visible part of the view as it scrolls).
+  void HighlightTargets();
+  void ShowHighlights(std::vector<std::pair<int32_t, int32_t>> spans, int32_t longest);
+  void UpdateVisibleHighlights();
+  // Runs `run`'s work on a second thread while this window stays alive;
+  // after about ProgressDelayMs a progress dialog shows, with Cancel.
+  // False when cancelled (or failed): nothing of the window has changed.
+  bool RunInBackground(const std::shared_ptr<struct BackgroundRun>& run, const QString& what);
+  // The occurrences to colour, as (widget position, length), by position.
+  std::vector<std::pair<int32_t, int32_t>> HighlightSpans;
+  int32_t HighlightLongest = 0;
+  bool SearchRunning = false;
+  int ProgressDelayMs = 300;
+  // Runs that were cancelled and are still ending (joined when they end or
+  // with the window).
+  std::vector<std::shared_ptr<struct BackgroundRun>> AbandonedRuns;
+  // Shows the generated variants for review (by default the
+  // generated-variants dialog); false: cancelled, the temporary strings
+  // are removed.
+  static std::function<bool(cArrowList& strings, const std::vector<std::string>& boundedTexts)> ReviewVariants;
+  // Tests: run on the worker thread before the work.
+  static std::function<void()> BeforeBackgroundWork;
 
   // --- controls, named as in the design ---
   TPanel* pnlTop;

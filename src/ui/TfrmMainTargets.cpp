@@ -354,32 +354,6 @@ void TfrmMain::SelectTargetOccurrence(int32_t target, int32_t occurrence) {
 // ---------------------------------------------------------------------------
 // The view
 
-void TfrmMain::HighlightShownTargets(int32_t onlyTarget) {
-  QList<QTextEdit::ExtraSelection> selections;
-  QTextCharFormat red;
-  red.setForeground(QColor(255, 0, 0));
-  const std::string shownRef = Doc.path.empty() ? std::string() : MakeDocumentRef(Doc.path);
-  const int last = reText->document()->characterCount() - 1;
-  const auto add = [&](const Target& target) {
-    if (!target.DocumentRef.empty() && target.DocumentRef.str() != shownRef) return;
-    for (const Occurrence& o : target.Starts) {
-      QTextEdit::ExtraSelection s;
-      s.cursor = QTextCursor(reText->document());
-      s.cursor.setPosition(std::min(Mapping.WidgetFromView(o.StartView), last));
-      s.cursor.setPosition(std::min(Mapping.WidgetFromView(o.StartView + o.ViewLength), last),
-                           QTextCursor::KeepAnchor);
-      s.format = red;
-      selections.append(s);
-    }
-  };
-  if (onlyTarget >= 0) {
-    if (onlyTarget < static_cast<int32_t>(TargetList.size())) add(TargetList[static_cast<size_t>(onlyTarget)]);
-  } else {
-    for (const Target& target : TargetList) add(target);
-  }
-  reText->setExtraSelections(selections);
-}
-
 // ---------------------------------------------------------------------------
 // Opening a target's document
 
@@ -439,9 +413,9 @@ void TfrmMain::OpenTargetInOtherWindow() {
   other->ResetTargetView(false);
   std::string status;
   if (Settings.FromWordList) {
-    cTargetList found = RunWordList(shell.Ctx, other->Settings, FilterList, other->Doc, {});
+    cTargetList found = kalix::RunWordList(shell.Ctx, other->Settings, FilterList, other->Doc, {});
     for (Target& t : found) other->TargetList.push_back(std::move(t));
-    status = ShowWordListResult(shell.Ctx.Language, other->TargetList);
+    status = kalix::ShowWordListResult(shell.Ctx.Language, other->TargetList);
   } else {
     SearchRequest source;
     source.WindowDocument = &other->Doc;

@@ -94,6 +94,10 @@ TfrmResult::TfrmResult(QWidget* parent) : QDialog(parent) {
   connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
   connect(btnFile, &QPushButton::clicked, this, &TfrmResult::btnFileClick);
   connect(extractGroup, &QButtonGroup::idClicked, this, [this](int) { UpdateResultDialog(); });
+  // A screen reader's toggle action sends no click.
+  connect(extractGroup, &QButtonGroup::idToggled, this, [this](int, bool checked) {
+    if (checked) UpdateResultDialog();
+  });
   UpdateResultDialog();
 }
 

@@ -6,9 +6,12 @@
 #include "ui/Shell.h"
 #include "ui/TfrmAddStr.h"
 #include "ui/TfrmCorpus.h"
+#include "ui/TfrmFind.h"
 #include "ui/TfrmMain.h"
 #include "ui/TfrmMorva.h"
+#include "ui/TfrmResult.h"
 #include "ui/TfrmThesaurus.h"
+#include "ui/TfrmWord.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -220,16 +223,10 @@ void DumpCaptionsOf(TfrmMain* clicked) {
   dump.Menus.push_back(MenuTree(first->popText));
   dump.Forms.push_back({"frmMain", ControlTree(first)});
   // The dialogs, in the dump's order: made now if they do not exist yet.
-  QWidget* made[] = {nullptr, nullptr, &TheCorpusEditor(), &TheThesaurusEditor(), nullptr, &TheAddStrDialog(),
-                     &TheMorvaDialog()};
+  QWidget* made[] = {&TheFindDialog(),   &TheWordDialog(),   &TheCorpusEditor(), &TheThesaurusEditor(),
+                     &TheResultDialog(), &TheAddStrDialog(), &TheMorvaDialog()};
   const char* forms[] = {"frmFind", "frmWord", "frmCorpus", "frmThesaurus", "frmResult", "frmAddStr", "frmMorva"};
-  for (size_t i = 0; i < std::size(forms); ++i) {
-    QWidget* form = made[i];
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      if (!form && w->objectName() == forms[i]) form = w;
-    }
-    if (form) dump.Forms.push_back({forms[i], ControlTree(form)});
-  }
+  for (size_t i = 0; i < std::size(forms); ++i) dump.Forms.push_back({forms[i], ControlTree(made[i])});
   const std::string path = "label.txt";
   if (!WriteCaptionDump(dump, path)) {
     CurrentDialogs().Message(clicked, "Kalix", Tr(msg::kCannotWrite) + "\n" + QString::fromStdString(path),

@@ -6,11 +6,14 @@
 #include "ui/Shell.h"
 #include "ui/TfrmAddStr.h"
 #include "ui/TfrmCorpus.h"
+#include "ui/TfrmFind.h"
 #include "ui/TfrmInfo.h"
 #include "ui/TfrmMain.h"
 #include "ui/TfrmMorva.h"
+#include "ui/TfrmResult.h"
 #include "ui/TfrmThesaurus.h"
 #include "ui/TfrmStart.h"
+#include "ui/TfrmWord.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -81,6 +84,9 @@ int main(int argc, char** argv) {
     TheMorvaDialog();
     TheThesaurusEditor();
     TheCorpusEditor();
+    TheFindDialog();
+    TheWordDialog();
+    TheResultDialog();
     if (!startupCorpus.empty()) {
       QMetaObject::invokeMethod(
           first, [first, startupCorpus] { OpenCorpusFromCommandLine(first, startupCorpus); },
@@ -111,6 +117,9 @@ int main(int argc, char** argv) {
   delete shell.Morva.data();
   delete shell.ThesaurusEditor.data();
   delete shell.CorpusEditor.data();
+  delete shell.Find.data();
+  delete shell.Word.data();
+  delete shell.Result.data();
   delete shell.Start.data();
   return 0;
 }

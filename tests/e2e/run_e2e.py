@@ -142,7 +142,7 @@ def status_line(s, frame, timeout=60):
 
 
 def target_grid(s, frame):
-    return s.find(frame, "table", None, what="the target grid (a table)")
+    return s.find(frame, "table", "Cibles", what="the target grid (the table \"Cibles\")")
 
 
 def cli_json(s, cli, args):
