@@ -154,6 +154,7 @@ class TfrmMain : public QMainWindow {
   // after about ProgressDelayMs a progress dialog shows, with Cancel.
   // False when cancelled (or failed): nothing of the window has changed.
   bool RunInBackground(const std::shared_ptr<struct BackgroundRun>& run, const QString& what);
+  void TakeSource(struct BackgroundRun& run, bool useCorpus, bool withDocument) const;
   // The occurrences to colour, as (widget position, length), by position.
   std::vector<std::pair<int32_t, int32_t>> HighlightSpans;
   int32_t HighlightLongest = 0;

@@ -330,6 +330,20 @@ bool TfrmMain::RunInBackground(const std::shared_ptr<BackgroundRun>& run, const 
   return !run->failed;
 }
 
+// What a run reads: the corpus entries, or a copy of the window's document
+// (the window may change it while the run works).
+void TfrmMain::TakeSource(BackgroundRun& run, bool useCorpus, bool withDocument) const {
+  if (useCorpus) {
+    run.Corpus = TheShell().Ctx.Corpus.Entries;
+  } else if (withDocument) {
+    auto doc = std::make_shared<Document>();
+    doc->path = Doc.path;
+    doc->text = Doc.text;
+    doc->marks = Doc.marks;
+    run.Doc = std::move(doc);
+  }
+}
+
 void TfrmMain::RunSearch() {
   if (SearchRunning) return;
   Shell& shell = TheShell();
@@ -376,15 +390,7 @@ void TfrmMain::RunSearch() {
   run->Settings = settings;
   run->Strings = ArrowList;
   run->Filters = FilterList;
-  if (settings.UseCorpus) {
-    run->Corpus = ctx.Corpus.Entries;
-  } else if (hasDocument) {
-    auto doc = std::make_shared<Document>();
-    doc->path = Doc.path;
-    doc->text = Doc.text;
-    doc->marks = Doc.marks;
-    run->Doc = std::move(doc);
-  }
+  TakeSource(*run, settings.UseCorpus, hasDocument);
   run->Work = [](BackgroundRun& r) {
     SearchRequest source;
     source.WindowDocument = r.Doc.get();
@@ -440,15 +446,7 @@ void TfrmMain::RunWordList() {
   run->Ctx = ctx;
   run->Settings = settings;
   run->Filters = FilterList;
-  if (settings.UseCorpus) {
-    run->Corpus = ctx.Corpus.Entries;
-  } else {
-    auto doc = std::make_shared<Document>();
-    doc->path = Doc.path;
-    doc->text = Doc.text;
-    doc->marks = Doc.marks;
-    run->Doc = std::move(doc);
-  }
+  TakeSource(*run, settings.UseCorpus, true);
   run->Work = [](BackgroundRun& r) {
     static const Document kNone;
     // The message is composed on the window's thread from the path.
@@ -477,22 +475,18 @@ void TfrmMain::RunWordList() {
 }
 
 void TfrmMain::ShowSearchResult(const std::string& status) {
-  lblStatus->setText(FromCp1252(status));
-  SortState = 2;
-  CurrentTarget = -1;
-  RefillGrid(static_cast<int32_t>(TargetList.size()));
+  ShowWordListResult(status);
   HighlightTargets();
 }
 
 void TfrmMain::ShowSearchResult(const std::string& status, std::vector<std::pair<int32_t, int32_t>> spans,
                                 int32_t longest) {
-  lblStatus->setText(FromCp1252(status));
-  SortState = 2;
-  CurrentTarget = -1;
-  RefillGrid(static_cast<int32_t>(TargetList.size()));
+  ShowWordListResult(status);
   ShowHighlights(std::move(spans), longest);
 }
 
+// The status line and the grid of a new result, sorted by text; a word list
+// shows no highlights until a target is chosen.
 void TfrmMain::ShowWordListResult(const std::string& status) {
   lblStatus->setText(FromCp1252(status));
   SortState = 2;
