@@ -9,6 +9,7 @@ size_t ForEachCorpusDocument(const Context& context, const std::vector<std::stri
                              const std::function<bool(size_t index, Document& document)>& visit) {
   size_t skipped = 0;
   for (size_t index = 0; index < entries.size(); ++index) {
+    if (reading.Stop != nullptr && reading.Stop->load()) break;
     const std::string& path = entries[index];
     if (reading.OnProgress) reading.OnProgress(index, entries.size(), path);
     Document& document = documentFor();

@@ -5,6 +5,7 @@
 #include "context/Context.h"
 #include "document/Document.h"
 
+#include <atomic>
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -25,6 +26,9 @@ struct CorpusReading {
   std::function<void(size_t index, size_t count, const std::string& path)> OnProgress;
   // A document that cannot be opened (it is skipped): its path, the message.
   std::function<void(const std::string& path, const std::string& message)> OnUnreadable;
+  // When given and set (from any thread), the walk ends before the next
+  // document is read.
+  const std::atomic<bool>* Stop = nullptr;
 };
 
 // Every corpus entry in order: reported, then loaded into the model that

@@ -138,7 +138,7 @@ void ScanDocument(const Context& context, const SearchSettings& settings, cArrow
 
 // How the request reads its corpus.
 CorpusReading ReadingOf(const SearchRequest& source) {
-  return CorpusReading{source.Loader, source.OnProgress, source.OnUnreadable};
+  return CorpusReading{source.Loader, source.OnProgress, source.OnUnreadable, source.Stop};
 }
 
 // The corpus documents one after the other on this thread.

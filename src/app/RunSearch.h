@@ -14,6 +14,7 @@
 #include "search/SearchSpec.h"
 #include "targets/Target.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -40,6 +41,9 @@ struct SearchRequest {
   std::function<void(const std::string& path, const std::string& message)> OnUnreadable;
   // Before each corpus document: its place (0-based), the count, its path.
   std::function<void(size_t index, size_t count, const std::string& path)> OnProgress;
+  // When given and set (from any thread), the corpus documents not yet read
+  // are left out: the search ends early with the targets found so far.
+  const std::atomic<bool>* Stop = nullptr;
   // Whether the search may work on two threads (by default, when the
   // machine has two processors or more): documents of at least
   // SplitMinimum bytes are then scanned in two parts at once where a safe

@@ -98,6 +98,64 @@ void SortTargetsByText(cTargetList& targets) {
   targets.swap(ordered);
 }
 
+void SortTargets(cTargetList& targets, int key, bool byDocument) {
+  const uint32_t n = static_cast<uint32_t>(targets.size());
+  if (n < 2) return;
+  // The order is worked out on indices, with each target's number and the
+  // rank of its document reference at hand; then every target is moved once.
+  std::vector<uint32_t> rank(n, 0);
+  {
+    std::unordered_map<std::string_view, uint32_t> ids;
+    std::vector<std::string_view> refs;
+    std::vector<uint32_t> idOf(n);
+    for (uint32_t k = 0; k < n; ++k) {
+      const std::string_view ref = targets[k].DocumentRef;
+      const auto [it, added] = ids.emplace(ref, static_cast<uint32_t>(refs.size()));
+      if (added) refs.push_back(ref);
+      idOf[k] = it->second;
+    }
+    std::vector<uint32_t> byRef(refs.size());
+    for (uint32_t r = 0; r < byRef.size(); ++r) byRef[r] = r;
+    std::sort(byRef.begin(), byRef.end(),
+              [&refs](uint32_t x, uint32_t y) { return CompareBytes(refs[x], refs[y]) < 0; });
+    std::vector<uint32_t> refRank(refs.size());
+    for (uint32_t r = 0; r < byRef.size(); ++r) refRank[byRef[r]] = r;
+    for (uint32_t k = 0; k < n; ++k) rank[k] = refRank[idOf[k]];
+  }
+  struct Entry {
+    uint64_t number;  // occurrences, or the first eight bytes of the text
+    uint32_t ref;
+    uint32_t index;
+  };
+  const bool byNumber = key == 0 || key == 1;
+  const bool descending = key == 1 || key == 3;
+  std::vector<Entry> entries(n);
+  for (uint32_t k = 0; k < n; ++k) {
+    entries[k] = Entry{byNumber ? uint64_t{targets[k].Starts.size()} : Leading8(targets[k].Text), rank[k], k};
+  }
+  // Negative, zero or positive: the key of the sort alone.
+  const auto compareKey = [&targets, byNumber](const Entry& a, const Entry& b) -> int {
+    if (a.number != b.number) return a.number < b.number ? -1 : 1;
+    if (byNumber) return 0;
+    return CompareBytes(targets[a.index].Text, targets[b.index].Text);
+  };
+  const auto before = [&](const Entry& a, const Entry& b) {
+    if (byDocument && a.ref != b.ref) return a.ref < b.ref;
+    int c = compareKey(a, b);
+    if (descending) c = -c;
+    if (c != 0) return c < 0;
+    return a.ref < b.ref;
+  };
+  std::stable_sort(entries.begin(), entries.end(), before);
+  cTargetList ordered;
+  ordered.reserve(n);
+  for (uint32_t k = 0; k < n; ++k) {
+    if (k + 8 < n) __builtin_prefetch(&targets[entries[k + 8].index]);
+    ordered.push_back(std::move(targets[entries[k].index]));
+  }
+  targets.swap(ordered);
+}
+
 size_t CountOccurrences(const cTargetList& targets) {
   size_t n = 0;
   for (const Target& t : targets) n += t.Starts.size();

@@ -84,6 +84,20 @@ QString QtDialogs::SaveFile(QWidget* parent, const FileDialogOptions& options) {
   return dialog.selectedFiles().first();
 }
 
+QStringList Dialogs::OpenFiles(QWidget* parent, const FileDialogOptions& options) {
+  QString one = OpenFile(parent, options);
+  return one.isEmpty() ? QStringList() : QStringList{one};
+}
+
+QStringList QtDialogs::OpenFiles(QWidget* parent, const FileDialogOptions& options) {
+  QFileDialog dialog(parent);
+  Prepare(dialog, options);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFiles);
+  if (dialog.exec() != QDialog::Accepted) return QStringList();
+  return dialog.selectedFiles();
+}
+
 int QtDialogs::Exec(QDialog* dialog) { return dialog->exec(); }
 
 }  // namespace kalix::ui

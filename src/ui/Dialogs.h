@@ -40,6 +40,9 @@ class Dialogs {
   // The chosen file, or an empty string when the user cancels.
   virtual QString OpenFile(QWidget* parent, const FileDialogOptions& options) = 0;
   virtual QString SaveFile(QWidget* parent, const FileDialogOptions& options) = 0;
+  // Several existing files chosen at once, in the dialog's order; empty when
+  // the user cancels. By default, the one file that `OpenFile` gives.
+  virtual QStringList OpenFiles(QWidget* parent, const FileDialogOptions& options);
   // Shows a dialog modally; returns its result code (QDialog::Accepted...).
   virtual int Exec(QDialog* dialog) = 0;
 };
@@ -63,6 +66,7 @@ class QtDialogs : public Dialogs {
                   bool withCancel) override;
   QString OpenFile(QWidget* parent, const FileDialogOptions& options) override;
   QString SaveFile(QWidget* parent, const FileDialogOptions& options) override;
+  QStringList OpenFiles(QWidget* parent, const FileDialogOptions& options) override;
   int Exec(QDialog* dialog) override;
 };
 

@@ -22,6 +22,8 @@ class ViewMapping {
 
   int32_t WidgetFromView(int32_t view) const { return index_.OffsetOfView(view); }
   int32_t ViewFromWidget(int32_t widget) const { return index_.ViewOfOffset(widget); }
+  // The offset/view index itself (views that read the text need it).
+  const ViewIndex& Index() const { return index_; }
 
  private:
   ViewIndex index_;

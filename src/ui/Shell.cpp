@@ -34,6 +34,18 @@ void LocatePaths(Shell& shell) {
   shell.SettingsPath = SettingsFilePath(shell.ProgramDir, config.toStdString());
 }
 
+void OnRulesLoaded(QObject* owner, std::function<void()> run) {
+  TheShell().RulesLoadedHooks.push_back({owner, std::move(run)});
+}
+
+void NotifyRulesLoaded() {
+  // A copy: a hook may add another.
+  std::vector<Shell::RulesHook> hooks = TheShell().RulesLoadedHooks;
+  for (const Shell::RulesHook& hook : hooks) {
+    if (hook.Owner && hook.Run) hook.Run();
+  }
+}
+
 QString Tr(const char* message) { return FromCp1252(TheShell().Ctx.Tr(message)); }
 
 }  // namespace kalix::ui

@@ -7,9 +7,12 @@
 #include "context/Context.h"
 
 #include <QList>
+#include <QObject>
 #include <QPointer>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace kalix::ui {
 
@@ -50,6 +53,15 @@ struct Shell {
   QPointer<TfrmThesaurus> ThesaurusEditor;
   QPointer<TfrmCorpus> CorpusEditor;
 
+  // Run, in the order added, after the menu "&Règles" has loaded a rules
+  // file: the search dialog, then the word-list dialog, refill their filter
+  // check-lists. A hook whose owner is gone is skipped.
+  struct RulesHook {
+    QPointer<QObject> Owner;
+    std::function<void()> Run;
+  };
+  std::vector<RulesHook> RulesLoadedHooks;
+
   // When set, the last main window's destruction does not close the anchor
   // window (tests create and destroy main windows without ending).
   bool KeepRunning = false;
@@ -63,6 +75,12 @@ void ResetShell();
 
 // Fills the program, data and settings paths from the running executable.
 void LocatePaths(Shell& shell);
+
+// Adds a hook run after a rules file is loaded from the menu, while `owner`
+// exists (e.g. a dialog refilling its filter check-list).
+void OnRulesLoaded(QObject* owner, std::function<void()> run);
+// Runs the hooks of OnRulesLoaded.
+void NotifyRulesLoaded();
 
 // Translates a message of the core and converts it for display.
 QString Tr(const char* message);

@@ -27,7 +27,9 @@ QVariant TargetGridModel::data(const QModelIndex& index, int role) const {
 
 QVariant TargetGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (role != Qt::DisplayRole) return QVariant();
-  if (orientation == Qt::Vertical) return QVariant();
+  // Rows are named by their number (the grid's first row is 1), for screen
+  // readers; the grid does not show them.
+  if (orientation == Qt::Vertical) return section + 1;
   static const char* const kHeadings[] = {"#", "Texte", "Document"};
   if (section < 0 || section > 2) return QVariant();
   return Tr(kHeadings[section]);

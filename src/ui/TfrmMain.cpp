@@ -6,10 +6,12 @@
 #include "i18n/Messages.h"
 #include "platform/Cp1252.h"
 #include "rules/Morva.h"
+#include "ui/Accessible.h"
 #include "ui/Dialogs.h"
 #include "ui/MetafilePainter.h"
 #include "ui/Shell.h"
 #include "ui/TargetGrid.h"
+#include "ui/TfrmFind.h"
 #include "ui/TfrmInfo.h"
 #include "ui/TfrmStart.h"
 #include "ui/UiLanguage.h"
@@ -100,6 +102,8 @@ TfrmMain::TfrmMain(QWidget* owner) : QMainWindow(owner) {
 
   BuildControls();
   BuildMenus();
+  ConnectTargetCommands();
+  BuildTargetViews();
 
   Shell& shell = TheShell();
   if (!shell.MainWindowListExists) ProcessWideInit();
@@ -332,6 +336,8 @@ void TfrmMain::BuildControls() {
   connect(edVign, &QLineEdit::textChanged, this, &TfrmMain::edVignChange);
   connect(reText, &QPlainTextEdit::cursorPositionChanged, this, &TfrmMain::UpdatePositionPanel);
   connect(reText, &QPlainTextEdit::selectionChanged, this, &TfrmMain::UpdatePositionPanel);
+  connect(btnFind, &QToolButton::clicked, this, &TfrmMain::RunSearch);
+  connect(btnWord, &QToolButton::clicked, this, &TfrmMain::RunWordList);
 }
 
 void TfrmMain::BuildMenus() {
@@ -420,7 +426,10 @@ void TfrmMain::BuildMenus() {
   connect(mnuAbout, &QAction::triggered, this, &TfrmMain::mnuAboutClick);
   connect(mnuLangue, &QAction::triggered, this, &TfrmMain::mnuLangueClick);
   connect(mnuRules, &QAction::triggered, this, &TfrmMain::mnuRulesClick);
+  ConnectLexiconMenus();
   connect(mnuCopy, &QAction::triggered, this, &TfrmMain::mnuCopyClick);
+  connect(mnuFind, &QAction::triggered, this, &TfrmMain::RunSearch);
+  connect(mnuWord, &QAction::triggered, this, &TfrmMain::RunWordList);
   connect(mnuTxtCopy, &QAction::triggered, this, &TfrmMain::mnuCopyClick);
   connect(reText, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& at) { popText->popup(reText->viewport()->mapToGlobal(at)); });
@@ -643,26 +652,21 @@ void TfrmMain::SelectOccurrence(bool show) {
 
 void TfrmMain::ResetTargetView(bool freeTargets) {
   ClearHighlights();
-  if (freeTargets) {
-    TargetList.clear();
-    CurrentTarget = -1;
-  }
   QTextCursor cursor = reText->textCursor();
   cursor.setPosition(0);
   reText->setTextCursor(cursor);
-  TargetModel->Refill();
-  for (QToolButton* b : {btnFirst, btnPrev, btnNext, btnLast, btnGrdOpen, btnGrdOpenNew, btnUp, btnDown,
-                         btnSaveTarget}) {
-    b->setEnabled(false);
-  }
-  for (QAction* a : {mnuFirst, mnuPrev, mnuNext, mnuLast, mnuGrdOpen, mnuGrdOpenNew, mnuUp, mnuDown,
-                     mnuSaveTarget, mnuAll, mnuGrdAll, mnuSortText, mnuSortNum, mnuSortDocText,
-                     mnuSortDocNum, mnuGrdSortText, mnuGrdSortNum, mnuGrdSortDocText, mnuGrdSortDocNum}) {
-    a->setEnabled(false);
-  }
+  if (freeTargets) TargetList.clear();
+  CurrentTarget = -1;
+  RefillGrid(static_cast<int32_t>(TargetList.size()));
+  for (QToolButton* b : {btnFirst, btnPrev, btnNext, btnLast, btnGrdOpen, btnGrdOpenNew}) b->setEnabled(false);
+  for (QAction* a : {mnuFirst, mnuPrev, mnuNext, mnuLast, mnuGrdOpen, mnuGrdOpenNew}) a->setEnabled(false);
 }
 
-void TfrmMain::ClearHighlights() { reText->setExtraSelections({}); }
+void TfrmMain::ClearHighlights() {
+  HighlightSpans.clear();
+  HighlightLongest = 0;
+  reText->setExtraSelections({});
+}
 
 // ---------------------------------------------------------------------------
 // View
@@ -757,6 +761,7 @@ void TfrmMain::ShowPicture(QPainter& painter) {
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
+  if (TargetGridEvent(watched, event)) return true;
   if (watched == reText && type == QEvent::FocusIn) UpdateEditMenu();
   if ((watched == grdTarget || watched == grdTarget->viewport()) &&
       (type == QEvent::FocusIn || type == QEvent::KeyRelease || type == QEvent::MouseButtonRelease)) {
@@ -775,9 +780,10 @@ void TfrmMain::UpdateEditMenu() {
 }
 
 void TfrmMain::mnuCopyClick() {
-  // The active control decides: the document view copies its selection; the
-  // grid's rows are copied by the grid once it holds targets.
+  // The active control decides: the document view copies its selection, the
+  // grid its selected rows.
   if (focusWidget() == reText && reText->textCursor().hasSelection()) reText->copy();
+  if (focusWidget() == grdTarget) CopyTargetRows();
 }
 
 // ---------------------------------------------------------------------------
@@ -837,13 +843,15 @@ void TfrmMain::mnuRulesClick() {
   std::string path = FileSystemPath(chosen);
   if (!LoadRules(shell.Ctx.Rules, path)) return;
   WriteSetting(shell.SettingsPath, kSettingsSection, "Rules", FileNameOf(path));
-  // The filter check-lists of the search and word-list dialogs are refilled
-  // when those dialogs exist.
+  // The filter check-lists of the search and word-list dialogs.
+  NotifyRulesLoaded();
+  RefillFilterCheckLists();
 }
 
 void TfrmMain::ApplyLanguage() {
   ApplyLanguageToWidgets("frmMain", this);
   ApplyLanguageToMenus("frmMain", this);
+  NameControlsForScreenReaders(this);
 }
 
 void TfrmMain::pnlTopClick() { DumpCaptionsOf(this); }

@@ -15,7 +15,10 @@
 #include <QMainWindow>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 class QAction;
 class QLabel;
@@ -30,6 +33,8 @@ class QToolButton;
 namespace kalix::ui {
 
 class TargetGridModel;
+class TConcordance;
+class TDispersionPlot;
 
 // A panel that reports clicks on its free area (the toolbar panel).
 class TPanel : public QFrame {
@@ -87,6 +92,27 @@ class TfrmMain : public QMainWindow {
   int32_t SelectionViewLength() const;
   void SetCaretView(int32_t view, int32_t length = 0);
 
+  // --- thesaurus and corpus (TfrmMainLexicon.cpp) ---
+  void NewThesaurus();
+  void OpenThesaurus();
+  bool EditThesaurus();
+  bool SaveThesaurus(bool asNew);
+  bool CloseThesaurus();
+  void ApplyThesaurusMenuState(int s);
+  void NewCorpus();
+  void OpenCorpus();  // "&Ouvrir": open a file, then the editor
+  bool EditCorpus();
+  bool SaveCorpus(bool asNew);
+  bool CloseCorpus();
+  // Opens `path` as the corpus (after the question about a modified one),
+  // without the editor; false when the corpus was kept or the file cannot
+  // be read (which says so).
+  bool OpenCorpusFile(const std::string& path);
+  void ApplyCorpusMenuState(int s);
+  // Asks about the window's modified thesaurus and, for the last window,
+  // the modified corpus; false when the user keeps the window open.
+  bool CloseLexiconQuestions();
+
   // --- per-window state ---
   Document Doc;
   ViewMapping Mapping;
@@ -105,6 +131,44 @@ class TfrmMain : public QMainWindow {
   int32_t CurrentTarget = -1;  // index into TargetList; -1: none
   int16_t SortState = 0;       // 0 number up, 1 number down, 2 text up, 3 text down
   Thesaurus ThesaurusList;     // the window's thesaurus
+
+  // --- searching from the window: search dialog, word list, result ---
+  // The search command: the search dialog, the keys, the generated variants
+  // (reviewed through ReviewVariants), the scan off this thread, the result.
+  void RunSearch();
+  // The word-list command.
+  void RunWordList();
+  // The result of a search or a word list: status line, grid (sorted by
+  // text), and for a search the red highlights.
+  void ShowSearchResult(const std::string& status);
+  // The same with the highlights already computed (by the search's thread).
+  void ShowSearchResult(const std::string& status, std::vector<std::pair<int32_t, int32_t>> spans,
+                        int32_t longest);
+  void ShowWordListResult(const std::string& status);
+  // Colours red every occurrence of the targets of the displayed document
+  // (applied to the visible part of the view as it scrolls).
+  void HighlightTargets();
+  void ShowHighlights(std::vector<std::pair<int32_t, int32_t>> spans, int32_t longest);
+  void UpdateVisibleHighlights();
+  // Runs `run`'s work on a second thread while this window stays alive;
+  // after about ProgressDelayMs a progress dialog shows, with Cancel.
+  // False when cancelled (or failed): nothing of the window has changed.
+  bool RunInBackground(const std::shared_ptr<struct BackgroundRun>& run, const QString& what);
+  void TakeSource(struct BackgroundRun& run, bool useCorpus, bool withDocument) const;
+  // The occurrences to colour, as (widget position, length), by position.
+  std::vector<std::pair<int32_t, int32_t>> HighlightSpans;
+  int32_t HighlightLongest = 0;
+  bool SearchRunning = false;
+  int ProgressDelayMs = 300;
+  // Runs that were cancelled and are still ending (joined when they end or
+  // with the window).
+  std::vector<std::shared_ptr<struct BackgroundRun>> AbandonedRuns;
+  // Shows the generated variants for review (by default the
+  // generated-variants dialog); false: cancelled, the temporary strings
+  // are removed.
+  static std::function<bool(cArrowList& strings, const std::vector<std::string>& boundedTexts)> ReviewVariants;
+  // Tests: run on the worker thread before the work.
+  static std::function<void()> BeforeBackgroundWork;
 
   // --- controls, named as in the design ---
   TPanel* pnlTop;
@@ -161,8 +225,59 @@ class TfrmMain : public QMainWindow {
   void edVignChange();
   void UpdateEditMenu();
 
+  // --- target grid, occurrence stepping, opening targets, the report ---
+  // Grid rows are counted as the design counts them: row 0 is the headings,
+  // row r shows target r - 1.
+ public:
+  enum StepKind { kStepShow, kStepFirst, kStepPrevious, kStepNext, kStepLast };
+  void RefillGrid(int32_t count);
+  void UpdateLineButtons(int32_t row);
+  void SelectTargetRow(int32_t row);
+  void StepOccurrence(int kind);
+  void MoveLine(bool up);
+  void SortTargets(int key, bool byDocument);
+  void GridHeadingPressed(int column);
+  void CopyTargetRows();
+  void DeleteTargetRows();
+  void SelectAllRows();
+  void LocateTargetAtCaret();
+  void OpenTargetHere();
+  void OpenTargetInOtherWindow();
+  void SaveResult();
+  // The grid's current row (0: none) and its selected rows (0, 0: none).
+  int32_t CurrentGridRow() const;
+  void SelectedGridRows(int32_t& top, int32_t& bottom) const;
+  // Makes a row current and the only selected one (0: none).
+  void SetCurrentGridRow(int32_t row);
+  // Colours red, in the document view, every occurrence of the targets of
+  // the displayed document (all targets: -1; or one target).
+  void HighlightShownTargets(int32_t onlyTarget = -1);
+  // The concordance pane and the dispersion plot, shown from "Ci&bles".
+  TConcordance* Concordance = nullptr;
+  TDispersionPlot* Plot = nullptr;
+  QAction *mnuConcordance = nullptr, *mnuPlot = nullptr;
+  void ShowConcordance(bool show);
+  void ShowPlot(bool show);
+  // Selects an occurrence of a target (from the concordance or the plot):
+  // the target's row becomes current and the occurrence is shown.
+  void SelectTargetOccurrence(int32_t target, int32_t occurrence);
+
+ private:
+  void ConnectTargetCommands();
+  bool TargetGridEvent(QObject* watched, QEvent* event);
+  void BuildTargetViews();
+  void RememberTargetViews();
+  // The concordance and the plot follow the current target and occurrence,
+  // or the whole list after it changed.
+  void TargetViewsChanged();
+  void TargetListChanged();
+  QSplitter* pnlViews = nullptr;
+  static constexpr int32_t kPlotStale = -2;
+  int32_t plotTarget_ = kPlotStale;
+
  protected:
   void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -173,6 +288,7 @@ class TfrmMain : public QMainWindow {
   void SetFieldColours(int16_t yellowKind);
   void ShowTextFile(const std::string& fileName);
   void SetDocumentCommands(bool displayed);
+  void ConnectLexiconMenus();
 
   WindowLayout layout_;
   bool restoredFromSettings_ = false;

@@ -4,7 +4,14 @@
 #include "platform/Cp1252.h"
 #include "ui/Dialogs.h"
 #include "ui/Shell.h"
+#include "ui/TfrmAddStr.h"
+#include "ui/TfrmCorpus.h"
+#include "ui/TfrmFind.h"
 #include "ui/TfrmMain.h"
+#include "ui/TfrmMorva.h"
+#include "ui/TfrmResult.h"
+#include "ui/TfrmThesaurus.h"
+#include "ui/TfrmWord.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -215,16 +222,11 @@ void DumpCaptionsOf(TfrmMain* clicked) {
   dump.Menus.push_back(MenuTree(first->popGrid));
   dump.Menus.push_back(MenuTree(first->popText));
   dump.Forms.push_back({"frmMain", ControlTree(first)});
-  // The dialogs, in the dump's order, as far as they exist.
-  for (const char* form : {"frmFind", "frmWord", "frmCorpus", "frmThesaurus", "frmResult", "frmAddStr",
-                           "frmMorva"}) {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      if (w->objectName() == form) {
-        dump.Forms.push_back({form, ControlTree(w)});
-        break;
-      }
-    }
-  }
+  // The dialogs, in the dump's order: made now if they do not exist yet.
+  QWidget* made[] = {&TheFindDialog(),   &TheWordDialog(),   &TheCorpusEditor(), &TheThesaurusEditor(),
+                     &TheResultDialog(), &TheAddStrDialog(), &TheMorvaDialog()};
+  const char* forms[] = {"frmFind", "frmWord", "frmCorpus", "frmThesaurus", "frmResult", "frmAddStr", "frmMorva"};
+  for (size_t i = 0; i < std::size(forms); ++i) dump.Forms.push_back({forms[i], ControlTree(made[i])});
   const std::string path = "label.txt";
   if (!WriteCaptionDump(dump, path)) {
     CurrentDialogs().Message(clicked, "Kalix", Tr(msg::kCannotWrite) + "\n" + QString::fromStdString(path),

@@ -5,10 +5,15 @@
 #include "ui/CommandLineCorpus.h"
 #include "ui/Shell.h"
 #include "ui/TfrmAddStr.h"
+#include "ui/TfrmCorpus.h"
+#include "ui/TfrmFind.h"
 #include "ui/TfrmInfo.h"
 #include "ui/TfrmMain.h"
 #include "ui/TfrmMorva.h"
+#include "ui/TfrmResult.h"
+#include "ui/TfrmThesaurus.h"
 #include "ui/TfrmStart.h"
+#include "ui/TfrmWord.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -77,6 +82,11 @@ int main(int argc, char** argv) {
     shell.Info = new TfrmInfo();
     TheAddStrDialog();
     TheMorvaDialog();
+    TheThesaurusEditor();
+    TheCorpusEditor();
+    TheFindDialog();
+    TheWordDialog();
+    TheResultDialog();
     if (!startupCorpus.empty()) {
       QMetaObject::invokeMethod(
           first, [first, startupCorpus] { OpenCorpusFromCommandLine(first, startupCorpus); },
@@ -105,6 +115,11 @@ int main(int argc, char** argv) {
   delete shell.Info.data();
   delete shell.AddStr.data();
   delete shell.Morva.data();
+  delete shell.ThesaurusEditor.data();
+  delete shell.CorpusEditor.data();
+  delete shell.Find.data();
+  delete shell.Word.data();
+  delete shell.Result.data();
   delete shell.Start.data();
   return 0;
 }

@@ -111,6 +111,34 @@ TEST(RunSearch, CorpusOfTwoDocuments) {
   EXPECT_EQ(res.Targets[0].Starts.size(), 2u);
 }
 
+TEST(RunSearch, StopLeavesTheRemainingCorpusDocumentsOut) {
+  Context ctx = TestContext();
+  TempDir dir;
+  std::string a = dir.File("a.txt", "LE ROI.\r\n");
+  std::string b = dir.File("b.txt", "UN ROI.\r\n");
+  std::string missing = dir.File("x.txt", "") + ".none";
+  for (bool parallel : {false, true}) {
+    SearchRequest r = Request({"roi"});
+    r.Parallel = parallel;
+    r.Settings.UseCorpus = true;
+    r.Corpus = {a, a, b, missing, b};
+    std::atomic<bool> stop{false};
+    r.Stop = &stop;
+    std::vector<size_t> read;
+    r.OnProgress = [&](size_t index, size_t, const std::string&) {
+      read.push_back(index);
+      if (index == 1) stop = true;  // set while the second document is read
+    };
+    size_t unreadable = 0;
+    r.OnUnreadable = [&](const std::string&, const std::string&) { ++unreadable; };
+    SearchResult res = RunSearch(ctx, r);
+    EXPECT_EQ(read, (std::vector<size_t>{0, 1})) << parallel;
+    EXPECT_EQ(unreadable, 0u);
+    ASSERT_EQ(res.Targets.size(), 1u) << parallel;
+    EXPECT_EQ(res.Targets[0].DocumentRef, MakeDocumentRef(a));
+  }
+}
+
 TEST(RunSearch, OccurrenceEndsStayInTheirDocument) {
   Context ctx = TestContext();
   ctx.Rules.SeparatorClass['\n'] = kLetter;  // the reader's final LF ends nothing

@@ -26,14 +26,31 @@ struct FakeDialogs : Dialogs {
   std::vector<FileDialogOptions> fileRequests;
   std::vector<QString> execTitles;
   std::vector<QDialog*> executed;
+  // Answers of the questions, in order; when empty, Cancel (with a Cancel
+  // button) or No.
+  std::deque<Answer> answers;
+  struct Asked {
+    QString caption;
+    QString text;
+  };
+  std::vector<Asked> questions;
+  // Answers of the several-files dialogs; when empty, the one-file answers.
+  std::deque<QStringList> fileLists;
   // When set, answers Exec (after recording the dialog) in place of
-  // Accepted; it may work the dialog first, as a user would.
+  // Accepted; it may work the dialog first, as a user would (clicking its
+  // buttons).
   std::function<int(QDialog*)> onExec;
 
   void Message(QWidget*, const QString& caption, const QString& text, MessageIcon icon) override {
     messages.push_back({caption, text, icon});
   }
-  Answer Question(QWidget*, const QString&, const QString&, bool withCancel) override {
+  Answer Question(QWidget*, const QString& caption, const QString& text, bool withCancel) override {
+    questions.push_back({caption, text});
+    if (!answers.empty()) {
+      Answer a = answers.front();
+      answers.pop_front();
+      return a;
+    }
     return withCancel ? Answer::Cancel : Answer::No;
   }
   QString OpenFile(QWidget*, const FileDialogOptions& options) override {
@@ -45,6 +62,13 @@ struct FakeDialogs : Dialogs {
   }
   QString SaveFile(QWidget* parent, const FileDialogOptions& options) override {
     return OpenFile(parent, options);
+  }
+  QStringList OpenFiles(QWidget* parent, const FileDialogOptions& options) override {
+    if (fileLists.empty()) return Dialogs::OpenFiles(parent, options);
+    fileRequests.push_back(options);
+    QStringList l = fileLists.front();
+    fileLists.pop_front();
+    return l;
   }
   int Exec(QDialog* dialog) override {
     executed.push_back(dialog);

@@ -1,0 +1,13 @@
+// Accessible names for screen readers, taken from what the user sees: a
+// button's caption (its hint when it has none), a group's caption, and for
+// an edit, a list or an up-down the caption of the label that names it or
+// of the group that holds it. Run again after the captions change.
+#pragma once
+
+class QWidget;
+
+namespace kalix::ui {
+
+void NameControlsForScreenReaders(QWidget* root);
+
+}  // namespace kalix::ui

@@ -1,0 +1,86 @@
+// The concordance pane (key word in context) of a main window: one line per
+// occurrence of the current target, its reference, the text to its left,
+// the occurrence and the text to its right, aligned on the occurrence. Lines
+// are read from the document text when the view asks for them: the model
+// holds the target's number and a row order, never a copy of the lines.
+//
+// The text of an occurrence is the window's document when the target has no
+// document reference or the window shows that document; otherwise the
+// document is read into a scratch model of the pane (one document kept at a
+// time), never into the window's.
+#pragma once
+
+#include "document/Document.h"
+#include "document/ViewIndex.h"
+#include "targets/Target.h"
+
+#include <QAbstractTableModel>
+#include <QWidget>
+#include <functional>
+#include <string>
+#include <vector>
+
+class QTableView;
+class QLabel;
+
+namespace kalix::ui {
+
+class TfrmMain;
+
+class ConcordanceModel : public QAbstractTableModel {
+  Q_OBJECT
+ public:
+  enum Column { kReference = 0, kDocument = 1, kLeft = 2, kMatch = 3, kRight = 4, kColumns = 5 };
+  // Bytes of context on each side of an occurrence.
+  static constexpr int32_t kWidth = 60;
+
+  ConcordanceModel(TfrmMain* window, QObject* parent);
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+  // Shows the occurrences of a target of the window's list (-1: none), in
+  // the text's order.
+  void SetTarget(int32_t target);
+  int32_t TargetIndex() const { return target_; }
+  // Orders the lines (ConcordanceOrder).
+  void SetOrder(int order);
+  int Order() const { return order_; }
+  // The occurrence shown in a row, and the row of an occurrence (-1: none).
+  int32_t OccurrenceOfRow(int row) const;
+  int RowOfOccurrence(int32_t occurrence) const;
+
+ private:
+  const Target* CurrentTargetRecord() const;
+  // The text and index of the target's document; false when it cannot be read.
+  bool TextOf(const Target& target, std::string_view& text, const ViewIndex*& index) const;
+
+  TfrmMain* window_;
+  int32_t target_ = -1;
+  int rows_ = 0;
+  int order_ = 0;
+  std::vector<int32_t> ordering_;  // empty: the text's order
+  // The scratch document of another document's occurrences.
+  mutable Document scratch_;
+  mutable ViewIndex scratchIndex_;
+  mutable std::string scratchPath_;
+  mutable bool scratchRead_ = false;
+};
+
+class TConcordance : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TConcordance(TfrmMain* window, QWidget* parent = nullptr);
+  // Follows the window's current target and its current occurrence.
+  void Follow();
+
+  ConcordanceModel* Model;
+  QTableView* View;
+
+ private:
+  TfrmMain* window_;
+};
+
+}  // namespace kalix::ui

@@ -1,0 +1,84 @@
+// The dispersion plot of a main window: for the current target, or for all
+// targets, one strip per document with a tick per occurrence at its place
+// and the page marks drawn across the strip. A click on a tick selects that
+// occurrence; the plot can be saved as a PNG picture.
+#pragma once
+
+#include "document/Document.h"
+#include "targets/Target.h"
+
+#include <QWidget>
+#include <map>
+#include <string>
+#include <vector>
+
+class QCheckBox;
+class QPushButton;
+
+namespace kalix::ui {
+
+class TfrmMain;
+
+// The canvas.
+class DispersionCanvas : public QWidget {
+  Q_OBJECT
+ public:
+  DispersionCanvas(TfrmMain* window, QWidget* parent);
+  bool AllTargets = false;
+  // Recomputes the strips from the window's targets.
+  void Rebuild();
+
+  // One strip: a document, its length in view positions, its page marks.
+  struct Strip {
+    std::string ref;       // document reference; empty: the window's document
+    QString label;
+    int32_t viewLength = 1;
+    std::vector<std::pair<int32_t, int32_t>> pages;  // view position, page number
+  };
+  // One tick: its target, occurrence, strip and view position.
+  struct Tick {
+    int32_t target;
+    int32_t occurrence;
+    int strip;
+    int32_t view;
+  };
+  const std::vector<Strip>& Strips() const { return strips_; }
+  const std::vector<Tick>& Ticks() const { return ticks_; }
+  // The tick nearest to a point within a few pixels (-1: none).
+  int TickAt(const QPoint& at) const;
+  // The point at which a tick is drawn.
+  QPoint TickPoint(const Tick& tick) const;
+  QSize sizeHint() const override;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+
+ private:
+  QRect StripRect(int strip) const;
+  const Strip& StripOf(const std::string& ref);
+
+  TfrmMain* window_;
+  std::vector<Strip> strips_;
+  std::vector<Tick> ticks_;
+  // Lengths and pages of other documents, read once each.
+  std::map<std::string, Strip> known_;
+};
+
+class TDispersionPlot : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TDispersionPlot(TfrmMain* window, QWidget* parent = nullptr);
+  void Follow();
+  // Saves the plot as a PNG file; false when it cannot be written.
+  bool SavePng(const QString& path);
+
+  DispersionCanvas* Canvas;
+  QCheckBox* chkAll;
+  QPushButton* btnSavePlot;
+
+ private:
+  TfrmMain* window_;
+};
+
+}  // namespace kalix::ui

@@ -1,0 +1,457 @@
+// The main window's target grid: refilling, the four sorts and the heading
+// clicks, selecting a row and stepping through its occurrences, moving the
+// line, cutting, copying and deleting rows, finding the target under the
+// caret, opening a target's document here or in another main window, and the
+// result report.
+
+#include "app/RunSearch.h"
+#include "app/WordList.h"
+#include "document/Reader.h"
+#include "i18n/Messages.h"
+#include "platform/Cp1252.h"
+#include "targets/DocumentRef.h"
+#include "targets/Report.h"
+#include "targets/Sorting.h"
+#include "ui/Dialogs.h"
+#include "ui/Shell.h"
+#include "ui/TargetGrid.h"
+#include "ui/TfrmMain.h"
+#include "ui/TfrmResult.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QTableView>
+#include <QTextBlock>
+#include <QToolButton>
+
+namespace kalix::ui {
+namespace {
+
+QString DisplayPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
+
+void Enable(std::initializer_list<QToolButton*> buttons, std::initializer_list<QAction*> items, bool on) {
+  for (QToolButton* b : buttons) b->setEnabled(on);
+  for (QAction* a : items) a->setEnabled(on);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Wiring, called once by the constructor.
+
+void TfrmMain::ConnectTargetCommands() {
+  connect(grdTarget->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+          [this](const QModelIndex& current, const QModelIndex&) {
+            if (current.isValid()) SelectTargetRow(current.row() + 1);
+          });
+  QHeaderView* heading = grdTarget->horizontalHeader();
+  heading->setSectionsClickable(false);
+  heading->setHighlightSections(false);
+  heading->viewport()->installEventFilter(this);
+  // The headings read as the grid's column headers; the rows are numbered
+  // by their target (row 1 is the first target) for screen readers.
+  grdTarget->setAccessibleName(FromCp1252("Cibles"));
+  {
+    QPalette p = grdTarget->palette();
+    for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive}) {
+      p.setColor(g, QPalette::Highlight, QColor(0, 0, 128));
+      p.setColor(g, QPalette::HighlightedText, Qt::white);
+    }
+    grdTarget->setPalette(p);
+  }
+
+  const auto sortText = [this] { SortTargets(SortState == 2 ? 3 : 2, false); };
+  const auto sortNum = [this] { SortTargets(SortState == 0 ? 1 : 0, false); };
+  const auto sortDocText = [this] { SortTargets(SortState == 2 ? 3 : 2, true); };
+  const auto sortDocNum = [this] { SortTargets(SortState == 0 ? 1 : 0, true); };
+  for (QAction* a : {mnuSortText, mnuGrdSortText}) connect(a, &QAction::triggered, this, sortText);
+  for (QAction* a : {mnuSortNum, mnuGrdSortNum}) connect(a, &QAction::triggered, this, sortNum);
+  for (QAction* a : {mnuSortDocText, mnuGrdSortDocText}) connect(a, &QAction::triggered, this, sortDocText);
+  for (QAction* a : {mnuSortDocNum, mnuGrdSortDocNum}) connect(a, &QAction::triggered, this, sortDocNum);
+
+  const auto up = [this] { MoveLine(true); };
+  const auto down = [this] { MoveLine(false); };
+  connect(mnuUp, &QAction::triggered, this, up);
+  connect(btnUp, &QToolButton::clicked, this, up);
+  connect(mnuDown, &QAction::triggered, this, down);
+  connect(btnDown, &QToolButton::clicked, this, down);
+  const struct {
+    QAction* item;
+    QToolButton* button;
+    int kind;
+  } steps[] = {{mnuFirst, btnFirst, kStepFirst},
+               {mnuPrev, btnPrev, kStepPrevious},
+               {mnuNext, btnNext, kStepNext},
+               {mnuLast, btnLast, kStepLast}};
+  for (const auto& s : steps) {
+    const int kind = s.kind;
+    connect(s.item, &QAction::triggered, this, [this, kind] { StepOccurrence(kind); });
+    connect(s.button, &QToolButton::clicked, this, [this, kind] { StepOccurrence(kind); });
+  }
+  connect(mnuSaveTarget, &QAction::triggered, this, &TfrmMain::SaveResult);
+  connect(btnSaveTarget, &QToolButton::clicked, this, &TfrmMain::SaveResult);
+  connect(mnuGrdOpen, &QAction::triggered, this, &TfrmMain::OpenTargetHere);
+  connect(btnGrdOpen, &QToolButton::clicked, this, &TfrmMain::OpenTargetHere);
+  connect(mnuGrdOpenNew, &QAction::triggered, this, &TfrmMain::OpenTargetInOtherWindow);
+  connect(btnGrdOpenNew, &QToolButton::clicked, this, &TfrmMain::OpenTargetInOtherWindow);
+
+  const auto cut = [this] {
+    CopyTargetRows();
+    DeleteTargetRows();
+  };
+  connect(mnuCut, &QAction::triggered, this, cut);
+  connect(mnuGrdCut, &QAction::triggered, this, cut);
+  connect(mnuGrdCopy, &QAction::triggered, this, &TfrmMain::mnuCopyClick);
+  connect(mnuDel, &QAction::triggered, this, &TfrmMain::DeleteTargetRows);
+  connect(mnuGrdDel, &QAction::triggered, this, &TfrmMain::DeleteTargetRows);
+  connect(mnuAll, &QAction::triggered, this, &TfrmMain::SelectAllRows);
+  connect(mnuGrdAll, &QAction::triggered, this, &TfrmMain::SelectAllRows);
+  connect(mnuTxtTarget, &QAction::triggered, this, &TfrmMain::LocateTargetAtCaret);
+}
+
+// Keys and mouse buttons of the grid and its headings; true when the event
+// is used up.
+bool TfrmMain::TargetGridEvent(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  QHeaderView* heading = grdTarget->horizontalHeader();
+  if (watched == heading->viewport() && type == QEvent::MouseButtonPress) {
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    const int x = mouse->position().toPoint().x();
+    const int column = heading->logicalIndexAt(x);
+    // A press on a column's edge resizes the column and sorts nothing.
+    if (column >= 0) {
+      const int left = heading->sectionViewportPosition(column);
+      const int right = left + heading->sectionSize(column);
+      if (x >= right - 3 || (column > 0 && x < left + 3)) return false;
+    }
+    GridHeadingPressed(column);
+    return false;
+  }
+  if (watched == grdTarget && type == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Right && key->modifiers() == Qt::NoModifier) {
+      StepOccurrence(kStepNext);
+      return true;
+    }
+    if (key->key() == Qt::Key_Left && key->modifiers() == Qt::NoModifier) {
+      StepOccurrence(kStepPrevious);
+      return true;
+    }
+  }
+  if (watched == grdTarget->viewport() && type == QEvent::MouseButtonRelease) {
+    // Shift+click on a data row, once that row is current: the context of
+    // the current occurrence is selected in the view.
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    if ((mouse->modifiers() & Qt::ShiftModifier) && (Settings.Context == 2 || Settings.Context == 3) &&
+        CurrentTarget >= 0 && CurrentTarget < static_cast<int32_t>(TargetList.size())) {
+      const Target& t = TargetList[static_cast<size_t>(CurrentTarget)];
+      if (t.CurrentStart >= 0 && t.CurrentStart < static_cast<int32_t>(t.Starts.size())) {
+        const Occurrence& o = t.Starts[static_cast<size_t>(t.CurrentStart)];
+        SetCaretView(o.ContextStartView, static_cast<int16_t>(o.ContextViewLength));
+      }
+    }
+  }
+  return false;
+}
+
+// ---------------------------------------------------------------------------
+// Rows
+
+int32_t TfrmMain::CurrentGridRow() const {
+  const QModelIndex current = grdTarget->selectionModel()->currentIndex();
+  return current.isValid() ? current.row() + 1 : 0;
+}
+
+void TfrmMain::SelectedGridRows(int32_t& top, int32_t& bottom) const {
+  top = bottom = 0;
+  const QModelIndexList rows = grdTarget->selectionModel()->selectedRows();
+  for (const QModelIndex& i : rows) {
+    const int32_t r = i.row() + 1;
+    if (top == 0 || r < top) top = r;
+    if (r > bottom) bottom = r;
+  }
+}
+
+void TfrmMain::SetCurrentGridRow(int32_t row) {
+  QItemSelectionModel* selection = grdTarget->selectionModel();
+  if (row <= 0 || row > TargetModel->rowCount()) {
+    selection->clear();
+    return;
+  }
+  const QModelIndex index = TargetModel->index(row - 1, 0);
+  selection->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  grdTarget->scrollTo(index);
+}
+
+void TfrmMain::RefillGrid(int32_t count) {
+  grdTarget->setUpdatesEnabled(false);
+  TargetModel->Refill();
+  grdTarget->selectionModel()->clear();
+  grdTarget->setUpdatesEnabled(true);
+  UpdateLineButtons(0);
+  const bool any = count > 0;
+  Enable({btnSaveTarget},
+         {mnuSaveTarget, mnuAll, mnuGrdAll, mnuSortText, mnuSortNum, mnuSortDocText, mnuSortDocNum, mnuGrdSortText,
+          mnuGrdSortNum, mnuGrdSortDocText, mnuGrdSortDocNum},
+         any);
+  TargetListChanged();
+}
+
+void TfrmMain::UpdateLineButtons(int32_t row) {
+  const int32_t rowCount = static_cast<int32_t>(TargetList.size()) + 1;
+  Enable({btnDown}, {mnuDown}, row < rowCount - 1);
+  Enable({btnUp}, {mnuUp}, row > 1);
+}
+
+void TfrmMain::SelectTargetRow(int32_t row) {
+  if (row <= 0 || row > static_cast<int32_t>(TargetList.size())) return;
+  bool shown = !Doc.path.empty();
+  const int32_t t = row - 1;
+  if (t == CurrentTarget) return;
+  CurrentTarget = t;
+  Enable({btnGrdOpen, btnGrdOpenNew}, {mnuGrdOpen, mnuGrdOpenNew}, false);
+  const Target& target = TargetList[static_cast<size_t>(t)];
+  if (!target.DocumentRef.empty()) {
+    const std::string path = DocumentRefPath(target.DocumentRef);
+    const bool other = path != Doc.path;
+    Enable({btnGrdOpen, btnGrdOpenNew}, {mnuGrdOpen, mnuGrdOpenNew}, other);
+    shown = !other;
+  }
+  if (shown) {
+    if (Settings.FromWordList) HighlightShownTargets(t);
+    StepOccurrence(kStepShow);
+  } else {
+    Enable({btnFirst, btnPrev, btnNext, btnLast}, {mnuFirst, mnuPrev, mnuNext, mnuLast}, false);
+  }
+  UpdateLineButtons(row);
+  TargetViewsChanged();
+}
+
+void TfrmMain::StepOccurrence(int kind) {
+  if (CurrentTarget < 0 || CurrentTarget >= static_cast<int32_t>(TargetList.size())) return;
+  Target& target = TargetList[static_cast<size_t>(CurrentTarget)];
+  const int32_t count = static_cast<int32_t>(target.Starts.size());
+  int32_t i = target.CurrentStart;
+  switch (kind) {
+    case kStepFirst: i = 0; break;
+    case kStepPrevious: if (i > 0) --i; break;
+    case kStepNext: if (i < count - 1) ++i; break;
+    case kStepLast: i = count - 1; break;
+    default: break;
+  }
+  target.CurrentStart = i;
+  SelectOccurrence(true);
+  Enable({btnFirst, btnPrev}, {mnuFirst, mnuPrev}, i > 0);
+  Enable({btnNext, btnLast}, {mnuNext, mnuLast}, i < count - 1);
+  TargetViewsChanged();
+}
+
+void TfrmMain::MoveLine(bool up) {
+  const int32_t row = CurrentGridRow();
+  const int32_t last = static_cast<int32_t>(TargetList.size());
+  if (up) {
+    if (row >= 2) SetCurrentGridRow(row - 1);
+  } else if (row < last) {
+    SetCurrentGridRow(row + 1);
+  }
+}
+
+void TfrmMain::SortTargets(int key, bool byDocument) {
+  kalix::SortTargets(TargetList, key, byDocument);
+  ResetTargetView(false);
+  grdTarget->viewport()->update();
+  SortState = static_cast<int16_t>(key);
+}
+
+void TfrmMain::GridHeadingPressed(int column) {
+  ResetTargetView(false);
+  UpdateLineButtons(0);
+  switch (column) {
+    case 0: SortTargets(SortState == 0 ? 1 : 0, false); break;
+    case 1: SortTargets(SortState == 2 ? 3 : 2, false); break;
+    case 2:
+      SortTargets(SortState, true);
+      SortState = static_cast<int16_t>((SortState + 1) % 4);
+      break;
+    default: break;
+  }
+  ResetTargetView(false);
+  grdTarget->viewport()->update();
+}
+
+// ---------------------------------------------------------------------------
+// Editing
+
+void TfrmMain::CopyTargetRows() {
+  QClipboard* clipboard = QApplication::clipboard();
+  clipboard->clear();
+  int32_t top = 0, bottom = 0;
+  SelectedGridRows(top, bottom);
+  std::string text;
+  for (int32_t r = std::max(top, 1); r <= bottom && r <= static_cast<int32_t>(TargetList.size()); ++r) {
+    const Target& t = TargetList[static_cast<size_t>(r - 1)];
+    text += std::to_string(t.Starts.size());
+    text += '\t';
+    text += t.Text;
+    text += '\n';
+  }
+  if (text.empty()) return;
+  text.pop_back();
+  clipboard->setText(FromCp1252(text));
+}
+
+void TfrmMain::DeleteTargetRows() {
+  int32_t top = 0, bottom = 0;
+  SelectedGridRows(top, bottom);
+  top = std::max(top, 1);
+  bottom = std::min(bottom, static_cast<int32_t>(TargetList.size()));
+  if (bottom >= top) TargetList.erase(TargetList.begin() + (top - 1), TargetList.begin() + bottom);
+  ResetTargetView(false);
+}
+
+void TfrmMain::SelectAllRows() {
+  const int rows = TargetModel->rowCount();
+  if (rows <= 0) return;
+  QItemSelection all(TargetModel->index(0, 0), TargetModel->index(rows - 1, TargetModel->columnCount() - 1));
+  grdTarget->selectionModel()->select(all, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  UpdateEditMenu();
+}
+
+void TfrmMain::LocateTargetAtCaret() {
+  const int32_t caret = CaretView();
+  for (size_t t = 0; t < TargetList.size(); ++t) {
+    Target& target = TargetList[t];
+    for (size_t k = 0; k < target.Starts.size(); ++k) {
+      const Occurrence& o = target.Starts[k];
+      if (o.StartView <= caret && caret < o.StartView + o.ViewLength) {
+        target.CurrentStart = static_cast<int32_t>(k);
+        SetCurrentGridRow(static_cast<int32_t>(t) + 1);
+        TargetViewsChanged();
+        return;
+      }
+    }
+  }
+}
+
+void TfrmMain::SelectTargetOccurrence(int32_t target, int32_t occurrence) {
+  if (target < 0 || target >= static_cast<int32_t>(TargetList.size())) return;
+  Target& t = TargetList[static_cast<size_t>(target)];
+  if (occurrence < 0 || occurrence >= static_cast<int32_t>(t.Starts.size())) return;
+  t.CurrentStart = occurrence;
+  if (target != CurrentTarget) {
+    SetCurrentGridRow(target + 1);  // runs SelectTargetRow, which shows the occurrence
+  } else {
+    StepOccurrence(kStepShow);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// The view
+
+// ---------------------------------------------------------------------------
+// Opening a target's document
+
+void TfrmMain::OpenTargetHere() {
+  const int32_t row = CurrentGridRow();
+  if (row <= 0 || row > static_cast<int32_t>(TargetList.size())) return;
+  CloseDocument();
+  const Target& target = TargetList[static_cast<size_t>(row - 1)];
+  Doc.path = DocumentRefPath(target.DocumentRef);
+  if (!OpenDocument(Doc.path, true, true)) {
+    // The window is left without a document: nothing to step through.
+    Doc.path.clear();
+    Enable({btnFirst, btnPrev, btnNext, btnLast}, {mnuFirst, mnuPrev, mnuNext, mnuLast}, false);
+  } else {
+    if (!Settings.FromWordList) HighlightShownTargets();
+    StepOccurrence(kStepShow);
+  }
+  Enable({btnGrdOpen, btnGrdOpenNew}, {mnuGrdOpen, mnuGrdOpenNew}, false);
+  TargetViewsChanged();
+}
+
+void TfrmMain::OpenTargetInOtherWindow() {
+  const int32_t row = CurrentGridRow();
+  if (row <= 0 || row > static_cast<int32_t>(TargetList.size())) return;
+  Shell& shell = TheShell();
+  const std::string path = DocumentRefPath(TargetList[static_cast<size_t>(row - 1)].DocumentRef);
+  const QString caption = "Kalix - " + DisplayPath(path);
+  TfrmMain* other = nullptr;
+  for (TfrmMain* w : shell.MainWindowList) {
+    if (w->windowTitle() == caption) {
+      other = w;
+      break;
+    }
+  }
+  if (!other) {
+    other = new TfrmMain();
+    other->move(x() + 25, y() + 25);
+    other->show();
+    other->Doc.path = path;
+    if (!other->OpenDocument(path, false, true)) {
+      other->setAttribute(Qt::WA_DeleteOnClose, false);
+      other->close();
+      delete other;
+      return;
+    }
+  }
+
+  // The other window searches as this one did, in its own document.
+  const bool generate = other->Settings.Generate;
+  const int32_t level = other->Settings.Level;
+  other->Settings = Settings;
+  other->Settings.Generate = generate;
+  other->Settings.Level = level;
+  other->Settings.UseCorpus = false;
+  other->ArrowList = ArrowList;
+  other->FilterList = FilterList;
+  other->ResetTargetView(false);
+  std::string status;
+  if (Settings.FromWordList) {
+    cTargetList found = kalix::RunWordList(shell.Ctx, other->Settings, FilterList, other->Doc, {});
+    for (Target& t : found) other->TargetList.push_back(std::move(t));
+    status = kalix::ShowWordListResult(shell.Ctx.Language, other->TargetList);
+  } else {
+    SearchRequest source;
+    source.WindowDocument = &other->Doc;
+    cTargetList found =
+        ScanForTargets(shell.Ctx, other->Settings, other->ArrowList, FilterList, source, nullptr);
+    for (Target& t : found) other->TargetList.push_back(std::move(t));
+    status = FinishSearch(shell.Ctx, other->Settings, other->ArrowList, other->TargetList);
+  }
+  other->lblStatus->setText(FromCp1252(status));
+  other->SortState = 2;
+  other->RefillGrid(static_cast<int32_t>(other->TargetList.size()));
+  if (!other->Settings.FromWordList) other->HighlightShownTargets();
+
+  Enable({btnGrdOpenNew}, {mnuGrdOpenNew}, false);
+}
+
+// ---------------------------------------------------------------------------
+// The report
+
+void TfrmMain::SaveResult() {
+  Shell& shell = TheShell();
+  TfrmResult& dialog = TheResultDialog();
+  dialog.PresetExtractKind(PreselectedExtractKind(Settings.Context));
+  if (CurrentDialogs().Exec(&dialog) != QDialog::Accepted) return;
+  ReportOptions options = dialog.Options();
+  const ReportSource source{Settings, ArrowList, TargetList, Doc, shell.Ctx.Corpus.Entries};
+  std::string report;
+  WriteReport(shell.Ctx, source, options, report, [this](const std::string& message) {
+    CurrentDialogs().Message(this, "Kalix", FromCp1252(message), MessageIcon::Exclamation);
+  });
+  if (!SaveReportText(options.OutputFile, report, options.Append)) {
+    CurrentDialogs().Message(this, "Kalix", Tr(msg::kCannotWrite) + "\n" + dialog.FileName(),
+                             MessageIcon::Exclamation);
+  }
+}
+
+}  // namespace kalix::ui
