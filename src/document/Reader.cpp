@@ -172,6 +172,13 @@ class Reader {
 
  private:
   void Byte(unsigned char c);
+  // A run of bytes that need no step of their own, from `p`: copied where
+  // the reader is. Returns where the run stops.
+  [[gnu::always_inline]] inline const unsigned char* Run(const unsigned char* p, const unsigned char* end);
+  // The character after a backslash, when it is not a letter: false when it
+  // begins an escape or "\*" (nothing to emit); otherwise `c` becomes the
+  // character the control symbol stands for.
+  [[gnu::always_inline]] inline bool ControlSymbol(unsigned char& c);
   // The steps after the escape states, for a character read or decoded.
   void AfterEscapes(unsigned char c);
   bool PlainMainText() const { return !inPicture_ && !inFootnote_ && pageCount_ > 0; }
@@ -276,19 +283,7 @@ bool Reader::Feed(const char* data, size_t size) {
     // Runs of plain characters are copied at once; the byte that stops a run
     // goes through the full step by step processing below.
     if (state_ == Lex::Text && !starPending_) {
-      const unsigned char* q = p;
-      if (skipping_) {
-        q = FindStop(skipped_, q, end);
-      } else if (inPicture_) {
-        q = FindStop(special_, q, end);
-        pictureData_.append(reinterpret_cast<const char*>(p), static_cast<size_t>(q - p));
-      } else if (inFootnote_) {
-        q = FindStop(special_, q, end);
-        footnoteText_.append(reinterpret_cast<const char*>(p), static_cast<size_t>(q - p));
-      } else if (pageCount_ > 0) {
-        q = MainText(p, end);
-      }
-      p = q;
+      p = Run(p, end);
       if (p == end) break;
     } else if (state_ == Lex::SwallowBlank && skipping_) {
       p = FindStop(skipped_, p, end);
@@ -471,6 +466,22 @@ void Reader::Byte(unsigned char c) {
   AfterEscapes(c);
 }
 
+const unsigned char* Reader::Run(const unsigned char* p, const unsigned char* end) {
+  const unsigned char* q = p;
+  if (skipping_) {
+    q = FindStop(skipped_, q, end);
+  } else if (inPicture_) {
+    q = FindStop(special_, q, end);
+    pictureData_.append(reinterpret_cast<const char*>(p), static_cast<size_t>(q - p));
+  } else if (inFootnote_) {
+    q = FindStop(special_, q, end);
+    footnoteText_.append(reinterpret_cast<const char*>(p), static_cast<size_t>(q - p));
+  } else if (pageCount_ > 0) {
+    q = MainText(p, end);
+  }
+  return q;
+}
+
 void Reader::AfterEscapes(unsigned char c) {
   // After "\*": only a backslash and a lower-case letter can still name a
   // destination; anything else makes the group a skipped one.
@@ -500,37 +511,7 @@ void Reader::AfterEscapes(unsigned char c) {
     return;
   }
 
-  if (state_ == Lex::Backslash) {
-    if (c >= 'a' && c <= 'z') {
-      name_[0] = static_cast<char>(c);
-      nameLen_ = 1;
-      state_ = Lex::Word;
-      return;
-    }
-    state_ = Lex::Text;
-    switch (c) {
-      case '\'':
-        state_ = Lex::Hex;
-        return;
-      case '*':
-        starPending_ = true;
-        return;
-      case '<':
-        state_ = Lex::Decimal;
-        return;
-      case '_':
-        c = '-';
-        break;
-      case '~':
-        c = ' ';
-        break;
-      case '-':
-        c = kSoftHyphen;  // the optional hyphen
-        break;
-      default:
-        break;
-    }
-  }
+  if (state_ == Lex::Backslash && !ControlSymbol(c)) return;
 
   if (state_ == Lex::SwallowBlank) {
     state_ = Lex::Text;
@@ -540,6 +521,39 @@ void Reader::AfterEscapes(unsigned char c) {
   if (c == '\n' && rtfMode_) return;
   if (state_ != Lex::Text) return;
   Emit(c);
+}
+
+bool Reader::ControlSymbol(unsigned char& c) {
+  if (c >= 'a' && c <= 'z') {
+    name_[0] = static_cast<char>(c);
+    nameLen_ = 1;
+    state_ = Lex::Word;
+    return false;
+  }
+  state_ = Lex::Text;
+  switch (c) {
+    case '\'':
+      state_ = Lex::Hex;
+      return false;
+    case '*':
+      starPending_ = true;
+      return false;
+    case '<':
+      state_ = Lex::Decimal;
+      return false;
+    case '_':
+      c = '-';
+      break;
+    case '~':
+      c = ' ';
+      break;
+    case '-':
+      c = kSoftHyphen;  // the optional hyphen
+      break;
+    default:
+      break;
+  }
+  return true;
 }
 
 void Reader::CloseGroup() {
