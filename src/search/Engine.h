@@ -90,8 +90,9 @@ struct PlanTables;
 // the strings and the filters (the automaton or tries of the keys, the
 // byte classes, the stop sets, the substitution tables...), then shared by
 // every scan of the search: the documents of a corpus, the two parts of a
-// cut document, the two threads. The plan keeps references to the four: they
-// must outlive it and stay as they are. A plan is only read by the scans.
+// cut document, the two threads. The plan keeps a reference to the rules,
+// which must outlive it, and copies of the rest. A plan is only read by
+// the scans.
 class SearchPlan {
  public:
   SearchPlan(const RuleSet& rules, const SearchSettings& settings, const cArrowList& strings,

@@ -48,16 +48,17 @@ template <class Matcher>
 void Scan<Matcher>::Separator(int cl) {
   if (cl >= kSentenceSeparator) sink_.CloseOccurrences(cursor_.lastLetter, cl);
   const bool contextEnd = cl >= plan_.bytes.contextEndClass;
-  CloseWord(cl, contextEnd);
+  const bool pending = !pending_.hits.empty();
+  if (pending) CloseWord(cl, contextEnd);
   if (cl > cursor_.level) cursor_.level = cl;
   bool flush = settings_.Context == 0;
   if (contextEnd) {
-    flush = EndContext(cl);
+    flush = pending && EndContext(cl);
     ResetAll();
     probe_.snapshotDue = Matcher::kProbes && plan_.probe.enabled;
   }
   if (flush && (!settings_.IgnoreSeparators || cl >= kSentenceSeparator)) {
-    FlushPending();
+    if (!pending_.hits.empty()) FlushPending();
     if (!matcher_.Idle() || !counts_.counted.empty()) ResetAll();
   }
 }

@@ -123,13 +123,13 @@ struct ProbeTables {
   std::array<uint8_t, 256> probeByte{};
 };
 
-// Everything a scan reads. The rules, settings, strings and filters are
-// the caller's, and must outlive it.
+// Everything a scan reads. The rules are the caller's, and must outlive
+// it; the settings, strings and filters are copies.
 struct PlanTables {
   const RuleSet& rules;
-  const SearchSettings& settings;
-  const cArrowList& strings;
-  const cFilterList& filters;
+  const SearchSettings settings;
+  const cArrowList strings;
+  const cFilterList filters;
   StringTables keys;
   ByteTables bytes;
   FastRunTables fast;
