@@ -37,8 +37,7 @@ void Scan<Matcher>::Run() {
         continue;
       }
     }
-    c.view += (b == '\n' || b == '\r') ? 2 : 1;
-    ++c.offset;
+    StepOver();
   }
   // Hits still pending at the end of the text produce no target.
   ResetAll();
@@ -66,8 +65,7 @@ void Scan<Matcher>::Separator(int cl) {
 template <class Matcher>
 void Scan<Matcher>::Letter(unsigned char b) {
   const unsigned char k = CompareLetter(b);
-  if (cursor_.level != 0) OpenUnits(cursor_.offset, cursor_.view);
-  cursor_.lastLetter = cursor_.offset;
+  EnterLetter();
   if (k == 0) return;
   if (Matcher::kProbes && probe_.active) {
     ProbeLetter(k);
@@ -93,24 +91,18 @@ void Scan<Matcher>::TakeSnapshot() {
 template <class Matcher>
 void Scan<Matcher>::ProbeRun() {
   const auto& probeByte = plan_.probe.probeByte;
-  const ByteTables& t = plan_.bytes;
   Cursor& c = cursor_;
   while (c.offset + 1 < size_) {
     const unsigned char b = bytes_[c.offset];
     const uint8_t f = probeByte[b];
     if (f == 0) break;
     if (f == 1) {
-      if (settings_.Substitute) {
-        const size_t pair = static_cast<size_t>(b) << 8 | bytes_[c.offset + 1];
-        if (c.substituterBusy || ((t.rulePair[pair >> 6] >> (pair & 63)) & 1)) break;
-      }
-      if (c.level != 0) OpenUnits(c.offset, c.view);
-      c.lastLetter = c.offset;
-      const unsigned char k = t.plainK[b];
+      if (settings_.Substitute && (c.substituterBusy || RuleMayMatchAt(c.offset))) break;
+      EnterLetter();
+      const unsigned char k = plan_.bytes.plainK[b];
       if (k != 0 && ProbeLetter(k)) break;
     }
-    c.view += (b == '\n' || b == '\r') ? 2 : 1;
-    ++c.offset;
+    StepOver();
   }
 }
 

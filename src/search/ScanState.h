@@ -133,6 +133,17 @@ class ScanCore {
   void FastRun();
   inline int32_t NextStop(int32_t at);
   inline bool KeyMayBeginAt(int32_t at) const;
+  // The letter at the cursor opens the units that the separators before it
+  // ended, and is the last letter.
+  void EnterLetter() {
+    if (cursor_.level != 0) OpenUnits(cursor_.offset, cursor_.view);
+    cursor_.lastLetter = cursor_.offset;
+  }
+  // The cursor steps past its byte (a line break counts two view positions).
+  void StepOver() {
+    cursor_.view += Views(cursor_.offset);
+    ++cursor_.offset;
+  }
   // The comparison character of the letter at the cursor.
   inline __attribute__((always_inline)) unsigned char CompareLetter(unsigned char b);
   // At a separator of class `cls`: the word ends; at a context end the
