@@ -1,4 +1,11 @@
 // kalix-cli words: the word list of a document or of a corpus.
+//
+//   --result 0|1|2      the spelling the list shows
+//   --symbols           "affiche les symboles" checked
+//   --filter NAME       a filter by its name (repeatable)
+//   --corpus FILE       the documents of a corpus file
+//   --json | --summary  output; by default the result report, with the
+//                       report options of cli/ReportOptions.h
 
 #include "cli/Commands.h"
 #include "cli/ReportOptions.h"
@@ -9,96 +16,135 @@
 #include "app/WordList.h"
 
 #include <cstdio>
+#include <optional>
 
 namespace kalix::cli {
 
-int RunWordsCommand(Context& ctx, const Args& args) {
+namespace {
+
+// The command line of a word list, as given.
+struct WordsArgs {
   WordListChoice choice;
   std::vector<std::string> filterNames;
   ReportCliOptions report;
   bool json = false;
   bool summary = false;
-  std::string documentPath;
-  std::string corpusPath;
-  bool documentGiven = false;
-  bool corpusGiven = false;
+  std::optional<std::string> documentPath;
+  std::optional<std::string> corpusPath;
+};
 
+bool TakesValue(const std::string& arg) { return arg == "--result" || arg == "--filter" || arg == "--corpus"; }
+
+// An option that takes a value `v`; an error message, or nullopt.
+std::optional<std::string> ValueOption(WordsArgs& a, const std::string& arg, const std::string& v) {
+  if (arg == "--result") {
+    if (v != "0" && v != "1" && v != "2") return "--result takes 0, 1 or 2, not " + v;
+    a.choice.ResultItem = v[0] - '0';
+  } else if (arg == "--filter") {
+    a.filterNames.push_back(Utf8OrCp1252To1252(v));
+  } else {  // --corpus
+    if (a.corpusPath) return "--corpus given twice";
+    a.corpusPath = v;
+  }
+  return std::nullopt;
+}
+
+// An option without a value or the document; an error message, or nullopt.
+std::optional<std::string> PlainArgument(WordsArgs& a, const std::string& arg) {
+  if (arg == "--symbols") {
+    a.choice.ShowSymbols = true;
+  } else if (arg == "--json") {
+    a.json = true;
+  } else if (arg == "--summary") {
+    a.summary = true;
+  } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
+    return "unknown option for words: " + arg;
+  } else {
+    if (a.documentPath) return "more than one document";
+    a.documentPath = arg;
+  }
+  return std::nullopt;
+}
+
+// Reads the whole command line; an error message, or nullopt.
+std::optional<std::string> ParseWordsArgs(const Args& args, WordsArgs& a) {
   for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
     std::string error;
-    switch (ParseReportOption(args, i, report, error)) {
+    switch (ParseReportOption(args, i, a.report, error)) {
       case OptionParse::Taken:
         continue;
       case OptionParse::Error:
-        return UsageError(error);
+        return error;
       case OptionParse::NotMine:
         break;
     }
-    const std::string& a = args[i];
-    bool takesValue = a == "--result" || a == "--filter" || a == "--corpus";
-    if (takesValue && i + 1 >= args.size()) return UsageError("missing value after " + a);
-    if (a == "--result") {
-      const std::string& v = args[++i];
-      if (v != "0" && v != "1" && v != "2") return UsageError("--result takes 0, 1 or 2, not " + v);
-      choice.ResultItem = v[0] - '0';
-    } else if (a == "--symbols") {
-      choice.ShowSymbols = true;
-    } else if (a == "--filter") {
-      filterNames.push_back(Utf8OrCp1252To1252(args[++i]));
-    } else if (a == "--corpus") {
-      if (corpusGiven) return UsageError("--corpus given twice");
-      corpusPath = args[++i];
-      corpusGiven = true;
-    } else if (a == "--json") {
-      json = true;
-    } else if (a == "--summary") {
-      summary = true;
-    } else if (a.size() > 1 && a[0] == '-' && a != "-") {
-      return UsageError("unknown option for words: " + a);
-    } else {
-      if (documentGiven) return UsageError("more than one document");
-      documentPath = a;
-      documentGiven = true;
+    if (TakesValue(arg)) {
+      if (i + 1 >= args.size()) return "missing value after " + arg;
+      if (auto e = ValueOption(a, arg, args[++i])) return e;
+    } else if (auto e = PlainArgument(a, arg)) {
+      return e;
     }
   }
-  if (documentGiven == corpusGiven) return UsageError("words needs a DOCUMENT or --corpus FILE");
-  if (json && summary) return UsageError("--json and --summary exclude each other");
+  if (a.documentPath.has_value() == a.corpusPath.has_value()) return "words needs a DOCUMENT or --corpus FILE";
+  if (a.json && a.summary) return "--json and --summary exclude each other";
+  return std::nullopt;
+}
 
-  cFilterList filters;
-  std::string error;
-  if (!CheckFilters(ctx.Rules, filterNames, filters, choice.FilterNames, error)) return UsageError(error);
-
-  Document document;
-  if (documentGiven) {
+// Opens the document, or the corpus; an exit status when that fails, else 0.
+int OpenSource(Context& ctx, WordsArgs& a, Document& document) {
+  if (a.documentPath) {
     std::string message;
-    if (!OpenDocument(ctx, document, documentPath, &message)) {
+    if (!OpenDocument(ctx, document, *a.documentPath, &message)) {
       ReportDocumentMessage(message);
       return 1;
     }
-  } else {
-    if (int status = OpenCorpusArgument(ctx, corpusPath)) return status;
-    choice.CorpusChecked = true;
-  }
-
-  SearchSettings settings;
-  ApplyWordListChoice(settings, choice, ctx.Corpus.Open, documentGiven);
-  if (summary) {
-    WordListCounts counts = CountWordList(ctx, settings, filters, document, ctx.Corpus.Entries,
-                                          ReportDocumentMessage, ReportCorpusProgress);
-    WriteSummary(stdout, WordListStatusText(ctx.Language, counts.Targets, counts.Occurrences));
     return 0;
   }
+  if (int status = OpenCorpusArgument(ctx, *a.corpusPath)) return status;
+  a.choice.CorpusChecked = true;
+  return 0;
+}
+
+// The counts alone, as one line.
+int WriteCounts(Context& ctx, const SearchSettings& settings, const cFilterList& filters, const Document& document) {
+  WordListCounts counts = CountWordList(ctx, settings, filters, document, ctx.Corpus.Entries, ReportDocumentMessage,
+                                        ReportCorpusProgress);
+  WriteSummary(stdout, WordListStatusText(ctx.Language, counts.Targets, counts.Occurrences));
+  return 0;
+}
+
+// The whole list, as JSON or as the result report.
+int WriteList(Context& ctx, WordsArgs& a, SearchSettings& settings, const cFilterList& filters,
+              const Document& document) {
   cTargetList& targets = KeepUntilExit(RunWordList(ctx, settings, filters, document, ctx.Corpus.Entries,
                                                   ReportDocumentMessage, ReportCorpusProgress));
   std::string status = ShowWordListResult(ctx.Language, targets);
-
-  if (json) {
+  if (a.json) {
     WriteResultJson(stdout, status, targets);
     return 0;
   }
-  FinishReportOptions(report, settings.Context);
+  FinishReportOptions(a.report, settings.Context);
   const cArrowList noStrings;
   ReportSource source{settings, noStrings, targets, document, ctx.Corpus.Entries};
-  return EmitReport(ctx, source, report);
+  return EmitReport(ctx, source, a.report);
+}
+
+}  // namespace
+
+int RunWordsCommand(Context& ctx, const Args& args) {
+  WordsArgs a;
+  if (auto error = ParseWordsArgs(args, a)) return UsageError(*error);
+  cFilterList filters;
+  std::string error;
+  if (!CheckFilters(ctx.Rules, a.filterNames, filters, a.choice.FilterNames, error)) return UsageError(error);
+  Document document;
+  if (int status = OpenSource(ctx, a, document)) return status;
+
+  SearchSettings settings;
+  ApplyWordListChoice(settings, a.choice, ctx.Corpus.Open, a.documentPath.has_value());
+  if (a.summary) return WriteCounts(ctx, settings, filters, document);
+  return WriteList(ctx, a, settings, filters, document);
 }
 
 }  // namespace kalix::cli

@@ -449,7 +449,15 @@ class Player {
     p_.restore();
   }
 
+  // One record, handed to the family it belongs to; records of no family
+  // (unknown, or without effect on the picture) are skipped.
   void Record(const WmfRecord& r) {
+    if (MappingRecord(r) || SettingRecord(r) || ObjectRecord(r) || DrawingRecord(r) || TextRecord(r)) return;
+    BitmapRecord(r);
+  }
+
+  // --- Mapping: window and viewport origins and extents ---
+  bool MappingRecord(const WmfRecord& r) {
     const size_t n = r.params.size();
     switch (r.function) {
       case wmf::kSetWindowOrg:
@@ -470,6 +478,16 @@ class Player {
       case 0x020F:  // OFFSETWINDOWORG
         if (n >= 2) dc_.windowOrg += QPointF(S(r, 1), S(r, 0));
         break;
+      default:
+        return false;
+    }
+    return true;
+  }
+
+  // --- State: colours, modes, and the saved states ---
+  bool SettingRecord(const WmfRecord& r) {
+    const size_t n = r.params.size();
+    switch (r.function) {
       case wmf::kSetBkMode:
         if (n >= 1) dc_.bkMode = r.params[0];
         break;
@@ -488,24 +506,37 @@ class Player {
       case wmf::kSaveDc:
         saved_.push_back(dc_);
         break;
-      case wmf::kRestoreDc: {
-        if (n < 1 || saved_.empty()) break;
-        int k = S(r, 0);
-        // Negative: relative to the latest saved state (-1 the latest);
-        // positive: the k-th saved state, counting from 1.
-        size_t index;
-        if (k < 0) {
-          if (static_cast<size_t>(-k) > saved_.size()) break;
-          index = saved_.size() - static_cast<size_t>(-k);
-        } else if (k > 0 && static_cast<size_t>(k) <= saved_.size()) {
-          index = static_cast<size_t>(k) - 1;
-        } else {
-          break;
-        }
-        dc_ = saved_[index];
-        saved_.resize(index);
+      case wmf::kRestoreDc:
+        RestoreDc(r);
         break;
-      }
+      default:
+        return false;
+    }
+    return true;
+  }
+
+  void RestoreDc(const WmfRecord& r) {
+    if (r.params.empty() || saved_.empty()) return;
+    int k = S(r, 0);
+    // Negative: relative to the latest saved state (-1 the latest);
+    // positive: the k-th saved state, counting from 1.
+    size_t index;
+    if (k < 0) {
+      if (static_cast<size_t>(-k) > saved_.size()) return;
+      index = saved_.size() - static_cast<size_t>(-k);
+    } else if (k > 0 && static_cast<size_t>(k) <= saved_.size()) {
+      index = static_cast<size_t>(k) - 1;
+    } else {
+      return;
+    }
+    dc_ = saved_[index];
+    saved_.resize(index);
+  }
+
+  // --- Objects: pens, brushes, fonts and the others, made, chosen, deleted ---
+  bool ObjectRecord(const WmfRecord& r) {
+    const size_t n = r.params.size();
+    switch (r.function) {
       case wmf::kCreatePenIndirect:
         if (n >= 5) Store(PenObject{S(r, 0), S(r, 1), ColorRef(r, 3)});
         else Store(OtherObject{});
@@ -514,28 +545,10 @@ class Player {
         if (n >= 4) Store(BrushObject{S(r, 0), ColorRef(r, 1), S(r, 3)});
         else Store(OtherObject{});
         break;
-      case wmf::kCreateFontIndirect: {
-        if (n < 9) {
-          Store(OtherObject{});
-          break;
-        }
-        FontObject f;
-        f.height = S(r, 0);
-        f.width = S(r, 1);
-        f.escapement = S(r, 2);
-        f.weight = S(r, 4);
-        f.italic = (r.params[5] & 0xFF) != 0;
-        f.underline = (r.params[5] >> 8) != 0;
-        f.strikeOut = (r.params[6] & 0xFF) != 0;
-        f.charset = r.params[6] >> 8;
-        std::string face = ParamBytes(r, 9);
-        size_t zero = face.find('\0');
-        if (zero != std::string::npos) face.resize(zero);
-        if (face.size() > 32) face.resize(32);
-        f.face = FromCp1252(face);
-        Store(f);
+      case wmf::kCreateFontIndirect:
+        if (n >= 9) Store(Font(r));
+        else Store(OtherObject{});
         break;
-      }
       case 0x00F7:  // CREATEPALETTE
       case 0x06FF:  // CREATEREGION
         Store(OtherObject{});
@@ -550,127 +563,197 @@ class Player {
       case wmf::kDeleteObject:
         if (n >= 1 && r.params[0] < objects_.size()) objects_[r.params[0]].reset();
         break;
+      default:
+        return false;
+    }
+    return true;
+  }
+
+  // The font of a CREATEFONTINDIRECT record of at least 9 words.
+  static FontObject Font(const WmfRecord& r) {
+    FontObject f;
+    f.height = S(r, 0);
+    f.width = S(r, 1);
+    f.escapement = S(r, 2);
+    f.weight = S(r, 4);
+    f.italic = (r.params[5] & 0xFF) != 0;
+    f.underline = (r.params[5] >> 8) != 0;
+    f.strikeOut = (r.params[6] & 0xFF) != 0;
+    f.charset = r.params[6] >> 8;
+    std::string face = ParamBytes(r, 9);
+    size_t zero = face.find('\0');
+    if (zero != std::string::npos) face.resize(zero);
+    if (face.size() > 32) face.resize(32);
+    f.face = FromCp1252(face);
+    return f;
+  }
+
+  // --- Drawing: lines and shapes ---
+  bool DrawingRecord(const WmfRecord& r) {
+    const size_t n = r.params.size();
+    switch (r.function) {
       case wmf::kMoveTo:
         if (n >= 2) dc_.current = QPointF(S(r, 1), S(r, 0));
         break;
       case wmf::kLineTo:
-        if (n >= 2) {
-          QPointF to(S(r, 1), S(r, 0));
-          QPainterPath path;
-          path.moveTo(dc_.current);
-          path.lineTo(to);
-          Fill(path, true, false);
-          dc_.current = to;
-        }
+        if (n >= 2) LineTo(QPointF(S(r, 1), S(r, 0)));
         break;
       case wmf::kPolyline:
-      case wmf::kPolygon: {
-        if (n < 1) break;
-        size_t count = r.params[0];
-        if (n < 1 + 2 * count || count == 0) break;
-        QPolygonF poly = Points(r, 1, count);
-        QPainterPath path;
-        if (r.function == wmf::kPolygon) {
-          path.addPolygon(poly);
-          path.closeSubpath();
-          Fill(path);
-        } else {
-          path.addPolygon(poly);
-          Fill(path, true, false);
-        }
+      case wmf::kPolygon:
+        Poly(r);
         break;
-      }
-      case wmf::kPolyPolygon: {
-        if (n < 1) break;
-        size_t polys = r.params[0];
-        if (n < 1 + polys) break;
-        size_t total = 0;
-        for (size_t i = 0; i < polys; ++i) total += r.params[1 + i];
-        if (n < 1 + polys + 2 * total) break;
-        QPainterPath path;
-        size_t at = 1 + polys;
-        for (size_t i = 0; i < polys; ++i) {
-          size_t count = r.params[1 + i];
-          if (count) {
-            path.addPolygon(Points(r, at, count));
-            path.closeSubpath();
-          }
-          at += 2 * count;
-        }
-        Fill(path);
+      case wmf::kPolyPolygon:
+        PolyPolygon(r);
         break;
-      }
       case wmf::kRectangle:
-        if (n >= 4) {
-          QPainterPath path;
-          path.addRect(Box(r, 0));
-          Fill(path);
-        }
-        break;
       case wmf::kRoundRect:
-        if (n >= 6) {
-          QPainterPath path;
-          path.addRoundedRect(Box(r, 2), std::abs(S(r, 1)) / 2.0, std::abs(S(r, 0)) / 2.0);
-          Fill(path);
-        }
-        break;
       case wmf::kEllipse:
-        if (n >= 4) {
-          QPainterPath path;
-          path.addEllipse(Box(r, 0));
-          Fill(path);
-        }
+        Shape(r);
         break;
       case wmf::kArc: Arc(r, 0); break;
       case wmf::kPie: Arc(r, 1); break;
       case wmf::kChord: Arc(r, 2); break;
-      case wmf::kTextOut: {
-        if (n < 1) break;
-        size_t count = r.params[0];
-        size_t words = (count + 1) / 2;
-        if (n < 1 + words + 2) break;
-        std::string bytes = ParamBytes(r, 1).substr(0, count);
-        Text(S(r, 1 + words + 1), S(r, 1 + words), bytes, std::nullopt, {});
-        break;
+      default:
+        return false;
+    }
+    return true;
+  }
+
+  void LineTo(const QPointF& to) {
+    QPainterPath path;
+    path.moveTo(dc_.current);
+    path.lineTo(to);
+    Fill(path, true, false);
+    dc_.current = to;
+  }
+
+  // POLYLINE (outlined) or POLYGON (closed and filled).
+  void Poly(const WmfRecord& r) {
+    const size_t n = r.params.size();
+    if (n < 1) return;
+    size_t count = r.params[0];
+    if (n < 1 + 2 * count || count == 0) return;
+    QPolygonF poly = Points(r, 1, count);
+    QPainterPath path;
+    if (r.function == wmf::kPolygon) {
+      path.addPolygon(poly);
+      path.closeSubpath();
+      Fill(path);
+    } else {
+      path.addPolygon(poly);
+      Fill(path, true, false);
+    }
+  }
+
+  void PolyPolygon(const WmfRecord& r) {
+    const size_t n = r.params.size();
+    if (n < 1) return;
+    size_t polys = r.params[0];
+    if (n < 1 + polys) return;
+    size_t total = 0;
+    for (size_t i = 0; i < polys; ++i) total += r.params[1 + i];
+    if (n < 1 + polys + 2 * total) return;
+    QPainterPath path;
+    size_t at = 1 + polys;
+    for (size_t i = 0; i < polys; ++i) {
+      size_t count = r.params[1 + i];
+      if (count) {
+        path.addPolygon(Points(r, at, count));
+        path.closeSubpath();
       }
-      case wmf::kExtTextOut: {
-        if (n < 4) break;
-        double y = S(r, 0), x = S(r, 1);
-        size_t count = r.params[2];
-        int options = r.params[3];
-        size_t at = 4;
-        std::optional<QRectF> opaque;
-        if (options & 0x0006) {  // ETO_OPAQUE | ETO_CLIPPED: a rectangle follows
-          if (n < at + 4) break;
-          double left = S(r, at), top = S(r, at + 1), right = S(r, at + 2), bottom = S(r, at + 3);
-          if (options & 0x0002) opaque = QRectF(QPointF(left, top), QPointF(right, bottom)).normalized();
-          at += 4;
-        }
-        size_t words = (count + 1) / 2;
-        if (n < at + words) break;
-        std::string bytes = ParamBytes(r, at).substr(0, count);
-        at += words;
-        std::vector<int16_t> dx;
-        if (n >= at + count) {
-          for (size_t i = 0; i < count; ++i) dx.push_back(S(r, at + i));
-        }
-        Text(x, y, bytes, opaque, dx);
+      at += 2 * count;
+    }
+    Fill(path);
+  }
+
+  // RECTANGLE, ROUNDRECT or ELLIPSE, filled and outlined.
+  void Shape(const WmfRecord& r) {
+    const size_t n = r.params.size();
+    QPainterPath path;
+    if (r.function == wmf::kRectangle) {
+      if (n < 4) return;
+      path.addRect(Box(r, 0));
+    } else if (r.function == wmf::kRoundRect) {
+      if (n < 6) return;
+      path.addRoundedRect(Box(r, 2), std::abs(S(r, 1)) / 2.0, std::abs(S(r, 0)) / 2.0);
+    } else {
+      if (n < 4) return;
+      path.addEllipse(Box(r, 0));
+    }
+    Fill(path);
+  }
+
+  // --- Text ---
+  bool TextRecord(const WmfRecord& r) {
+    switch (r.function) {
+      case wmf::kTextOut:
+        TextOut(r);
         break;
-      }
-      case wmf::kStretchDib: Bitmap(r, true); break;
-      case wmf::kDibStretchBlt: Bitmap(r, false); break;
-      case 0x0940:  // DIBBITBLT: rop(2), ySrc, xSrc, destH, destW, yDest, xDest, DIB
-        if (n >= 2 + 6 + 20) {
-          WmfRecord stretched;
-          stretched.function = wmf::kDibStretchBlt;
-          stretched.params = {r.params[0], r.params[1], r.params[4], r.params[5], r.params[2], r.params[3]};
-          stretched.params.insert(stretched.params.end(), r.params.begin() + 4, r.params.end());
-          Bitmap(stretched, false);
-        }
+      case wmf::kExtTextOut:
+        ExtTextOut(r);
         break;
       default:
-        break;  // unknown or without effect on the picture
+        return false;
     }
+    return true;
+  }
+
+  void TextOut(const WmfRecord& r) {
+    const size_t n = r.params.size();
+    if (n < 1) return;
+    size_t count = r.params[0];
+    size_t words = (count + 1) / 2;
+    if (n < 1 + words + 2) return;
+    std::string bytes = ParamBytes(r, 1).substr(0, count);
+    Text(S(r, 1 + words + 1), S(r, 1 + words), bytes, std::nullopt, {});
+  }
+
+  void ExtTextOut(const WmfRecord& r) {
+    const size_t n = r.params.size();
+    if (n < 4) return;
+    double y = S(r, 0), x = S(r, 1);
+    size_t count = r.params[2];
+    int options = r.params[3];
+    size_t at = 4;
+    std::optional<QRectF> opaque;
+    if (options & 0x0006) {  // ETO_OPAQUE | ETO_CLIPPED: a rectangle follows
+      if (n < at + 4) return;
+      double left = S(r, at), top = S(r, at + 1), right = S(r, at + 2), bottom = S(r, at + 3);
+      if (options & 0x0002) opaque = QRectF(QPointF(left, top), QPointF(right, bottom)).normalized();
+      at += 4;
+    }
+    size_t words = (count + 1) / 2;
+    if (n < at + words) return;
+    std::string bytes = ParamBytes(r, at).substr(0, count);
+    at += words;
+    std::vector<int16_t> dx;
+    if (n >= at + count) {
+      for (size_t i = 0; i < count; ++i) dx.push_back(S(r, at + i));
+    }
+    Text(x, y, bytes, opaque, dx);
+  }
+
+  // --- Bitmaps ---
+  bool BitmapRecord(const WmfRecord& r) {
+    switch (r.function) {
+      case wmf::kStretchDib: Bitmap(r, true); break;
+      case wmf::kDibStretchBlt: Bitmap(r, false); break;
+      case 0x0940: DibBitBlt(r); break;  // DIBBITBLT
+      default:
+        return false;
+    }
+    return true;
+  }
+
+  // DIBBITBLT: rop(2), ySrc, xSrc, destH, destW, yDest, xDest, DIB; played
+  // as the DIBSTRETCHBLT of the same size.
+  void DibBitBlt(const WmfRecord& r) {
+    if (r.params.size() < 2 + 6 + 20) return;
+    WmfRecord stretched;
+    stretched.function = wmf::kDibStretchBlt;
+    stretched.params = {r.params[0], r.params[1], r.params[4], r.params[5], r.params[2], r.params[3]};
+    stretched.params.insert(stretched.params.end(), r.params.begin() + 4, r.params.end());
+    Bitmap(stretched, false);
   }
 
   QPainter& p_;

@@ -305,124 +305,157 @@ class Converter {
     g_.dest = d;
   }
 
+  // A control word, read as the current destination reads it.
   void Word(const std::string& w, bool hasParam, int param) {
     bool star = pendingStar_;
     pendingStar_ = false;
-    auto on = [&] { return !hasParam || param != 0; };
-    if (g_.dest == Dest::Skip) return;
-    if (g_.dest == Dest::Picture) {
-      if (w == "picwgoal") pict_.goalWidth = param;
-      else if (w == "pichgoal") pict_.goalHeight = param;
-      else if (w == "picw") pict_.width = param;
-      else if (w == "pich") pict_.height = param;
-      else if (w == "wmetafile") { pictKind_ = 1; pict_.mappingMode = hasParam ? param : 0; }
-      else if (w == "pngblip" || w == "jpegblip") pictKind_ = 2;
-      else if (w == "emfblip" || w == "macpict" || w == "dibitmap" || w == "wbitmap" || w == "pmmetafile")
-        pictKind_ = 0;
-      else if (w == "bin") g_.dest = Dest::Skip;  // binary picture data: not read
-      return;
-    }
-    if (g_.dest == Dest::ColorTable) {
-      if (w == "red") { red_ = param; colourSet_ = true; }
-      else if (w == "green") { green_ = param; colourSet_ = true; }
-      else if (w == "blue") { blue_ = param; colourSet_ = true; }
-      return;
-    }
-    if (g_.dest == Dest::FontTable) {
-      if (w == "f") {
-        fontIndex_ = param;
-        fontName_.clear();
-      } else if (w == "panose" || w == "falt" || w == "fname" || w == "fontemb" || w == "fontfile") {
-        g_.dest = Dest::Skip;
-      }
-      return;
+    switch (g_.dest) {
+      case Dest::Skip: return;
+      case Dest::Picture: PictureWord(w, hasParam, param); return;
+      case Dest::ColorTable: ColourWord(w, param); return;
+      case Dest::FontTable: FontTableWord(w, param); return;
+      case Dest::Text: break;
     }
     Flush();  // text so far keeps the formatting it was written with
-    // Destinations.
-    if (w == "fonttbl") { Destination(Dest::FontTable); return; }
-    if (w == "colortbl") { Destination(Dest::ColorTable); colours_.clear(); return; }
+    if (DestinationWord(w, star) || CharacterWord(w, param) || CharacterFormatWord(w, hasParam, param)) return;
+    ParagraphFormatWord(w, param);
+  }
+
+  // The size and kind of a picture.
+  void PictureWord(const std::string& w, bool hasParam, int param) {
+    if (w == "picwgoal") pict_.goalWidth = param;
+    else if (w == "pichgoal") pict_.goalHeight = param;
+    else if (w == "picw") pict_.width = param;
+    else if (w == "pich") pict_.height = param;
+    else if (w == "wmetafile") { pictKind_ = 1; pict_.mappingMode = hasParam ? param : 0; }
+    else if (w == "pngblip" || w == "jpegblip") pictKind_ = 2;
+    else if (w == "emfblip" || w == "macpict" || w == "dibitmap" || w == "wbitmap" || w == "pmmetafile")
+      pictKind_ = 0;
+    else if (w == "bin") g_.dest = Dest::Skip;  // binary picture data: not read
+  }
+
+  void ColourWord(const std::string& w, int param) {
+    if (w == "red") { red_ = param; colourSet_ = true; }
+    else if (w == "green") { green_ = param; colourSet_ = true; }
+    else if (w == "blue") { blue_ = param; colourSet_ = true; }
+  }
+
+  void FontTableWord(const std::string& w, int param) {
+    if (w == "f") {
+      fontIndex_ = param;
+      fontName_.clear();
+    } else if (w == "panose" || w == "falt" || w == "fname" || w == "fontemb" || w == "fontfile") {
+      g_.dest = Dest::Skip;
+    }
+  }
+
+  // A word that starts a destination, read or skipped (a starred word that
+  // is not known is skipped); false for any other word.
+  bool DestinationWord(const std::string& w, bool star) {
+    if (w == "fonttbl") { Destination(Dest::FontTable); return true; }
+    if (w == "colortbl") { Destination(Dest::ColorTable); colours_.clear(); return true; }
     if (w == "pict") {
       Destination(Dest::Picture);
       pict_ = PictureSize();
       pictKind_ = 0;
       pictHex_.clear();
-      return;
+      return true;
     }
-    if (w == "shppict") return;  // its \pict follows
+    if (w == "shppict") return true;  // its \pict follows
     if (w == "nonshppict") {
       Destination(Dest::Skip);  // the same picture again, in an older form
-      return;
+      return true;
     }
+    if (w == "field") return true;  // the field's result stays, its instruction is skipped
     static const char* const kSkipped[] = {
         "info", "stylesheet", "header", "headerl", "headerr", "headerf", "footer", "footerl", "footerr",
         "footerf", "footnote", "listtable", "listoverridetable", "rsidtbl", "generator", "xmlnstbl",
         "latentstyles", "themedata", "colorschememapping", "datastore", "fldinst", "pgdsctbl", "mmathPr",
-        "pnseclvl", "pntext", "pntxta", "pntxtb", "bkmkstart", "bkmkend", "field" /* handled below */};
+        "pnseclvl", "pntext", "pntxta", "pntxtb", "bkmkstart", "bkmkend"};
     for (const char* s : kSkipped) {
-      if (w == s) {
-        if (w == "field") return;  // the field's result stays, its instruction is skipped
-        Destination(Dest::Skip);
-        return;
+      if (w == s) star = true;
+    }
+    if (star) Destination(Dest::Skip);
+    return star;
+  }
+
+  // Paragraph ends, tabs, special characters and Unicode characters.
+  bool CharacterWord(const std::string& w, int param) {
+    struct Special {
+      const char* word;
+      char16_t character;
+    };
+    static constexpr Special kSpecial[] = {
+        {"line", 0x2028},   {"tab", '\t'},         {"cell", '\t'},        {"emdash", 0x2014},
+        {"endash", 0x2013}, {"bullet", 0x2022},    {"lquote", 0x2018},    {"rquote", 0x2019},
+        {"ldblquote", 0x201C}, {"rdblquote", 0x201D},
+    };
+    if (w == "par" || w == "sect" || w == "row") {
+      Paragraph();
+      return true;
+    }
+    for (const Special& s : kSpecial) {
+      if (w == s.word) {
+        Emit(QChar(s.character));
+        return true;
       }
     }
-    if (star) {
-      Destination(Dest::Skip);
-      return;
-    }
-    // Paragraphs and characters.
-    if (w == "par" || w == "sect") { Paragraph(); return; }
-    if (w == "line") { Emit(QChar(0x2028)); return; }
-    if (w == "tab" || w == "cell") { Emit(QChar('\t')); return; }
-    if (w == "row") { Paragraph(); return; }
-    if (w == "emdash") { Emit(QChar(0x2014)); return; }
-    if (w == "endash") { Emit(QChar(0x2013)); return; }
-    if (w == "bullet") { Emit(QChar(0x2022)); return; }
-    if (w == "lquote") { Emit(QChar(0x2018)); return; }
-    if (w == "rquote") { Emit(QChar(0x2019)); return; }
-    if (w == "ldblquote") { Emit(QChar(0x201C)); return; }
-    if (w == "rdblquote") { Emit(QChar(0x201D)); return; }
     if (w == "u") {
       int code = param < 0 ? param + 65536 : param;
       Emit(QChar(static_cast<char16_t>(code)));
       skipChars_ = g_.unicodeSkip;
-      return;
+      return true;
     }
-    if (w == "uc") { g_.unicodeSkip = std::max(0, param); return; }
-    // Character formatting.
-    auto changed = [] {};
-    if (w == "plain") { g_.ch = CharState(); changed(); return; }
-    if (w == "b") { g_.ch.bold = on(); changed(); return; }
-    if (w == "i") { g_.ch.italic = on(); changed(); return; }
-    if (w == "ul" || w == "uld" || w == "uldb" || w == "ulw" || w == "uldash") { g_.ch.underline = on(); changed(); return; }
-    if (w == "ulnone") { g_.ch.underline = false; changed(); return; }
-    if (w == "strike") { g_.ch.strike = on(); changed(); return; }
-    // Sizes and distances are kept within what word processors accept, so a
-    // damaged file cannot ask for giant glyphs or pages.
-    if (w == "fs") { g_.ch.halfPoints = hasParam ? std::clamp(param, 2, 3276) : 24; changed(); return; }
-    if (w == "f") { g_.ch.font = param; changed(); return; }
-    if (w == "cf") { g_.ch.colour = param; changed(); return; }
-    if (w == "cb" || w == "highlight" || w == "chcbpat") { g_.ch.background = param; changed(); return; }
-    if (w == "super") { g_.ch.superscript = on(); g_.ch.subscript = false; changed(); return; }
-    if (w == "sub") { g_.ch.subscript = on(); g_.ch.superscript = false; changed(); return; }
-    if (w == "nosupersub") { g_.ch.superscript = g_.ch.subscript = false; changed(); return; }
-    // Paragraph formatting: applies to the paragraph being written.
-    auto para = [&] {
-      Flush();
-      if (blockStarted_) cursor_.setBlockFormat(BlockFormat());
-    };
-    if (w == "pard") { g_.para = ParaState(); para(); return; }
-    if (w == "ql") { g_.para.align = Qt::AlignLeft; para(); return; }
-    if (w == "qc") { g_.para.align = Qt::AlignHCenter; para(); return; }
-    if (w == "qr") { g_.para.align = Qt::AlignRight; para(); return; }
-    if (w == "qj") { g_.para.align = Qt::AlignJustify; para(); return; }
+    if (w == "uc") {
+      g_.unicodeSkip = std::max(0, param);
+      return true;
+    }
+    return false;
+  }
+
+  bool CharacterFormatWord(const std::string& w, bool hasParam, int param) {
+    const bool on = !hasParam || param != 0;
+    CharState& ch = g_.ch;
+    if (w == "plain") ch = CharState();
+    else if (w == "b") ch.bold = on;
+    else if (w == "i") ch.italic = on;
+    else if (w == "ul" || w == "uld" || w == "uldb" || w == "ulw" || w == "uldash") ch.underline = on;
+    else if (w == "ulnone") ch.underline = false;
+    else if (w == "strike") ch.strike = on;
+    // Sizes are kept within what word processors accept, so a damaged file
+    // cannot ask for giant glyphs.
+    else if (w == "fs") ch.halfPoints = hasParam ? std::clamp(param, 2, 3276) : 24;
+    else if (w == "f") ch.font = param;
+    else if (w == "cf") ch.colour = param;
+    else if (w == "cb" || w == "highlight" || w == "chcbpat") ch.background = param;
+    else if (w == "super") { ch.superscript = on; ch.subscript = false; }
+    else if (w == "sub") { ch.subscript = on; ch.superscript = false; }
+    else if (w == "nosupersub") ch.superscript = ch.subscript = false;
+    else return false;
+    return true;
+  }
+
+  // Paragraph formatting: applies to the paragraph being written. Distances
+  // are kept within what word processors accept, so a damaged file cannot
+  // ask for giant pages.
+  void ParagraphFormatWord(const std::string& w, int param) {
     constexpr int kMaxTwips = 31680;  // 22 inches
-    auto twips = [&] { return std::clamp(param, -kMaxTwips, kMaxTwips); };
-    if (w == "li") { g_.para.leftTwips = twips(); para(); return; }
-    if (w == "ri") { g_.para.rightTwips = twips(); para(); return; }
-    if (w == "fi") { g_.para.firstTwips = twips(); para(); return; }
-    if (w == "sb") { g_.para.beforeTwips = std::max(0, twips()); para(); return; }
-    if (w == "sa") { g_.para.afterTwips = std::max(0, twips()); para(); return; }
-    if (w == "tx" && g_.para.tabsTwips.size() < 64) { g_.para.tabsTwips.push_back(twips()); para(); return; }
+    const int twips = std::clamp(param, -kMaxTwips, kMaxTwips);
+    ParaState& para = g_.para;
+    if (w == "pard") para = ParaState();
+    else if (w == "ql") para.align = Qt::AlignLeft;
+    else if (w == "qc") para.align = Qt::AlignHCenter;
+    else if (w == "qr") para.align = Qt::AlignRight;
+    else if (w == "qj") para.align = Qt::AlignJustify;
+    else if (w == "li") para.leftTwips = twips;
+    else if (w == "ri") para.rightTwips = twips;
+    else if (w == "fi") para.firstTwips = twips;
+    else if (w == "sb") para.beforeTwips = std::max(0, twips);
+    else if (w == "sa") para.afterTwips = std::max(0, twips);
+    else if (w == "tx" && para.tabsTwips.size() < 64) para.tabsTwips.push_back(twips);
+    else return;
+    Flush();
+    if (blockStarted_) cursor_.setBlockFormat(BlockFormat());
   }
 
   QTextDocument& doc_;

@@ -93,7 +93,24 @@ TfrmFind::TfrmFind(QWidget* parent) : QDialog(parent) {
   attached_.Strings = &ownStrings_;
   attached_.Filters = &ownFilters_;
 
-  // Strings.
+  BuildStringsGroup();
+  BuildPlaceAndFilters();
+  BuildSpellingOptions();
+  BuildContextAndResult();
+  LayOutControls();
+  ConnectControls();
+
+  // Created: the result options follow "Comme l'orthographe"; no item index;
+  // the filters of the rule set.
+  chkAsOrthoClick();
+  lstWord->setCurrentRow(-1);
+  FillFilterList(lstFilter);
+  UpdateFindControls();
+  NameControlsForScreenReaders(this);
+}
+
+// The edit field, the list of strings and their buttons.
+void TfrmFind::BuildStringsGroup() {
   GroupBox2 = new QGroupBox(T("Cha\xeenes"), this);
   GroupBox2->setObjectName("GroupBox2");
   edWord = new QLineEdit(GroupBox2);
@@ -111,18 +128,19 @@ TfrmFind::TfrmFind(QWidget* parent) : QDialog(parent) {
   btnRepl->setEnabled(false);
   btnDel->setEnabled(false);
   btnThesaurus->setEnabled(false);
-  {
-    auto* g = new QGridLayout(GroupBox2);
-    g->addWidget(edWord, 0, 0);
-    g->addWidget(lstWord, 1, 0, 5, 1);
-    g->addWidget(btnAdd, 0, 1);
-    g->addWidget(btnRepl, 1, 1);
-    g->addWidget(btnDel, 2, 1);
-    g->addWidget(btnThesaurus, 3, 1);
-    g->addWidget(btnErase, 4, 1);
-    g->setRowStretch(5, 1);
-  }
+  auto* g = new QGridLayout(GroupBox2);
+  g->addWidget(edWord, 0, 0);
+  g->addWidget(lstWord, 1, 0, 5, 1);
+  g->addWidget(btnAdd, 0, 1);
+  g->addWidget(btnRepl, 1, 1);
+  g->addWidget(btnDel, 2, 1);
+  g->addWidget(btnThesaurus, 3, 1);
+  g->addWidget(btnErase, 4, 1);
+  g->setRowStretch(5, 1);
+}
 
+// Where the string stands in its word, "Exclure", and the filters.
+void TfrmFind::BuildPlaceAndFilters() {
   pnlPlace = new TRadioGroup("pnlPlace", "Position",
                              {"Indiff\xe9rente", "D\xe9" "but de mot", "Fin de mot", "Milieu de mot", "Mot entier"},
                              this);
@@ -137,8 +155,10 @@ TfrmFind::TfrmFind(QWidget* parent) : QDialog(parent) {
   lstFilter->setObjectName("lstFilter");
   lstFilter->setMinimumHeight(70);
   (new QVBoxLayout(GroupBox3))->addWidget(lstFilter);
+}
 
-  // Spelling.
+// The spelling, its generation level, and ignoring the separators.
+void TfrmFind::BuildSpellingOptions() {
   pnlOrtho = new TRadioGroup("pnlOrtho", "Orthographe", {"Identique", "Majuscule", "Modifi\xe9" "e", "G\xe9n\xe9r\xe9" "e"},
                              this);
   pnlOrtho->SetItemIndex(2);
@@ -156,7 +176,11 @@ TfrmFind::TfrmFind(QWidget* parent) : QDialog(parent) {
   lblMorva->setEnabled(false);
   lblMorva->setBuddy(udMorva);
   chkSepar = Check(this, "chkSepar", "Ignore les s\xe9parateurs", false, true);
+}
 
+// The context and its options, the result's spelling, the corpus, and the
+// OK and cancel buttons.
+void TfrmFind::BuildContextAndResult() {
   pnlContext = new TRadioGroup("pnlContext", "Contexte", {"Texte", "Mot", "Phrase", "Paragraphe"}, this);
   chkAll = Check(this, "chkAll", "Toutes les cha\xeenes", true, false);
   chkOrder = Check(this, "chkOrder", "Dans l'ordre", false, false);
@@ -168,19 +192,19 @@ TfrmFind::TfrmFind(QWidget* parent) : QDialog(parent) {
   pnlResult->SetItemIndex(1);
   pnlResult->setEnabled(false);
   chkSymbol = Check(GroupBox1, "chkSymbol", "affiche les symboles", true, true);
-  {
-    auto* v = new QVBoxLayout(GroupBox1);
-    v->addWidget(chkAsOrtho);
-    v->addWidget(pnlResult);
-    v->addWidget(chkSymbol);
-  }
+  auto* v = new QVBoxLayout(GroupBox1);
+  v->addWidget(chkAsOrtho);
+  v->addWidget(pnlResult);
+  v->addWidget(chkSymbol);
   chkCorpus = Check(this, "chkCorpus", "Utiliser le corpus", false, true);
 
   OKBtn = Button(this, "OKBtn", "OK");
   OKBtn->setEnabled(false);
   CancelBtn = Button(this, "CancelBtn", "Annuler");
+}
 
-  // Layout: strings and filters on the left, options on the right.
+// Strings and filters on the left, options on the right.
+void TfrmFind::LayOutControls() {
   auto* left = new QVBoxLayout;
   left->addWidget(GroupBox2, 1);
   auto* place = new QHBoxLayout;
@@ -210,7 +234,9 @@ TfrmFind::TfrmFind(QWidget* parent) : QDialog(parent) {
   top->addLayout(left, 1);
   top->addLayout(right);
   top->setSizeConstraint(QLayout::SetFixedSize);
+}
 
+void TfrmFind::ConnectControls() {
   connect(edWord, &QLineEdit::textChanged, this, &TfrmFind::edWordChange);
   connect(btnAdd, &QPushButton::clicked, this, &TfrmFind::btnAddClick);
   connect(btnRepl, &QPushButton::clicked, this, &TfrmFind::btnReplClick);
@@ -229,14 +255,6 @@ TfrmFind::TfrmFind(QWidget* parent) : QDialog(parent) {
   connect(pnlResult, &TRadioGroup::clicked, this, &TfrmFind::pnlResultClick);
   connect(OKBtn, &QPushButton::clicked, this, &TfrmFind::OKBtnClick);
   connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
-
-  // Created: the result options follow "Comme l'orthographe"; no item index;
-  // the filters of the rule set.
-  chkAsOrthoClick();
-  lstWord->setCurrentRow(-1);
-  FillFilterList(lstFilter);
-  UpdateFindControls();
-  NameControlsForScreenReaders(this);
 }
 
 cArrowList& TfrmFind::Strings() { return *attached_.Strings; }

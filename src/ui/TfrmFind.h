@@ -99,6 +99,12 @@ class TfrmFind : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
+  void BuildStringsGroup();
+  void BuildPlaceAndFilters();
+  void BuildSpellingOptions();
+  void BuildContextAndResult();
+  void LayOutControls();
+  void ConnectControls();
   // The edit's text without leading and trailing blanks and control
   // characters, in code page 1252.
   std::string TrimmedEdit() const;

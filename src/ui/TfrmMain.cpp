@@ -72,6 +72,46 @@ void SetBase(QLineEdit* edit, const QColor& colour) {
   edit->setPalette(p);
 }
 
+// A tool button of the toolbar or of the position panel.
+QToolButton* ToolButton(QWidget* parent, QStyle* style, const char* name, const char* hint,
+                        QStyle::StandardPixmap icon, bool enabled) {
+  auto* b = new QToolButton(parent);
+  b->setObjectName(name);
+  b->setFixedSize(23, 22);
+  b->setAutoRaise(true);
+  b->setIcon(style->standardIcon(icon));
+  b->setToolTip(T(hint));
+  b->setEnabled(enabled);
+  return b;
+}
+
+// The font of the text and of the notes.
+QFont TextFont() {
+  QFont textFont("Arial");
+  textFont.setPointSize(10);
+  return textFont;
+}
+
+// One command of a menu: the member that keeps it, its name, caption, key
+// and first state; an empty design is a separator.
+struct MenuItemDesign {
+  QAction* TfrmMain::*action = nullptr;
+  const char* name = nullptr;
+  const char* caption = nullptr;
+  QKeySequence key;
+  bool enabled = false;
+};
+
+void AddItems(TfrmMain& window, QMenu* menu, std::initializer_list<MenuItemDesign> items) {
+  for (const MenuItemDesign& d : items) {
+    if (d.action == nullptr) {
+      menu->addSeparator();
+    } else {
+      window.*d.action = Item(menu, d.name, d.caption, d.key, d.enabled);
+    }
+  }
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -127,7 +167,20 @@ void TfrmMain::BuildControls() {
   clientLayout->setContentsMargins(0, 0, 0, 0);
   clientLayout->setSpacing(0);
 
-  // Toolbar panel.
+  clientLayout->addWidget(BuildToolbar(client));
+  // Target panel | document panel.
+  Splitter = new QSplitter(Qt::Horizontal, client);
+  Splitter->setObjectName("Splitter");
+  Splitter->setChildrenCollapsible(false);
+  clientLayout->addWidget(Splitter, 1);
+  BuildTargetPanel();
+  BuildDocumentPanel();
+  clientLayout->addWidget(BuildStatusLine(client));
+  ConnectControls();
+}
+
+// The toolbar panel: a row of tool buttons, in groups.
+QWidget* TfrmMain::BuildToolbar(QWidget* client) {
   pnlTop = new TPanel(client);
   pnlTop->setObjectName("pnlTop");
   pnlTop->setFixedHeight(29);
@@ -160,25 +213,15 @@ void TfrmMain::BuildControls() {
   };
   for (const ButtonDesign& d : buttons) {
     if (d.gapBefore) topLayout->addSpacing(8);
-    auto* b = new QToolButton(pnlTop);
-    b->setObjectName(d.name);
-    b->setFixedSize(23, 22);
-    b->setAutoRaise(true);
-    b->setIcon(style()->standardIcon(d.icon));
-    b->setToolTip(T(d.hint));
-    b->setEnabled(d.enabled);
-    topLayout->addWidget(b);
-    *d.button = b;
+    *d.button = ToolButton(pnlTop, style(), d.name, d.hint, d.icon, d.enabled);
+    topLayout->addWidget(*d.button);
   }
   topLayout->addStretch(1);
-  clientLayout->addWidget(pnlTop);
+  return pnlTop;
+}
 
-  // Target panel | document panel.
-  Splitter = new QSplitter(Qt::Horizontal, client);
-  Splitter->setObjectName("Splitter");
-  Splitter->setChildrenCollapsible(false);
-  clientLayout->addWidget(Splitter, 1);
-
+// The target grid, left of the document.
+void TfrmMain::BuildTargetPanel() {
   pnlTarget = new QWidget(Splitter);
   pnlTarget->setObjectName("pnlTarget");
   pnlTarget->setMinimumWidth(1);
@@ -203,7 +246,10 @@ void TfrmMain::BuildControls() {
   grdTarget->installEventFilter(this);
   grdTarget->viewport()->installEventFilter(this);
   targetLayout->addWidget(grdTarget);
+}
 
+// The document panel: the position panel above the text and its notes.
+void TfrmMain::BuildDocumentPanel() {
   pnlDoc = new QWidget(Splitter);
   pnlDoc->setObjectName("pnlDoc");
   auto* docLayout = new QVBoxLayout(pnlDoc);
@@ -211,8 +257,23 @@ void TfrmMain::BuildControls() {
   docLayout->setSpacing(0);
   Splitter->setStretchFactor(0, 0);
   Splitter->setStretchFactor(1, 1);
+  docLayout->addWidget(BuildPositionPanel());
 
-  // Position panel.
+  // Text above, notes below.
+  Splitter1 = new QSplitter(Qt::Vertical, pnlDoc);
+  Splitter1->setObjectName("Splitter1");
+  Splitter1->setChildrenCollapsible(false);
+  docLayout->addWidget(Splitter1, 1);
+  BuildTextView();
+  BuildNotePanel();
+  Splitter1->setStretchFactor(0, 1);
+  Splitter1->setStretchFactor(1, 0);
+  Splitter2->setStretchFactor(0, 0);
+  Splitter2->setStretchFactor(1, 1);
+}
+
+// Page, folio and glyph fields, "go to the mark" and the information button.
+QWidget* TfrmMain::BuildPositionPanel() {
   pnlPos = new QFrame(pnlDoc);
   pnlPos->setObjectName("pnlPos");
   pnlPos->setFixedHeight(30);
@@ -237,54 +298,36 @@ void TfrmMain::BuildControls() {
   field(lblPage, "lblPage", "Page", edPage, "edPage");
   field(lblFolio, "lblFolio", "Folio", edFolio, "edFolio");
   field(lblVign, "lblVign", "Glyphe", edVign, "edVign");
-  btnGoto = new QToolButton(pnlPos);
-  btnGoto->setObjectName("btnGoto");
-  btnGoto->setFixedSize(23, 22);
-  btnGoto->setAutoRaise(true);
-  btnGoto->setIcon(style()->standardIcon(QStyle::SP_ArrowRight));
-  btnGoto->setToolTip(T("Aller \xe0 la marque"));
-  btnGoto->setEnabled(false);
+  btnGoto = ToolButton(pnlPos, style(), "btnGoto", "Aller \xe0 la marque", QStyle::SP_ArrowRight, false);
   posLayout->addWidget(btnGoto);
-  btnInfo = new QToolButton(pnlPos);
-  btnInfo->setObjectName("btnInfo");
-  btnInfo->setFixedSize(23, 22);
-  btnInfo->setAutoRaise(true);
-  btnInfo->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
-  btnInfo->setToolTip(T("Informations sur le document"));
-  btnInfo->setEnabled(false);
+  btnInfo = ToolButton(pnlPos, style(), "btnInfo", "Informations sur le document", QStyle::SP_MessageBoxInformation, false);
   posLayout->addWidget(btnInfo);
   posLayout->addStretch(1);
-  docLayout->addWidget(pnlPos);
+  return pnlPos;
+}
 
-  // Text above, notes below.
-  Splitter1 = new QSplitter(Qt::Vertical, pnlDoc);
-  Splitter1->setObjectName("Splitter1");
-  Splitter1->setChildrenCollapsible(false);
-  docLayout->addWidget(Splitter1, 1);
-
+// The document's text, read-only, its selection visible without the focus.
+void TfrmMain::BuildTextView() {
   reText = new QPlainTextEdit(Splitter1);
   reText->setObjectName("reText");
   reText->setReadOnly(true);
   reText->setUndoRedoEnabled(false);
   reText->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-  QFont textFont("Arial");
-  textFont.setPointSize(10);
-  reText->setFont(textFont);
+  reText->setFont(TextFont());
   reText->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   reText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  {
-    // The selection stays visible when the view has no focus.
-    QPalette p = reText->palette();
-    p.setColor(QPalette::Inactive, QPalette::Highlight, p.color(QPalette::Active, QPalette::Highlight));
-    p.setColor(QPalette::Inactive, QPalette::HighlightedText,
-               p.color(QPalette::Active, QPalette::HighlightedText));
-    p.setColor(QPalette::Base, kWhite);
-    p.setColor(QPalette::Text, Qt::black);
-    reText->setPalette(p);
-  }
+  QPalette p = reText->palette();
+  p.setColor(QPalette::Inactive, QPalette::Highlight, p.color(QPalette::Active, QPalette::Highlight));
+  p.setColor(QPalette::Inactive, QPalette::HighlightedText, p.color(QPalette::Active, QPalette::HighlightedText));
+  p.setColor(QPalette::Base, kWhite);
+  p.setColor(QPalette::Text, Qt::black);
+  reText->setPalette(p);
   reText->setContextMenuPolicy(Qt::CustomContextMenu);
   reText->installEventFilter(this);
+}
 
+// The note of the page beside the picture of the glyph.
+void TfrmMain::BuildNotePanel() {
   pnlNote = new QWidget(Splitter1);
   pnlNote->setObjectName("pnlNote");
   pnlNote->setMinimumHeight(1);
@@ -298,7 +341,7 @@ void TfrmMain::BuildControls() {
   reNote->setObjectName("reNote");
   reNote->setReadOnly(true);
   reNote->setUndoRedoEnabled(false);
-  reNote->setFont(textFont);
+  reNote->setFont(TextFont());
   pnlGlyph = new QFrame(Splitter2);
   pnlGlyph->setObjectName("pnlGlyph");
   pnlGlyph->setFrameShape(QFrame::NoFrame);
@@ -308,12 +351,9 @@ void TfrmMain::BuildControls() {
   pbxGlyph->setObjectName("pbxGlyph");
   pbxGlyph->OnPaint = [this](QPainter& painter) { ShowPicture(painter); };
   glyphLayout->addWidget(pbxGlyph);
-  Splitter1->setStretchFactor(0, 1);
-  Splitter1->setStretchFactor(1, 0);
-  Splitter2->setStretchFactor(0, 0);
-  Splitter2->setStretchFactor(1, 1);
+}
 
-  // Status line.
+QWidget* TfrmMain::BuildStatusLine(QWidget* client) {
   plnStatus = new QFrame(client);
   plnStatus->setObjectName("plnStatus");
   plnStatus->setFixedHeight(19);
@@ -323,9 +363,10 @@ void TfrmMain::BuildControls() {
   lblStatus = new QLabel(plnStatus);
   lblStatus->setObjectName("lblStatus");
   statusLayout->addWidget(lblStatus);
-  clientLayout->addWidget(plnStatus);
+  return plnStatus;
+}
 
-  // Signals.
+void TfrmMain::ConnectControls() {
   connect(pnlTop, &TPanel::clicked, this, &TfrmMain::pnlTopClick);
   connect(btnOpen, &QToolButton::clicked, this, &TfrmMain::mnuOpenClick);
   connect(btnHelp, &QToolButton::clicked, this, &TfrmMain::mnuHelpClick);
@@ -343,81 +384,119 @@ void TfrmMain::BuildControls() {
 void TfrmMain::BuildMenus() {
   MainMenu = menuBar();
   MainMenu->setObjectName("MainMenu");
+  BuildFileMenus();
+  BuildTargetsMenu();
+  BuildLexiconMenus();
+  BuildOptionsMenu();
+  BuildPopupMenus();
+  ConnectMenus();
+}
 
+// "&Fichier" and "&Edition".
+void TfrmMain::BuildFileMenus() {
+  const QKeySequence none;
   Fichier1 = SubMenu(MainMenu, "Fichier1", "&Fichier");
-  mnuOpen = Item(Fichier1, "mnuOpen", "&Ouvrir", QKeySequence("Ctrl+O"), true);
-  mnuInfo = Item(Fichier1, "mnuInfo", "&Informations", QKeySequence("Ctrl+I"), false);
-  Fichier1->addSeparator();
-  mnuExit = Item(Fichier1, "mnuExit", "&Quitter", QKeySequence(), true);
-
+  AddItems(*this, Fichier1, {
+      {&TfrmMain::mnuOpen, "mnuOpen", "&Ouvrir", QKeySequence("Ctrl+O"), true},
+      {&TfrmMain::mnuInfo, "mnuInfo", "&Informations", QKeySequence("Ctrl+I"), false},
+      {},
+      {&TfrmMain::mnuExit, "mnuExit", "&Quitter", none, true},
+  });
   mnuEdit = SubMenu(MainMenu, "mnuEdit", "&Edition");
-  mnuCut = Item(mnuEdit, "mnuCut", "Cou&per", QKeySequence("Ctrl+X"), false);
-  mnuCopy = Item(mnuEdit, "mnuCopy", "&Copier", QKeySequence("Ctrl+C"), false);
-  mnuDel = Item(mnuEdit, "mnuDel", "Supprimer", QKeySequence(Qt::Key_Delete), false);
-  mnuAll = Item(mnuEdit, "mnuAll", "S\xe9lectionner &tout", QKeySequence("Ctrl+A"), false);
-  mnuEdit->addSeparator();
-  mnuFind = Item(mnuEdit, "mnuFind", "&Rechercher", QKeySequence("Ctrl+F"), false);
-  mnuWord = Item(mnuEdit, "mnuWord", "Liste de &mots", QKeySequence("Ctrl+W"), false);
-  mnuGoto = Item(mnuEdit, "mnuGoto", "&Aller \xe0 la marque", QKeySequence("Ctrl+M"), false);
+  AddItems(*this, mnuEdit, {
+      {&TfrmMain::mnuCut, "mnuCut", "Cou&per", QKeySequence("Ctrl+X"), false},
+      {&TfrmMain::mnuCopy, "mnuCopy", "&Copier", QKeySequence("Ctrl+C"), false},
+      {&TfrmMain::mnuDel, "mnuDel", "Supprimer", QKeySequence(Qt::Key_Delete), false},
+      {&TfrmMain::mnuAll, "mnuAll", "S\xe9lectionner &tout", QKeySequence("Ctrl+A"), false},
+      {},
+      {&TfrmMain::mnuFind, "mnuFind", "&Rechercher", QKeySequence("Ctrl+F"), false},
+      {&TfrmMain::mnuWord, "mnuWord", "Liste de &mots", QKeySequence("Ctrl+W"), false},
+      {&TfrmMain::mnuGoto, "mnuGoto", "&Aller \xe0 la marque", QKeySequence("Ctrl+M"), false},
+  });
+}
 
+void TfrmMain::BuildTargetsMenu() {
+  const QKeySequence none;
   Cibles1 = SubMenu(MainMenu, "Cibles1", "Ci&bles");
-  mnuSortText = Item(Cibles1, "mnuSortText", "Trier par &texte", QKeySequence(), false);
-  mnuSortNum = Item(Cibles1, "mnuSortNum", "Trier par nom&bre", QKeySequence(), false);
-  mnuSortDocText = Item(Cibles1, "mnuSortDocText", "Trier par doc + texte", QKeySequence(), false);
-  mnuSortDocNum = Item(Cibles1, "mnuSortDocNum", "Trier par doc + nombre", QKeySequence(), false);
-  Cibles1->addSeparator();
-  mnuUp = Item(Cibles1, "mnuUp", "&Monter", QKeySequence(Qt::Key_F3), false);
-  mnuDown = Item(Cibles1, "mnuDown", "&Descendre", QKeySequence(Qt::Key_F4), false);
-  mnuFirst = Item(Cibles1, "mnuFirst", "&D\xe9" "but", QKeySequence(Qt::Key_F5), false);
-  mnuPrev = Item(Cibles1, "mnuPrev", "&Pr\xe9" "c\xe9" "dente", QKeySequence(Qt::Key_F6), false);
-  mnuNext = Item(Cibles1, "mnuNext", "&Suivante", QKeySequence(Qt::Key_F7), false);
-  mnuLast = Item(Cibles1, "mnuLast", "&Fin", QKeySequence(Qt::Key_F8), false);
-  Cibles1->addSeparator();
-  mnuSaveTarget = Item(Cibles1, "mnuSaveTarget", "&Enregister", QKeySequence(), false);
+  AddItems(*this, Cibles1, {
+      {&TfrmMain::mnuSortText, "mnuSortText", "Trier par &texte", none, false},
+      {&TfrmMain::mnuSortNum, "mnuSortNum", "Trier par nom&bre", none, false},
+      {&TfrmMain::mnuSortDocText, "mnuSortDocText", "Trier par doc + texte", none, false},
+      {&TfrmMain::mnuSortDocNum, "mnuSortDocNum", "Trier par doc + nombre", none, false},
+      {},
+      {&TfrmMain::mnuUp, "mnuUp", "&Monter", QKeySequence(Qt::Key_F3), false},
+      {&TfrmMain::mnuDown, "mnuDown", "&Descendre", QKeySequence(Qt::Key_F4), false},
+      {&TfrmMain::mnuFirst, "mnuFirst", "&D\xe9" "but", QKeySequence(Qt::Key_F5), false},
+      {&TfrmMain::mnuPrev, "mnuPrev", "&Pr\xe9" "c\xe9" "dente", QKeySequence(Qt::Key_F6), false},
+      {&TfrmMain::mnuNext, "mnuNext", "&Suivante", QKeySequence(Qt::Key_F7), false},
+      {&TfrmMain::mnuLast, "mnuLast", "&Fin", QKeySequence(Qt::Key_F8), false},
+      {},
+      {&TfrmMain::mnuSaveTarget, "mnuSaveTarget", "&Enregister", none, false},
+  });
+}
 
+// "&Thesaurus" and "&Corpus".
+void TfrmMain::BuildLexiconMenus() {
+  const QKeySequence none;
   Thesaurus1 = SubMenu(MainMenu, "Thesaurus1", "&Thesaurus");
-  mnuTNew = Item(Thesaurus1, "mnuTNew", "&Nouveau", QKeySequence(), true);
-  mnuTOpen = Item(Thesaurus1, "mnuTOpen", "&Ouvrir", QKeySequence(), true);
-  mnuTEdit = Item(Thesaurus1, "mnuTEdit", "&Modifier", QKeySequence(), false);
-  mnuTSave = Item(Thesaurus1, "mnuTSave", "&Enregistrer", QKeySequence(), false);
-  mnuTSaveAs = Item(Thesaurus1, "mnuTSaveAs", "Enregistrer &sous", QKeySequence(), false);
-  mnuTClose = Item(Thesaurus1, "mnuTClose", "&Fermer", QKeySequence(), false);
-
+  AddItems(*this, Thesaurus1, {
+      {&TfrmMain::mnuTNew, "mnuTNew", "&Nouveau", none, true},
+      {&TfrmMain::mnuTOpen, "mnuTOpen", "&Ouvrir", none, true},
+      {&TfrmMain::mnuTEdit, "mnuTEdit", "&Modifier", none, false},
+      {&TfrmMain::mnuTSave, "mnuTSave", "&Enregistrer", none, false},
+      {&TfrmMain::mnuTSaveAs, "mnuTSaveAs", "Enregistrer &sous", none, false},
+      {&TfrmMain::mnuTClose, "mnuTClose", "&Fermer", none, false},
+  });
   Corpus1 = SubMenu(MainMenu, "Corpus1", "&Corpus");
-  mnuCNew = Item(Corpus1, "mnuCNew", "&Nouveau", QKeySequence(), true);
-  mnuCOpen = Item(Corpus1, "mnuCOpen", "&Ouvrir", QKeySequence(), true);
-  mnuCEdit = Item(Corpus1, "mnuCEdit", "&Modifier", QKeySequence(), false);
-  mnuCSave = Item(Corpus1, "mnuCSave", "&Enregistrer", QKeySequence(), false);
-  mnuCSaveAs = Item(Corpus1, "mnuCSaveAs", "Enregistrer &sous", QKeySequence(), false);
-  mnuCClose = Item(Corpus1, "mnuCClose", "&Fermer", QKeySequence(), false);
+  AddItems(*this, Corpus1, {
+      {&TfrmMain::mnuCNew, "mnuCNew", "&Nouveau", none, true},
+      {&TfrmMain::mnuCOpen, "mnuCOpen", "&Ouvrir", none, true},
+      {&TfrmMain::mnuCEdit, "mnuCEdit", "&Modifier", none, false},
+      {&TfrmMain::mnuCSave, "mnuCSave", "&Enregistrer", none, false},
+      {&TfrmMain::mnuCSaveAs, "mnuCSaveAs", "Enregistrer &sous", none, false},
+      {&TfrmMain::mnuCClose, "mnuCClose", "&Fermer", none, false},
+  });
+}
 
+void TfrmMain::BuildOptionsMenu() {
+  const QKeySequence none;
   Options1 = SubMenu(MainMenu, "Options1", "&Options");
-  mnuLangue = Item(Options1, "mnuLangue", "&Langue", QKeySequence(), true);
-  mnuRules = Item(Options1, "mnuRules", "&R\xe8gles", QKeySequence(), true);
-  mnuHelp = Item(Options1, "mnuHelp", "&Aide", QKeySequence(), true);
-  mnuAbout = Item(Options1, "mnuAbout", "A &propos", QKeySequence(), true);
+  AddItems(*this, Options1, {
+      {&TfrmMain::mnuLangue, "mnuLangue", "&Langue", none, true},
+      {&TfrmMain::mnuRules, "mnuRules", "&R\xe8gles", none, true},
+      {&TfrmMain::mnuHelp, "mnuHelp", "&Aide", none, true},
+      {&TfrmMain::mnuAbout, "mnuAbout", "A &propos", none, true},
+  });
+}
 
-  // The pop-up menus carry no keys: the keys belong to the main menu.
+// The pop-up menus carry no keys: the keys belong to the main menu.
+void TfrmMain::BuildPopupMenus() {
+  const QKeySequence none;
   popGrid = new QMenu(this);
   popGrid->setObjectName("popGrid");
-  mnuGrdCut = Item(popGrid, "mnuGrdCut", "Cou&per", QKeySequence(), false);
-  mnuGrdCopy = Item(popGrid, "mnuGrdCopy", "&Copier", QKeySequence(), false);
-  mnuGrdDel = Item(popGrid, "mnuGrdDel", "Supprimer", QKeySequence(), false);
-  mnuGrdAll = Item(popGrid, "mnuGrdAll", "S\xe9lectionner &tout", QKeySequence(), false);
-  popGrid->addSeparator();
-  mnuGrdSortText = Item(popGrid, "mnuGrdSortText", "Trier par &texte", QKeySequence(), false);
-  mnuGrdSortNum = Item(popGrid, "mnuGrdSortNum", "Trier par nom&bre", QKeySequence(), false);
-  mnuGrdSortDocText = Item(popGrid, "mnuGrdSortDocText", "Trier par doc + texte", QKeySequence(), false);
-  mnuGrdSortDocNum = Item(popGrid, "mnuGrdSortDocNum", "Trier par doc + nombre", QKeySequence(), false);
-  popGrid->addSeparator();
-  mnuGrdOpen = Item(popGrid, "mnuGrdOpen", "Ouvrir dans la fen\xeatre", QKeySequence(), false);
-  mnuGrdOpenNew = Item(popGrid, "mnuGrdOpenNew", "Ouvrir dans une autre fen\xeatre", QKeySequence(), false);
-
+  AddItems(*this, popGrid, {
+      {&TfrmMain::mnuGrdCut, "mnuGrdCut", "Cou&per", none, false},
+      {&TfrmMain::mnuGrdCopy, "mnuGrdCopy", "&Copier", none, false},
+      {&TfrmMain::mnuGrdDel, "mnuGrdDel", "Supprimer", none, false},
+      {&TfrmMain::mnuGrdAll, "mnuGrdAll", "S\xe9lectionner &tout", none, false},
+      {},
+      {&TfrmMain::mnuGrdSortText, "mnuGrdSortText", "Trier par &texte", none, false},
+      {&TfrmMain::mnuGrdSortNum, "mnuGrdSortNum", "Trier par nom&bre", none, false},
+      {&TfrmMain::mnuGrdSortDocText, "mnuGrdSortDocText", "Trier par doc + texte", none, false},
+      {&TfrmMain::mnuGrdSortDocNum, "mnuGrdSortDocNum", "Trier par doc + nombre", none, false},
+      {},
+      {&TfrmMain::mnuGrdOpen, "mnuGrdOpen", "Ouvrir dans la fen\xeatre", none, false},
+      {&TfrmMain::mnuGrdOpenNew, "mnuGrdOpenNew", "Ouvrir dans une autre fen\xeatre", none, false},
+  });
   popText = new QMenu(this);
   popText->setObjectName("popText");
-  mnuTxtCopy = Item(popText, "mnuTxtCopy", "&Copier", QKeySequence(), false);
-  mnuTxtTarget = Item(popText, "mnuTxtTarget", "Ci&ble", QKeySequence(), true);
+  AddItems(*this, popText, {
+      {&TfrmMain::mnuTxtCopy, "mnuTxtCopy", "&Copier", none, false},
+      {&TfrmMain::mnuTxtTarget, "mnuTxtTarget", "Ci&ble", none, true},
+  });
+}
 
+void TfrmMain::ConnectMenus() {
   connect(mnuOpen, &QAction::triggered, this, &TfrmMain::mnuOpenClick);
   connect(mnuInfo, &QAction::triggered, this, &TfrmMain::mnuInfoClick);
   connect(mnuExit, &QAction::triggered, this, &TfrmMain::mnuExitClick);

@@ -282,7 +282,21 @@ class TfrmMain : public QMainWindow {
 
  private:
   void BuildControls();
+  QWidget* BuildToolbar(QWidget* client);
+  void BuildTargetPanel();
+  void BuildDocumentPanel();
+  QWidget* BuildPositionPanel();
+  void BuildTextView();
+  void BuildNotePanel();
+  QWidget* BuildStatusLine(QWidget* client);
+  void ConnectControls();
   void BuildMenus();
+  void BuildFileMenus();
+  void BuildTargetsMenu();
+  void BuildLexiconMenus();
+  void BuildOptionsMenu();
+  void BuildPopupMenus();
+  void ConnectMenus();
   void ProcessWideInit();
   void PositionFieldChanged(int16_t kind);
   void SetFieldColours(int16_t yellowKind);

@@ -37,6 +37,13 @@ QString Spoken(const QString& caption) {
 const QColor kNavy(0x00, 0x00, 0x80);
 const QColor kAqua(0x00, 0xFF, 0xFF);
 
+QPushButton* PushButton(QWidget* parent, const char* name, const char* caption) {
+  auto* b = new QPushButton(T(caption), parent);
+  b->setObjectName(name);
+  b->setAutoDefault(false);
+  return b;
+}
+
 }  // namespace
 
 MorvaKind KindOf(const cArrowList& strings, size_t row) {
@@ -118,6 +125,19 @@ TfrmMorva::TfrmMorva(QWidget* parent) : QDialog(parent) {
   setWindowTitle(T("Morvo"));
 
   // Controls are direct children of the form, in the order of its design.
+  BuildWordList();
+  BuildButtons();
+  ConnectButtons();
+  LayOutControls();
+  NameForScreenReaders();
+  adjustSize();
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    move(screen->availableGeometry().center() - rect().center());
+  }
+}
+
+// The variants, shown by their own model and delegate on white.
+void TfrmMorva::BuildWordList() {
   lstWord = new QListView(this);
   lstWord->setObjectName("lstWord");
   lstWord->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -129,33 +149,32 @@ TfrmMorva::TfrmMorva(QWidget* parent) : QDialog(parent) {
   QPalette pal = lstWord->palette();
   pal.setColor(QPalette::Base, Qt::white);
   lstWord->setPalette(pal);
+}
 
-  auto button = [this](const char* name, const char* caption) {
-    auto* b = new QPushButton(T(caption), this);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
-    return b;
-  };
-  btnAdd = button("btnAdd", "&Ajouter");
-  btnDel = button("btnDel", "&Supprimer");
-  btnSort = button("btnSort", "&Tri inverse");
+// The buttons and the count beside the list, and the note under it.
+void TfrmMorva::BuildButtons() {
+  btnAdd = PushButton(this, "btnAdd", "&Ajouter");
+  btnDel = PushButton(this, "btnDel", "&Supprimer");
+  btnSort = PushButton(this, "btnSort", "&Tri inverse");
   Label1 = new QLabel(T("Occurences :"), this);
   Label1->setObjectName("Label1");
   lblCount = new QLabel("0", this);
   lblCount->setObjectName("lblCount");
   lblCount->setAlignment(Qt::AlignCenter);
   lblCount->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  btnSave = button("btnSave", "Sau&ver");
-  btnAppend = button("btnAppend", "&Rajouter");
-  OKBtn = button("OKBtn", "OK");
+  btnSave = PushButton(this, "btnSave", "Sau&ver");
+  btnAppend = PushButton(this, "btnAppend", "&Rajouter");
+  OKBtn = PushButton(this, "OKBtn", "OK");
   OKBtn->setDefault(true);
-  CancelBtn = button("CancelBtn", "Annuler");
+  CancelBtn = PushButton(this, "CancelBtn", "Annuler");
   // Not one of the form's captions: no name, so neither relabelled nor dumped.
   Bounded = new QLabel(this);
   Bounded->setWordWrap(true);
   Bounded->setTextFormat(Qt::PlainText);
   Bounded->hide();
+}
 
+void TfrmMorva::ConnectButtons() {
   connect(btnAdd, &QPushButton::clicked, this, &TfrmMorva::btnAddClick);
   connect(btnDel, &QPushButton::clicked, this, &TfrmMorva::btnDelClick);
   connect(btnSort, &QPushButton::clicked, this, &TfrmMorva::btnSortClick);
@@ -163,7 +182,11 @@ TfrmMorva::TfrmMorva(QWidget* parent) : QDialog(parent) {
   connect(btnAppend, &QPushButton::clicked, this, &TfrmMorva::btnAppendClick);
   connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
   connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+}
 
+// The list on the left, the buttons in a column on its right, the note
+// under both.
+void TfrmMorva::LayOutControls() {
   auto* layout = new QGridLayout(this);
   layout->addWidget(lstWord, 0, 0);
   auto* side = new QVBoxLayout;
@@ -184,11 +207,6 @@ TfrmMorva::TfrmMorva(QWidget* parent) : QDialog(parent) {
   layout->setColumnStretch(0, 1);
   layout->setSizeConstraint(QLayout::SetFixedSize);
   lstWord->setFixedSize(175, 360);
-  NameForScreenReaders();
-  adjustSize();
-  if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    move(screen->availableGeometry().center() - rect().center());
-  }
 }
 
 void TfrmMorva::NameForScreenReaders() {

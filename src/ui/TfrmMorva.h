@@ -100,6 +100,10 @@ class TfrmMorva : public QDialog {
   void Refill();
   void SetCount();
   void NameForScreenReaders();
+  void BuildWordList();
+  void BuildButtons();
+  void ConnectButtons();
+  void LayOutControls();
 
   cArrowList* strings_ = nullptr;
   bool ascending_ = true;

@@ -27,6 +27,15 @@ QString Trimmed(const QString& text) {
   return text.mid(first, last - first);
 }
 
+QCheckBox* Check(QWidget* parent, const char* name, const char* caption, int x, int y, bool on) {
+  auto* box = new QCheckBox(T(caption), parent);
+  box->setObjectName(name);
+  box->setGeometry(x, y, 150, 17);
+  box->setChecked(on);
+  box->setAccessibleName(T(caption));
+  return box;
+}
+
 }  // namespace
 
 TfrmResult::TfrmResult(QWidget* parent) : QDialog(parent) {
@@ -35,6 +44,16 @@ TfrmResult::TfrmResult(QWidget* parent) : QDialog(parent) {
   setFixedSize(341, 245);
   setModal(true);
 
+  BuildFileField();
+  BuildListChecks();
+  BuildExtractGroup();
+  BuildButtons();
+  ConnectControls();
+  UpdateResultDialog();
+}
+
+// The file the report goes to, and the button that chooses it.
+void TfrmResult::BuildFileField() {
   edFile = new QLineEdit(this);
   edFile->setObjectName("edFile");
   edFile->setGeometry(8, 10, 293, 21);
@@ -45,20 +64,20 @@ TfrmResult::TfrmResult(QWidget* parent) : QDialog(parent) {
   btnFile->setAccessibleName("...");
   btnFile->setAccessibleDescription(T("Choisir le fichier"));
   btnFile->setAutoDefault(false);
+}
 
-  const auto check = [this](QCheckBox*& box, const char* name, const char* caption, int x, int y, bool on) {
-    box = new QCheckBox(T(caption), this);
-    box->setObjectName(name);
-    box->setGeometry(x, y, 150, 17);
-    box->setChecked(on);
-    box->setAccessibleName(T(caption));
-  };
-  check(chkContext, "chkContext", "Informations", 8, 44, true);
-  check(chkTarget, "chkTarget", "Liste", 8, 68, true);
-  check(chkTargRef, "chkTargRef", "R\xe9" "f\xe9rences", 24, 88, true);
-  check(chkApend, "chkApend", "Ajouter au fichier", 8, 116, false);
+// What the report holds: the information, the list and its references; and
+// whether it is added to the file.
+void TfrmResult::BuildListChecks() {
+  chkContext = Check(this, "chkContext", "Informations", 8, 44, true);
+  chkTarget = Check(this, "chkTarget", "Liste", 8, 68, true);
+  chkTargRef = Check(this, "chkTargRef", "R\xe9" "f\xe9rences", 24, 88, true);
+  chkApend = Check(this, "chkApend", "Ajouter au fichier", 8, 116, false);
   chkTargRef->setAccessibleDescription(T("Liste"));
+}
 
+// The kind of extracts, and their references.
+void TfrmResult::BuildExtractGroup() {
   pnlExtrait = new QGroupBox(T("Extraits"), this);
   pnlExtrait->setObjectName("pnlExtrait");
   pnlExtrait->setProperty("kalixRadioGroup", true);
@@ -76,9 +95,11 @@ TfrmResult::TfrmResult(QWidget* parent) : QDialog(parent) {
     extractLayout->addWidget(rbExtract[k]);
   }
   rbExtract[0]->setChecked(true);
-  check(chkExtRef, "chkExtRef", "R\xe9" "f\xe9rences", 184, 176, true);
+  chkExtRef = Check(this, "chkExtRef", "R\xe9" "f\xe9rences", 184, 176, true);
   chkExtRef->setAccessibleDescription(T("Extraits"));
+}
 
+void TfrmResult::BuildButtons() {
   OKBtn = new QPushButton("OK", this);
   OKBtn->setObjectName("OKBtn");
   OKBtn->setGeometry(90, 210, 75, 25);
@@ -89,7 +110,9 @@ TfrmResult::TfrmResult(QWidget* parent) : QDialog(parent) {
   CancelBtn->setGeometry(176, 210, 75, 25);
   CancelBtn->setAutoDefault(false);
   CancelBtn->setAccessibleName(T("Annuler"));
+}
 
+void TfrmResult::ConnectControls() {
   connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
   connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
   connect(btnFile, &QPushButton::clicked, this, &TfrmResult::btnFileClick);
@@ -98,7 +121,6 @@ TfrmResult::TfrmResult(QWidget* parent) : QDialog(parent) {
   connect(extractGroup, &QButtonGroup::idToggled, this, [this](int, bool checked) {
     if (checked) UpdateResultDialog();
   });
-  UpdateResultDialog();
 }
 
 void TfrmResult::showEvent(QShowEvent* event) {

@@ -42,6 +42,13 @@ class TfrmResult : public QDialog {
 
  protected:
   void showEvent(QShowEvent* event) override;
+
+ private:
+  void BuildFileField();
+  void BuildListChecks();
+  void BuildExtractGroup();
+  void BuildButtons();
+  void ConnectControls();
 };
 
 // The process's result dialog, made on first use.

@@ -54,6 +54,67 @@ bool AnswerInformationOption(int argc, char** argv) {
   return false;
 }
 
+void SetUpApplication() {
+  QApplication::setApplicationName("kalix");
+  QApplication::setQuitOnLastWindowClosed(false);
+  QGuiApplication::setDesktopFileName("kalix");
+  QApplication::setWindowIcon(QIcon::fromTheme("kalix"));
+}
+
+// The start window, the first main window and the process's dialogs; the
+// program ends when the start window closes.
+kalix::ui::TfrmMain* CreateWindows(kalix::ui::Shell& shell, QApplication& app) {
+  using namespace kalix::ui;
+  auto* start = new TfrmStart();
+  shell.Start = start;
+  QObject::connect(start, &TfrmStart::closed, &app, &QApplication::quit, Qt::QueuedConnection);
+
+  auto* first = new TfrmMain();
+  shell.Info = new TfrmInfo();
+  TheAddStrDialog();
+  TheMorvaDialog();
+  TheThesaurusEditor();
+  TheCorpusEditor();
+  TheFindDialog();
+  TheWordDialog();
+  TheResultDialog();
+  return first;
+}
+
+// A corpus given on the command line opens once the event loop runs.
+void OpenStartupCorpus(kalix::ui::TfrmMain* first, const std::string& startupCorpus) {
+  if (startupCorpus.empty()) return;
+  QMetaObject::invokeMethod(
+      first, [first, startupCorpus] { kalix::ui::OpenCorpusFromCommandLine(first, startupCorpus); },
+      Qt::QueuedConnection);
+}
+
+// KALIX_SCREENSHOT=file.png: once the window has settled, save the screen
+// to that file and close the windows (scripts/screenshot.sh).
+void ScheduleScreenshot(QApplication& app) {
+  QByteArray shot = qgetenv("KALIX_SCREENSHOT");
+  if (shot.isEmpty()) return;
+  int delay = qEnvironmentVariableIntValue("KALIX_SCREENSHOT_DELAY");
+  QTimer::singleShot(delay > 0 ? delay : 2000, &app, [shot] {
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+      screen->grabWindow(0).save(QString::fromLocal8Bit(shot), "PNG");
+    }
+    for (kalix::ui::TfrmMain* w : kalix::ui::TheShell().MainWindowList) w->close();
+  });
+}
+
+void DeleteWindows(kalix::ui::Shell& shell) {
+  delete shell.Info.data();
+  delete shell.AddStr.data();
+  delete shell.Morva.data();
+  delete shell.ThesaurusEditor.data();
+  delete shell.CorpusEditor.data();
+  delete shell.Find.data();
+  delete shell.Word.data();
+  delete shell.Result.data();
+  delete shell.Start.data();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -68,58 +129,18 @@ int main(int argc, char** argv) {
   std::string startupCorpus = TakePendingCorpus(shell.Options);
 
   QApplication app(argc, argv);
-  QApplication::setApplicationName("kalix");
-  QApplication::setQuitOnLastWindowClosed(false);
-  QGuiApplication::setDesktopFileName("kalix");
-  QApplication::setWindowIcon(QIcon::fromTheme("kalix"));
+  SetUpApplication();
   try {
     LocatePaths(shell);
-    auto* start = new TfrmStart();
-    shell.Start = start;
-    QObject::connect(start, &TfrmStart::closed, &app, &QApplication::quit, Qt::QueuedConnection);
-
-    auto* first = new TfrmMain();
-    shell.Info = new TfrmInfo();
-    TheAddStrDialog();
-    TheMorvaDialog();
-    TheThesaurusEditor();
-    TheCorpusEditor();
-    TheFindDialog();
-    TheWordDialog();
-    TheResultDialog();
-    if (!startupCorpus.empty()) {
-      QMetaObject::invokeMethod(
-          first, [first, startupCorpus] { OpenCorpusFromCommandLine(first, startupCorpus); },
-          Qt::QueuedConnection);
-    }
-
-    start->hide();
+    TfrmMain* first = CreateWindows(shell, app);
+    OpenStartupCorpus(first, startupCorpus);
+    shell.Start->hide();
     first->ShowAsDesigned();
-
-    // KALIX_SCREENSHOT=file.png: once the window has settled, save the screen
-    // to that file and close the windows (scripts/screenshot.sh).
-    QByteArray shot = qgetenv("KALIX_SCREENSHOT");
-    if (!shot.isEmpty()) {
-      int delay = qEnvironmentVariableIntValue("KALIX_SCREENSHOT_DELAY");
-      QTimer::singleShot(delay > 0 ? delay : 2000, &app, [shot] {
-        if (QScreen* screen = QGuiApplication::primaryScreen()) {
-          screen->grabWindow(0).save(QString::fromLocal8Bit(shot), "PNG");
-        }
-        for (TfrmMain* w : TheShell().MainWindowList) w->close();
-      });
-    }
+    ScheduleScreenshot(app);
     app.exec();
   } catch (const std::exception& e) {
     QMessageBox::critical(nullptr, "Kalix", QString::fromLocal8Bit(e.what()));
   }
-  delete shell.Info.data();
-  delete shell.AddStr.data();
-  delete shell.Morva.data();
-  delete shell.ThesaurusEditor.data();
-  delete shell.CorpusEditor.data();
-  delete shell.Find.data();
-  delete shell.Word.data();
-  delete shell.Result.data();
-  delete shell.Start.data();
+  DeleteWindows(shell);
   return 0;
 }
