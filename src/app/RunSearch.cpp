@@ -169,114 +169,152 @@ constexpr size_t kWaitingMaximum = 2;
 // first time, so that its places are checked against the earlier ones. The
 // two collectors' documents are apart, so their targets are too: both are
 // finished at once, and their lists merged.
-cTargetList ScanCorpusInParallel(const Context& context, const SearchSettings& settings, const SearchPlan& plan,
-                                 const cFilterList& filters, const SearchRequest& source, TargetCollector& sink,
-                                 size_t* skipped) {
-  TargetCollector otherSink(context.Rules, settings.ResultSpelling, settings.ShowSymbols);
+class CorpusOnTwoThreads {
+ public:
+  CorpusOnTwoThreads(const Context& context, const SearchSettings& settings, const SearchPlan& plan,
+                     const cFilterList& filters, const SearchRequest& source, TargetCollector& sink)
+      : context_(context), settings_(settings), plan_(plan), filters_(filters), source_(source), sink_(sink),
+        otherSink_(context.Rules, settings.ResultSpelling, settings.ShowSymbols) {}
+
+  cTargetList Run(size_t* skipped) {
+    RunInParallel(
+        [&] {
+          try {
+            ReadAll(skipped);
+          } catch (...) {
+            EndSecond();
+            throw;
+          }
+          EndSecond();
+        },
+        [&] { Second(); });
+    cTargetList mine;
+    cTargetList theirs;
+    RunInParallel([&] { mine = sink_.Finish(); }, [&] { theirs = otherSink_.Finish(); });
+    return MergeByText(std::move(mine), std::move(theirs));
+  }
+
+ private:
   struct Handed {
     std::unique_ptr<Document> doc;
     std::string ref;
   };
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::vector<std::unique_ptr<Document>> spare;  // documents to read into
-  std::deque<Handed> waiting;                    // for the second thread
-  bool ended = false;                            // no more documents
-  bool failed = false;                           // the second thread has stopped on an error
-  const auto scanHanded = [&] {
-    for (;;) {
-      Handed next;
-      {
-        std::unique_lock<std::mutex> lock(mutex);
-        changed.wait(lock, [&] { return !waiting.empty() || ended; });
-        if (waiting.empty()) return;
-        next = std::move(waiting.front());
-        waiting.pop_front();
-        changed.notify_all();
+
+  // The first thread: every document read in order, each handed over or
+  // scanned here.
+  void ReadAll(size_t* skipped) {
+    const size_t n = ForEachCorpusDocument(
+        context_, source_.Corpus, ReadingOf(source_), [this]() -> Document& { return DocumentToRead(); },
+        [this](size_t i, Document&) { return Visit(i); });
+    if (skipped) *skipped += n;
+  }
+
+  // A spare document of the second thread's, or a new one.
+  Document& DocumentToRead() {
+    if (doc_ == nullptr) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (!spare_.empty()) {
+        doc_ = std::move(spare_.back());
+        spare_.pop_back();
       }
-      otherSink.BeginDocument(next.doc->Text(), next.doc->marks, next.ref);
-      SearchDocument(plan, next.doc->Text(), otherSink);
-      otherSink.EndDocument();
-      std::lock_guard<std::mutex> lock(mutex);
-      spare.push_back(std::move(next.doc));
     }
-  };
-  const auto second = [&] {
+    if (doc_ == nullptr) doc_ = std::make_unique<Document>();
+    return *doc_;
+  }
+
+  // Document `i`, read into doc_: handed over or scanned here. False once
+  // the second thread has failed.
+  bool Visit(size_t i) {
+    std::string ref = MakeDocumentRef(source_.Corpus[i]);
+    const auto seen = wentThere_.find(ref);
+    const bool small = doc_->text.size() < kHandOverMaximum;
+    bool there;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      if (seen != wentThere_.end()) {
+        there = seen->second;
+        if (there) changed_.wait(lock, [&] { return waiting_.size() < kWaitingMaximum || failed_; });
+      } else {
+        there = small && waiting_.size() < kWaitingMaximum;
+      }
+      if (failed_) return false;
+      if (there) {
+        waiting_.push_back(Handed{std::move(doc_), ref});
+        changed_.notify_all();
+      }
+    }
+    if (seen == wentThere_.end()) wentThere_.emplace(ref, there);
+    if (!there) {
+      // While the second thread is busy, a short document is not cut.
+      ScanDocument(context_, settings_, plan_, filters_, doc_->Text(), doc_->marks, ref,
+                   small ? SIZE_MAX : source_.SplitMinimum, sink_);
+    }
+    return true;
+  }
+
+  void EndSecond() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ended_ = true;
+    changed_.notify_all();
+  }
+
+  // The second thread: the documents handed over, until there are no more.
+  void Second() {
     try {
-      scanHanded();
+      ScanHanded();
     } catch (...) {
       // Nothing more is handed over; the error is thrown again once both
       // threads have ended.
-      std::lock_guard<std::mutex> lock(mutex);
-      failed = true;
-      changed.notify_all();
+      std::lock_guard<std::mutex> lock(mutex_);
+      failed_ = true;
+      changed_.notify_all();
       throw;
     }
-  };
-  const auto first = [&] {
-    std::map<std::string, bool> wentThere;  // document reference -> scanned on the second thread
-    std::unique_ptr<Document> doc;
-    const auto documentFor = [&]() -> Document& {
-      if (doc == nullptr) {
-        std::lock_guard<std::mutex> lock(mutex);
-        if (!spare.empty()) {
-          doc = std::move(spare.back());
-          spare.pop_back();
-        }
-      }
-      if (doc == nullptr) doc = std::make_unique<Document>();
-      return *doc;
-    };
-    const auto visit = [&](size_t i, Document&) {
-      std::string ref = MakeDocumentRef(source.Corpus[i]);
-      const auto seen = wentThere.find(ref);
-      const bool small = doc->text.size() < kHandOverMaximum;
-      bool there;
+  }
+
+  void ScanHanded() {
+    for (;;) {
+      Handed next;
       {
-        std::unique_lock<std::mutex> lock(mutex);
-        if (seen != wentThere.end()) {
-          there = seen->second;
-          if (there) changed.wait(lock, [&] { return waiting.size() < kWaitingMaximum || failed; });
-        } else {
-          there = small && waiting.size() < kWaitingMaximum;
-        }
-        if (failed) return false;
-        if (there) {
-          waiting.push_back(Handed{std::move(doc), ref});
-          changed.notify_all();
-        }
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return !waiting_.empty() || ended_; });
+        if (waiting_.empty()) return;
+        next = std::move(waiting_.front());
+        waiting_.pop_front();
+        changed_.notify_all();
       }
-      if (seen == wentThere.end()) wentThere.emplace(ref, there);
-      if (!there) {
-        // While the second thread is busy, a short document is not cut.
-        ScanDocument(context, settings, plan, filters, doc->Text(), doc->marks, ref,
-                     small ? SIZE_MAX : source.SplitMinimum, sink);
-      }
-      return true;
-    };
-    const size_t n = ForEachCorpusDocument(context, source.Corpus, ReadingOf(source), documentFor, visit);
-    if (skipped) *skipped += n;
-  };
-  const auto endSecond = [&] {
-    std::lock_guard<std::mutex> lock(mutex);
-    ended = true;
-    changed.notify_all();
-  };
-  RunInParallel(
-      [&] {
-        try {
-          first();
-        } catch (...) {
-          endSecond();
-          throw;
-        }
-        endSecond();
-      },
-      second);
-  cTargetList mine;
-  cTargetList theirs;
-  RunInParallel([&] { mine = sink.Finish(); }, [&] { theirs = otherSink.Finish(); });
-  return MergeByText(std::move(mine), std::move(theirs));
+      otherSink_.BeginDocument(next.doc->Text(), next.doc->marks, next.ref);
+      SearchDocument(plan_, next.doc->Text(), otherSink_);
+      otherSink_.EndDocument();
+      std::lock_guard<std::mutex> lock(mutex_);
+      spare_.push_back(std::move(next.doc));
+    }
+  }
+
+  const Context& context_;
+  const SearchSettings& settings_;
+  const SearchPlan& plan_;
+  const cFilterList& filters_;
+  const SearchRequest& source_;
+  TargetCollector& sink_;
+  TargetCollector otherSink_;  // the second thread's
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<std::unique_ptr<Document>> spare_;  // documents to read into
+  std::deque<Handed> waiting_;                    // for the second thread
+  bool ended_ = false;                            // no more documents
+  bool failed_ = false;                           // the second thread has stopped on an error
+  // The first thread's: the document being read, and for each document
+  // reference whether it was scanned on the second thread.
+  std::unique_ptr<Document> doc_;
+  std::map<std::string, bool> wentThere_;
+};
+
+cTargetList ScanCorpusInParallel(const Context& context, const SearchSettings& settings, const SearchPlan& plan,
+                                 const cFilterList& filters, const SearchRequest& source, TargetCollector& sink,
+                                 size_t* skipped) {
+  return CorpusOnTwoThreads(context, settings, plan, filters, source, sink).Run(skipped);
 }
 
 }  // namespace
