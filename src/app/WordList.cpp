@@ -6,8 +6,14 @@
 #include "targets/Collector.h"
 #include "targets/DocumentRef.h"
 #include "targets/Sorting.h"
+#include "targets/TextOrder.h"
+#include "targets/WordPlaces.h"
+#include "platform/FlatIndex.h"
+#include "platform/Hash.h"
 
+#include <algorithm>
 #include <array>
+#include <memory>
 #include <cstring>
 #include <unordered_set>
 
@@ -125,29 +131,6 @@ void ApplyWordListChoice(SearchSettings& settings, const WordListChoice& choice,
   settings.ShowSymbols = choice.ShowSymbols && choice.ResultItem < 2;
   settings.UseCorpus = corpusOpen && (choice.CorpusChecked || !windowHasDocument);
   settings.FilterNames = choice.FilterNames;
-}
-
-cTargetList RunWordList(const Context& context, const SearchSettings& settings, const cFilterList& filters,
-                        const Document& windowDocument, const std::vector<std::string>& corpusEntries,
-                        const WordListDocumentError& onDocumentError, const WordListProgress& onProgress) {
-  TargetCollector collector(context.Rules, settings.ResultSpelling, settings.ShowSymbols);
-  if (settings.UseCorpus) {
-    Document scratch;
-    ForEachCorpusDocument(context, corpusEntries, ReadingFor(onDocumentError, onProgress),
-                          [&]() -> Document& { return scratch; },
-                          [&](size_t k, Document& document) {
-                            collector.BeginDocument(document.Text(), document.marks,
-                                                    MakeDocumentRef(corpusEntries[k]));
-                            ListWords(context.Rules, document.Text(), filters, collector);
-                            collector.EndDocument();
-                            return true;
-                          });
-  } else {
-    collector.BeginDocument(windowDocument.Text(), windowDocument.marks, std::string());
-    ListWords(context.Rules, windowDocument.Text(), filters, collector);
-    collector.EndDocument();
-  }
-  return collector.Finish();
 }
 
 std::string WordListStatusText(const LanguageState& language, size_t targets, size_t occurrences) {
@@ -759,6 +742,230 @@ void ScanWordsToCount(const RuleSet& rules, std::string_view text, const cFilter
   }
 }
 
+
+// Collects a word list into targets whose occurrences are word places
+// (targets/WordPlaces.h): the sink of `ScanWords`, one document after
+// another. A document's words are noted in text order as the number of
+// their kind (what gives their target and length) and their first byte;
+// when the document ends they are grouped by target into its word places,
+// and its targets are made, in the order of their forms.
+//
+// When a word's form depends on its bytes alone, each distinct word is
+// written in the result spelling once, at its first occurrence (its kind is
+// the word itself); otherwise every word's form is written, and its kind is
+// the pair of its target and length.
+class WordListBuilder {
+ public:
+  WordListBuilder(const RuleSet& rules, int resultSpelling, bool showSymbols)
+      : rules_(rules), index_(rules), resultSpelling_(resultSpelling), showSymbols_(showSymbols),
+        byWord_(FormDependsOnWordAlone(rules, resultSpelling)) {}
+
+  // Starts a document; its text and marks must stay alive until
+  // `EndDocument`.
+  void BeginDocument(std::string_view text, const cMarkList& marks, std::string documentRef) {
+    text_ = text;
+    places_ = std::make_shared<WordPlaces>();
+    places_->Marks = MarkIndex(marks);
+    documentRef_ = SharedText(std::move(documentRef));
+    sentenceOpen_ = paragraphOpen_ = false;
+    ++documents_;
+  }
+
+  void AddTarget(const PendingHit& hit, int32_t length) {
+    NoteUnits(hit);
+    const int32_t start = hit.WordStartAt;
+    const int32_t shift = hit.StartView - start;
+    std::vector<WordPlaces::ViewStep>& steps = places_->ViewSteps;
+    if (steps.empty() ? shift != 0 : steps.back().Shift != shift) steps.push_back({start, shift});
+    AddEntry(Entry{KindOf(start, length), start});
+  }
+
+  void CloseOccurrences(int32_t lastLetterOffset, int cls) {
+    if (cls >= kSentenceSeparator && sentenceOpen_) {
+      places_->Sentences.back().End = lastLetterOffset;
+      sentenceOpen_ = false;
+    }
+    if (cls >= kParagraphSeparator && paragraphOpen_) {
+      places_->Paragraphs.back().End = lastLetterOffset;
+      paragraphOpen_ = false;
+    }
+  }
+
+  void EndBatch() {}
+
+  void EndDocument();
+
+  // The targets of every document, ordered by form, then document
+  // reference.
+  cTargetList Finish() {
+    if (documents_ > 1) SortTargetsByText(targets_);
+    return std::move(targets_);
+  }
+
+ private:
+  // A kind of word: its target (in the document) and its length.
+  struct Kind {
+    uint32_t Target;
+    int32_t Length;
+    int32_t Start;  // the first occurrence of the word, when kinds are words
+  };
+  struct Entry {
+    uint32_t Kind;
+    int32_t Start;
+  };
+  static constexpr size_t kEntryBlock = size_t{1} << 18;
+
+  // Notes the sentence and paragraph of a word: a unit starts with its
+  // first listed word, and ends at the last letter before the separator
+  // that closes it.
+  void NoteUnits(const PendingHit& hit) {
+    std::vector<WordPlaces::Unit>& sentences = places_->Sentences;
+    if (sentences.empty() || sentences.back().Start != hit.SentenceStart) {
+      sentences.push_back({hit.SentenceStart, -1});
+      sentenceOpen_ = true;
+    }
+    if (hit.KnownEnds & kSentenceEndKnown) {
+      sentences.back().End = hit.SentenceEnd;
+      sentenceOpen_ = false;
+    }
+    std::vector<WordPlaces::Unit>& paragraphs = places_->Paragraphs;
+    if (paragraphs.empty() || paragraphs.back().Start != hit.ParagraphStart) {
+      paragraphs.push_back({hit.ParagraphStart, -1});
+      paragraphOpen_ = true;
+    }
+    if (hit.KnownEnds & kParagraphEndKnown) {
+      paragraphs.back().End = hit.ParagraphEnd;
+      paragraphOpen_ = false;
+    }
+  }
+
+  std::string_view WordAt(int32_t start, int32_t length) const {
+    const size_t at = std::min(static_cast<size_t>(start), text_.size());
+    return text_.substr(at, std::min(static_cast<size_t>(length < 0 ? 0 : length), text_.size() - at));
+  }
+
+  // The number of the kind of the word of `length` bytes at `start`.
+  uint32_t KindOf(int32_t start, int32_t length) {
+    if (byWord_) {
+      const std::string_view word = WordAt(start, length);
+      const uint32_t k = kindIndex_.FindOrAdd(word, HashForm(word, kHashSeed), [this](uint32_t n) {
+        return WordAt(kinds_[n].Start, kinds_[n].Length);
+      });
+      if (k == kinds_.size()) {
+        form_.clear();
+        AppendWordForm(rules_, index_, word, resultSpelling_, showSymbols_, form_);
+        kinds_.push_back(Kind{TargetOf(length), length, start});
+      }
+      return k;
+    }
+    form_.clear();
+    AppendResultForm(rules_, index_, text_, static_cast<size_t>(start), static_cast<size_t>(length < 0 ? 0 : length),
+                     resultSpelling_, showSymbols_, form_);
+    const uint32_t target = TargetOf(length);
+    const uint64_t pair = uint64_t{target} << 32 | static_cast<uint32_t>(length);
+    const auto bytes = [](const uint64_t& v) { return std::string_view(reinterpret_cast<const char*>(&v), 8); };
+    const uint32_t k = kindIndex_.FindOrAdd(bytes(pair), HashForm(bytes(pair), kHashSeed),
+                                            [&](uint32_t n) { return bytes(pairs_[n]); });
+    if (k == kinds_.size()) {
+      kinds_.push_back(Kind{target, length, start});
+      pairs_.push_back(pair);
+    }
+    return k;
+  }
+
+  // The target of `form_`, made for a word of `length` bytes if new.
+  uint32_t TargetOf(int32_t length) {
+    const uint32_t t = formIndex_.FindOrAdd(form_, HashForm(form_, kHashSeed),
+                                            [this](uint32_t n) { return std::string_view(forms_[n]); });
+    if (t == forms_.size()) {
+      forms_.push_back(form_);
+      formLengths_.push_back(length);
+    }
+    return t;
+  }
+
+  void AddEntry(const Entry& e) {
+    if (entries_.empty() || entries_.back().size() == kEntryBlock) entries_.emplace_back().reserve(kEntryBlock);
+    entries_.back().push_back(e);
+  }
+
+  const RuleSet& rules_;
+  SubstRuleIndex index_;
+  int resultSpelling_;
+  bool showSymbols_;
+  bool byWord_;
+
+  // The document being read.
+  std::string_view text_;
+  std::shared_ptr<WordPlaces> places_;
+  SharedText documentRef_;
+  bool sentenceOpen_ = false;   // the last sentence noted has no end yet
+  bool paragraphOpen_ = false;  // the same for the last paragraph
+  FlatIndex kindIndex_;
+  std::vector<Kind> kinds_;
+  std::vector<uint64_t> pairs_;  // target and length of each kind, unless kinds are words
+  FlatIndex formIndex_;
+  std::vector<std::string> forms_;  // by target
+  std::vector<int32_t> formLengths_;  // the length of each target's first word
+  std::vector<std::vector<Entry>> entries_;
+  std::string form_;
+
+  size_t documents_ = 0;
+  cTargetList targets_;
+};
+
+void WordListBuilder::EndDocument() {
+  kindIndex_.Clear();
+  formIndex_.Clear();
+  pairs_ = std::vector<uint64_t>();
+  const size_t n = forms_.size();
+  // The targets in the order of their forms, and where each one's places
+  // begin.
+  std::vector<uint32_t> order(n);
+  for (uint32_t t = 0; t < n; ++t) order[t] = t;
+  std::sort(order.begin(), order.end(),
+            [this](uint32_t x, uint32_t y) { return CompareBytes(forms_[x], forms_[y]) < 0; });
+  std::vector<uint32_t> next(n, 0);  // counts, then the next place of each target
+  for (const std::vector<Entry>& block : entries_) {
+    for (const Entry& e : block) ++next[kinds_[e.Kind].Target];
+  }
+  std::vector<uint32_t> first(n);
+  uint32_t total = 0;
+  for (uint32_t t : order) {
+    first[t] = total;
+    total += next[t];
+    next[t] = first[t];
+  }
+  std::vector<WordPlace>& places = places_->Places;
+  places.resize(total);
+  for (std::vector<Entry>& block : entries_) {
+    for (const Entry& e : block) {
+      const Kind& kind = kinds_[e.Kind];
+      places[next[kind.Target]++] = WordPlace{e.Start, kind.Length};
+    }
+    block = std::vector<Entry>();
+  }
+  entries_ = std::vector<std::vector<Entry>>();
+  kinds_ = std::vector<Kind>();
+  places_->Sentences.shrink_to_fit();
+  places_->Paragraphs.shrink_to_fit();
+  places_->ViewSteps.shrink_to_fit();
+
+  const std::shared_ptr<const WordPlaces> shared = std::move(places_);
+  if (targets_.capacity() < targets_.size() + n) {
+    targets_.reserve(documents_ == 1 ? n : std::max(targets_.size() + n, targets_.capacity() * 3 / 2));
+  }
+  for (uint32_t t : order) {
+    Target& target = targets_.emplace_back();
+    target.Text = std::move(forms_[t]);
+    target.Length = formLengths_[t];
+    target.Starts = cStarts(shared, first[t], next[t] - first[t]);
+    target.DocumentRef = documentRef_;
+  }
+  forms_ = std::vector<std::string>();
+  formLengths_ = std::vector<int32_t>();
+  text_ = std::string_view();
+}
 }  // namespace
 
 WordListCounts CountWordList(const Context& context, const SearchSettings& settings, const cFilterList& filters,
@@ -784,6 +991,33 @@ WordListCounts CountWordList(const Context& context, const SearchSettings& setti
   }
   counter.EndDocument();
   return WordListCounts{counter.Targets(), counter.Occurrences()};
+}
+
+cTargetList RunWordList(const Context& context, const SearchSettings& settings, const cFilterList& filters,
+                        const Document& windowDocument, const std::vector<std::string>& corpusEntries,
+                        const WordListDocumentError& onDocumentError, const WordListProgress& onProgress) {
+  WordListBuilder builder(context.Rules, settings.ResultSpelling, settings.ShowSymbols);
+  if (settings.UseCorpus) {
+    Document scratch;
+    // A document listed again adds nothing: its places are taken.
+    std::unordered_set<std::string> listed;
+    ForEachCorpusDocument(context, corpusEntries, ReadingFor(onDocumentError, onProgress),
+                          [&]() -> Document& { return scratch; },
+                          [&](size_t k, Document& document) {
+                            if (listed.insert(corpusEntries[k]).second) {
+                              builder.BeginDocument(document.Text(), document.marks,
+                                                    MakeDocumentRef(corpusEntries[k]));
+                              ScanWords(context.Rules, document.Text(), filters, builder);
+                              builder.EndDocument();
+                            }
+                            return true;
+                          });
+  } else {
+    builder.BeginDocument(windowDocument.Text(), windowDocument.marks, std::string());
+    ScanWords(context.Rules, windowDocument.Text(), filters, builder);
+    builder.EndDocument();
+  }
+  return builder.Finish();
 }
 
 }  // namespace kalix
