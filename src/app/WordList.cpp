@@ -10,6 +10,8 @@
 #include "targets/WordPlaces.h"
 #include "platform/FlatIndex.h"
 #include "platform/Hash.h"
+#include "platform/Memory.h"
+#include "platform/Parallel.h"
 
 #include <algorithm>
 #include <array>
@@ -753,7 +755,9 @@ void ScanWordsToCount(const RuleSet& rules, std::string_view text, const cFilter
 // When a word's form depends on its bytes alone, each distinct word is
 // written in the result spelling once, at its first occurrence (its kind is
 // the word itself); otherwise every word's form is written, and its kind is
-// the pair of its target and length.
+// the pair of its target and length. Words wait a few places in a ring while
+// the index slots they are looked up in are fetched, so that the index's
+// cache misses overlap.
 class WordListBuilder {
  public:
   WordListBuilder(const RuleSet& rules, int resultSpelling, bool showSymbols)
@@ -777,7 +781,22 @@ class WordListBuilder {
     const int32_t shift = hit.StartView - start;
     std::vector<WordPlaces::ViewStep>& steps = places_->ViewSteps;
     if (steps.empty() ? shift != 0 : steps.back().Shift != shift) steps.push_back({start, shift});
-    AddEntry(Entry{KindOf(start, length), start});
+    if (!byWord_) {
+      AddEntry(Entry{KindOfForm(start, length), start});
+      return;
+    }
+    // The word waits in the ring while its slot is fetched.
+    if (waiting_ == kRing) {
+      AddWaiting(ring_[firstWaiting_]);
+      firstWaiting_ = (firstWaiting_ + 1) % kRing;
+      --waiting_;
+    }
+    Waiting& w = ring_[(firstWaiting_ + waiting_) % kRing];
+    w.Start = start;
+    w.Length = length;
+    w.Hash = HashForm(WordAt(start, length), kHashSeed);
+    kindIndex_.Prefetch(w.Hash);
+    ++waiting_;
   }
 
   void CloseOccurrences(int32_t lastLetterOffset, int cls) {
@@ -813,7 +832,16 @@ class WordListBuilder {
     uint32_t Kind;
     int32_t Start;
   };
-  static constexpr size_t kEntryBlock = size_t{1} << 18;
+  struct Waiting {
+    int32_t Start;
+    int32_t Length;
+    uint32_t Hash;
+  };
+  static constexpr size_t kRing = 8;
+  // Entries per block: as many as fill one huge page (a block is mapped on
+  // its own, and given back as soon as it has been read).
+  static constexpr size_t kEntryBlock = kHugePageSize / sizeof(Entry);
+  using EntryBlock = std::vector<Entry, LargeBlockAllocator<Entry>>;
 
   // Notes the sentence and paragraph of a word: a unit starts with its
   // first listed word, and ends at the last letter before the separator
@@ -844,24 +872,56 @@ class WordListBuilder {
     return text_.substr(at, std::min(static_cast<size_t>(length < 0 ? 0 : length), text_.size() - at));
   }
 
-  // The number of the kind of the word of `length` bytes at `start`.
-  uint32_t KindOf(int32_t start, int32_t length) {
-    if (byWord_) {
-      const std::string_view word = WordAt(start, length);
-      const uint32_t k = kindIndex_.FindOrAdd(word, HashForm(word, kHashSeed), [this](uint32_t n) {
-        return WordAt(kinds_[n].Start, kinds_[n].Length);
-      });
-      if (k == kinds_.size()) {
-        form_.clear();
-        AppendWordForm(rules_, index_, word, resultSpelling_, showSymbols_, form_);
-        kinds_.push_back(Kind{TargetOf(length), length, start});
-      }
-      return k;
+  // Files a word whose slot has been fetched.
+  void AddWaiting(const Waiting& w) {
+    const std::string_view word = WordAt(w.Start, w.Length);
+    const uint32_t k = kindIndex_.FindOrAdd(word, w.Hash, [this](uint32_t n) {
+      return WordAt(kinds_[n].Start, kinds_[n].Length);
+    });
+    if (k == kinds_.size()) kinds_.push_back(Kind{0, w.Length, w.Start});  // its target comes with TargetsOfWords
+    AddEntry(Entry{k, w.Start});
+  }
+
+  void FileWaiting() {
+    for (; waiting_ > 0; --waiting_) {
+      AddWaiting(ring_[firstWaiting_]);
+      firstWaiting_ = (firstWaiting_ + 1) % kRing;
     }
+  }
+
+  // The targets of the distinct words, in the order they came: each word's
+  // form is written a few words ahead of its lookup, and its slot fetched
+  // meanwhile.
+  void TargetsOfWords() {
+    constexpr size_t kAhead = 8;
+    std::string forms[kAhead];
+    uint32_t hashes[kAhead];
+    const size_t count = kinds_.size();
+    for (size_t k = 0; k < count + kAhead; ++k) {
+      // The form written kAhead words ago is looked up, and its place in the
+      // ring is taken by the form of word k.
+      std::string& form = forms[k % kAhead];
+      if (k >= kAhead) {
+        Kind& kind = kinds_[k - kAhead];
+        kind.Target = TargetOf(form, hashes[k % kAhead], kind.Length);
+      }
+      if (k < count) {
+        form.clear();
+        AppendWordForm(rules_, index_, WordAt(kinds_[k].Start, kinds_[k].Length), resultSpelling_, showSymbols_,
+                       form);
+        hashes[k % kAhead] = HashForm(form, kHashSeed);
+        formIndex_.Prefetch(hashes[k % kAhead]);
+      }
+    }
+  }
+
+  // The number of the kind of the word of `length` bytes at `start`, when
+  // forms depend on more than the word.
+  uint32_t KindOfForm(int32_t start, int32_t length) {
     form_.clear();
     AppendResultForm(rules_, index_, text_, static_cast<size_t>(start), static_cast<size_t>(length < 0 ? 0 : length),
                      resultSpelling_, showSymbols_, form_);
-    const uint32_t target = TargetOf(length);
+    const uint32_t target = TargetOf(form_, HashForm(form_, kHashSeed), length);
     const uint64_t pair = uint64_t{target} << 32 | static_cast<uint32_t>(length);
     const auto bytes = [](const uint64_t& v) { return std::string_view(reinterpret_cast<const char*>(&v), 8); };
     const uint32_t k = kindIndex_.FindOrAdd(bytes(pair), HashForm(bytes(pair), kHashSeed),
@@ -873,12 +933,17 @@ class WordListBuilder {
     return k;
   }
 
-  // The target of `form_`, made for a word of `length` bytes if new.
-  uint32_t TargetOf(int32_t length) {
-    const uint32_t t = formIndex_.FindOrAdd(form_, HashForm(form_, kHashSeed),
-                                            [this](uint32_t n) { return std::string_view(forms_[n]); });
-    if (t == forms_.size()) {
-      forms_.push_back(form_);
+  std::string_view FormOf(uint32_t t) const {
+    return std::string_view(forms_).substr(formAt_[t], formAt_[t + 1] - formAt_[t]);
+  }
+
+  // The target of `form` (whose hash is `hash`), made for a word of
+  // `length` bytes if new.
+  uint32_t TargetOf(std::string_view form, uint32_t hash, int32_t length) {
+    const uint32_t t = formIndex_.FindOrAdd(form, hash, [this](uint32_t n) { return FormOf(n); });
+    if (t == formLengths_.size()) {
+      forms_ += form;
+      formAt_.push_back(forms_.size());
       formLengths_.push_back(length);
     }
     return t;
@@ -902,12 +967,16 @@ class WordListBuilder {
   bool sentenceOpen_ = false;   // the last sentence noted has no end yet
   bool paragraphOpen_ = false;  // the same for the last paragraph
   FlatIndex kindIndex_;
-  std::vector<Kind> kinds_;
+  std::vector<Kind, LargeBlockAllocator<Kind>> kinds_;
   std::vector<uint64_t> pairs_;  // target and length of each kind, unless kinds are words
   FlatIndex formIndex_;
-  std::vector<std::string> forms_;  // by target
-  std::vector<int32_t> formLengths_;  // the length of each target's first word
-  std::vector<std::vector<Entry>> entries_;
+  std::string forms_;                   // the forms of the targets, one after the other
+  std::vector<size_t> formAt_{0};       // where each target's form starts in forms_, and the end
+  std::vector<int32_t> formLengths_;    // the length of each target's first word
+  std::vector<EntryBlock> entries_;
+  Waiting ring_[kRing] = {};
+  size_t firstWaiting_ = 0;
+  size_t waiting_ = 0;
   std::string form_;
 
   size_t documents_ = 0;
@@ -915,19 +984,46 @@ class WordListBuilder {
 };
 
 void WordListBuilder::EndDocument() {
+  FileWaiting();
   kindIndex_.Clear();
+  if (byWord_) TargetsOfWords();
   formIndex_.Clear();
   pairs_ = std::vector<uint64_t>();
-  const size_t n = forms_.size();
-  // The targets in the order of their forms, and where each one's places
-  // begin.
+  const size_t n = formLengths_.size();
+  // The targets in the order of their forms (keys of their first bytes and
+  // length settle most comparisons), and where each one's places begin.
   std::vector<uint32_t> order(n);
-  for (uint32_t t = 0; t < n; ++t) order[t] = t;
-  std::sort(order.begin(), order.end(),
-            [this](uint32_t x, uint32_t y) { return CompareBytes(forms_[x], forms_[y]) < 0; });
-  std::vector<uint32_t> next(n, 0);  // counts, then the next place of each target
-  for (const std::vector<Entry>& block : entries_) {
-    for (const Entry& e : block) ++next[kinds_[e.Kind].Target];
+  {
+    struct Key {
+      uint64_t Lead;
+      uint32_t Length;
+      uint32_t Target;
+    };
+    std::vector<Key> keys(n);
+    for (uint32_t t = 0; t < n; ++t) {
+      const std::string_view form = FormOf(t);
+      keys[t] = Key{Leading8(form), static_cast<uint32_t>(form.size()), t};
+    }
+    const auto before = [this](const Key& x, const Key& y) {
+      if (x.Lead != y.Lead) return x.Lead < y.Lead;
+      if (x.Length > 8 || y.Length > 8) return FormOf(x.Target).compare(FormOf(y.Target)) < 0;
+      return x.Length < y.Length;  // the shorter one is a prefix of the other
+    };
+    const auto middle = keys.begin() + static_cast<std::ptrdiff_t>(n / 2);
+    std::nth_element(keys.begin(), middle, keys.end(), before);
+    RunInParallel([&] { std::sort(keys.begin(), middle, before); }, [&] { std::sort(middle, keys.end(), before); });
+    for (size_t k = 0; k < n; ++k) order[k] = keys[k].Target;
+  }
+  // Counts, then the next place of each target. Kinds are read a few
+  // entries ahead of their use.
+  std::vector<uint32_t> next(n, 0);
+  constexpr size_t kAhead = 16;
+  for (const EntryBlock& block : entries_) {
+    for (size_t k = 0; k < block.size(); ++k) {
+      if (k + kAhead < block.size()) Prefetch(&kinds_[block[k + kAhead].Kind]);
+      if (k + kAhead / 2 < block.size()) Prefetch(&next[kinds_[block[k + kAhead / 2].Kind].Target]);
+      ++next[kinds_[block[k].Kind].Target];
+    }
   }
   std::vector<uint32_t> first(n);
   uint32_t total = 0;
@@ -936,17 +1032,24 @@ void WordListBuilder::EndDocument() {
     total += next[t];
     next[t] = first[t];
   }
-  std::vector<WordPlace>& places = places_->Places;
+  auto& places = places_->Places;
   places.resize(total);
-  for (std::vector<Entry>& block : entries_) {
-    for (const Entry& e : block) {
+  for (EntryBlock& block : entries_) {
+    for (size_t k = 0; k < block.size(); ++k) {
+      // Three steps ahead: the kind, then the target's next place, then the
+      // place itself.
+      if (k + kAhead < block.size()) Prefetch(&kinds_[block[k + kAhead].Kind]);
+      if (k + kAhead / 2 < block.size()) Prefetch(&next[kinds_[block[k + kAhead / 2].Kind].Target]);
+      if (k + kAhead / 4 < block.size()) Prefetch(&places[next[kinds_[block[k + kAhead / 4].Kind].Target]]);
+      const Entry& e = block[k];
       const Kind& kind = kinds_[e.Kind];
       places[next[kind.Target]++] = WordPlace{e.Start, kind.Length};
     }
-    block = std::vector<Entry>();
+    block = EntryBlock();
   }
-  entries_ = std::vector<std::vector<Entry>>();
-  kinds_ = std::vector<Kind>();
+  entries_ = std::vector<EntryBlock>();
+  kinds_ = decltype(kinds_)();
+  next = decltype(next)();
   places_->Sentences.shrink_to_fit();
   places_->Paragraphs.shrink_to_fit();
   places_->ViewSteps.shrink_to_fit();
@@ -955,17 +1058,28 @@ void WordListBuilder::EndDocument() {
   if (targets_.capacity() < targets_.size() + n) {
     targets_.reserve(documents_ == 1 ? n : std::max(targets_.size() + n, targets_.capacity() * 3 / 2));
   }
-  for (uint32_t t : order) {
+  for (size_t k = 0; k < n; ++k) {
+    if (k + kAhead < n) Prefetch(&formAt_[order[k + kAhead]]);
+    if (k + kAhead / 2 < n) {
+      const uint32_t later = order[k + kAhead / 2];
+      Prefetch(forms_.data() + formAt_[later]);
+      Prefetch(&first[later]);
+      Prefetch(&formLengths_[later]);
+    }
+    const uint32_t t = order[k];
     Target& target = targets_.emplace_back();
-    target.Text = std::move(forms_[t]);
+    target.Text = FormOf(t);
     target.Length = formLengths_[t];
-    target.Starts = cStarts(shared, first[t], next[t] - first[t]);
+    const uint32_t end = k + 1 < n ? first[order[k + 1]] : total;
+    target.Starts = cStarts(shared, first[t], end - first[t]);
     target.DocumentRef = documentRef_;
   }
-  forms_ = std::vector<std::string>();
+  forms_ = std::string();
+  formAt_ = {0};
   formLengths_ = std::vector<int32_t>();
   text_ = std::string_view();
 }
+
 }  // namespace
 
 WordListCounts CountWordList(const Context& context, const SearchSettings& settings, const cFilterList& filters,

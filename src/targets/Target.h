@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 namespace kalix {
@@ -60,36 +61,32 @@ class cStarts {
   using size_type = size_t;
 
   cStarts() = default;
-  cStarts(std::initializer_list<Occurrence> list) : whole_(list) {}
-  cStarts(std::vector<Occurrence> whole) : whole_(std::move(whole)) {}  // NOLINT: converts like a vector
+  cStarts(std::initializer_list<Occurrence> list) : kept_(std::vector<Occurrence>(list)) {}
+  cStarts(std::vector<Occurrence> whole) : kept_(std::move(whole)) {}  // NOLINT: converts like a vector
   // Occurrences `first` to `first + count - 1` of `places`.
   cStarts(std::shared_ptr<const WordPlaces> places, uint32_t first, uint32_t count)
-      : places_(std::move(places)), first_(first), count_(count) {}
+      : kept_(Range{std::move(places), first, count}) {}
 
-  size_t size() const { return places_ ? count_ : whole_.size(); }
+  size_t size() const {
+    const Range* r = std::get_if<Range>(&kept_);
+    return r ? r->Count : Whole().size();
+  }
   bool empty() const { return size() == 0; }
-  Occurrence operator[](size_t k) const { return places_ ? Made(k) : whole_[k]; }
+  Occurrence operator[](size_t k) const {
+    const Range* r = std::get_if<Range>(&kept_);
+    return r ? Made(*r, k) : Whole()[k];
+  }
   Occurrence front() const { return (*this)[0]; }
   Occurrence back() const { return (*this)[size() - 1]; }
 
   // Adding and reserving keep the occurrences whole (those of word places
   // are made whole first).
-  void push_back(const Occurrence& o) {
-    MakeWhole();
-    whole_.push_back(o);
-  }
-  void reserve(size_t n) {
-    MakeWhole();
-    whole_.reserve(n);
-  }
-  size_t capacity() const { return places_ ? count_ : whole_.capacity(); }
+  void push_back(const Occurrence& o) { MakeWhole().push_back(o); }
+  void reserve(size_t n) { MakeWhole().reserve(n); }
+  size_t capacity() const { return FromWordPlaces() ? size() : Whole().capacity(); }
   // The occurrences kept whole (none for word places).
-  const Occurrence* data() const { return places_ ? nullptr : whole_.data(); }
-  void clear() {
-    places_.reset();
-    first_ = count_ = 0;
-    whole_.clear();
-  }
+  const Occurrence* data() const { return FromWordPlaces() ? nullptr : Whole().data(); }
+  void clear() { kept_ = std::vector<Occurrence>(); }
 
   class const_iterator {
    public:
@@ -127,7 +124,7 @@ class cStarts {
   const_iterator end() const { return const_iterator(this, size()); }
 
   // Whether the occurrences are made from word places when read.
-  bool FromWordPlaces() const { return places_ != nullptr; }
+  bool FromWordPlaces() const { return std::holds_alternative<Range>(kept_); }
 
   friend bool operator==(const cStarts& a, const cStarts& b) {
     if (a.size() != b.size()) return false;
@@ -138,13 +135,17 @@ class cStarts {
   }
 
  private:
-  Occurrence Made(size_t k) const;  // occurrence k of word places
-  void MakeWhole();
+  // Occurrences made from word places.
+  struct Range {
+    std::shared_ptr<const WordPlaces> Places;
+    uint32_t First = 0;
+    uint32_t Count = 0;
+  };
+  static Occurrence Made(const Range& r, size_t k);  // occurrence k of the range
+  const std::vector<Occurrence>& Whole() const { return *std::get_if<std::vector<Occurrence>>(&kept_); }
+  std::vector<Occurrence>& MakeWhole();
 
-  std::vector<Occurrence> whole_;
-  std::shared_ptr<const WordPlaces> places_;  // set: the occurrences are made from these
-  uint32_t first_ = 0;
-  uint32_t count_ = 0;
+  std::variant<std::vector<Occurrence>, Range> kept_;
 };
 
 // A text that never changes once made, read as a const std::string; copies
@@ -190,5 +191,6 @@ struct Target {
 using cTargetList = std::vector<Target>;
 
 static_assert(sizeof(Occurrence) == 60, "an occurrence takes 60 bytes");
+static_assert(sizeof(cStarts) <= 32, "a target's occurrences take at most 32 bytes");
 
 }  // namespace kalix

@@ -51,15 +51,16 @@ Occurrence WordPlaces::OccurrenceAt(size_t k) const {
   return o;
 }
 
-Occurrence cStarts::Made(size_t k) const { return places_->OccurrenceAt(first_ + k); }
+Occurrence cStarts::Made(const Range& r, size_t k) { return r.Places->OccurrenceAt(r.First + k); }
 
-void cStarts::MakeWhole() {
-  if (!places_) return;
-  std::vector<Occurrence> whole;
-  whole.reserve(count_);
-  for (size_t k = 0; k < count_; ++k) whole.push_back(Made(k));
-  clear();
-  whole_ = std::move(whole);
+std::vector<Occurrence>& cStarts::MakeWhole() {
+  if (const Range* r = std::get_if<Range>(&kept_)) {
+    std::vector<Occurrence> whole;
+    whole.reserve(r->Count);
+    for (size_t k = 0; k < r->Count; ++k) whole.push_back(Made(*r, k));
+    kept_ = std::move(whole);
+  }
+  return *std::get_if<std::vector<Occurrence>>(&kept_);
 }
 
 }  // namespace kalix

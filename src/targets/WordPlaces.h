@@ -6,6 +6,7 @@
 #pragma once
 
 #include "document/Document.h"
+#include "platform/Memory.h"
 #include "targets/MarkIndex.h"
 #include "targets/Target.h"
 
@@ -38,7 +39,9 @@ class WordPlaces {
     int32_t Shift = 0;
   };
 
-  std::vector<WordPlace> Places;    // grouped by target, in text order within each
+  // Grouped by target, in text order within each; written all over when
+  // they are grouped, so mapped with huge pages where the system allows.
+  std::vector<WordPlace, LargeBlockAllocator<WordPlace>> Places;
   std::vector<Unit> Sentences;      // by start
   std::vector<Unit> Paragraphs;     // by start
   std::vector<ViewStep> ViewSteps;  // by start; none: no shift
