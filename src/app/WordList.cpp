@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <array>
 #include <memory>
+#include <stdexcept>
 #include <cstring>
 #include <unordered_set>
 
@@ -903,7 +904,7 @@ class WordListBuilder {
       std::string& form = forms[k % kAhead];
       if (k >= kAhead) {
         Kind& kind = kinds_[k - kAhead];
-        kind.Target = TargetOf(form, hashes[k % kAhead], kind.Length);
+        kind.Target = TargetOf(form, hashes[k % kAhead]);
       }
       if (k < count) {
         form.clear();
@@ -921,7 +922,7 @@ class WordListBuilder {
     form_.clear();
     AppendResultForm(rules_, index_, text_, static_cast<size_t>(start), static_cast<size_t>(length < 0 ? 0 : length),
                      resultSpelling_, showSymbols_, form_);
-    const uint32_t target = TargetOf(form_, HashForm(form_, kHashSeed), length);
+    const uint32_t target = TargetOf(form_, HashForm(form_, kHashSeed));
     const uint64_t pair = uint64_t{target} << 32 | static_cast<uint32_t>(length);
     const auto bytes = [](const uint64_t& v) { return std::string_view(reinterpret_cast<const char*>(&v), 8); };
     const uint32_t k = kindIndex_.FindOrAdd(bytes(pair), HashForm(bytes(pair), kHashSeed),
@@ -937,14 +938,15 @@ class WordListBuilder {
     return std::string_view(forms_).substr(formAt_[t], formAt_[t + 1] - formAt_[t]);
   }
 
-  // The target of `form` (whose hash is `hash`), made for a word of
-  // `length` bytes if new.
-  uint32_t TargetOf(std::string_view form, uint32_t hash, int32_t length) {
+  // The target of `form` (whose hash is `hash`), made if new. The forms of
+  // one document's targets take less than 4 GB (its words take less than
+  // 2 GB).
+  uint32_t TargetOf(std::string_view form, uint32_t hash) {
     const uint32_t t = formIndex_.FindOrAdd(form, hash, [this](uint32_t n) { return FormOf(n); });
-    if (t == formLengths_.size()) {
+    if (t + 1 == formAt_.size()) {
+      if (form.size() > UINT32_MAX - forms_.size()) throw std::length_error("word list: forms past 4 GB");
       forms_ += form;
-      formAt_.push_back(forms_.size());
-      formLengths_.push_back(length);
+      formAt_.push_back(static_cast<uint32_t>(forms_.size()));
     }
     return t;
   }
@@ -971,8 +973,7 @@ class WordListBuilder {
   std::vector<uint64_t> pairs_;  // target and length of each kind, unless kinds are words
   FlatIndex formIndex_;
   std::string forms_;                   // the forms of the targets, one after the other
-  std::vector<size_t> formAt_{0};       // where each target's form starts in forms_, and the end
-  std::vector<int32_t> formLengths_;    // the length of each target's first word
+  std::vector<uint32_t> formAt_{0};       // where each target's form starts in forms_, and the end
   std::vector<EntryBlock> entries_;
   Waiting ring_[kRing] = {};
   size_t firstWaiting_ = 0;
@@ -989,7 +990,7 @@ void WordListBuilder::EndDocument() {
   if (byWord_) TargetsOfWords();
   formIndex_.Clear();
   pairs_ = std::vector<uint64_t>();
-  const size_t n = formLengths_.size();
+  const size_t n = formAt_.size() - 1;
   // The targets in the order of their forms (keys of their first bytes and
   // length settle most comparisons), and where each one's places begin.
   std::vector<uint32_t> order(n);
@@ -1025,12 +1026,14 @@ void WordListBuilder::EndDocument() {
       ++next[kinds_[block[k].Kind].Target];
     }
   }
-  std::vector<uint32_t> first(n);
+  // Targets take their places in the order of their forms: after the
+  // grouping, next[t] is where the places of t end, and those of the target
+  // before it in that order, where they begin.
   uint32_t total = 0;
   for (uint32_t t : order) {
-    first[t] = total;
-    total += next[t];
-    next[t] = first[t];
+    const uint32_t count = next[t];
+    next[t] = total;
+    total += count;
   }
   auto& places = places_->Places;
   places.resize(total);
@@ -1049,6 +1052,9 @@ void WordListBuilder::EndDocument() {
   }
   entries_ = std::vector<EntryBlock>();
   kinds_ = decltype(kinds_)();
+  // The end of the places of each target, in the order of their forms.
+  std::vector<uint32_t> ends(n);
+  for (size_t k = 0; k < n; ++k) ends[k] = next[order[k]];
   next = decltype(next)();
   places_->Sentences.shrink_to_fit();
   places_->Paragraphs.shrink_to_fit();
@@ -1060,23 +1066,17 @@ void WordListBuilder::EndDocument() {
   }
   for (size_t k = 0; k < n; ++k) {
     if (k + kAhead < n) Prefetch(&formAt_[order[k + kAhead]]);
-    if (k + kAhead / 2 < n) {
-      const uint32_t later = order[k + kAhead / 2];
-      Prefetch(forms_.data() + formAt_[later]);
-      Prefetch(&first[later]);
-      Prefetch(&formLengths_[later]);
-    }
-    const uint32_t t = order[k];
+    if (k + kAhead / 2 < n) Prefetch(forms_.data() + formAt_[order[k + kAhead / 2]]);
+    const uint32_t begin = k == 0 ? 0 : ends[k - 1];
     Target& target = targets_.emplace_back();
-    target.Text = FormOf(t);
-    target.Length = formLengths_[t];
-    const uint32_t end = k + 1 < n ? first[order[k + 1]] : total;
-    target.Starts = cStarts(shared, first[t], end - first[t]);
+    target.Text = FormOf(order[k]);
+    // The target's first occurrence is its first place: its word's length.
+    target.Length = shared->Places[begin].Length;
+    target.Starts = cStarts(shared, begin, ends[k] - begin);
     target.DocumentRef = documentRef_;
   }
   forms_ = std::string();
   formAt_ = {0};
-  formLengths_ = std::vector<int32_t>();
   text_ = std::string_view();
 }
 
