@@ -20,6 +20,7 @@
 //                       report options of cli/ReportOptions.h
 
 #include "app/CommandLine.h"
+#include "app/RunSearch.h"
 #include "cli/Commands.h"
 #include "cli/ReportOptions.h"
 #include "cli/ResultOutput.h"
@@ -28,7 +29,6 @@
 #include "lexicon/ListFile.h"
 #include "platform/Cp1252.h"
 #include "rules/Filters.h"
-#include "app/RunSearch.h"
 
 #include <unistd.h>
 
@@ -51,11 +51,9 @@ std::optional<int> ParseNumber(const std::string& text, int low, int high) {
   return value;
 }
 
-}  // namespace
-
-int RunSearchCommand(Context& ctx, const Args& args) {
+// The command line of a search, as given.
+struct SearchArgs {
   SearchRequest request;
-  SearchSettings& settings = request.Settings;
   int spelling = 2;
   int context = 0;
   int level = 1;
@@ -70,161 +68,226 @@ int RunSearchCommand(Context& ctx, const Args& args) {
   std::optional<std::string> corpusFile;
   std::optional<std::string> documentPath;
   ReportCliOptions report;
+};
 
+// The options that take a number in [low, high], and where it goes.
+struct NumberOption {
+  const char* name;
+  int low;
+  int high;
+  const char* range;  // as the error message says it
+  int SearchArgs::*field;
+};
+constexpr NumberOption kNumberOptions[] = {
+    {"--spelling", 0, 3, "0 to 3", &SearchArgs::spelling},
+    {"--level", 1, 999999999, "a number from 1", &SearchArgs::level},
+    {"--context", 0, 3, "0 to 3", &SearchArgs::context},
+};
+
+// The options without a value, and the flag each sets.
+struct FlagOption {
+  const char* name;
+  bool SearchArgs::*field;
+};
+constexpr FlagOption kFlagOptions[] = {
+    {"--no-all", &SearchArgs::noAll},
+    {"--in-order", &SearchArgs::inOrder},
+    {"--no-symbols", nullptr},  // clears `symbols`
+    {"--json", &SearchArgs::json},
+    {"--summary", &SearchArgs::summary},
+};
+
+// A search string, trimmed as the dialog's edit field trims it.
+std::optional<std::string> AddString(SearchArgs& a, const std::string& v) {
+  std::string text = TrimBlanks(Utf8OrCp1252To1252(v));
+  if (text.empty()) return "empty string: '" + v + "'";
+  for (const SearchString& s : a.request.Strings) {
+    if (s.Text == text) return "string given twice: " + v;
+  }
+  a.request.Strings.emplace_back(text);
+  return std::nullopt;
+}
+
+std::optional<std::string> SetResult(SearchArgs& a, const std::string& v) {
+  if (v == "as-spelling") {
+    a.asSpelling = true;
+    return std::nullopt;
+  }
+  auto n = ParseNumber(v, 0, 2);
+  if (!n) return "--result takes as-spelling, 0, 1 or 2: " + v;
+  a.asSpelling = false;
+  a.resultSpelling = *n;
+  return std::nullopt;
+}
+
+// An option that takes a value `v`; nullopt when `arg` is none of them.
+std::optional<std::optional<std::string>> ValueOption(SearchArgs& a, const std::string& arg, const std::string& v) {
+  using Error = std::optional<std::string>;
+  for (const NumberOption& o : kNumberOptions) {
+    if (arg != o.name) continue;
+    auto n = ParseNumber(v, o.low, o.high);
+    if (!n) return Error(std::string(o.name) + " takes " + o.range + ": " + v);
+    a.*o.field = *n;
+    return Error();
+  }
+  if (arg == "--string") return AddString(a, v);
+  if (arg == "--position") {
+    if (a.request.Strings.empty()) return Error("--position must follow a --string");
+    auto n = ParseNumber(v, 0, 4);
+    if (!n) return Error("--position takes 0 to 4: " + v);
+    a.request.Strings.back().Position = static_cast<int16_t>(*n);
+    return Error();
+  }
+  if (arg == "--result") return SetResult(a, v);
+  if (arg == "--filter") {
+    a.filterNames.push_back(Utf8OrCp1252To1252(v));
+    return Error();
+  }
+  if (arg == "--corpus") {
+    if (a.corpusFile) return Error("--corpus given twice");
+    a.corpusFile = v;
+    return Error();
+  }
+  return std::nullopt;
+}
+
+bool TakesValue(const std::string& arg) {
+  for (const NumberOption& o : kNumberOptions) {
+    if (arg == o.name) return true;
+  }
+  return arg == "--string" || arg == "--position" || arg == "--result" || arg == "--filter" || arg == "--corpus";
+}
+
+// An option without a value or the document; an error message, or nullopt.
+std::optional<std::string> PlainArgument(SearchArgs& a, const std::string& arg) {
+  for (const FlagOption& o : kFlagOptions) {
+    if (arg != o.name) continue;
+    if (o.field == nullptr) {
+      a.symbols = false;
+    } else {
+      a.*o.field = true;
+    }
+    return std::nullopt;
+  }
+  if (arg == "--ignore-separators") {
+    a.request.Settings.IgnoreSeparators = true;
+  } else if (arg == "--exclude") {
+    if (a.request.Strings.empty()) return "--exclude must follow a --string";
+    a.request.Strings.back().Exclude = 1;
+  } else if (arg.size() > 1 && arg[0] == '-') {
+    return "unknown option: " + arg;
+  } else {
+    if (a.documentPath) return "more than one document: " + arg;
+    a.documentPath = arg;
+  }
+  return std::nullopt;
+}
+
+// Reads the whole command line; an error message, or nullopt.
+std::optional<std::string> ParseSearchArgs(const Args& args, SearchArgs& a) {
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     std::string error;
-    switch (ParseReportOption(args, i, report, error)) {
+    switch (ParseReportOption(args, i, a.report, error)) {
       case OptionParse::Taken:
         continue;
       case OptionParse::Error:
-        return UsageError(error);
+        return error;
       case OptionParse::NotMine:
         break;
     }
-    auto value = [&](const char* option) -> const std::string* {
-      if (i + 1 >= args.size()) return nullptr;
-      (void)option;
-      return &args[++i];
-    };
-    if (arg == "--string") {
-      const std::string* v = value("--string");
-      if (!v) return UsageError("missing value after --string");
-      std::string text = TrimBlanks(Utf8OrCp1252To1252(*v));
-      if (text.empty()) return UsageError("empty string: '" + *v + "'");
-      for (const SearchString& s : request.Strings) {
-        if (s.Text == text) return UsageError("string given twice: " + *v);
-      }
-      request.Strings.emplace_back(text);
-    } else if (arg == "--position") {
-      const std::string* v = value("--position");
-      if (!v) return UsageError("missing value after --position");
-      if (request.Strings.empty()) return UsageError("--position must follow a --string");
-      auto n = ParseNumber(*v, 0, 4);
-      if (!n) return UsageError("--position takes 0 to 4: " + *v);
-      request.Strings.back().Position = static_cast<int16_t>(*n);
-    } else if (arg == "--exclude") {
-      if (request.Strings.empty()) return UsageError("--exclude must follow a --string");
-      request.Strings.back().Exclude = 1;
-    } else if (arg == "--spelling") {
-      const std::string* v = value("--spelling");
-      if (!v) return UsageError("missing value after --spelling");
-      auto n = ParseNumber(*v, 0, 3);
-      if (!n) return UsageError("--spelling takes 0 to 3: " + *v);
-      spelling = *n;
-    } else if (arg == "--level") {
-      const std::string* v = value("--level");
-      if (!v) return UsageError("missing value after --level");
-      auto n = ParseNumber(*v, 1, 999999999);
-      if (!n) return UsageError("--level takes a number from 1: " + *v);
-      level = *n;
-    } else if (arg == "--ignore-separators") {
-      settings.IgnoreSeparators = true;
-    } else if (arg == "--context") {
-      const std::string* v = value("--context");
-      if (!v) return UsageError("missing value after --context");
-      auto n = ParseNumber(*v, 0, 3);
-      if (!n) return UsageError("--context takes 0 to 3: " + *v);
-      context = *n;
-    } else if (arg == "--no-all") {
-      noAll = true;
-    } else if (arg == "--in-order") {
-      inOrder = true;
-    } else if (arg == "--result") {
-      const std::string* v = value("--result");
-      if (!v) return UsageError("missing value after --result");
-      if (*v == "as-spelling") {
-        asSpelling = true;
-      } else {
-        auto n = ParseNumber(*v, 0, 2);
-        if (!n) return UsageError("--result takes as-spelling, 0, 1 or 2: " + *v);
-        asSpelling = false;
-        resultSpelling = *n;
-      }
-    } else if (arg == "--no-symbols") {
-      symbols = false;
-    } else if (arg == "--filter") {
-      const std::string* v = value("--filter");
-      if (!v) return UsageError("missing value after --filter");
-      filterNames.push_back(Utf8OrCp1252To1252(*v));
-    } else if (arg == "--corpus") {
-      const std::string* v = value("--corpus");
-      if (!v) return UsageError("missing value after --corpus");
-      if (corpusFile) return UsageError("--corpus given twice");
-      corpusFile = *v;
-    } else if (arg == "--json") {
-      json = true;
-    } else if (arg == "--summary") {
-      summary = true;
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      return UsageError("unknown option: " + arg);
-    } else {
-      if (documentPath) return UsageError("more than one document: " + arg);
-      documentPath = arg;
+    if (TakesValue(arg)) {
+      if (i + 1 >= args.size()) return "missing value after " + arg;
+      if (auto e = *ValueOption(a, arg, args[++i])) return e;
+    } else if (auto e = PlainArgument(a, arg)) {
+      return e;
     }
   }
-  if (request.Strings.empty()) return UsageError("search needs at least one --string");
-  if (documentPath && corpusFile) return UsageError("give a document or --corpus, not both");
-  if (!documentPath && !corpusFile) return UsageError("search needs a document or --corpus FILE");
-  if (json && summary) return UsageError("--json and --summary exclude each other");
+  if (a.request.Strings.empty()) return "search needs at least one --string";
+  if (a.documentPath && a.corpusFile) return "give a document or --corpus, not both";
+  if (!a.documentPath && !a.corpusFile) return "search needs a document or --corpus FILE";
+  if (a.json && a.summary) return "--json and --summary exclude each other";
+  return std::nullopt;
+}
 
-  // The checked filters, in the order of their definitions.
-  std::vector<bool> used(filterNames.size(), false);
-  for (size_t k = 0; k < ctx.Rules.FilterDefs.size(); ++k) {
-    std::string name = FilterName(ctx.Rules.FilterDefs[k]);
+// The checked filters, in the order of their definitions; an error message
+// for a name no filter has.
+std::optional<std::string> CheckFilters(const RuleSet& rules, SearchArgs& a) {
+  std::vector<bool> used(a.filterNames.size(), false);
+  for (size_t k = 0; k < rules.FilterDefs.size(); ++k) {
+    std::string name = FilterName(rules.FilterDefs[k]);
     bool checked = false;
-    for (size_t n = 0; n < filterNames.size(); ++n) {
-      if (filterNames[n] == name) {
+    for (size_t n = 0; n < a.filterNames.size(); ++n) {
+      if (a.filterNames[n] == name) {
         checked = true;
         used[n] = true;
       }
     }
-    if (checked) request.CheckedFilters.push_back(k);
+    if (checked) a.request.CheckedFilters.push_back(k);
   }
-  for (size_t n = 0; n < filterNames.size(); ++n) {
-    if (!used[n]) return UsageError("unknown filter: " + filterNames[n]);
+  for (size_t n = 0; n < a.filterNames.size(); ++n) {
+    if (!used[n]) return "unknown filter: " + a.filterNames[n];
   }
+  return std::nullopt;
+}
 
-  settings.SetSpelling(static_cast<int16_t>(spelling));
-  settings.Context = static_cast<int16_t>(context);
-  settings.AllStrings = context != 0 && !noAll;
-  settings.InOrder = context != 0 && inOrder;
-  settings.SetResult(asSpelling, static_cast<int16_t>(resultSpelling), symbols);
-  settings.Level = level;
+void ApplySettings(SearchArgs& a) {
+  SearchSettings& settings = a.request.Settings;
+  settings.SetSpelling(static_cast<int16_t>(a.spelling));
+  settings.Context = static_cast<int16_t>(a.context);
+  settings.AllStrings = a.context != 0 && !a.noAll;
+  settings.InOrder = a.context != 0 && a.inOrder;
+  settings.SetResult(a.asSpelling, static_cast<int16_t>(a.resultSpelling), a.symbols);
+  settings.Level = a.level;
+}
 
-  Document document;
-  if (corpusFile) {
-    if (int status = OpenCorpusArgument(ctx, *corpusFile)) return status;
-    settings.UseCorpus = true;
+// Points the request at the corpus or at `document`, opened; an exit
+// status when that fails, else 0.
+int OpenSource(Context& ctx, SearchArgs& a, Document& document) {
+  SearchRequest& request = a.request;
+  if (a.corpusFile) {
+    if (int status = OpenCorpusArgument(ctx, *a.corpusFile)) return status;
+    request.Settings.UseCorpus = true;
     request.Corpus = ctx.Corpus.Entries;
     request.OnUnreadable = [](const std::string&, const std::string& message) { ReportDocumentMessage(message); };
     request.OnProgress = [](size_t index, size_t count, const std::string&) { ReportCorpusProgress(index, count); };
-  } else {
-    std::string message;
-    if (!OpenDocument(ctx, document, *documentPath, &message)) {
-      ReportDocumentMessage(message);
-      return 1;
-    }
-    request.WindowDocument = &document;
+    return 0;
   }
+  std::string message;
+  if (!OpenDocument(ctx, document, *a.documentPath, &message)) {
+    ReportDocumentMessage(message);
+    return 1;
+  }
+  request.WindowDocument = &document;
+  return 0;
+}
 
-  SearchResult result = RunSearch(ctx, std::move(request));
+}  // namespace
+
+int RunSearchCommand(Context& ctx, const Args& args) {
+  SearchArgs a;
+  if (auto error = ParseSearchArgs(args, a)) return UsageError(*error);
+  if (auto error = CheckFilters(ctx.Rules, a)) return UsageError(*error);
+  ApplySettings(a);
+  Document document;
+  if (int status = OpenSource(ctx, a, document)) return status;
+
+  SearchResult result = RunSearch(ctx, std::move(a.request));
   const cTargetList& targets = KeepUntilExit(std::move(result.Targets));
   for (const std::string& text : result.BoundedTexts) {
     ReportDocumentMessage(ctx.Tr(msg::kVariantsBounded) + "\n" + text);
   }
-
-  if (json) {
+  if (a.json) {
     WriteResultJson(stdout, result.Status, targets);
     return 0;
   }
-  if (summary) {
+  if (a.summary) {
     WriteSummary(stdout, result.Status);
     return 0;
   }
-  FinishReportOptions(report, result.Settings.Context);
+  FinishReportOptions(a.report, result.Settings.Context);
   ReportSource source{result.Settings, result.Strings, targets, document, ctx.Corpus.Entries};
-  return EmitReport(ctx, source, report);
+  return EmitReport(ctx, source, a.report);
 }
 
 }  // namespace kalix::cli

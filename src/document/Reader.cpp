@@ -17,7 +17,9 @@
 #include <filesystem>
 #include <initializer_list>
 #include <mutex>
+#include <string_view>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 namespace kalix {
@@ -84,6 +86,76 @@ inline const unsigned char* FindStop(const ByteSet& set, const unsigned char* p,
   return p + set.FindFirst(p, static_cast<size_t>(end - p));
 }
 
+// What a control word does.
+enum class WordAction {
+  RichText, Paragraph, LineBreak, Tab, Dash, Picture, Footnote, SkipGroup,
+  PictureWidth, PictureHeight, GoalWidth, GoalHeight, MappingMode, NotMetafile
+};
+
+// The control words the reader knows, shortest first.
+constexpr std::pair<std::string_view, WordAction> kWords[] = {
+    {"rtf", WordAction::RichText},
+    {"par", WordAction::Paragraph},
+    {"row", WordAction::Paragraph},
+    {"tab", WordAction::Tab},
+    {"sect", WordAction::Paragraph},
+    {"line", WordAction::LineBreak},
+    {"cell", WordAction::Tab},
+    {"pict", WordAction::Picture},
+    {"info", WordAction::SkipGroup},
+    {"picw", WordAction::PictureWidth},
+    {"pich", WordAction::PictureHeight},
+    {"endash", WordAction::Dash},
+    {"header", WordAction::SkipGroup},
+    {"footer", WordAction::SkipGroup},
+    {"footerf", WordAction::SkipGroup},
+    {"fonttbl", WordAction::SkipGroup},
+    {"headerf", WordAction::SkipGroup},
+    {"headerl", WordAction::SkipGroup},
+    {"headerr", WordAction::SkipGroup},
+    {"footerl", WordAction::SkipGroup},
+    {"footerr", WordAction::SkipGroup},
+    {"emfblip", WordAction::NotMetafile},
+    {"pngblip", WordAction::NotMetafile},
+    {"shppict", WordAction::NotMetafile},
+    {"macpict", WordAction::NotMetafile},
+    {"wbitmap", WordAction::NotMetafile},
+    {"footnote", WordAction::Footnote},
+    {"colortbl", WordAction::SkipGroup},
+    {"picwgoal", WordAction::GoalWidth},
+    {"pichgoal", WordAction::GoalHeight},
+    {"jpegblip", WordAction::NotMetafile},
+    {"dibitmap", WordAction::NotMetafile},
+    {"wmetafile", WordAction::MappingMode},
+    {"stylesheet", WordAction::SkipGroup},
+    {"nonshppict", WordAction::NotMetafile},
+    {"pmmetafile", WordAction::NotMetafile},
+};
+constexpr size_t kLongestWord = 10;
+static_assert(
+    [] {
+      for (size_t k = 1; k < std::size(kWords); ++k) {
+        if (kWords[k - 1].first.size() > kWords[k].first.size()) return false;
+      }
+      return kWords[std::size(kWords) - 1].first.size() == kLongestWord;
+    }(),
+    "the known words are listed shortest first");
+
+// Where the known words of each length are in kWords.
+struct WordRange {
+  uint8_t first = 0;
+  uint8_t count = 0;
+};
+constexpr std::array<WordRange, kLongestWord + 1> kWordsByLength = [] {
+  std::array<WordRange, kLongestWord + 1> ranges{};
+  for (size_t k = 0; k < std::size(kWords); ++k) {
+    WordRange& r = ranges[kWords[k].first.size()];
+    if (r.count == 0) r.first = static_cast<uint8_t>(k);
+    ++r.count;
+  }
+  return ranges;
+}();
+
 class Reader {
  public:
   Reader(const RuleSet& rules, Document& document)
@@ -100,6 +172,13 @@ class Reader {
 
  private:
   void Byte(unsigned char c);
+  // A run of bytes that need no step of their own, from `p`: copied where
+  // the reader is. Returns where the run stops.
+  [[gnu::always_inline]] inline const unsigned char* Run(const unsigned char* p, const unsigned char* end);
+  // The character after a backslash, when it is not a letter: false when it
+  // begins an escape or "\*" (nothing to emit); otherwise `c` becomes the
+  // character the control symbol stands for.
+  [[gnu::always_inline]] inline bool ControlSymbol(unsigned char& c);
   // The steps after the escape states, for a character read or decoded.
   void AfterEscapes(unsigned char c);
   bool PlainMainText() const { return !inPicture_ && !inFootnote_ && pageCount_ > 0; }
@@ -107,8 +186,30 @@ class Reader {
   // escapes, byte by byte, kept in local variables. Returns where the
   // general steps take over, in the state reached so far.
   const unsigned char* MainText(const unsigned char* p, const unsigned char* end);
+  // The chunk's fill and the view position while main text is read, kept
+  // out of the members so that they stay in registers.
+  struct MainCursor {
+    size_t length;
+    int32_t view;
+  };
+  // How an escape read in main text leaves the run: on with the run, out
+  // of it to the general steps, or out of `MainText` altogether.
+  enum class EscapeStep { Go, Stop, Leave };
+  static constexpr size_t kChunk = 4096;
+  void Store(const MainCursor& m) {
+    chunkLen_ = m.length;
+    viewPosition_ = m.view;
+  }
+  [[gnu::always_inline]] inline void AppendRun(MainCursor& m, const unsigned char* p, size_t n);
+  [[gnu::always_inline]] inline void PutMain(MainCursor& m, unsigned char c);
+  [[gnu::always_inline]] inline void MainByte(unsigned char c, MainCursor& m);
+  [[gnu::always_inline]] inline EscapeStep MainEscape(const unsigned char*& p, const unsigned char* end,
+                                                      MainCursor& m);
   void CloseGroup();
   void Execute(bool* swallow);
+  void Do(WordAction action);
+  void BeginPicture();
+  void BeginFootnote();
   void Emit(unsigned char c);
   void ParagraphEnd(bool paragraph);
   void ControlChar(unsigned char c);
@@ -121,9 +222,13 @@ class Reader {
     skipping_ = true;
     group_.skip = true;
   }
-  bool NameIs(const char* word) const {
-    size_t n = std::strlen(word);
-    return n == nameLen_ && std::memcmp(name_, word, n) == 0;
+  // Byte by byte: the words are short, and most differ early.
+  bool NameIs(std::string_view word) const {
+    if (word.size() != nameLen_) return false;
+    for (size_t i = 0; i < word.size(); ++i) {
+      if (word[i] != name_[i]) return false;
+    }
+    return true;
   }
   int32_t ParameterValue() const;
   unsigned char DecimalValue() const;
@@ -167,7 +272,7 @@ class Reader {
   size_t nameLen_ = 0;
   char parameter_[kBufferChars + 1] = {};
   size_t parameterLen_ = 0;
-  char chunk_[4096];
+  char chunk_[kChunk];
   size_t chunkLen_ = 0;
 };
 
@@ -178,19 +283,7 @@ bool Reader::Feed(const char* data, size_t size) {
     // Runs of plain characters are copied at once; the byte that stops a run
     // goes through the full step by step processing below.
     if (state_ == Lex::Text && !starPending_) {
-      const unsigned char* q = p;
-      if (skipping_) {
-        q = FindStop(skipped_, q, end);
-      } else if (inPicture_) {
-        q = FindStop(special_, q, end);
-        pictureData_.append(reinterpret_cast<const char*>(p), static_cast<size_t>(q - p));
-      } else if (inFootnote_) {
-        q = FindStop(special_, q, end);
-        footnoteText_.append(reinterpret_cast<const char*>(p), static_cast<size_t>(q - p));
-      } else if (pageCount_ > 0) {
-        q = MainText(p, end);
-      }
-      p = q;
+      p = Run(p, end);
       if (p == end) break;
     } else if (state_ == Lex::SwallowBlank && skipping_) {
       p = FindStop(skipped_, p, end);
@@ -234,88 +327,93 @@ bool Reader::Feed(const char* data, size_t size) {
 }
 
 const unsigned char* Reader::MainText(const unsigned char* p, const unsigned char* end) {
-  const ByteSet& set = specialMain_;
-  char* const chunk = chunk_;
-  constexpr size_t kChunk = sizeof chunk_;
-  size_t length = chunkLen_;
-  int32_t view = viewPosition_;
-  // CR and zero are dropped, and 0x1A ends the input, also inside an escape:
-  // the general steps see to them.
-  auto general = [](unsigned char c) { return c == '\r' || c == 0 || c == kEndOfInput; };
+  MainCursor m{chunkLen_, viewPosition_};
   for (;;) {
-    const unsigned char* q = FindStop(set, p, end);
-    size_t n = static_cast<size_t>(q - p);
-    view += static_cast<int32_t>(n);
-    if (n > kChunk - length) {
-      text_.append(chunk, length);
-      length = 0;
-    }
-    if (n >= kChunk) {
-      text_.append(reinterpret_cast<const char*>(p), n);
-    } else {
-      std::memcpy(chunk + length, p, n);
-      length += n;
-    }
+    const unsigned char* q = FindStop(specialMain_, p, end);
+    AppendRun(m, p, static_cast<size_t>(q - p));
     p = q;
     if (p == end) break;
     const unsigned char c = *p;
-    if (c != '\\') {
-      if (c == '{' || c == '}' || c == kEndOfInput) break;
-      ++p;
-      // CR and zero are dropped; a line feed ends a paragraph, except in
-      // rich text.
-      if (c == '\r' || c == 0) continue;
-      if (c == '\n') {
-        if (rtfMode_) continue;
-        if (length == kChunk) {
-          text_.append(chunk, length);
-          length = 0;
-        }
-        chunk[length++] = '\n';
-        view += 2;
-        continue;
-      }
-      // A marker character.
-      chunkLen_ = length;
-      viewPosition_ = view;
-      Emit(c);
-      length = chunkLen_;
-      view = viewPosition_;
+    if (c == '\\') {
+      const EscapeStep step = MainEscape(p, end, m);
+      if (step == EscapeStep::Stop) break;
+      if (step == EscapeStep::Leave) return p;
       continue;
     }
+    if (c == '{' || c == '}' || c == kEndOfInput) break;
     ++p;
-    state_ = Lex::Backslash;
-    nameLen_ = 0;
-    if (p == end || *p != '\'') break;
-    ++p;
-    state_ = Lex::Hex;
-    if (p == end || general(*p)) break;
-    name_[0] = static_cast<char>(*p++);
-    nameLen_ = 1;
-    if (p == end || general(*p)) break;
-    const unsigned char decoded = EscapedByte(static_cast<unsigned char>(name_[0]), *p++);
-    state_ = Lex::Text;
-    if (decoded == 0) continue;  // dropped
-    if (!set.Contains(decoded)) {
-      if (length == kChunk) {
-        text_.append(chunk, length);
-        length = 0;
-      }
-      chunk[length++] = static_cast<char>(decoded);
-      view += 1;
-      continue;
-    }
-    // A decoded byte with a meaning of its own takes the general steps.
-    chunkLen_ = length;
-    viewPosition_ = view;
-    AfterEscapes(decoded);
-    if (state_ != Lex::Text || starPending_ || skipping_ || !PlainMainText()) return p;
-    length = chunkLen_;
-    view = viewPosition_;
+    MainByte(c, m);
   }
-  chunkLen_ = length;
-  viewPosition_ = view;
+  Store(m);
   return p;
+}
+
+void Reader::AppendRun(MainCursor& m, const unsigned char* p, size_t n) {
+  m.view += static_cast<int32_t>(n);
+  if (n > kChunk - m.length) {
+    text_.append(chunk_, m.length);
+    m.length = 0;
+  }
+  if (n >= kChunk) {
+    text_.append(reinterpret_cast<const char*>(p), n);
+  } else {
+    std::memcpy(chunk_ + m.length, p, n);
+    m.length += n;
+  }
+}
+
+void Reader::PutMain(MainCursor& m, unsigned char c) {
+  if (m.length == kChunk) {
+    text_.append(chunk_, m.length);
+    m.length = 0;
+  }
+  chunk_[m.length++] = static_cast<char>(c);
+}
+
+void Reader::MainByte(unsigned char c, MainCursor& m) {
+  // CR and zero are dropped; a line feed ends a paragraph, except in rich
+  // text.
+  if (c == '\r' || c == 0) return;
+  if (c == '\n') {
+    if (rtfMode_) return;
+    PutMain(m, '\n');
+    m.view += 2;
+    return;
+  }
+  // A marker character.
+  Store(m);
+  Emit(c);
+  m = MainCursor{chunkLen_, viewPosition_};
+}
+
+Reader::EscapeStep Reader::MainEscape(const unsigned char*& p, const unsigned char* end, MainCursor& m) {
+  // CR and zero are dropped, and 0x1A ends the input, also inside an escape:
+  // the general steps see to them.
+  const auto general = [](unsigned char c) { return c == '\r' || c == 0 || c == kEndOfInput; };
+  ++p;
+  state_ = Lex::Backslash;
+  nameLen_ = 0;
+  if (p == end || *p != '\'') return EscapeStep::Stop;
+  ++p;
+  state_ = Lex::Hex;
+  if (p == end || general(*p)) return EscapeStep::Stop;
+  name_[0] = static_cast<char>(*p++);
+  nameLen_ = 1;
+  if (p == end || general(*p)) return EscapeStep::Stop;
+  const unsigned char decoded = EscapedByte(static_cast<unsigned char>(name_[0]), *p++);
+  state_ = Lex::Text;
+  if (decoded == 0) return EscapeStep::Go;  // dropped
+  if (!specialMain_.Contains(decoded)) {
+    PutMain(m, decoded);
+    m.view += 1;
+    return EscapeStep::Go;
+  }
+  // A decoded byte with a meaning of its own takes the general steps.
+  Store(m);
+  AfterEscapes(decoded);
+  if (state_ != Lex::Text || starPending_ || skipping_ || !PlainMainText()) return EscapeStep::Leave;
+  m = MainCursor{chunkLen_, viewPosition_};
+  return EscapeStep::Go;
 }
 
 void Reader::Byte(unsigned char c) {
@@ -368,6 +466,22 @@ void Reader::Byte(unsigned char c) {
   AfterEscapes(c);
 }
 
+const unsigned char* Reader::Run(const unsigned char* p, const unsigned char* end) {
+  const unsigned char* q = p;
+  if (skipping_) {
+    q = FindStop(skipped_, q, end);
+  } else if (inPicture_) {
+    q = FindStop(special_, q, end);
+    pictureData_.append(reinterpret_cast<const char*>(p), static_cast<size_t>(q - p));
+  } else if (inFootnote_) {
+    q = FindStop(special_, q, end);
+    footnoteText_.append(reinterpret_cast<const char*>(p), static_cast<size_t>(q - p));
+  } else if (pageCount_ > 0) {
+    q = MainText(p, end);
+  }
+  return q;
+}
+
 void Reader::AfterEscapes(unsigned char c) {
   // After "\*": only a backslash and a lower-case letter can still name a
   // destination; anything else makes the group a skipped one.
@@ -397,37 +511,7 @@ void Reader::AfterEscapes(unsigned char c) {
     return;
   }
 
-  if (state_ == Lex::Backslash) {
-    if (c >= 'a' && c <= 'z') {
-      name_[0] = static_cast<char>(c);
-      nameLen_ = 1;
-      state_ = Lex::Word;
-      return;
-    }
-    state_ = Lex::Text;
-    switch (c) {
-      case '\'':
-        state_ = Lex::Hex;
-        return;
-      case '*':
-        starPending_ = true;
-        return;
-      case '<':
-        state_ = Lex::Decimal;
-        return;
-      case '_':
-        c = '-';
-        break;
-      case '~':
-        c = ' ';
-        break;
-      case '-':
-        c = kSoftHyphen;  // the optional hyphen
-        break;
-      default:
-        break;
-    }
-  }
+  if (state_ == Lex::Backslash && !ControlSymbol(c)) return;
 
   if (state_ == Lex::SwallowBlank) {
     state_ = Lex::Text;
@@ -437,6 +521,39 @@ void Reader::AfterEscapes(unsigned char c) {
   if (c == '\n' && rtfMode_) return;
   if (state_ != Lex::Text) return;
   Emit(c);
+}
+
+bool Reader::ControlSymbol(unsigned char& c) {
+  if (c >= 'a' && c <= 'z') {
+    name_[0] = static_cast<char>(c);
+    nameLen_ = 1;
+    state_ = Lex::Word;
+    return false;
+  }
+  state_ = Lex::Text;
+  switch (c) {
+    case '\'':
+      state_ = Lex::Hex;
+      return false;
+    case '*':
+      starPending_ = true;
+      return false;
+    case '<':
+      state_ = Lex::Decimal;
+      return false;
+    case '_':
+      c = '-';
+      break;
+    case '~':
+      c = ' ';
+      break;
+    case '-':
+      c = kSoftHyphen;  // the optional hyphen
+      break;
+    default:
+      break;
+  }
+  return true;
 }
 
 void Reader::CloseGroup() {
@@ -542,66 +659,52 @@ void Reader::Execute(bool* swallow) {
       return;
     }
   }
-  switch (nameLen_) {
-    case 3:
-      if (NameIs("rtf")) {
-        rtfMode_ = true;
-      } else if (NameIs("par") || NameIs("row")) {
-        ParagraphEnd(true);
-      } else if (NameIs("tab")) {
-        ControlChar('\t');
-      }
+  if (nameLen_ > kLongestWord) return;
+  const WordRange range = kWordsByLength[nameLen_];
+  for (size_t k = range.first; k < size_t{range.first} + range.count; ++k) {
+    if (NameIs(kWords[k].first)) {
+      Do(kWords[k].second);
       return;
-    case 4:
-      if (NameIs("sect")) {
-        ParagraphEnd(true);
-      } else if (NameIs("line")) {
-        ParagraphEnd(false);
-      } else if (NameIs("cell")) {
-        ControlChar('\t');
-      } else if (NameIs("pict")) {
-        inPicture_ = true;
-        group_.picture = true;
-        pictureData_.clear();
-        picture_.goalWidth = 0;
-        picture_.goalHeight = 0;
-      } else if (NameIs("info")) {
-        SetSkip();
-      } else if (NameIs("picw")) {
-        picture_.width = ParameterValue();
-      } else if (NameIs("pich")) {
-        picture_.height = ParameterValue();
-      }
-      return;
-    default:
-      break;
+    }
   }
-  if (NameIs("footnote")) {
-    // A footnote word inside a footnote being read is ignored: its text
-    // stays in the footnote already open, which keeps one note per anchor.
-    if (inFootnote_) return;
-    footnoteText_.clear();
-    inFootnote_ = true;
-    group_.footnote = true;
-    Put(static_cast<char>(rules_.NoteAnchor));
-    viewPosition_ += 1;
-  } else if (NameIs("header") || NameIs("footer") || NameIs("footerf") || NameIs("fonttbl") ||
-             NameIs("stylesheet") || NameIs("colortbl") || NameIs("headerf") ||
-             NameIs("headerl") || NameIs("headerr") || NameIs("footerl") || NameIs("footerr")) {
-    SetSkip();
-  } else if (NameIs("endash")) {
-    ControlChar('-');
-  } else if (NameIs("wmetafile")) {
-    picture_.mappingMode = ParameterValue();
-  } else if (NameIs("picwgoal")) {
-    picture_.goalWidth = ParameterValue();
-  } else if (NameIs("pichgoal")) {
-    picture_.goalHeight = ParameterValue();
-  } else if (NameIs("emfblip") || NameIs("pngblip") || NameIs("jpegblip") || NameIs("shppict") ||
-             NameIs("nonshppict") || NameIs("macpict") || NameIs("pmmetafile") ||
-             NameIs("dibitmap") || NameIs("wbitmap")) {
-    picture_.mappingMode = -1;
+}
+
+void Reader::Do(WordAction action) {
+  switch (action) {
+    case WordAction::RichText: rtfMode_ = true; break;
+    case WordAction::Paragraph: ParagraphEnd(true); break;
+    case WordAction::LineBreak: ParagraphEnd(false); break;
+    case WordAction::Tab: ControlChar('\t'); break;
+    case WordAction::Dash: ControlChar('-'); break;
+    case WordAction::Picture: BeginPicture(); break;
+    case WordAction::Footnote: BeginFootnote(); break;
+    case WordAction::SkipGroup: SetSkip(); break;
+    case WordAction::PictureWidth: picture_.width = ParameterValue(); break;
+    case WordAction::PictureHeight: picture_.height = ParameterValue(); break;
+    case WordAction::GoalWidth: picture_.goalWidth = ParameterValue(); break;
+    case WordAction::GoalHeight: picture_.goalHeight = ParameterValue(); break;
+    case WordAction::MappingMode: picture_.mappingMode = ParameterValue(); break;
+    case WordAction::NotMetafile: picture_.mappingMode = -1; break;
   }
+}
+
+void Reader::BeginPicture() {
+  inPicture_ = true;
+  group_.picture = true;
+  pictureData_.clear();
+  picture_.goalWidth = 0;
+  picture_.goalHeight = 0;
+}
+
+void Reader::BeginFootnote() {
+  // A footnote word inside a footnote being read is ignored: its text stays
+  // in the footnote already open, which keeps one note per anchor.
+  if (inFootnote_) return;
+  footnoteText_.clear();
+  inFootnote_ = true;
+  group_.footnote = true;
+  Put(static_cast<char>(rules_.NoteAnchor));
+  viewPosition_ += 1;
 }
 
 void Reader::FinishFootnote() {

@@ -46,12 +46,14 @@ int32_t MappingUnitsToPixels(int32_t mappingMode, int32_t length) {
   }
 }
 
-std::shared_ptr<const GlyphPicture> ParseMetafile(std::string_view bytes, const PictureSize& size) {
-  GlyphPicture picture;
-  picture.mappingMode = size.mappingMode;
+namespace {
+
+// The placeable header, when there is one, and the metafile header; the
+// offset of the first record, or 0 when the headers are not valid.
+size_t ReadHeaders(std::string_view bytes, GlyphPicture& picture) {
   size_t at = 0;
   if (bytes.size() >= 4 && DWord(bytes, 0) == kPlaceableKey) {
-    if (bytes.size() < kPlaceableSize) return nullptr;
+    if (bytes.size() < kPlaceableSize) return 0;
     picture.placeable = true;
     picture.boxLeft = static_cast<int16_t>(Word(bytes, 6));
     picture.boxTop = static_cast<int16_t>(Word(bytes, 8));
@@ -60,25 +62,26 @@ std::shared_ptr<const GlyphPicture> ParseMetafile(std::string_view bytes, const 
     picture.unitsPerInch = Word(bytes, 14);
     at = kPlaceableSize;
   }
-  if (bytes.size() - at < kHeaderSize) return nullptr;
+  if (bytes.size() - at < kHeaderSize) return 0;
   uint16_t type = Word(bytes, at);
   uint16_t headerWords = Word(bytes, at + 2);
-  if ((type != 1 && type != 2) || headerWords != 9) return nullptr;
+  if ((type != 1 && type != 2) || headerWords != 9) return 0;
   picture.objectCount = Word(bytes, at + 10);
-  at += kHeaderSize;
+  return at + kHeaderSize;
+}
 
-  int32_t windowWidth = 0, windowHeight = 0;
+// The records from `at` to the end record (or the end of the data), and
+// the extent of the first SetWindowExt record; false when a record is
+// malformed.
+bool ReadRecords(std::string_view bytes, size_t at, GlyphPicture& picture, int32_t& windowWidth,
+                 int32_t& windowHeight) {
   bool windowSeen = false;
-  bool ended = false;
   while (bytes.size() - at >= 6) {
     uint32_t words = DWord(bytes, at);
     uint16_t function = Word(bytes, at + 4);
-    if (words < 3) return nullptr;
-    if (words > (bytes.size() - at) / 2) return nullptr;  // beyond the end
-    if (function == wmf::kEof) {
-      ended = true;
-      break;
-    }
+    if (words < 3) return false;
+    if (words > (bytes.size() - at) / 2) return false;  // beyond the end
+    if (function == wmf::kEof) return true;
     WmfRecord record;
     record.function = function;
     size_t count = words - 3;
@@ -94,23 +97,37 @@ std::shared_ptr<const GlyphPicture> ParseMetafile(std::string_view bytes, const 
   }
   // Without an end record the data must end exactly after the last record;
   // 1 to 5 bytes left over are a truncated record.
-  if (!ended && bytes.size() != at) return nullptr;
+  return bytes.size() == at;
+}
 
-  auto side = [&](int32_t goal, int32_t extent, int32_t box, int32_t window) -> int32_t {
-    int32_t px = goal > 0 ? TwipsToPixels(goal) : 0;
+// One side of the picture in pixels: the goal size, else the picture's
+// extent in its mapping units, else the placeable box, else the window.
+int32_t PictureSide(const GlyphPicture& picture, int32_t mappingMode, int32_t goal, int32_t extent, int32_t box,
+                    int32_t window) {
+  int32_t px = goal > 0 ? TwipsToPixels(goal) : 0;
+  if (px > 0) return px;
+  px = extent > 0 ? MappingUnitsToPixels(mappingMode, extent) : 0;
+  if (px > 0) return px;
+  if (picture.placeable && picture.unitsPerInch > 0 && box > 0) {
+    px = Scale(box, picture.unitsPerInch);
     if (px > 0) return px;
-    px = extent > 0 ? MappingUnitsToPixels(size.mappingMode, extent) : 0;
-    if (px > 0) return px;
-    if (picture.placeable && picture.unitsPerInch > 0 && box > 0) {
-      px = Scale(box, picture.unitsPerInch);
-      if (px > 0) return px;
-    }
-    return window > 0 ? window : 0;
-  };
+  }
+  return window > 0 ? window : 0;
+}
+
+}  // namespace
+
+std::shared_ptr<const GlyphPicture> ParseMetafile(std::string_view bytes, const PictureSize& size) {
+  GlyphPicture picture;
+  picture.mappingMode = size.mappingMode;
+  const size_t at = ReadHeaders(bytes, picture);
+  if (at == 0) return nullptr;
+  int32_t windowWidth = 0, windowHeight = 0;
+  if (!ReadRecords(bytes, at, picture, windowWidth, windowHeight)) return nullptr;
   int32_t boxWidth = static_cast<int32_t>(picture.boxRight) - picture.boxLeft;
   int32_t boxHeight = static_cast<int32_t>(picture.boxBottom) - picture.boxTop;
-  picture.right = side(size.goalWidth, size.width, boxWidth, windowWidth);
-  picture.bottom = side(size.goalHeight, size.height, boxHeight, windowHeight);
+  picture.right = PictureSide(picture, size.mappingMode, size.goalWidth, size.width, boxWidth, windowWidth);
+  picture.bottom = PictureSide(picture, size.mappingMode, size.goalHeight, size.height, boxHeight, windowHeight);
   if (picture.right <= 0 || picture.bottom <= 0) return nullptr;
   return std::make_shared<const GlyphPicture>(std::move(picture));
 }

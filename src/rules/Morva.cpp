@@ -123,100 +123,145 @@ struct Frame {
 };
 
 // Evaluates a condition; false when it has an error. Parentheses are read
-// without recursion, so deep nesting costs no stack.
-bool Evaluate(std::string_view cond, std::string_view word, int32_t position, int32_t& value) {
+// without recursion, so deep nesting costs no stack: each level is a frame.
+class Evaluator {
+ public:
+  Evaluator(std::string_view cond, std::string_view word, int32_t position)
+      : cond_(cond), word_(word), position_(position) {}
+
+  bool Run(int32_t& value) {
+    MatchParentheses();
+    frames_.push_back(Frame{cond_.size(), 0, 0, 0});
+    for (;;) {
+      const Frame frame = frames_.back();
+      Step step;
+      if (pos_ == frame.End) {
+        step = EndFrame(frame);
+      } else if (expectOperand_) {
+        step = ReadOperand(frame);
+      } else {
+        step = ReadOperator(frame);
+      }
+      if (step == Step::Fail) return false;
+      if (step == Step::Done) break;
+    }
+    if (operands_.size() != 1 || operands_.back().IsText) return false;
+    value = static_cast<int32_t>(operands_.back().Number);
+    return true;
+  }
+
+ private:
+  enum class Step { Go, Fail, Done };
+
   // The matching ")" of each "(", counting every parenthesis, those inside
   // string literals included.
-  std::vector<int32_t> match;
-  if (cond.find('(') != std::string_view::npos) {
-    match.assign(cond.size(), -1);
+  void MatchParentheses() {
+    if (cond_.find('(') == std::string_view::npos) return;
+    match_.assign(cond_.size(), -1);
     std::vector<int32_t> open;
-    for (size_t i = 0; i < cond.size(); ++i) {
-      if (cond[i] == '(') {
+    for (size_t i = 0; i < cond_.size(); ++i) {
+      if (cond_[i] == '(') {
         open.push_back(static_cast<int32_t>(i));
-      } else if (cond[i] == ')' && !open.empty()) {
-        match[static_cast<size_t>(open.back())] = static_cast<int32_t>(i);
+      } else if (cond_[i] == ')' && !open.empty()) {
+        match_[static_cast<size_t>(open.back())] = static_cast<int32_t>(i);
         open.pop_back();
       }
     }
   }
 
-  std::vector<Operand> operands;
-  std::vector<char> operators;
-  std::vector<Frame> frames{Frame{cond.size(), 0, 0, 0}};
-  bool expectOperand = true;
-  char sign = 0;
-  size_t pos = 0;
-  for (;;) {
-    const Frame frame = frames.back();
-    if (pos == frame.End) {
-      if (expectOperand) return false;  // empty, or ends after an operator or sign
-      while (operators.size() > frame.OperatorBase) {
-        char op = operators.back();
-        operators.pop_back();
-        if (!ApplyOperator(operands, op, word)) return false;
-      }
-      frames.pop_back();
-      if (frames.empty()) break;
-      if (frame.Sign == '-') {
-        if (operands.back().IsText) return false;
-        operands.back().Number = 0u - operands.back().Number;
-      }
-      pos = frame.End + 1;
-      continue;
+  // Applies the operators left on the stack down to `base`.
+  bool Reduce(size_t base, char before) {
+    while (operators_.size() > base && (before == 0 || Binding(operators_.back()) >= Binding(before))) {
+      char op = operators_.back();
+      operators_.pop_back();
+      if (!ApplyOperator(operands_, op, word_)) return false;
     }
-    char c = cond[pos];
-    if (expectOperand) {
-      if (c == '+' || c == '-') {
-        if (sign != 0) return false;  // two signs in a row
-        sign = c;
-        ++pos;
-        continue;
-      }
-      Operand operand;
-      if (c == 'X' || c == 'x') {
-        operand.Number = static_cast<uint32_t>(position);
-        ++pos;
-      } else if (IsDigit(c)) {
-        uint32_t number = 0;
-        while (pos < frame.End && IsDigit(cond[pos])) {
-          number = number * 10u + static_cast<uint32_t>(cond[pos] - '0');
-          ++pos;
-        }
-        operand.Number = sign == '-' ? 0u - number : number;
-      } else if (c == '"' || c == '\'') {
-        size_t close = cond.substr(0, frame.End).find(c, pos + 1);
-        if (close == std::string_view::npos) return false;  // no closing quote
-        operand.IsText = true;
-        operand.Text = cond.substr(pos + 1, close - pos - 1);
-        pos = close + 1;
-      } else if (c == '(') {
-        if (match.empty() || match[pos] < 0) return false;  // no matching ")"
-        frames.push_back(Frame{static_cast<size_t>(match[pos]), operands.size(), operators.size(), sign});
-        sign = 0;
-        ++pos;
-        continue;
-      } else {
-        return false;  // an operator, a ")" or an unknown character
-      }
-      operands.push_back(operand);
-      sign = 0;
-      expectOperand = false;
-      continue;
-    }
-    if (!IsOperator(c)) return false;  // an operand, a ")" or an unknown character
-    while (operators.size() > frame.OperatorBase && Binding(operators.back()) >= Binding(c)) {
-      char op = operators.back();
-      operators.pop_back();
-      if (!ApplyOperator(operands, op, word)) return false;
-    }
-    operators.push_back(c);
-    expectOperand = true;
-    ++pos;
+    return true;
   }
-  if (operands.size() != 1 || operands.back().IsText) return false;
-  value = static_cast<int32_t>(operands.back().Number);
-  return true;
+
+  // The end of a level: its value is worked out, and negated when a "-"
+  // stood before its "(".
+  Step EndFrame(const Frame& frame) {
+    if (expectOperand_) return Step::Fail;  // empty, or ends after an operator or sign
+    if (!Reduce(frame.OperatorBase, 0)) return Step::Fail;
+    frames_.pop_back();
+    if (frames_.empty()) return Step::Done;
+    if (frame.Sign == '-') {
+      if (operands_.back().IsText) return Step::Fail;
+      operands_.back().Number = 0u - operands_.back().Number;
+    }
+    pos_ = frame.End + 1;
+    return Step::Go;
+  }
+
+  // A sign, an operand, or the "(" of a new level.
+  Step ReadOperand(const Frame& frame) {
+    const char c = cond_[pos_];
+    if (c == '+' || c == '-') {
+      if (sign_ != 0) return Step::Fail;  // two signs in a row
+      sign_ = c;
+      ++pos_;
+      return Step::Go;
+    }
+    if (c == '(') {
+      if (match_.empty() || match_[pos_] < 0) return Step::Fail;  // no matching ")"
+      frames_.push_back(Frame{static_cast<size_t>(match_[pos_]), operands_.size(), operators_.size(), sign_});
+      sign_ = 0;
+      ++pos_;
+      return Step::Go;
+    }
+    Operand operand;
+    if (c == 'X' || c == 'x') {
+      operand.Number = static_cast<uint32_t>(position_);
+      ++pos_;
+    } else if (IsDigit(c)) {
+      uint32_t number = 0;
+      while (pos_ < frame.End && IsDigit(cond_[pos_])) {
+        number = number * 10u + static_cast<uint32_t>(cond_[pos_] - '0');
+        ++pos_;
+      }
+      operand.Number = sign_ == '-' ? 0u - number : number;
+    } else if (c == '"' || c == '\'') {
+      size_t close = cond_.substr(0, frame.End).find(c, pos_ + 1);
+      if (close == std::string_view::npos) return Step::Fail;  // no closing quote
+      operand.IsText = true;
+      operand.Text = cond_.substr(pos_ + 1, close - pos_ - 1);
+      pos_ = close + 1;
+    } else {
+      return Step::Fail;  // an operator, a ")" or an unknown character
+    }
+    operands_.push_back(operand);
+    sign_ = 0;
+    expectOperand_ = false;
+    return Step::Go;
+  }
+
+  // A binary operator: those before it that bind at least as tightly are
+  // applied first.
+  Step ReadOperator(const Frame& frame) {
+    const char c = cond_[pos_];
+    if (!IsOperator(c)) return Step::Fail;  // an operand, a ")" or an unknown character
+    if (!Reduce(frame.OperatorBase, c)) return Step::Fail;
+    operators_.push_back(c);
+    expectOperand_ = true;
+    ++pos_;
+    return Step::Go;
+  }
+
+  const std::string_view cond_;
+  const std::string_view word_;
+  const int32_t position_;
+  std::vector<int32_t> match_;
+  std::vector<Operand> operands_;
+  std::vector<char> operators_;
+  std::vector<Frame> frames_;
+  bool expectOperand_ = true;
+  char sign_ = 0;
+  size_t pos_ = 0;
+};
+
+bool Evaluate(std::string_view cond, std::string_view word, int32_t position, int32_t& value) {
+  return Evaluator(cond, word, position).Run(value);
 }
 
 }  // namespace

@@ -336,40 +336,65 @@ struct PackedGroup {
 
 }  // namespace
 
-cTargetList TargetCollector::Finish() {
-  EndDocument();
-  slots_ = std::vector<Slot>();
-  batchSeen_ = std::unordered_set<uint64_t>();
-  const size_t n = found_.size();
-  std::vector<uint32_t> counts(n, 0);
-  for (const Block& block : blocks_) {
-    for (const Collected& c : block) {
-      if ((c.Packed >> 4) != kNoTarget) ++counts[c.Packed >> 4];
+// The steps of `Finish`, in order; each gives back what it no longer needs.
+class TargetCollector::Finishing {
+ public:
+  explicit Finishing(TargetCollector& c) : c_(c), n_(c.found_.size()) {}
+
+  cTargetList Run() {
+    CountOccurrences();
+    OrderTargets();
+    PackOccurrences();
+    place_ = std::vector<uint32_t>();
+    // Sized before either thread starts: no target moves while the lists
+    // are filled.
+    list_.resize(n_);
+    // Alone on one processor, the targets are all made first.
+    RunInParallel([this] { MakeTargets(); }, [this] { FillLists(); });
+    packed_[0] = std::vector<PackedGroup>();
+    packed_[1] = std::vector<PackedGroup>();
+    for (Target& t : list_) t.CurrentStart = 0;
+    return std::move(list_);
+  }
+
+ private:
+  // Every target's number of occurrences (those left out not counted).
+  void CountOccurrences() {
+    counts_.assign(n_, 0);
+    for (const Block& block : c_.blocks_) {
+      for (const Collected& o : block) {
+        if ((o.Packed >> 4) != kNoTarget) ++counts_[o.Packed >> 4];
+      }
     }
+  }
+
+  // The ranks of the document references in byte order (by ordinal), and
+  // `references_` by ordinal.
+  std::vector<uint32_t> RankReferences() {
+    references_.assign(c_.documentsSeen_.size(), nullptr);
+    std::vector<const std::pair<const std::string, int32_t>*> documents;
+    documents.reserve(c_.documentsSeen_.size());
+    for (const auto& entry : c_.documentsSeen_) documents.push_back(&entry);
+    std::sort(documents.begin(), documents.end(), [](const auto* x, const auto* y) { return x->first < y->first; });
+    std::vector<uint32_t> rank(documents.size());
+    for (size_t r = 0; r < documents.size(); ++r) {
+      references_[static_cast<size_t>(documents[r]->second)] = &documents[r]->first;
+      rank[static_cast<size_t>(documents[r]->second)] = static_cast<uint32_t>(r);
+    }
+    return rank;
   }
 
   // Order of the result: form, then document reference. Keys (the first
   // bytes of the form, its length, the rank of its reference) settle almost
-  // every comparison; forms longer than the key are compared whole. `order`
-  // lists the targets in their new order, `place` gives the new place of
+  // every comparison; forms longer than the key are compared whole. `order_`
+  // lists the targets in their new order, `place_` gives the new place of
   // each.
-  std::vector<const std::string*> references(documentsSeen_.size());
-  std::vector<uint32_t> order(n);
-  std::vector<uint32_t> place(n);
-  {
-    std::vector<const std::pair<const std::string, int32_t>*> documents;
-    documents.reserve(documentsSeen_.size());
-    for (const auto& entry : documentsSeen_) documents.push_back(&entry);
-    std::sort(documents.begin(), documents.end(), [](const auto* x, const auto* y) { return x->first < y->first; });
-    std::vector<uint32_t> rank(documents.size());
-    for (size_t r = 0; r < documents.size(); ++r) {
-      references[static_cast<size_t>(documents[r]->second)] = &documents[r]->first;
-      rank[static_cast<size_t>(documents[r]->second)] = static_cast<uint32_t>(r);
-    }
-    std::vector<SortKey> keys(n);
-    for (size_t t = 0; t < n; ++t) {
-      const Found& f = found_[t];
-      const std::string_view form = FormOf(f);
+  void OrderTargets() {
+    const std::vector<uint32_t> rank = RankReferences();
+    std::vector<SortKey> keys(n_);
+    for (size_t t = 0; t < n_; ++t) {
+      const Found& f = c_.found_[t];
+      const std::string_view form = c_.FormOf(f);
       keys[t] = MakeSortKey(form, static_cast<uint32_t>(t));
       keys[t].length = static_cast<uint32_t>(form.size());
       keys[t].rank = rank[static_cast<size_t>(f.ordinal)];
@@ -380,7 +405,7 @@ cTargetList TargetCollector::Finish() {
       if (x.high != y.high) return x.high < y.high;
       if (x.low != y.low) return x.low < y.low;
       if (x.length > 16 || y.length > 16) {
-        const int c = FormOf(found_[x.target]).compare(FormOf(found_[y.target]));
+        const int c = c_.FormOf(c_.found_[x.target]).compare(c_.FormOf(c_.found_[y.target]));
         if (c != 0) return c < 0;
       } else if (x.length != y.length) {
         return x.length < y.length;
@@ -390,12 +415,14 @@ cTargetList TargetCollector::Finish() {
     };
     // The keys are split around their middle one, and the two halves
     // sorted at once.
-    const auto middle = keys.begin() + static_cast<std::ptrdiff_t>(n / 2);
+    const auto middle = keys.begin() + static_cast<std::ptrdiff_t>(n_ / 2);
     std::nth_element(keys.begin(), middle, keys.end(), before);
     RunInParallel([&] { std::sort(keys.begin(), middle, before); }, [&] { std::sort(middle, keys.end(), before); });
-    for (size_t k = 0; k < n; ++k) {
-      order[k] = keys[k].target;
-      place[keys[k].target] = static_cast<uint32_t>(k);
+    order_.resize(n_);
+    place_.resize(n_);
+    for (size_t k = 0; k < n_; ++k) {
+      order_[k] = keys[k].target;
+      place_[keys[k].target] = static_cast<uint32_t>(k);
     }
   }
 
@@ -408,149 +435,174 @@ cTargetList TargetCollector::Finish() {
   // fraction of the room; then the targets are made, and their lists group
   // by group. Every block is given back as soon as it has been read, so
   // that what is made takes the room of what it replaces.
-  constexpr size_t kGroups = 64;
-  constexpr size_t kGroupBlock = size_t{1} << 14;  // bytes
+  //
   // The two halves of the block list are packed at once, each into groups
-  // of its own (`packed[0]`, `packed[1]`): a group's occurrences are those
+  // of its own (`packed_[0]`, `packed_[1]`): a group's occurrences are those
   // of the first half, then those of the second.
-  std::vector<PackedGroup> packed[2];
-  {
-    std::vector<uint8_t> groupOf(n);
-    const size_t share = occurrenceCount_ / kGroups + 1;
+  void PackOccurrences() {
+    MakeGroups();
+    packed_[1] = packed_[0];
+    const size_t middle = c_.blocks_.size() / 2;
+    RunInParallel([&] { Pack(0, middle, packed_[0]); }, [&] { Pack(middle, c_.blocks_.size(), packed_[1]); });
+    c_.blocks_ = std::vector<Block>();
+    c_.collectedCount_ = 0;
+    c_.documentMarks_ = std::vector<DocumentMarks>();
+    groupOf_ = std::vector<uint8_t>();
+  }
+
+  // Consecutive targets in groups of about equal numbers of occurrences.
+  void MakeGroups() {
+    groupOf_.resize(n_);
+    const size_t share = c_.occurrenceCount_ / kGroups + 1;
     size_t sum = 0;
-    for (size_t k = 0; k < n; ++k) {
-      if (packed[0].empty() || (sum >= share && packed[0].size() < kGroups)) {
-        packed[0].emplace_back().firstTarget = static_cast<uint32_t>(k);
+    for (size_t k = 0; k < n_; ++k) {
+      if (packed_[0].empty() || (sum >= share && packed_[0].size() < kGroups)) {
+        packed_[0].emplace_back().firstTarget = static_cast<uint32_t>(k);
         sum = 0;
       }
-      groupOf[k] = static_cast<uint8_t>(packed[0].size() - 1);
-      sum += counts[order[k]];
+      groupOf_[k] = static_cast<uint8_t>(packed_[0].size() - 1);
+      sum += counts_[order_[k]];
     }
-    packed[1] = packed[0];
-    const auto pack = [&](size_t fromBlock, size_t toBlock, std::vector<PackedGroup>& groups) {
-      // The document of each occurrence, by its number, for its page and
-      // folio.
-      size_t document = 0;
-      size_t markHint = 0;
-      for (size_t b = fromBlock; b < toBlock; ++b) {
-        Block& block = blocks_[b];
-        for (size_t k = 0; k < block.size(); ++k) {
-          const Collected& c = block[k];
-          const size_t number = b * kBlock + k;
-          while (document + 1 < documentMarks_.size() && documentMarks_[document + 1].firstOccurrence <= number) {
-            ++document;
-            markHint = 0;
-          }
-          if ((c.Packed >> 4) == kNoTarget) continue;
-          const MarkIndex::PageFolio pf = documentMarks_[document].marks.At(c.StartView, markHint);
-          const uint32_t t = place[c.Packed >> 4];
-          PackedGroup& g = groups[groupOf[t]];
-          if (g.blocks.empty() || g.used + kMaxPacked > kGroupBlock) {
-            if (!g.blocks.empty()) g.blocks.back().resize(g.used);
-            g.blocks.emplace_back(kGroupBlock);
-            g.used = 0;
-          }
-          uint8_t* p = g.blocks.back().data() + g.used;
-          Pack(c, pf, t - g.firstTarget, g.state, p);
-          g.used = static_cast<size_t>(p - g.blocks.back().data());
-        }
-        block = Block();
-      }
-      for (PackedGroup& g : groups) {
-        if (!g.blocks.empty()) g.blocks.back().resize(g.used);
-      }
-    };
-    const size_t middle = blocks_.size() / 2;
-    RunInParallel([&] { pack(0, middle, packed[0]); }, [&] { pack(middle, blocks_.size(), packed[1]); });
-    blocks_ = std::vector<Block>();
-    collectedCount_ = 0;
-    documentMarks_ = std::vector<DocumentMarks>();
   }
-  place = std::vector<uint32_t>();
+
+  // Packs the occurrences of blocks [fromBlock, toBlock) into `groups`,
+  // each with the page and folio of its place, and gives the blocks back.
+  void Pack(size_t fromBlock, size_t toBlock, std::vector<PackedGroup>& groups) {
+    // The document of each occurrence, by its number, for its page and
+    // folio.
+    size_t document = 0;
+    size_t markHint = 0;
+    const auto& documentMarks = c_.documentMarks_;
+    for (size_t b = fromBlock; b < toBlock; ++b) {
+      Block& block = c_.blocks_[b];
+      for (size_t k = 0; k < block.size(); ++k) {
+        const Collected& o = block[k];
+        const size_t number = b * kBlock + k;
+        while (document + 1 < documentMarks.size() && documentMarks[document + 1].firstOccurrence <= number) {
+          ++document;
+          markHint = 0;
+        }
+        if ((o.Packed >> 4) == kNoTarget) continue;
+        const MarkIndex::PageFolio pf = documentMarks[document].marks.At(o.StartView, markHint);
+        const uint32_t t = place_[o.Packed >> 4];
+        PackedGroup& g = groups[groupOf_[t]];
+        if (g.blocks.empty() || g.used + kMaxPacked > kGroupBlock) {
+          if (!g.blocks.empty()) g.blocks.back().resize(g.used);
+          g.blocks.emplace_back(kGroupBlock);
+          g.used = 0;
+        }
+        uint8_t* p = g.blocks.back().data() + g.used;
+        packing::Pack(o, pf, t - g.firstTarget, g.state, p);
+        g.used = static_cast<size_t>(p - g.blocks.back().data());
+      }
+      block = Block();
+    }
+    for (PackedGroup& g : groups) {
+      if (!g.blocks.empty()) g.blocks.back().resize(g.used);
+    }
+  }
 
   // The targets, in order; CurrentStart holds each one's number of
   // occurrences until its list is made. They are made on one thread while
   // their lists are filled on the other, group by group as soon as the
-  // group's targets are made (`made` counts them). The targets of one
+  // group's targets are made (`made_` counts them). The targets of one
   // document share its reference.
-  std::vector<SharedText> sharedReferences;
-  sharedReferences.reserve(references.size());
-  for (const std::string* ref : references) sharedReferences.emplace_back(*ref);
-  cTargetList list(n);
-  std::atomic<size_t> made{0};
-  const auto makeTargets = [&] {
+  void MakeTargets() {
+    std::vector<SharedText> sharedReferences;
+    sharedReferences.reserve(references_.size());
+    for (const std::string* ref : references_) sharedReferences.emplace_back(*ref);
     try {
-      for (size_t k = 0; k < n; ++k) {
-        if (k + 8 < n) Prefetch(&found_[order[k + 8]]);
-        const Found& f = found_[order[k]];
-        Target& t = list[k];
-        t.Text = FormOf(f);
+      for (size_t k = 0; k < n_; ++k) {
+        if (k + 8 < n_) Prefetch(&c_.found_[order_[k + 8]]);
+        const Found& f = c_.found_[order_[k]];
+        Target& t = list_[k];
+        t.Text = c_.FormOf(f);
         t.Length = f.length;
         t.StringIndex = f.stringIndex;
         t.DocumentRef = sharedReferences[static_cast<size_t>(f.ordinal)];
-        t.CurrentStart = static_cast<int32_t>(counts[order[k]]);
-        if ((k & 1023) == 1023) made.store(k + 1, std::memory_order_release);
+        t.CurrentStart = static_cast<int32_t>(counts_[order_[k]]);
+        if ((k & 1023) == 1023) made_.store(k + 1, std::memory_order_release);
       }
     } catch (...) {
       // The lists are filled on regardless (the result is dropped): the
       // other thread must not wait for targets that never come.
-      made.store(SIZE_MAX, std::memory_order_release);
+      made_.store(SIZE_MAX, std::memory_order_release);
       throw;
     }
-    made.store(n, std::memory_order_release);
-    order = std::vector<uint32_t>();
-    counts = std::vector<uint32_t>();
-    found_ = FoundList();
-    forms_ = std::string();
+    made_.store(n_, std::memory_order_release);
+    order_ = std::vector<uint32_t>();
+    counts_ = std::vector<uint32_t>();
+    c_.found_ = FoundList();
+    c_.forms_ = std::string();
+  }
+
+  // An occurrence unpacked, and the target it goes to.
+  struct Unpacked {
+    Occurrence occurrence;
+    Target* target;
   };
+
+  static void File(Unpacked& u) {
+    cStarts& starts = u.target->Starts;
+    if (starts.capacity() == 0) starts.reserve(static_cast<size_t>(u.target->CurrentStart));
+    starts.push_back(u.occurrence);
+  }
 
   // Occurrences are unpacked a few ahead of being filed, so that their
   // targets, then the ends of their lists, are fetched meanwhile.
-  const auto fillLists = [&] {
-    constexpr size_t kAhead = 16;
-    struct Unpacked {
-      Occurrence occurrence;
-      Target* target;
-    };
-    Unpacked ahead[kAhead];
-    size_t aheadCount = 0;
-    const auto file = [](Unpacked& u) {
-      cStarts& starts = u.target->Starts;
-      if (starts.capacity() == 0) starts.reserve(static_cast<size_t>(u.target->CurrentStart));
-      starts.push_back(u.occurrence);
-    };
-    for (size_t group = 0; group < packed[0].size(); ++group) {
-      const size_t end = group + 1 < packed[0].size() ? packed[0][group + 1].firstTarget : n;
-      while (made.load(std::memory_order_acquire) < end) std::this_thread::yield();
-      for (std::vector<PackedGroup>& groups : packed) {
-        PackedGroup& g = groups[group];
-        PackState state;
-        for (std::vector<uint8_t>& bytes : g.blocks) {
-          const uint8_t* p = bytes.data();
-          const uint8_t* stop = p + bytes.size();
-          while (p < stop) {
-            Unpacked& u = ahead[aheadCount % kAhead];
-            if (aheadCount >= kAhead) file(u);
-            u.target = &list[g.firstTarget + Unpack(p, state, u.occurrence)];
-            Prefetch(&u.target->Starts);
-            if (aheadCount >= kAhead / 2) {
-              const cStarts& starts = ahead[(aheadCount - kAhead / 2) % kAhead].target->Starts;
-              if (starts.capacity() != 0) Prefetch(starts.data() + starts.size());
-            }
-            ++aheadCount;
-          }
-          bytes = std::vector<uint8_t>();
-        }
-        g.blocks = std::vector<std::vector<uint8_t>>();
-      }
+  void FillLists() {
+    for (size_t group = 0; group < packed_[0].size(); ++group) {
+      const size_t end = group + 1 < packed_[0].size() ? packed_[0][group + 1].firstTarget : n_;
+      while (made_.load(std::memory_order_acquire) < end) std::this_thread::yield();
+      for (std::vector<PackedGroup>& groups : packed_) FillGroup(groups[group]);
     }
-    for (size_t k = aheadCount > kAhead ? aheadCount - kAhead : 0; k < aheadCount; ++k) file(ahead[k % kAhead]);
-  };
-  // Alone on one processor, the targets are all made first.
-  RunInParallel(makeTargets, fillLists);
-  packed[0] = std::vector<PackedGroup>();
-  packed[1] = std::vector<PackedGroup>();
-  for (Target& t : list) t.CurrentStart = 0;
+    for (size_t k = ahead_ > kAhead ? ahead_ - kAhead : 0; k < ahead_; ++k) File(unpacked_[k % kAhead]);
+  }
+
+  void FillGroup(PackedGroup& g) {
+    PackState state;
+    for (std::vector<uint8_t>& bytes : g.blocks) {
+      const uint8_t* p = bytes.data();
+      const uint8_t* stop = p + bytes.size();
+      while (p < stop) {
+        Unpacked& u = unpacked_[ahead_ % kAhead];
+        if (ahead_ >= kAhead) File(u);
+        u.target = &list_[g.firstTarget + Unpack(p, state, u.occurrence)];
+        Prefetch(&u.target->Starts);
+        if (ahead_ >= kAhead / 2) {
+          const cStarts& starts = unpacked_[(ahead_ - kAhead / 2) % kAhead].target->Starts;
+          if (starts.capacity() != 0) Prefetch(starts.data() + starts.size());
+        }
+        ++ahead_;
+      }
+      bytes = std::vector<uint8_t>();
+    }
+    g.blocks = std::vector<std::vector<uint8_t>>();
+  }
+
+  static constexpr size_t kGroups = 64;
+  static constexpr size_t kGroupBlock = size_t{1} << 14;  // bytes
+  static constexpr size_t kAhead = 16;
+
+  TargetCollector& c_;
+  const size_t n_;
+  std::vector<uint32_t> counts_;
+  std::vector<const std::string*> references_;  // by ordinal
+  std::vector<uint32_t> order_;
+  std::vector<uint32_t> place_;
+  std::vector<uint8_t> groupOf_;
+  std::vector<PackedGroup> packed_[2];
+  cTargetList list_;
+  std::atomic<size_t> made_{0};
+  Unpacked unpacked_[kAhead];
+  size_t ahead_ = 0;
+};
+
+cTargetList TargetCollector::Finish() {
+  EndDocument();
+  slots_ = std::vector<Slot>();
+  batchSeen_ = std::unordered_set<uint64_t>();
+  cTargetList list = Finishing(*this).Run();
   occurrenceCount_ = 0;
   documentsSeen_.clear();
   return list;

@@ -75,6 +75,8 @@ class TargetCollector final : public HitSink {
   static constexpr uint32_t kMaxTargets = (uint32_t{1} << 28) - 1;
 
  private:
+  class Finishing;
+
   // An occurrence while it is collected: the fields of `Occurrence` in the
   // same order, with its target and known ends in one word; its page, folio
   // and side are looked up when `Finish` reads it.
