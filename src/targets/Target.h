@@ -82,6 +82,8 @@ class cStarts {
   // Adding and reserving keep the occurrences whole (those of word places
   // are made whole first).
   void push_back(const Occurrence& o) { MakeWhole().push_back(o); }
+  // Occurrence k, to be changed in place.
+  Occurrence& Change(size_t k) { return MakeWhole()[k]; }
   void reserve(size_t n) { MakeWhole().reserve(n); }
   size_t capacity() const { return FromWordPlaces() ? size() : Whole().capacity(); }
   // The occurrences kept whole (none for word places).
