@@ -630,7 +630,7 @@ void WordListBuilder::EndDocument() {
   // Counts, then the next place of each target. Kinds are read a few
   // entries ahead of their use.
   std::vector<uint32_t> next(n, 0);
-  constexpr size_t kAhead = 16;
+  constexpr size_t kAhead = 32;
   for (const EntryBlock& block : entries_) {
     for (size_t k = 0; k < block.size(); ++k) {
       if (k + kAhead < block.size()) Prefetch(&kinds_[block[k + kAhead].Kind]);
