@@ -1,8 +1,9 @@
 // Fuzz target: the search engine. The first bytes choose the settings and
 // the strings, the rest is the text. The ways of following partial matches
 // (automaton with and without fast runs, trie, string by string) must give
-// the same targets and occurrences, field by field; and so must a whole
-// search of the text as one part and cut in two parts scanned at once.
+// the same targets and occurrences, field by field, and so must a second
+// scan with the same plan; and so must a whole search of the text as one
+// part and cut in two parts scanned at once.
 #include "app/RunSearch.h"
 #include "search/Engine.h"
 #include "targets/Collector.h"
@@ -64,17 +65,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (char& c : text) {
     if (c == 0) c = 'A';  // a document text holds no zero byte
   }
-  kalix::cTargetList results[4];
+  kalix::cTargetList results[5];  // the four ways, then a second scan with one plan
   const kalix::MatchMode modes[4] = {kalix::MatchMode::Automaton, kalix::MatchMode::Trie,
                                      kalix::MatchMode::PerString, kalix::MatchMode::AutomatonSteady};
   for (int m = 0; m < 4; ++m) {
-    kalix::cArrowList list = strings;
     kalix::TargetCollector sink(rules, settings.ResultSpelling, settings.ShowSymbols);
     sink.BeginDocument(text, {}, "");
-    kalix::SearchDocument(rules, settings, list, {}, text, sink, modes[m]);
+    kalix::SearchDocument(rules, settings, strings, {}, text, sink, modes[m]);
     results[m] = sink.Finish();
   }
-  for (int m = 1; m < 4; ++m) {
+  // One plan scans the text twice, the second time as the first: a scan
+  // leaves nothing behind in its plan.
+  {
+    const kalix::SearchPlan plan(rules, settings, strings, {});
+    for (int pass = 0; pass < 2; ++pass) {
+      kalix::TargetCollector sink(rules, settings.ResultSpelling, settings.ShowSymbols);
+      sink.BeginDocument(text, {}, "");
+      kalix::SearchDocument(plan, text, sink);
+      results[4] = sink.Finish();
+    }
+  }
+  for (int m = 1; m < 5; ++m) {
     if (results[m].size() != results[0].size()) std::abort();
     for (size_t t = 0; t < results[0].size(); ++t) {
       const kalix::Target& a = results[0][t];

@@ -109,7 +109,7 @@ class ShiftedSink final : public HitSink {
 // Scans one document into `sink`. A long one is cut in two (SplitPoint) and
 // the second part is scanned on a second thread into a collector of its
 // own, which `sink` then takes over.
-void ScanDocument(const Context& context, const SearchSettings& settings, cArrowList& strings,
+void ScanDocument(const Context& context, const SearchSettings& settings, const SearchPlan& plan,
                   const cFilterList& filters, std::string_view text, const cMarkList& marks,
                   const std::string& documentRef, size_t splitMinimum, TargetCollector& sink) {
   sink.BeginDocument(text, marks, documentRef);
@@ -117,19 +117,18 @@ void ScanDocument(const Context& context, const SearchSettings& settings, cArrow
                            ? 0
                            : SplitPoint(context.Rules, settings, filters, text, splitMinimum);
   if (split == 0) {
-    SearchDocument(context.Rules, settings, strings, filters, text, sink);
+    SearchDocument(plan, text, sink);
     sink.EndDocument();
     return;
   }
   TargetCollector rest(context.Rules, settings.ResultSpelling, settings.ShowSymbols);
-  cArrowList restStrings = strings;
   RunInParallel(
-      [&] { SearchDocument(context.Rules, settings, strings, filters, text.substr(0, split), sink); },
+      [&] { SearchDocument(plan, text.substr(0, split), sink); },
       [&] {
         rest.BeginDocument(text, marks, documentRef);
         ShiftedSink shifted(rest, static_cast<int32_t>(split), ViewPositionAt(text, split),
                             settings.Context != 0);
-        SearchDocument(context.Rules, settings, restStrings, filters, text.substr(split), shifted);
+        SearchDocument(plan, text.substr(split), shifted);
         rest.EndDocument();
       });
   sink.EndDocument();
@@ -142,14 +141,14 @@ CorpusReading ReadingOf(const SearchRequest& source) {
 }
 
 // The corpus documents one after the other on this thread.
-void ScanCorpusHere(const Context& context, const SearchSettings& settings, cArrowList& strings,
+void ScanCorpusHere(const Context& context, const SearchSettings& settings, const SearchPlan& plan,
                     const cFilterList& filters, const SearchRequest& source, size_t splitMinimum,
                     TargetCollector& sink, size_t* skipped) {
   Document scratch;
   const size_t n = ForEachCorpusDocument(
       context, source.Corpus, ReadingOf(source), [&]() -> Document& { return scratch; },
       [&](size_t i, Document& document) {
-        ScanDocument(context, settings, strings, filters, document.Text(), document.marks,
+        ScanDocument(context, settings, plan, filters, document.Text(), document.marks,
                      MakeDocumentRef(source.Corpus[i]), splitMinimum, sink);
         return true;
       });
@@ -170,11 +169,10 @@ constexpr size_t kWaitingMaximum = 2;
 // first time, so that its places are checked against the earlier ones. The
 // two collectors' documents are apart, so their targets are too: both are
 // finished at once, and their lists merged.
-cTargetList ScanCorpusInParallel(const Context& context, const SearchSettings& settings, cArrowList& strings,
+cTargetList ScanCorpusInParallel(const Context& context, const SearchSettings& settings, const SearchPlan& plan,
                                  const cFilterList& filters, const SearchRequest& source, TargetCollector& sink,
                                  size_t* skipped) {
   TargetCollector otherSink(context.Rules, settings.ResultSpelling, settings.ShowSymbols);
-  cArrowList otherStrings = strings;
   struct Handed {
     std::unique_ptr<Document> doc;
     std::string ref;
@@ -197,7 +195,7 @@ cTargetList ScanCorpusInParallel(const Context& context, const SearchSettings& s
         changed.notify_all();
       }
       otherSink.BeginDocument(next.doc->Text(), next.doc->marks, next.ref);
-      SearchDocument(context.Rules, settings, otherStrings, filters, next.doc->Text(), otherSink);
+      SearchDocument(plan, next.doc->Text(), otherSink);
       otherSink.EndDocument();
       std::lock_guard<std::mutex> lock(mutex);
       spare.push_back(std::move(next.doc));
@@ -251,7 +249,7 @@ cTargetList ScanCorpusInParallel(const Context& context, const SearchSettings& s
       if (seen == wentThere.end()) wentThere.emplace(ref, there);
       if (!there) {
         // While the second thread is busy, a short document is not cut.
-        ScanDocument(context, settings, strings, filters, doc->Text(), doc->marks, ref,
+        ScanDocument(context, settings, plan, filters, doc->Text(), doc->marks, ref,
                      small ? SIZE_MAX : source.SplitMinimum, sink);
       }
       return true;
@@ -283,19 +281,21 @@ cTargetList ScanCorpusInParallel(const Context& context, const SearchSettings& s
 
 }  // namespace
 
-cTargetList ScanForTargets(const Context& context, const SearchSettings& settings, cArrowList& strings,
+cTargetList ScanForTargets(const Context& context, const SearchSettings& settings, const cArrowList& strings,
                            const cFilterList& filters, const SearchRequest& source, size_t* skipped) {
+  // The tables of the search are made once, for every document and thread.
+  const SearchPlan plan(context.Rules, settings, strings, filters);
   TargetCollector sink(context.Rules, settings.ResultSpelling, settings.ShowSymbols);
   if (skipped) *skipped = 0;
   const size_t splitMinimum = source.Parallel ? source.SplitMinimum : SIZE_MAX;
   if (settings.UseCorpus && source.Parallel && source.Corpus.size() >= 2) {
-    return ScanCorpusInParallel(context, settings, strings, filters, source, sink, skipped);
+    return ScanCorpusInParallel(context, settings, plan, filters, source, sink, skipped);
   }
   if (settings.UseCorpus) {
-    ScanCorpusHere(context, settings, strings, filters, source, splitMinimum, sink, skipped);
+    ScanCorpusHere(context, settings, plan, filters, source, splitMinimum, sink, skipped);
   } else if (source.WindowDocument != nullptr) {
     const Document& doc = *source.WindowDocument;
-    ScanDocument(context, settings, strings, filters, doc.Text(), doc.marks, std::string(), splitMinimum, sink);
+    ScanDocument(context, settings, plan, filters, doc.Text(), doc.marks, std::string(), splitMinimum, sink);
   }
   return sink.Finish();
 }

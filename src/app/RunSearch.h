@@ -80,7 +80,7 @@ void SortStringsByKey(cArrowList& strings);
 
 // Scans the window's document, or every corpus document, and returns the
 // collected targets (not yet sorted by text).
-cTargetList ScanForTargets(const Context& context, const SearchSettings& settings, cArrowList& strings,
+cTargetList ScanForTargets(const Context& context, const SearchSettings& settings, const cArrowList& strings,
                            const cFilterList& filters, const SearchRequest& source, size_t* skipped);
 
 // The end of a search: temporary strings removed, status line, targets

@@ -39,9 +39,20 @@
 // give exactly the hits of the letter-by-letter scan (`AutomatonSteady` and
 // `PerString` are kept to check that).
 //
-// A scan is single-threaded. A long text may be cut where nothing reaches
-// across (`SplitPoint`), and its parts scanned at once as texts of their
-// own: the caller moves the second part's positions (`ViewPositionAt`) and
+// Where things are. The tables that depend only on the rules, the
+// settings, the strings and the filters are made once per search in a
+// `SearchPlan` (search/SearchPlan.h: the keys' automaton or tries, the
+// byte tables, the stop sets). A scan (search/Scan.h) keeps its own state
+// in named parts (search/ScanState.h: the cursor over words, sentences and
+// paragraphs, the per-string counts, the pending hits, the probe) and is
+// built on one way of following matches (search/Matchers.h), chosen once
+// per scan. Its runs are in search/ScanRuns.cpp and search/FastRuns.cpp,
+// the rules applied at word and context ends in search/ContextRules.cpp.
+// The strings are only read: the counts of a context are the scan's.
+//
+// A scan is single-threaded; scans of one plan may run at once. A long
+// text may be cut where nothing reaches across (`SplitPoint`), and its
+// parts scanned at once as texts of their own: the caller moves the second part's positions (`ViewPositionAt`) and
 // joins the hits (app/RunSearch.cpp does, with one collector per part).
 #pragma once
 
@@ -53,65 +64,11 @@
 #include "search/SearchSpec.h"
 
 #include <cstdint>
+#include <memory>
 #include <string_view>
 #include <vector>
 
 namespace kalix {
-
-// One partial match of a string in flight.
-struct MatchCandidate {
-  int32_t Progress = 0;  // key characters matched so far
-  int32_t StartAt = 0;
-  int32_t StartView = 0;
-  int32_t ContextStartView = 0;
-  int32_t ContextStartOffset = 0;
-  int32_t WordStartAt = 0;
-  int32_t ParagraphStart = 0;
-  int32_t SentenceStart = 0;
-  int32_t WordStart = 0;
-  bool AtWordStart = false;
-};
-
-// The state of one document scan.
-struct ScanState {
-  int32_t WordStart = 0;
-  int32_t SentenceStart = 0;
-  int32_t ParagraphStart = 0;
-  int32_t WordStartView = 0;
-  int32_t SentenceStartView = 0;
-  int32_t ParagraphStartView = 0;
-  int32_t CurrentAt = 0;        // offset of the byte being compared
-  int32_t WordStartAt = 0;      // offset of the current word's first letter
-  int32_t CurrentView = 0;      // view position of the byte being compared
-  int32_t ContextStartView = -1;
-  int32_t ContextStartOffset = 0;
-  cTTargetList Pending;
-  // Per string: its candidates, oldest first.
-  std::vector<std::vector<MatchCandidate>> Candidates;
-  // Strings whose FoundCount may be non-zero, and strings with candidates.
-  std::vector<int32_t> Counted;
-  std::vector<int32_t> Active;
-
-  explicit ScanState(size_t stringCount = 0) : Candidates(stringCount) {}
-};
-
-// Feeds the comparison character `k` to string `n`. True when a match was
-// completed (a pending hit was appended to state.Pending).
-bool MatchChar(cArrowList& strings, int32_t n, unsigned char k, ScanState& state);
-
-// Resets every string: no candidates, FoundCount 0.
-void ResetStrings(cArrowList& strings, ScanState& state);
-
-// At a separator: records ends in the pending hits and applies the position
-// rules that need the word's end; discarded hits leave the list.
-void CloseWord(cArrowList& strings, cTTargetList& pending, int32_t lastLetterAt, int32_t lastLetterOffset,
-               int cls);
-
-// At a context end: the context lengths of the hits that have none yet.
-void SetContextLengths(cTTargetList& pending, int32_t view, int32_t offset);
-
-// At a context end: exclusions, "all strings" and "in order".
-bool ContextAccepted(const SearchSettings& settings, const cTTargetList& pending, cArrowList& strings);
 
 // Whether the word of `wordLength` bytes at `wordAt` passes one of the
 // filter patterns.
@@ -120,15 +77,42 @@ bool PassesFilters(const RuleSet& rules, std::string_view text, int32_t wordAt, 
 
 // How partial matches are followed: by an automaton of all keys (the
 // default; the trie is used instead when the automaton's table would be
-// too large), in a trie of all keys, or string by string with `MatchChar`
-// (the plain form, kept to check the others). `AutomatonSteady` is the
-// automaton without the fast runs over stretches where nothing can happen
-// (the scan gives them up by itself on texts where they do not pay off).
+// too large), in a trie of all keys, or string by string, each string
+// keeping its own candidates (the plain form, kept to check the others).
+// `AutomatonSteady` is the automaton without the fast runs over stretches
+// where nothing can happen (the scan gives them up by itself on texts where
+// they do not pay off).
 enum class MatchMode { Automaton, Trie, PerString, AutomatonSteady };
 
+struct PlanTables;
+
+// The tables of one search, worked out once from the rules, the settings,
+// the strings and the filters (the automaton or tries of the keys, the
+// byte classes, the stop sets, the substitution tables...), then shared by
+// every scan of the search: the documents of a corpus, the two parts of a
+// cut document, the two threads. The plan keeps a reference to the rules,
+// which must outlive it, and copies of the rest. A plan is only read by
+// the scans.
+class SearchPlan {
+ public:
+  SearchPlan(const RuleSet& rules, const SearchSettings& settings, const cArrowList& strings,
+             const cFilterList& filters, MatchMode mode = MatchMode::Automaton);
+  ~SearchPlan();
+  SearchPlan(const SearchPlan&) = delete;
+  SearchPlan& operator=(const SearchPlan&) = delete;
+  const PlanTables& Tables() const { return *tables_; }
+
+ private:
+  std::unique_ptr<const PlanTables> tables_;
+};
+
 // Scans `text` (a document text without its terminating zero) with the
-// settings, strings and filters, and pushes accepted hits into `sink`.
-void SearchDocument(const RuleSet& rules, const SearchSettings& settings, cArrowList& strings,
+// plan, and pushes accepted hits into `sink`. Scans of one plan may run at
+// once on several threads.
+void SearchDocument(const SearchPlan& plan, std::string_view text, HitSink& sink);
+
+// The same for a caller that scans one text: makes the plan and scans.
+void SearchDocument(const RuleSet& rules, const SearchSettings& settings, const cArrowList& strings,
                     const cFilterList& filters, std::string_view text, HitSink& sink,
                     MatchMode mode = MatchMode::Automaton);
 

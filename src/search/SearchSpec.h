@@ -21,9 +21,10 @@ enum PositionRule : int16_t {
   kWholeWord = 4,    // "Mot entier"
 };
 
-// One search string. The engine-state fields at the end are those of the
-// string's current partial match; with several partial matches in flight the
-// engine keeps one such record per candidate (search/Engine.h).
+// One search string. The engine only reads the strings: FoundCount,
+// OrderPending and the partial-match fields at the end are left as they are
+// (the string record has them); a scan keeps its per-string counts and its
+// partial matches, several per string, in its own state (search/ScanState.h).
 struct SearchString {
   std::string Text;        // as the user gave it; empty: none
   std::string Key;         // comparison form (or the variant itself)
@@ -32,10 +33,10 @@ struct SearchString {
   int16_t Position = 0;    // PositionRule
   int16_t Exclude = 0;     // 1: "Exclure"
   int32_t Index = 0;       // place in the dialog's list; variants: the source's
-  int32_t FoundCount = 0;  // matches completed in the current context
+  int32_t FoundCount = 0;  // not used: the counts of a context are the scan's
   bool OrderPending = false;
   int32_t Source = -1;     // index of the source string in the list; -1: none
-  // State of the current partial match.
+  // A partial match (not used: the scan keeps its own).
   int16_t Progress = 0;
   int32_t StartView = 0;
   int32_t ContextStartView = 0;

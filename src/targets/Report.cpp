@@ -17,8 +17,8 @@ namespace kalix {
 namespace {
 
 const char* const kContextNames[] = {"Texte", "Mot", "Phrase", "Paragraphe"};
-const char* const kSpellingNames[] = {"Identique", "Majuscule", "Modifi\xe9" "e", "G\xe9n\xe9r\xe9" "e"};
-const char* const kPositionNames[] = {"Indiff\xe9rente", "D\xe9" "but de mot", "Fin de mot", "Milieu de mot",
+const char* const kSpellingNames[] = {"Identique", "Majuscule", ("Modifi\xe9" "e"), ("G\xe9n\xe9r\xe9" "e")};
+const char* const kPositionNames[] = {"Indiff\xe9rente", ("D\xe9" "but de mot"), "Fin de mot", "Milieu de mot",
                                       "Mot entier"};
 
 template <size_t N>

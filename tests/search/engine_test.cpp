@@ -1,3 +1,4 @@
+#include "platform/Parallel.h"
 #include "search/Engine.h"
 #include "targets/Collector.h"
 #include "targets/Sorting.h"
@@ -413,6 +414,70 @@ TEST(Engine, OnePlacePerTargetInLongFlushes) {
   EXPECT_EQ(t[0].Starts[0].StartView, 0);
   EXPECT_EQ(t[0].Starts[1].StartView, 1);
   EXPECT_EQ(t[0].Starts[99].StartView, 295);
+}
+
+}  // namespace
+}  // namespace kalix
+
+namespace kalix {
+namespace {
+
+// A plan holds only what the rules, settings, strings and filters decide:
+// scans of several texts with one plan, one after the other and on two
+// threads at once, give what a plan of their own gives each.
+TEST(Engine, OnePlanScansManyTexts) {
+  RuleSet r = TestRules();
+  r.SubstRules.push_back({"AB", "C"});
+  uint32_t seed = 777;
+  auto next = [&](uint32_t n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % n;
+  };
+  const std::string alphabet = "AAABBC' .\n";
+  auto scan = [&](const SearchSettings& s, const cArrowList& list, const std::string& text, const SearchPlan* plan) {
+    TargetCollector sink(r, s.ResultSpelling, s.ShowSymbols);
+    sink.BeginDocument(text, {}, "");
+    if (plan != nullptr) {
+      SearchDocument(*plan, text, sink);
+    } else {
+      SearchDocument(r, s, list, {}, text, sink);
+    }
+    return sink.Finish();
+  };
+  auto same = [](const cTargetList& a, const cTargetList& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t t = 0; t < a.size(); ++t) {
+      if (a[t].Text != b[t].Text || a[t].Starts.size() != b[t].Starts.size()) return false;
+      if (!a[t].Starts.empty() &&
+          std::memcmp(a[t].Starts.data(), b[t].Starts.data(), a[t].Starts.size() * sizeof(Occurrence)) != 0) {
+        return false;
+      }
+    }
+    return true;
+  };
+  size_t found = 0;
+  for (int round = 0; round < 200; ++round) {
+    SearchSettings s = Settings(static_cast<int>(next(3)), static_cast<int>(next(4)), next(2) == 1, next(2) == 1);
+    const cArrowList list = Strings(r, {{"AB"}, {"B", static_cast<int16_t>(next(5))}, {"CA", 0, 1}}, s);
+    std::vector<std::string> texts(4);
+    for (std::string& text : texts) {
+      const size_t length = 30 + next(60);
+      for (size_t i = 0; i < length; ++i) text += alphabet[next(static_cast<uint32_t>(alphabet.size()))];
+    }
+    const SearchPlan plan(r, s, list, {});
+    std::vector<cTargetList> alone(texts.size()), shared(texts.size());
+    for (size_t n = 0; n < texts.size(); ++n) {
+      alone[n] = scan(s, list, texts[n], nullptr);
+      shared[n] = scan(s, list, texts[n], &plan);
+      found += alone[n].size();
+      ASSERT_TRUE(same(alone[n], shared[n])) << texts[n];
+    }
+    RunInParallel([&] { shared[0] = scan(s, list, texts[0], &plan); },
+                  [&] { shared[1] = scan(s, list, texts[1], &plan); });
+    ASSERT_TRUE(same(alone[0], shared[0])) << texts[0];
+    ASSERT_TRUE(same(alone[1], shared[1])) << texts[1];
+  }
+  EXPECT_GT(found, 100u);
 }
 
 }  // namespace
