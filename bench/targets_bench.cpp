@@ -157,10 +157,12 @@ int main(int argc, char** argv) {
   {
     Target all;
     all.Text = "*";
-    for (const Target& t : w->TargetList) all.Starts.insert(all.Starts.end(), t.Starts.begin(), t.Starts.end());
-    std::sort(all.Starts.begin(), all.Starts.end(),
+    std::vector<Occurrence> starts;
+    for (const Target& t : w->TargetList) starts.insert(starts.end(), t.Starts.begin(), t.Starts.end());
+    std::sort(starts.begin(), starts.end(),
               [](const Occurrence& a, const Occurrence& b) { return a.StartView < b.StartView; });
-    if (all.Starts.size() > 100000) all.Starts.resize(100000);
+    if (starts.size() > 100000) starts.resize(100000);
+    all.Starts = std::move(starts);
     w->TargetList.push_back(std::move(all));
     w->RefillGrid(static_cast<int32_t>(w->TargetList.size()));
     const int32_t last = static_cast<int32_t>(w->TargetList.size());

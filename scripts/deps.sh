@@ -44,7 +44,7 @@ KALIX_TEST_PACKAGES=(libgtest-dev libgmock-dev nlohmann-json3-dev python3 clang 
 # scripts/screenshot.sh.
 KALIX_SCREENSHOT_PACKAGES=(xvfb xauth xdotool)
 # The timing scripts of bench/.
-KALIX_BENCH_PACKAGES=(python3 hyperfine)
+KALIX_BENCH_PACKAGES=(python3 hyperfine time)
 # Making the Debian package (CPack finds the programs with `file` and their
 # dependencies with dpkg-shlibdeps) and checking it.
 KALIX_PACKAGE_PACKAGES=(dpkg-dev file)

@@ -7,8 +7,17 @@
 #include "targets/Collector.h"
 #include "targets/DocumentRef.h"
 #include "targets/Sorting.h"
+#include "targets/TextOrder.h"
+#include "targets/WordPlaces.h"
+#include "platform/FlatIndex.h"
+#include "platform/Hash.h"
+#include "platform/Memory.h"
+#include "platform/Parallel.h"
 
+#include <algorithm>
 #include <array>
+#include <memory>
+#include <stdexcept>
 #include <cstring>
 #include <unordered_set>
 
@@ -126,29 +135,6 @@ void ApplyWordListChoice(SearchSettings& settings, const WordListChoice& choice,
   settings.ShowSymbols = choice.ShowSymbols && choice.ResultItem < 2;
   settings.UseCorpus = corpusOpen && (choice.CorpusChecked || !windowHasDocument);
   settings.FilterNames = choice.FilterNames;
-}
-
-cTargetList RunWordList(const Context& context, const SearchSettings& settings, const cFilterList& filters,
-                        const Document& windowDocument, const std::vector<std::string>& corpusEntries,
-                        const WordListDocumentError& onDocumentError, const WordListProgress& onProgress) {
-  TargetCollector collector(context.Rules, settings.ResultSpelling, settings.ShowSymbols);
-  if (settings.UseCorpus) {
-    Document scratch;
-    ForEachCorpusDocument(context, corpusEntries, ReadingFor(onDocumentError, onProgress),
-                          [&]() -> Document& { return scratch; },
-                          [&](size_t k, Document& document) {
-                            collector.BeginDocument(document.Text(), document.marks,
-                                                    MakeDocumentRef(corpusEntries[k]));
-                            ListWords(context.Rules, document.Text(), filters, collector);
-                            collector.EndDocument();
-                            return true;
-                          });
-  } else {
-    collector.BeginDocument(windowDocument.Text(), windowDocument.marks, std::string());
-    ListWords(context.Rules, windowDocument.Text(), filters, collector);
-    collector.EndDocument();
-  }
-  return collector.Finish();
 }
 
 std::string WordListStatusText(const LanguageState& language, size_t targets, size_t occurrences) {
@@ -371,6 +357,341 @@ void ScanWordsToCount(const RuleSet& rules, std::string_view text, const cFilter
   }
 }
 
+
+// Collects a word list into targets whose occurrences are word places
+// (targets/WordPlaces.h): the sink of `ScanWords`, one document after
+// another. A document's words are noted in text order as the number of
+// their kind (what gives their target and length) and their first byte;
+// when the document ends they are grouped by target into its word places,
+// and its targets are made, in the order of their forms.
+//
+// When a word's form depends on its bytes alone, each distinct word is
+// written in the result spelling once, at its first occurrence (its kind is
+// the word itself); otherwise every word's form is written, and its kind is
+// the pair of its target and length. Words wait a few places in a ring while
+// the index slots they are looked up in are fetched, so that the index's
+// cache misses overlap.
+class WordListBuilder {
+ public:
+  WordListBuilder(const RuleSet& rules, int resultSpelling, bool showSymbols)
+      : rules_(rules), index_(rules), resultSpelling_(resultSpelling), showSymbols_(showSymbols),
+        byWord_(FormDependsOnWordAlone(rules, resultSpelling)) {}
+
+  // Starts a document; its text and marks must stay alive until
+  // `EndDocument`.
+  void BeginDocument(std::string_view text, const cMarkList& marks, std::string documentRef) {
+    text_ = text;
+    places_ = std::make_shared<WordPlaces>();
+    places_->Marks = MarkIndex(marks);
+    documentRef_ = SharedText(std::move(documentRef));
+    sentenceOpen_ = paragraphOpen_ = false;
+    ++documents_;
+  }
+
+  void AddTarget(const PendingHit& hit, int32_t length) {
+    NoteUnits(hit);
+    const int32_t start = hit.WordStartAt;
+    const int32_t shift = hit.StartView - start;
+    std::vector<WordPlaces::ViewStep>& steps = places_->ViewSteps;
+    if (steps.empty() ? shift != 0 : steps.back().Shift != shift) steps.push_back({start, shift});
+    if (!byWord_) {
+      AddEntry(Entry{KindOfForm(start, length), start});
+      return;
+    }
+    // The word waits in the ring while its slot is fetched.
+    if (waiting_ == kRing) {
+      AddWaiting(ring_[firstWaiting_]);
+      firstWaiting_ = (firstWaiting_ + 1) % kRing;
+      --waiting_;
+    }
+    Waiting& w = ring_[(firstWaiting_ + waiting_) % kRing];
+    w.Start = start;
+    w.Length = length;
+    w.Hash = HashForm(WordAt(start, length), kHashSeed);
+    kindIndex_.Prefetch(w.Hash);
+    ++waiting_;
+  }
+
+  void CloseOccurrences(int32_t lastLetterOffset, int cls) {
+    if (cls >= kSentenceSeparator && sentenceOpen_) {
+      places_->Sentences.back().End = lastLetterOffset;
+      sentenceOpen_ = false;
+    }
+    if (cls >= kParagraphSeparator && paragraphOpen_) {
+      places_->Paragraphs.back().End = lastLetterOffset;
+      paragraphOpen_ = false;
+    }
+  }
+
+  void EndBatch() {}
+
+  void EndDocument();
+
+  // The targets of every document, ordered by form, then document
+  // reference.
+  cTargetList Finish() {
+    if (documents_ > 1) SortTargetsByText(targets_);
+    return std::move(targets_);
+  }
+
+ private:
+  // A kind of word: its target (in the document) and its length.
+  struct Kind {
+    uint32_t Target;
+    int32_t Length;
+    int32_t Start;  // the first occurrence of the word, when kinds are words
+  };
+  struct Entry {
+    uint32_t Kind;
+    int32_t Start;
+  };
+  struct Waiting {
+    int32_t Start;
+    int32_t Length;
+    uint32_t Hash;
+  };
+  static constexpr size_t kRing = 8;
+  // Entries per block: as many as fill one huge page (a block is mapped on
+  // its own, and given back as soon as it has been read).
+  static constexpr size_t kEntryBlock = kHugePageSize / sizeof(Entry);
+  using EntryBlock = std::vector<Entry, LargeBlockAllocator<Entry>>;
+
+  // Notes the sentence and paragraph of a word: a unit starts with its
+  // first listed word, and ends at the last letter before the separator
+  // that closes it.
+  void NoteUnits(const PendingHit& hit) {
+    std::vector<WordPlaces::Unit>& sentences = places_->Sentences;
+    if (sentences.empty() || sentences.back().Start != hit.SentenceStart) {
+      sentences.push_back({hit.SentenceStart, -1});
+      sentenceOpen_ = true;
+    }
+    if (hit.KnownEnds & kSentenceEndKnown) {
+      sentences.back().End = hit.SentenceEnd;
+      sentenceOpen_ = false;
+    }
+    std::vector<WordPlaces::Unit>& paragraphs = places_->Paragraphs;
+    if (paragraphs.empty() || paragraphs.back().Start != hit.ParagraphStart) {
+      paragraphs.push_back({hit.ParagraphStart, -1});
+      paragraphOpen_ = true;
+    }
+    if (hit.KnownEnds & kParagraphEndKnown) {
+      paragraphs.back().End = hit.ParagraphEnd;
+      paragraphOpen_ = false;
+    }
+  }
+
+  std::string_view WordAt(int32_t start, int32_t length) const {
+    const size_t at = std::min(static_cast<size_t>(start), text_.size());
+    return text_.substr(at, std::min(static_cast<size_t>(length < 0 ? 0 : length), text_.size() - at));
+  }
+
+  // Files a word whose slot has been fetched.
+  void AddWaiting(const Waiting& w) {
+    const std::string_view word = WordAt(w.Start, w.Length);
+    const uint32_t k = kindIndex_.FindOrAdd(word, w.Hash, [this](uint32_t n) {
+      return WordAt(kinds_[n].Start, kinds_[n].Length);
+    });
+    if (k == kinds_.size()) kinds_.push_back(Kind{0, w.Length, w.Start});  // its target comes with TargetsOfWords
+    AddEntry(Entry{k, w.Start});
+  }
+
+  void FileWaiting() {
+    for (; waiting_ > 0; --waiting_) {
+      AddWaiting(ring_[firstWaiting_]);
+      firstWaiting_ = (firstWaiting_ + 1) % kRing;
+    }
+  }
+
+  // The targets of the distinct words, in the order they came: each word's
+  // form is written a few words ahead of its lookup, and its slot fetched
+  // meanwhile.
+  void TargetsOfWords() {
+    constexpr size_t kAhead = 8;
+    std::string forms[kAhead];
+    uint32_t hashes[kAhead];
+    const size_t count = kinds_.size();
+    for (size_t k = 0; k < count + kAhead; ++k) {
+      // The form written kAhead words ago is looked up, and its place in the
+      // ring is taken by the form of word k.
+      std::string& form = forms[k % kAhead];
+      if (k >= kAhead) {
+        Kind& kind = kinds_[k - kAhead];
+        kind.Target = TargetOf(form, hashes[k % kAhead]);
+      }
+      if (k < count) {
+        form.clear();
+        AppendWordForm(rules_, index_, WordAt(kinds_[k].Start, kinds_[k].Length), resultSpelling_, showSymbols_,
+                       form);
+        hashes[k % kAhead] = HashForm(form, kHashSeed);
+        formIndex_.Prefetch(hashes[k % kAhead]);
+      }
+    }
+  }
+
+  // The number of the kind of the word of `length` bytes at `start`, when
+  // forms depend on more than the word.
+  uint32_t KindOfForm(int32_t start, int32_t length) {
+    form_.clear();
+    AppendResultForm(rules_, index_, text_, static_cast<size_t>(start), static_cast<size_t>(length < 0 ? 0 : length),
+                     resultSpelling_, showSymbols_, form_);
+    const uint32_t target = TargetOf(form_, HashForm(form_, kHashSeed));
+    const uint64_t pair = uint64_t{target} << 32 | static_cast<uint32_t>(length);
+    const auto bytes = [](const uint64_t& v) { return std::string_view(reinterpret_cast<const char*>(&v), 8); };
+    const uint32_t k = kindIndex_.FindOrAdd(bytes(pair), HashForm(bytes(pair), kHashSeed),
+                                            [&](uint32_t n) { return bytes(pairs_[n]); });
+    if (k == kinds_.size()) {
+      kinds_.push_back(Kind{target, length, start});
+      pairs_.push_back(pair);
+    }
+    return k;
+  }
+
+  std::string_view FormOf(uint32_t t) const {
+    return std::string_view(forms_).substr(formAt_[t], formAt_[t + 1] - formAt_[t]);
+  }
+
+  // The target of `form` (whose hash is `hash`), made if new. The forms of
+  // one document's targets take less than 4 GB (its words take less than
+  // 2 GB).
+  uint32_t TargetOf(std::string_view form, uint32_t hash) {
+    const uint32_t t = formIndex_.FindOrAdd(form, hash, [this](uint32_t n) { return FormOf(n); });
+    if (t + 1 == formAt_.size()) {
+      if (form.size() > UINT32_MAX - forms_.size()) throw std::length_error("word list: forms past 4 GB");
+      forms_ += form;
+      formAt_.push_back(static_cast<uint32_t>(forms_.size()));
+    }
+    return t;
+  }
+
+  void AddEntry(const Entry& e) {
+    if (entries_.empty() || entries_.back().size() == kEntryBlock) entries_.emplace_back().reserve(kEntryBlock);
+    entries_.back().push_back(e);
+  }
+
+  const RuleSet& rules_;
+  SubstRuleIndex index_;
+  int resultSpelling_;
+  bool showSymbols_;
+  bool byWord_;
+
+  // The document being read.
+  std::string_view text_;
+  std::shared_ptr<WordPlaces> places_;
+  SharedText documentRef_;
+  bool sentenceOpen_ = false;   // the last sentence noted has no end yet
+  bool paragraphOpen_ = false;  // the same for the last paragraph
+  FlatIndex kindIndex_;
+  std::vector<Kind, LargeBlockAllocator<Kind>> kinds_;
+  std::vector<uint64_t> pairs_;  // target and length of each kind, unless kinds are words
+  FlatIndex formIndex_;
+  std::string forms_;                   // the forms of the targets, one after the other
+  std::vector<uint32_t> formAt_{0};       // where each target's form starts in forms_, and the end
+  std::vector<EntryBlock> entries_;
+  Waiting ring_[kRing] = {};
+  size_t firstWaiting_ = 0;
+  size_t waiting_ = 0;
+  std::string form_;
+
+  size_t documents_ = 0;
+  cTargetList targets_;
+};
+
+void WordListBuilder::EndDocument() {
+  FileWaiting();
+  kindIndex_.Clear();
+  if (byWord_) TargetsOfWords();
+  formIndex_.Clear();
+  pairs_ = std::vector<uint64_t>();
+  const size_t n = formAt_.size() - 1;
+  // The targets in the order of their forms (keys of their first bytes and
+  // length settle most comparisons), and where each one's places begin.
+  std::vector<uint32_t> order(n);
+  {
+    struct Key {
+      uint64_t Lead;
+      uint32_t Length;
+      uint32_t Target;
+    };
+    std::vector<Key> keys(n);
+    for (uint32_t t = 0; t < n; ++t) {
+      const std::string_view form = FormOf(t);
+      keys[t] = Key{Leading8(form), static_cast<uint32_t>(form.size()), t};
+    }
+    const auto before = [this](const Key& x, const Key& y) {
+      if (x.Lead != y.Lead) return x.Lead < y.Lead;
+      if (x.Length > 8 || y.Length > 8) return FormOf(x.Target).compare(FormOf(y.Target)) < 0;
+      return x.Length < y.Length;  // the shorter one is a prefix of the other
+    };
+    const auto middle = keys.begin() + static_cast<std::ptrdiff_t>(n / 2);
+    std::nth_element(keys.begin(), middle, keys.end(), before);
+    RunInParallel([&] { std::sort(keys.begin(), middle, before); }, [&] { std::sort(middle, keys.end(), before); });
+    for (size_t k = 0; k < n; ++k) order[k] = keys[k].Target;
+  }
+  // Counts, then the next place of each target. Kinds are read a few
+  // entries ahead of their use.
+  std::vector<uint32_t> next(n, 0);
+  constexpr size_t kAhead = 32;
+  for (const EntryBlock& block : entries_) {
+    for (size_t k = 0; k < block.size(); ++k) {
+      if (k + kAhead < block.size()) Prefetch(&kinds_[block[k + kAhead].Kind]);
+      if (k + kAhead / 2 < block.size()) Prefetch(&next[kinds_[block[k + kAhead / 2].Kind].Target]);
+      ++next[kinds_[block[k].Kind].Target];
+    }
+  }
+  // Targets take their places in the order of their forms: after the
+  // grouping, next[t] is where the places of t end, and those of the target
+  // before it in that order, where they begin.
+  uint32_t total = 0;
+  for (uint32_t t : order) {
+    const uint32_t count = next[t];
+    next[t] = total;
+    total += count;
+  }
+  auto& places = places_->Places;
+  places.resize(total);
+  for (EntryBlock& block : entries_) {
+    for (size_t k = 0; k < block.size(); ++k) {
+      // Three steps ahead: the kind, then the target's next place, then the
+      // place itself.
+      if (k + kAhead < block.size()) Prefetch(&kinds_[block[k + kAhead].Kind]);
+      if (k + kAhead / 2 < block.size()) Prefetch(&next[kinds_[block[k + kAhead / 2].Kind].Target]);
+      if (k + kAhead / 4 < block.size()) Prefetch(&places[next[kinds_[block[k + kAhead / 4].Kind].Target]]);
+      const Entry& e = block[k];
+      const Kind& kind = kinds_[e.Kind];
+      places[next[kind.Target]++] = WordPlace{e.Start, kind.Length};
+    }
+    block = EntryBlock();
+  }
+  entries_ = std::vector<EntryBlock>();
+  kinds_ = decltype(kinds_)();
+  // The end of the places of each target, in the order of their forms.
+  std::vector<uint32_t> ends(n);
+  for (size_t k = 0; k < n; ++k) ends[k] = next[order[k]];
+  next = decltype(next)();
+  places_->Sentences.shrink_to_fit();
+  places_->Paragraphs.shrink_to_fit();
+  places_->ViewSteps.shrink_to_fit();
+
+  const std::shared_ptr<const WordPlaces> shared = std::move(places_);
+  if (targets_.capacity() < targets_.size() + n) {
+    targets_.reserve(documents_ == 1 ? n : std::max(targets_.size() + n, targets_.capacity() * 3 / 2));
+  }
+  for (size_t k = 0; k < n; ++k) {
+    if (k + kAhead < n) Prefetch(&formAt_[order[k + kAhead]]);
+    if (k + kAhead / 2 < n) Prefetch(forms_.data() + formAt_[order[k + kAhead / 2]]);
+    const uint32_t begin = k == 0 ? 0 : ends[k - 1];
+    Target& target = targets_.emplace_back();
+    target.Text = FormOf(order[k]);
+    // The target's first occurrence is its first place: its word's length.
+    target.Length = shared->Places[begin].Length;
+    target.Starts = cStarts(shared, begin, ends[k] - begin);
+    target.DocumentRef = documentRef_;
+  }
+  forms_ = std::string();
+  formAt_ = {0};
+  text_ = std::string_view();
+}
+
 }  // namespace
 
 WordListCounts CountWordList(const Context& context, const SearchSettings& settings, const cFilterList& filters,
@@ -396,6 +717,33 @@ WordListCounts CountWordList(const Context& context, const SearchSettings& setti
   }
   counter.EndDocument();
   return WordListCounts{counter.Targets(), counter.Occurrences()};
+}
+
+cTargetList RunWordList(const Context& context, const SearchSettings& settings, const cFilterList& filters,
+                        const Document& windowDocument, const std::vector<std::string>& corpusEntries,
+                        const WordListDocumentError& onDocumentError, const WordListProgress& onProgress) {
+  WordListBuilder builder(context.Rules, settings.ResultSpelling, settings.ShowSymbols);
+  if (settings.UseCorpus) {
+    Document scratch;
+    // A document listed again adds nothing: its places are taken.
+    std::unordered_set<std::string> listed;
+    ForEachCorpusDocument(context, corpusEntries, ReadingFor(onDocumentError, onProgress),
+                          [&]() -> Document& { return scratch; },
+                          [&](size_t k, Document& document) {
+                            if (listed.insert(corpusEntries[k]).second) {
+                              builder.BeginDocument(document.Text(), document.marks,
+                                                    MakeDocumentRef(corpusEntries[k]));
+                              ScanWords(context.Rules, document.Text(), filters, builder);
+                              builder.EndDocument();
+                            }
+                            return true;
+                          });
+  } else {
+    builder.BeginDocument(windowDocument.Text(), windowDocument.marks, std::string());
+    ScanWords(context.Rules, windowDocument.Text(), filters, builder);
+    builder.EndDocument();
+  }
+  return builder.Finish();
 }
 
 }  // namespace kalix

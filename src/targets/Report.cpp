@@ -99,14 +99,16 @@ class ReportWriter {
           size_t bar = t.DocumentRef.find(" | ");
           out_ += FileNameIn1252(std::string_view(t.DocumentRef).substr(0, bar));
         }
-        const Occurrence* previous = nullptr;
+        bool first = true;
+        Occurrence previous;  // occurrences are made when read: a copy
         for (const Occurrence& o : t.Starts) {
-          if (previous && previous->Page == o.Page && previous->Folio == o.Folio && previous->Verso == o.Verso) {
+          if (!first && previous.Page == o.Page && previous.Folio == o.Folio && previous.Verso == o.Verso) {
             continue;
           }
-          out_ += previous ? ", " : "\t";
+          out_ += first ? "\t" : ", ";
           AppendReference(o.Page, o.Folio, o.Verso != 0);
-          previous = &o;
+          previous = o;
+          first = false;
         }
       }
       out_ += '\n';

@@ -143,7 +143,7 @@ TEST(FastRun, AutomatonAgreesWithStringByStringOnLongTexts) {
       EXPECT_EQ(a.StringIndex, b.StringIndex);
       ASSERT_EQ(a.Starts.size(), b.Starts.size()) << a.Text;
       for (size_t o = 0; o < a.Starts.size(); ++o) {
-        ASSERT_EQ(0, std::memcmp(&a.Starts[o], &b.Starts[o], sizeof(Occurrence)))
+        ASSERT_TRUE(a.Starts[o] == b.Starts[o])
             << a.Text << " at " << a.Starts[o].StartView << " / " << b.Starts[o].StartView;
         ++occurrences;
       }

@@ -145,7 +145,7 @@ void ExpectSameResult(const SearchResult& a, const SearchResult& b) {
     EXPECT_EQ(x.StringIndex, y.StringIndex) << x.Text;
     ASSERT_EQ(x.Starts.size(), y.Starts.size()) << x.Text;
     for (size_t o = 0; o < x.Starts.size(); ++o) {
-      ASSERT_EQ(0, std::memcmp(&x.Starts[o], &y.Starts[o], sizeof(Occurrence)))
+      ASSERT_TRUE(x.Starts[o] == y.Starts[o])
           << x.Text << " at " << x.Starts[o].StartView << " / " << y.Starts[o].StartView << " page "
           << x.Starts[o].Page << " / " << y.Starts[o].Page;
     }

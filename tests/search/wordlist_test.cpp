@@ -4,6 +4,7 @@
 #include "targets/Collector.h"
 #include "targets/DocumentRef.h"
 #include "targets/Sorting.h"
+#include "targets/WordPlaces.h"
 
 #include <gtest/gtest.h>
 
@@ -283,6 +284,70 @@ TEST(WordList, CountsEqualTheFullList) {
       EXPECT_GT(counts.Targets, 0u);
     }
   }
+  // The full list against the targets the search's collector files from
+  // the same scan (occurrences kept whole there): the same targets, the
+  // same occurrences field by field, whatever the rules, spelling and
+  // symbols; the window's document has line breaks (a view position shift
+  // that grows), marks (page, folio and side), units left open at the end,
+  // and a repeated word whose later occurrences have other lengths under
+  // one form.
+  ctx.Rules.SubstRules = {};
+  Document marked;
+  marked.text = std::string("roi Roi, R-OI.\r\nla reine\nl'ami. ROI\n\nreine roi. roi la fin sans fin") + '\0';
+  // Marks (view position, kind, number, value): page 2 at 4, folio 3 verso
+  // at 20, page 3 at 40, folio 4 recto at 41.
+  marked.marks = {Mark{4, kPageMark, 2, 0, {}}, Mark{20, kFolioMark, 3, 1, {}}, Mark{40, kPageMark, 3, 0, {}},
+                  Mark{41, kFolioMark, 4, 0, {}}};
+  for (const auto& substRules : ruleSets) {
+    ctx.Rules.SubstRules = substRules;
+    for (int result = 0; result <= 2; ++result) {
+      for (bool symbols : {false, true}) {
+        SCOPED_TRACE(std::to_string(result) + (symbols ? " symbols " : " ") + std::to_string(substRules.size()));
+        SearchSettings s;
+        ApplyWordListChoice(s, {result, symbols, false, ""}, false, true);
+        cTargetList listed = RunWordList(ctx, s, {}, marked, {});
+        TargetCollector collector(ctx.Rules, s.ResultSpelling, s.ShowSymbols);
+        collector.BeginDocument(marked.Text(), marked.marks, std::string());
+        ListWords(ctx.Rules, marked.Text(), {}, collector);
+        collector.EndDocument();
+        cTargetList filed = collector.Finish();
+        ASSERT_EQ(listed.size(), filed.size());
+        for (size_t t = 0; t < listed.size(); ++t) {
+          EXPECT_EQ(listed[t].Text, filed[t].Text);
+          EXPECT_EQ(listed[t].Length, filed[t].Length);
+          EXPECT_EQ(listed[t].StringIndex, filed[t].StringIndex);
+          EXPECT_EQ(listed[t].DocumentRef, filed[t].DocumentRef);
+          EXPECT_TRUE(listed[t].Starts.FromWordPlaces());
+          ASSERT_EQ(listed[t].Starts.size(), filed[t].Starts.size()) << listed[t].Text;
+          for (size_t k = 0; k < listed[t].Starts.size(); ++k) {
+            const Occurrence a = listed[t].Starts[k];
+            const Occurrence b = filed[t].Starts[k];
+            EXPECT_TRUE(a == b) << listed[t].Text << " " << k << ": view " << a.StartView << "/" << b.StartView
+                                << " page " << a.Page << "/" << b.Page << " folio " << a.Folio << "/" << b.Folio
+                                << " sentence " << a.SentenceStart << "-" << a.SentenceEnd << "/" << b.SentenceStart
+                                << "-" << b.SentenceEnd << " paragraph " << a.ParagraphStart << "-"
+                                << a.ParagraphEnd << "/" << b.ParagraphStart << "-" << b.ParagraphEnd << " known "
+                                << a.KnownEnds << "/" << b.KnownEnds;
+          }
+        }
+        // Read through the vector interface, and made whole by adding one.
+        if (!listed.empty()) {
+          cStarts starts = listed[0].Starts;
+          std::vector<Occurrence> copied(starts.begin(), starts.end());
+          ASSERT_EQ(copied.size(), starts.size());
+          EXPECT_TRUE(copied.front() == starts.front());
+          EXPECT_TRUE(copied.back() == starts.back());
+          starts.push_back(copied.front());
+          EXPECT_FALSE(starts.FromWordPlaces());
+          ASSERT_EQ(starts.size(), copied.size() + 1);
+          EXPECT_TRUE(starts[0] == copied[0]);
+          EXPECT_TRUE(starts.back() == copied.front());
+          EXPECT_TRUE(listed[0].Starts.FromWordPlaces());
+        }
+      }
+    }
+  }
+
   // "roi." and "roi," differ when a rule reaches the full stop.
   ctx.Rules.SubstRules = {{"OI.", "A"}};
   window.text = std::string("roi. roi, roi.\n") + '\0';

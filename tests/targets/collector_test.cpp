@@ -77,7 +77,7 @@ class ModelCollector {
   void CloseOccurrences(int32_t offset, int cls) {
     if (cls < kSentenceSeparator) return;
     for (auto [t, k] : open_) {
-      Occurrence& o = targets_[t].Starts[k];
+      Occurrence& o = targets_[t].Starts.Change(k);
       if (!o.SentenceEndKnown()) {
         o.SentenceEnd = offset;
         o.KnownEnds |= kSentenceEndKnown;

@@ -184,8 +184,8 @@ TEST(Report, ExtractsOfOneDocument) {
   options.ExtractReferences = false;
   EXPECT_EQ(f.Report(options), "Le roi dort\r\n\r\nLa reine veille\r\n\r\n");
   // Words: each occurrence's word.
-  f.targets[1].Starts[0].WordStart = 3;
-  f.targets[1].Starts[0].WordEnd = 5;
+  f.targets[1].Starts.Change(0).WordStart = 3;
+  f.targets[1].Starts.Change(0).WordEnd = 5;
   options.Extracts = kWordExtracts;
   EXPECT_EQ(f.Report(options), "Le roi dort\r\n\r\nroi\r\n\r\nLa reine veille\r\n\r\n");
 }
