@@ -128,7 +128,7 @@ class TargetGridTest : public QObject {
   // The document view's selection: its start and length in view positions.
   std::pair<int, int> ViewSelection(TfrmMain* w) { return {w->CaretView(), w->SelectionViewLength()}; }
 
-  const Occurrence& Current(TfrmMain* w) {
+  Occurrence Current(TfrmMain* w) {
     const Target& t = w->TargetList[static_cast<size_t>(w->CurrentTarget)];
     return t.Starts[static_cast<size_t>(t.CurrentStart)];
   }
