@@ -91,7 +91,7 @@ uint32_t TargetCollector::FindOrCreate(const Waiting& w) {
   if (found_.size() >= kMaxTargets) return kNoTarget;
   if (w.form.size() > kHead && w.form.size() > UINT32_MAX - forms_.size()) return kNoTarget;
   const uint32_t t = static_cast<uint32_t>(found_.size());
-  Found& f = found_.emplace_back();
+  Found& f = found_.Append();
   std::memcpy(f.head, w.head, kHead);
   f.textLength = static_cast<uint32_t>(w.form.size());
   f.textAt = 0;

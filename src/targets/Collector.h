@@ -116,7 +116,7 @@ class TargetCollector final : public HitSink {
     size_t size() const { return size_; }
     Found& operator[](size_t t) { return blocks_[t >> kBits][t & kMask]; }
     const Found& operator[](size_t t) const { return blocks_[t >> kBits][t & kMask]; }
-    Found& emplace_back() {
+    Found& Append() {
       if ((size_ >> kBits) == blocks_.size()) blocks_.emplace_back(new Found[size_t{1} << kBits]);
       Found& f = (*this)[size_++];
       f = Found{};
