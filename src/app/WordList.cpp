@@ -435,6 +435,16 @@ class WordListBuilder {
   }
 
  private:
+  // Entries are read this many ahead of their use.
+  static constexpr size_t kAhead = 32;
+  // The document's targets in the order of their forms.
+  std::vector<uint32_t> FormOrder() const;
+  // Puts every place with those of its target, targets in `order`; gives
+  // where each one's places end, in that order.
+  std::vector<uint32_t> GroupPlaces(const std::vector<uint32_t>& order);
+  // The document's targets, in `order`, each over its places.
+  void MakeTargets(const std::vector<uint32_t>& order, const std::vector<uint32_t>& ends);
+
   // A kind of word: its target (in the document) and its length.
   struct Kind {
     uint32_t Target;
@@ -602,35 +612,48 @@ void WordListBuilder::EndDocument() {
   if (byWord_) TargetsOfWords();
   formIndex_.Clear();
   pairs_ = std::vector<uint64_t>();
+  const std::vector<uint32_t> order = FormOrder();
+  const std::vector<uint32_t> ends = GroupPlaces(order);
+  places_->Sentences.shrink_to_fit();
+  places_->Paragraphs.shrink_to_fit();
+  places_->ViewSteps.shrink_to_fit();
+  MakeTargets(order, ends);
+  forms_ = std::string();
+  formAt_ = {0};
+  text_ = std::string_view();
+}
+
+std::vector<uint32_t> WordListBuilder::FormOrder() const {
+  // Keys of their first bytes and length settle most comparisons.
   const size_t n = formAt_.size() - 1;
-  // The targets in the order of their forms (keys of their first bytes and
-  // length settle most comparisons), and where each one's places begin.
-  std::vector<uint32_t> order(n);
-  {
-    struct Key {
-      uint64_t Lead;
-      uint32_t Length;
-      uint32_t Target;
-    };
-    std::vector<Key> keys(n);
-    for (uint32_t t = 0; t < n; ++t) {
-      const std::string_view form = FormOf(t);
-      keys[t] = Key{Leading8(form), static_cast<uint32_t>(form.size()), t};
-    }
-    const auto before = [this](const Key& x, const Key& y) {
-      if (x.Lead != y.Lead) return x.Lead < y.Lead;
-      if (x.Length > 8 || y.Length > 8) return FormOf(x.Target).compare(FormOf(y.Target)) < 0;
-      return x.Length < y.Length;  // the shorter one is a prefix of the other
-    };
-    const auto middle = keys.begin() + static_cast<std::ptrdiff_t>(n / 2);
-    std::nth_element(keys.begin(), middle, keys.end(), before);
-    RunInParallel([&] { std::sort(keys.begin(), middle, before); }, [&] { std::sort(middle, keys.end(), before); });
-    for (size_t k = 0; k < n; ++k) order[k] = keys[k].Target;
+  struct Key {
+    uint64_t Lead;
+    uint32_t Length;
+    uint32_t Target;
+  };
+  std::vector<Key> keys(n);
+  for (uint32_t t = 0; t < n; ++t) {
+    const std::string_view form = FormOf(t);
+    keys[t] = Key{Leading8(form), static_cast<uint32_t>(form.size()), t};
   }
+  const auto before = [this](const Key& x, const Key& y) {
+    if (x.Lead != y.Lead) return x.Lead < y.Lead;
+    if (x.Length > 8 || y.Length > 8) return FormOf(x.Target).compare(FormOf(y.Target)) < 0;
+    return x.Length < y.Length;  // the shorter one is a prefix of the other
+  };
+  const auto middle = keys.begin() + static_cast<std::ptrdiff_t>(n / 2);
+  std::nth_element(keys.begin(), middle, keys.end(), before);
+  RunInParallel([&] { std::sort(keys.begin(), middle, before); }, [&] { std::sort(middle, keys.end(), before); });
+  std::vector<uint32_t> order(n);
+  for (size_t k = 0; k < n; ++k) order[k] = keys[k].Target;
+  return order;
+}
+
+std::vector<uint32_t> WordListBuilder::GroupPlaces(const std::vector<uint32_t>& order) {
+  const size_t n = order.size();
   // Counts, then the next place of each target. Kinds are read a few
   // entries ahead of their use.
   std::vector<uint32_t> next(n, 0);
-  constexpr size_t kAhead = 32;
   for (const EntryBlock& block : entries_) {
     for (size_t k = 0; k < block.size(); ++k) {
       if (k + kAhead < block.size()) Prefetch(&kinds_[block[k + kAhead].Kind]);
@@ -667,11 +690,11 @@ void WordListBuilder::EndDocument() {
   // The end of the places of each target, in the order of their forms.
   std::vector<uint32_t> ends(n);
   for (size_t k = 0; k < n; ++k) ends[k] = next[order[k]];
-  next = decltype(next)();
-  places_->Sentences.shrink_to_fit();
-  places_->Paragraphs.shrink_to_fit();
-  places_->ViewSteps.shrink_to_fit();
+  return ends;
+}
 
+void WordListBuilder::MakeTargets(const std::vector<uint32_t>& order, const std::vector<uint32_t>& ends) {
+  const size_t n = order.size();
   const std::shared_ptr<const WordPlaces> shared = std::move(places_);
   if (targets_.capacity() < targets_.size() + n) {
     targets_.reserve(documents_ == 1 ? n : std::max(targets_.size() + n, targets_.capacity() * 3 / 2));
@@ -687,9 +710,6 @@ void WordListBuilder::EndDocument() {
     target.Starts = cStarts(shared, begin, ends[k] - begin);
     target.DocumentRef = documentRef_;
   }
-  forms_ = std::string();
-  formAt_ = {0};
-  text_ = std::string_view();
 }
 
 }  // namespace
