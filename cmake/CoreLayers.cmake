@@ -21,12 +21,12 @@ set(KALIX_CORE_LAYERS
 
 set(KALIX_CORE_TOP)
 foreach(layer ${KALIX_CORE_LAYERS})
-  string(REPLACE ":" ";" parts "${layer}")
-  list(GET parts 0 dir)
-  list(LENGTH parts n)
+  string(REPLACE ":" ";" fields "${layer}")
+  list(GET fields 0 dir)
+  list(LENGTH fields n)
   set(below)
   if(n GREATER 1)
-    list(GET parts 1 below)
+    list(GET fields 1 below)
     string(REPLACE "," ";" below "${below}")
   endif()
 

@@ -712,30 +712,41 @@ void WordListBuilder::MakeTargets(const std::vector<uint32_t>& order, const std:
   }
 }
 
+// Calls `visit(document, ref)` for the window's document, or with a corpus
+// for every corpus document read, each entry once: a document listed again
+// adds nothing, its places are taken.
+template <typename Visit>
+void ForEachListedDocument(const Context& context, const SearchSettings& settings, const Document& windowDocument,
+                           const std::vector<std::string>& corpusEntries, const WordListDocumentError& onDocumentError,
+                           const WordListProgress& onProgress, Visit&& visit) {
+  if (!settings.UseCorpus) {
+    visit(windowDocument, std::string());
+    return;
+  }
+  Document scratch;
+  std::unordered_set<std::string> listed;
+  ForEachCorpusDocument(context, corpusEntries, ReadingFor(onDocumentError, onProgress),
+                        [&]() -> Document& { return scratch; },
+                        [&](size_t k, Document& document) {
+                          if (listed.insert(corpusEntries[k]).second) {
+                            visit(document, MakeDocumentRef(corpusEntries[k]));
+                          }
+                          return true;
+                        });
+}
+
 }  // namespace
 
 WordListCounts CountWordList(const Context& context, const SearchSettings& settings, const cFilterList& filters,
                              const Document& windowDocument, const std::vector<std::string>& corpusEntries,
                              const WordListDocumentError& onDocumentError, const WordListProgress& onProgress) {
   WordCounter counter(context.Rules, settings.ResultSpelling, settings.ShowSymbols);
-  if (settings.UseCorpus) {
-    Document scratch;
-    std::unordered_set<std::string> listed;
-    ForEachCorpusDocument(context, corpusEntries, ReadingFor(onDocumentError, onProgress),
-                          [&]() -> Document& { return scratch; },
-                          [&](size_t k, Document& document) {
-                            if (listed.insert(corpusEntries[k]).second) {
-                              counter.BeginDocument(document.Text());
-                              ScanWordsToCount(context.Rules, document.Text(), filters, counter);
-                              counter.EndDocument();
-                            }
-                            return true;
-                          });
-  } else {
-    counter.BeginDocument(windowDocument.Text());
-    ScanWordsToCount(context.Rules, windowDocument.Text(), filters, counter);
-  }
-  counter.EndDocument();
+  ForEachListedDocument(context, settings, windowDocument, corpusEntries, onDocumentError, onProgress,
+                        [&](const Document& document, const std::string&) {
+                          counter.BeginDocument(document.Text());
+                          ScanWordsToCount(context.Rules, document.Text(), filters, counter);
+                          counter.EndDocument();
+                        });
   return WordListCounts{counter.Targets(), counter.Occurrences()};
 }
 
@@ -743,26 +754,12 @@ cTargetList RunWordList(const Context& context, const SearchSettings& settings, 
                         const Document& windowDocument, const std::vector<std::string>& corpusEntries,
                         const WordListDocumentError& onDocumentError, const WordListProgress& onProgress) {
   WordListBuilder builder(context.Rules, settings.ResultSpelling, settings.ShowSymbols);
-  if (settings.UseCorpus) {
-    Document scratch;
-    // A document listed again adds nothing: its places are taken.
-    std::unordered_set<std::string> listed;
-    ForEachCorpusDocument(context, corpusEntries, ReadingFor(onDocumentError, onProgress),
-                          [&]() -> Document& { return scratch; },
-                          [&](size_t k, Document& document) {
-                            if (listed.insert(corpusEntries[k]).second) {
-                              builder.BeginDocument(document.Text(), document.marks,
-                                                    MakeDocumentRef(corpusEntries[k]));
-                              ScanWords(context.Rules, document.Text(), filters, builder);
-                              builder.EndDocument();
-                            }
-                            return true;
-                          });
-  } else {
-    builder.BeginDocument(windowDocument.Text(), windowDocument.marks, std::string());
-    ScanWords(context.Rules, windowDocument.Text(), filters, builder);
-    builder.EndDocument();
-  }
+  ForEachListedDocument(context, settings, windowDocument, corpusEntries, onDocumentError, onProgress,
+                        [&](const Document& document, std::string ref) {
+                          builder.BeginDocument(document.Text(), document.marks, std::move(ref));
+                          ScanWords(context.Rules, document.Text(), filters, builder);
+                          builder.EndDocument();
+                        });
   return builder.Finish();
 }
 
