@@ -284,9 +284,11 @@ class WordCounter {
 // letters that open a word (their nearest non-symbol byte before them is not
 // a letter) and the separators that end one (their nearest non-symbol byte
 // before them is a letter). The letters and separators between are passed
-// over: the tracker is told a word's last letter when the word ends, and its
-// sentence and paragraph starts and its view positions (offsets stand in
-// for them) are not kept up, as a count reads none of them. Bytes past the
+// over: the tracker is told a word's last letter when the word ends, the
+// separator that ends it is told as a word separator (its class is not
+// looked up), and its sentence and paragraph starts and its view positions
+// (offsets stand in for them) are not kept up, as a count reads none of
+// them. Bytes past the
 // end of the text count as symbols, so that a word still open when the text
 // ends is not listed.
 void ScanWordsToCount(const RuleSet& rules, std::string_view text, const cFilterList& filters,
