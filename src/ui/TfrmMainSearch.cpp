@@ -13,6 +13,7 @@
 #include "targets/DocumentRef.h"
 #include "targets/SearchStatus.h"
 #include "ui/Dialogs.h"
+#include "ui/FilePaths.h"
 #include "ui/Shell.h"
 #include "ui/TargetGrid.h"
 #include "ui/TfrmFind.h"
@@ -103,7 +104,6 @@ std::function<void()> TfrmMain::BeforeBackgroundWork;
 
 namespace {
 
-QString DisplayPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
 
 // Keeps the user's input away from one window while its search runs and no
 // progress dialog shows yet (the dialog then blocks the window itself); the

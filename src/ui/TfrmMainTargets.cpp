@@ -13,6 +13,7 @@
 #include "targets/Report.h"
 #include "targets/Sorting.h"
 #include "ui/Dialogs.h"
+#include "ui/FilePaths.h"
 #include "ui/Shell.h"
 #include "ui/TargetGrid.h"
 #include "ui/TfrmMain.h"
@@ -35,7 +36,6 @@
 namespace kalix::ui {
 namespace {
 
-QString DisplayPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
 
 void Enable(std::initializer_list<QToolButton*> buttons, std::initializer_list<QAction*> items, bool on) {
   for (QToolButton* b : buttons) b->setEnabled(on);
