@@ -47,7 +47,8 @@ void Enable(std::initializer_list<QToolButton*> buttons, std::initializer_list<Q
 // ---------------------------------------------------------------------------
 // Wiring, called once by the constructor.
 
-void TfrmMain::ConnectTargetCommands() {
+// The grid's selection, headings, accessible name and colours.
+void TfrmMain::SetUpTargetGrid() {
   connect(grdTarget->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           [this](const QModelIndex& current, const QModelIndex&) {
             if (current.isValid()) SelectTargetRow(current.row() + 1);
@@ -67,7 +68,10 @@ void TfrmMain::ConnectTargetCommands() {
     }
     grdTarget->setPalette(p);
   }
+}
 
+void TfrmMain::ConnectTargetCommands() {
+  SetUpTargetGrid();
   const auto sortText = [this] { SortTargets(SortState == 2 ? 3 : 2, false); };
   const auto sortNum = [this] { SortTargets(SortState == 0 ? 1 : 0, false); };
   const auto sortDocText = [this] { SortTargets(SortState == 2 ? 3 : 2, true); };
