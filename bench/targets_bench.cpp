@@ -12,6 +12,7 @@
 #include "platform/Cp1252.h"
 #include "rules/Morva.h"
 #include "rules/RuleSet.h"
+#include "targets/Sorting.h"
 #include "ui/Concordance.h"
 #include "ui/Shell.h"
 #include "ui/TargetGrid.h"
