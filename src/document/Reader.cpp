@@ -2,21 +2,18 @@
 
 #include "i18n/Messages.h"
 #include "platform/ByteSet.h"
+#include "platform/FileFeed.h"
 #include "platform/Memory.h"
 #include "platform/Metafile.h"
-#include "platform/Parallel.h"
-
 
 #include <algorithm>
 #include <array>
 #include <climits>
-#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <initializer_list>
-#include <mutex>
 #include <string_view>
 #include <system_error>
 #include <utility>
@@ -766,78 +763,6 @@ void ReadDocumentInPieces(const RuleSet& rules, std::string_view bytes, size_t p
   reader.Finish();
 }
 
-namespace {
-
-// Files at least this long are read on a second thread (ReadAhead).
-constexpr uintmax_t kReadAheadMinimum = uintmax_t{8} << 20;
-
-// Feeds the whole file to the reader, the file being read on a second
-// thread into a ring of blocks while the blocks already read are fed here:
-// the copying out of the system's file cache and the reading of the text
-// overlap. Stops early, as the plain loop does, once the reader has had
-// enough.
-void ReadAhead(std::FILE* file, Reader& reader) {
-  constexpr size_t kBlocks = 4;
-  constexpr size_t kBlockSize = size_t{1} << 20;
-  std::vector<char> blocks[kBlocks];
-  size_t sizes[kBlocks] = {};
-  for (std::vector<char>& b : blocks) b.resize(kBlockSize);
-  std::mutex mutex;
-  std::condition_variable changed;
-  size_t filled = 0;  // blocks read so far (the last one empty at the end)
-  size_t fed = 0;     // blocks fed so far
-  bool ended = false;    // the file is read to its end
-  bool stopped = false;  // the reader wants no more
-  const auto feedAll = [&] {
-    for (;;) {
-      std::unique_lock<std::mutex> lock(mutex);
-      changed.wait(lock, [&] { return fed < filled || ended; });
-      if (fed == filled) return;  // ended
-      lock.unlock();
-      const size_t k = fed % kBlocks;
-      const bool more = reader.Feed(blocks[k].data(), sizes[k]);
-      lock.lock();
-      ++fed;
-      if (!more) stopped = true;
-      changed.notify_all();
-      if (!more) return;
-    }
-  };
-  const auto feed = [&] {
-    try {
-      feedAll();
-    } catch (...) {
-      // The reading thread must not wait for room that never comes.
-      std::lock_guard<std::mutex> lock(mutex);
-      stopped = true;
-      changed.notify_all();
-      throw;
-    }
-  };
-  const auto read = [&] {
-    for (;;) {
-      std::unique_lock<std::mutex> lock(mutex);
-      changed.wait(lock, [&] { return filled - fed < kBlocks || stopped; });
-      if (stopped) return;
-      lock.unlock();
-      const size_t k = filled % kBlocks;
-      const size_t n = std::fread(blocks[k].data(), 1, kBlockSize, file);
-      sizes[k] = n;
-      lock.lock();
-      if (n == 0) {
-        ended = true;
-      } else {
-        ++filled;
-      }
-      changed.notify_all();
-      if (n == 0) return;
-    }
-  };
-  RunInParallel(feed, read);
-}
-
-}  // namespace
-
 bool OpenDocument(const Context& context, Document& document, const std::string& path,
                   std::string* errorMessage) {
   document.path = path;
@@ -859,15 +784,7 @@ bool OpenDocument(const Context& context, Document& document, const std::string&
     AdviseHugePages(document.text.data(), document.text.capacity());
   }
   Reader reader(context.Rules, document);
-  if (!error && size >= kReadAheadMinimum && HasSecondProcessor()) {
-    ReadAhead(file, reader);
-  } else {
-    std::vector<char> block(1 << 16);
-    size_t n;
-    while ((n = std::fread(block.data(), 1, block.size(), file)) > 0) {
-      if (!reader.Feed(block.data(), n)) break;
-    }
-  }
+  FeedFile(file, error ? 0 : size, [&reader](const char* data, size_t n) { return reader.Feed(data, n); });
   std::fclose(file);
   reader.Finish();
   return true;
