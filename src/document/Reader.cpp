@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <initializer_list>
+#include <memory>
 #include <string_view>
 #include <system_error>
 #include <utility>
@@ -769,7 +770,9 @@ bool OpenDocument(const Context& context, Document& document, const std::string&
   // A folder opens as a file on some systems but cannot be read as one.
   std::error_code error;
   bool folder = std::filesystem::is_directory(path, error);
-  std::FILE* file = folder ? nullptr : std::fopen(path.c_str(), "rb");
+  // Closed however the reading ends (the reader may throw when memory runs out).
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(folder ? nullptr : std::fopen(path.c_str(), "rb"),
+                                                              &std::fclose);
   if (!file) {
     if (errorMessage) *errorMessage = context.Tr(msg::kFileNotFound) + "\n" + path;
     return false;
@@ -784,8 +787,7 @@ bool OpenDocument(const Context& context, Document& document, const std::string&
     AdviseHugePages(document.text.data(), document.text.capacity());
   }
   Reader reader(context.Rules, document);
-  FeedFile(file, error ? 0 : size, [&reader](const char* data, size_t n) { return reader.Feed(data, n); });
-  std::fclose(file);
+  FeedFile(file.get(), error ? 0 : size, [&reader](const char* data, size_t n) { return reader.Feed(data, n); });
   reader.Finish();
   return true;
 }
