@@ -4,6 +4,7 @@
 #include "document/Reader.h"
 #include "platform/WordSet.h"
 #include "search/Engine.h"
+#include "search/Units.h"
 #include "targets/Collector.h"
 #include "targets/DocumentRef.h"
 #include "targets/Sorting.h"
@@ -25,11 +26,8 @@ namespace kalix {
 
 namespace {
 
-// The scan of `ListWords`, for any sink type (a final sink class lets the
-// compiler call it directly).
-template <typename Sink>
-void ScanWords(const RuleSet& rules, std::string_view text, const cFilterList& filters, Sink& sink) {
-  const bool filtered = !filters.empty();
+// A word hit with the fields that no word sets.
+PendingHit BlankWordHit() {
   PendingHit hit;
   hit.WordEndAt = -1;
   hit.StringIndex = -1;
@@ -37,75 +35,71 @@ void ScanWords(const RuleSet& rules, std::string_view text, const cFilterList& f
   hit.ContextStartOffset = -1;
   hit.ContextViewLength = 0;
   hit.ContextOffsetLength = 0;
+  return hit;
+}
 
-  // Boundary level: the highest separator class since the last letter; 4
-  // before the first letter. 0 while a word is open.
-  int level = kParagraphSeparator;
-  int32_t first = 0;       // first letter of the open word
-  int32_t firstView = 0;   // its view position
-  int32_t lastLetter = 0;  // the last letter seen (ends of units)
-  int32_t sentenceStart = 0;
-  int32_t paragraphStart = 0;
-  int32_t breaks = 0;      // LF and CR bytes so far: view = offset + breaks
+// The word that a separator of class `cls` has ended, into `hit`.
+inline __attribute__((always_inline)) void SetWordHit(const UnitTracker& units, int cls, PendingHit& hit) {
+  const int32_t first = units.word;
+  const int32_t last = units.lastLetter;
+  const int32_t length = last - first + 1;
+  hit.WordStartAt = first;
+  hit.StartAt = first;
+  hit.StartView = units.wordView;
+  hit.ViewLength = length;
+  hit.ByteLength = length;
+  hit.WordStart = first;
+  hit.SentenceStart = units.sentence;
+  hit.ParagraphStart = units.paragraph;
+  hit.WordEnd = last;
+  hit.KnownEnds = kWordEndKnown;
+  hit.SentenceEnd = 0;
+  hit.ParagraphEnd = 0;
+  if (cls >= kSentenceSeparator) {
+    hit.KnownEnds = EndsAt(cls);
+    hit.SentenceEnd = last;
+    if (cls >= kParagraphSeparator) hit.ParagraphEnd = last;
+  }
+}
 
+// The scan of `ListWords`, for any sink type (a final sink class lets the
+// compiler call it directly): every word that passes the filters, in text
+// order, with its sentence and paragraph.
+template <typename Sink>
+void ScanWords(const RuleSet& rules, std::string_view text, const cFilterList& filters, Sink& sink) {
+  const bool filtered = !filters.empty();
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const int32_t n = static_cast<int32_t>(text.size());
   const auto& classOf = rules.SeparatorClass;
+  UnitTracker units;
+  PendingHit hit = BlankWordHit();
+  int32_t breaks = 0;  // line breaks so far: the view position is the offset plus these
+  // Every word stands at its own place, so no place can come twice in one
+  // scan: batches of a few words keep the sink's check of repeated places
+  // short.
   constexpr int kWordsPerBatch = 16;
   int inBatch = 0;
   for (int32_t i = 0; i < n; ++i) {
-    unsigned char c = bytes[i];
-    int cls = classOf[c];
+    const unsigned char c = bytes[i];
+    const int cls = classOf[c];
     if (cls == kLetter) {
-      if (level != 0) {
-        if (level >= kParagraphSeparator) paragraphStart = i;
-        if (level >= kSentenceSeparator) sentenceStart = i;
-        first = i;
-        firstView = i + breaks;
-        level = 0;
-      }
-      lastLetter = i;
-      if (c == '\n' || c == '\r') ++breaks;  // a line break that the rules take as a letter
+      units.Letter(i, i + breaks);
     } else if (cls >= kWordSeparator) {
-      if (cls >= kSentenceSeparator) sink.CloseOccurrences(lastLetter, cls);
-      if (level == 0) {
-        int32_t length = lastLetter - first + 1;
-        if (!filtered || PassesFilters(rules, text, first, length, true, filters)) {
-          hit.WordStartAt = first;
-          hit.StartAt = first;
-          hit.StartView = firstView;
-          hit.ViewLength = length;
-          hit.ByteLength = length;
-          hit.WordStart = first;
-          hit.SentenceStart = sentenceStart;
-          hit.ParagraphStart = paragraphStart;
-          hit.WordEnd = lastLetter;
-          hit.KnownEnds = kWordEndKnown;
-          hit.SentenceEnd = 0;
-          hit.ParagraphEnd = 0;
-          if (cls >= kSentenceSeparator) {
-            hit.SentenceEnd = lastLetter;
-            hit.KnownEnds |= kSentenceEndKnown;
-          }
-          if (cls >= kParagraphSeparator) {
-            hit.ParagraphEnd = lastLetter;
-            hit.KnownEnds |= kParagraphEndKnown;
-          }
+      if (cls >= kSentenceSeparator) sink.CloseOccurrences(units.lastLetter, cls);
+      if (units.InWord()) {
+        const int32_t length = units.lastLetter - units.word + 1;
+        if (!filtered || PassesFilters(rules, text, units.word, length, true, filters)) {
+          SetWordHit(units, cls, hit);
           sink.AddTarget(hit, length);
-          // Every word stands at its own place, so no place can come twice
-          // in one scan: batches of a few words keep the sink's check of
-          // repeated places short.
           if (++inBatch == kWordsPerBatch) {
             sink.EndBatch();
             inBatch = 0;
           }
         }
       }
-      if (cls > level) level = cls;
-      if (c == '\n' || c == '\r') ++breaks;
-    } else if (c == '\n' || c == '\r') {
-      ++breaks;  // a line break that the rules take as a symbol
+      units.Separator(cls);
     }
+    if (IsLineBreak(c)) ++breaks;
   }
 }
 
@@ -286,11 +280,17 @@ class WordCounter {
 // the length of every word that passes the filters, in text order.
 //
 // The text is taken 64 bytes at a time as bit masks of its letters and
-// symbols. A word begins at a letter whose nearest non-symbol byte before it
-// is not a letter, and ends at a separator whose nearest non-symbol byte
-// before it is a letter (the word's last letter); symbols neither open nor
-// end a word. Bytes past the end of the text count as symbols, so that a word
-// still open when the text ends is not listed.
+// symbols, to find the only bytes where the word tracker changes: the
+// letters that open a word (their nearest non-symbol byte before them is not
+// a letter) and the separators that end one (their nearest non-symbol byte
+// before them is a letter). The letters and separators between are passed
+// over: the tracker is told a word's last letter when the word ends, the
+// separator that ends it is told as a word separator (its class is not
+// looked up), and its sentence and paragraph starts and its view positions
+// (offsets stand in for them) are not kept up, as a count reads none of
+// them. Bytes past the
+// end of the text count as symbols, so that a word still open when the text
+// ends is not listed.
 void ScanWordsToCount(const RuleSet& rules, std::string_view text, const cFilterList& filters,
                       WordCounter& counter) {
   std::array<uint8_t, 256> isLetter;
@@ -302,23 +302,21 @@ void ScanWordsToCount(const RuleSet& rules, std::string_view text, const cFilter
   }
   const bool filtered = !filters.empty();
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  const size_t n = text.size();
+  const int32_t n = static_cast<int32_t>(text.size());
 
-  bool open = false;      // a word is open: the last non-symbol byte is a letter
-  size_t first = 0;       // first letter of the open word
-  size_t lastLetter = 0;  // the last letter before the current block
-  for (size_t base = 0; base < n; base += 64) {
+  UnitTracker units;
+  for (int32_t base = 0; base < n; base += 64) {
     uint64_t letters = 0;
     uint64_t symbols = 0;
-    const size_t count = n - base < 64 ? n - base : 64;
+    const int32_t count = n - base < 64 ? n - base : 64;
     const unsigned char* block = bytes + base;
     if (count == 64) {
-      for (size_t j = 0; j < 64; ++j) {
+      for (int j = 0; j < 64; ++j) {
         letters |= uint64_t{isLetter[block[j]]} << j;
         symbols |= uint64_t{isSymbol[block[j]]} << j;
       }
     } else {
-      for (size_t j = 0; j < count; ++j) {
+      for (int j = 0; j < count; ++j) {
         letters |= uint64_t{isLetter[block[j]]} << j;
         symbols |= uint64_t{isSymbol[block[j]]} << j;
       }
@@ -328,35 +326,31 @@ void ScanWordsToCount(const RuleSet& rules, std::string_view text, const cFilter
     // Symbols whose nearest non-symbol byte before them is a letter: the
     // runs of symbols that begin right after a letter (or at the block's
     // start while a word is open), found by a carry through each run.
-    const uint64_t openBit = open ? 1 : 0;
+    const uint64_t openBit = units.InWord() ? 1 : 0;
     const uint64_t runStarts = ((letters << 1) | openBit) & symbols;
     const uint64_t afterLetterSymbols = ((symbols + runStarts) ^ symbols) & symbols;
     // Bytes whose nearest non-symbol byte before them is a letter.
     const uint64_t afterLetter = ((letters | afterLetterSymbols) << 1) | openBit;
     uint64_t events = (letters & ~afterLetter) | (separators & afterLetter);
     while (events != 0) {
-      const unsigned j = static_cast<unsigned>(__builtin_ctzll(events));
+      const int j = __builtin_ctzll(events);
       events &= events - 1;
-      if (!open) {
-        first = base + j;
-        open = true;
+      const int32_t at = base + j;
+      if (!units.InWord()) {
+        units.Open(at, at);
         continue;
       }
-      open = false;
       const uint64_t lettersBefore = letters & ((uint64_t{1} << j) - 1);
-      const size_t last = lettersBefore != 0 ? base + 63 - static_cast<unsigned>(__builtin_clzll(lettersBefore))
-                                             : lastLetter;
-      const size_t length = last - first + 1;
-      if (!filtered || PassesFilters(rules, text, static_cast<int32_t>(first), static_cast<int32_t>(length), true,
-                                     filters)) {
-        counter.AddWord(first, length);
+      if (lettersBefore != 0) units.InnerLetter(base + 63 - __builtin_clzll(lettersBefore));
+      units.Separator(kWordSeparator);
+      const int32_t length = units.lastLetter - units.word + 1;
+      if (!filtered || PassesFilters(rules, text, units.word, length, true, filters)) {
+        counter.AddWord(static_cast<size_t>(units.word), static_cast<size_t>(length));
       }
     }
-    if (letters != 0) lastLetter = base + 63 - static_cast<unsigned>(__builtin_clzll(letters));
-    open = ((letters | afterLetterSymbols) >> 63) != 0;
+    if (units.InWord() && letters != 0) units.InnerLetter(base + 63 - __builtin_clzll(letters));
   }
 }
-
 
 // Collects a word list into targets whose occurrences are word places
 // (targets/WordPlaces.h): the sink of `ScanWords`, one document after

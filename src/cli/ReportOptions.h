@@ -12,6 +12,7 @@
 #include "cli/Commands.h"
 #include "targets/Report.h"
 
+#include <optional>
 #include <string>
 
 namespace kalix::cli {
@@ -29,6 +30,35 @@ enum class OptionParse {
 
 // Looks at args[i]; takes it (and its value) when it is a report option.
 OptionParse ParseReportOption(const Args& args, size_t& i, ReportCliOptions& options, std::string& error);
+
+// Reads a command's arguments in order: each is a report option, an option
+// that takes the next argument as its value (`takesValue(arg)`; read by
+// `valueOption(arg, value)`) or a plain argument (`plain(arg)`). The two
+// readers return an error message or nullopt; so does this, at the first
+// error.
+template <typename TakesValue, typename ValueOption, typename Plain>
+std::optional<std::string> ParseArguments(const Args& args, ReportCliOptions& report, TakesValue&& takesValue,
+                                          ValueOption&& valueOption, Plain&& plain) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    std::string error;
+    switch (ParseReportOption(args, i, report, error)) {
+      case OptionParse::Taken:
+        continue;
+      case OptionParse::Error:
+        return error;
+      case OptionParse::NotMine:
+        break;
+    }
+    if (takesValue(arg)) {
+      if (i + 1 >= args.size()) return "missing value after " + arg;
+      if (auto e = valueOption(arg, args[++i])) return e;
+    } else if (auto e = plain(arg)) {
+      return e;
+    }
+  }
+  return std::nullopt;
+}
 
 // After parsing: the extract kind preselected for the search context,
 // unless --extracts was given.

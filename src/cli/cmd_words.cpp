@@ -68,24 +68,9 @@ std::optional<std::string> PlainArgument(WordsArgs& a, const std::string& arg) {
 
 // Reads the whole command line; an error message, or nullopt.
 std::optional<std::string> ParseWordsArgs(const Args& args, WordsArgs& a) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    std::string error;
-    switch (ParseReportOption(args, i, a.report, error)) {
-      case OptionParse::Taken:
-        continue;
-      case OptionParse::Error:
-        return error;
-      case OptionParse::NotMine:
-        break;
-    }
-    if (TakesValue(arg)) {
-      if (i + 1 >= args.size()) return "missing value after " + arg;
-      if (auto e = ValueOption(a, arg, args[++i])) return e;
-    } else if (auto e = PlainArgument(a, arg)) {
-      return e;
-    }
-  }
+  auto valueOption = [&a](const std::string& arg, const std::string& v) { return ValueOption(a, arg, v); };
+  auto plain = [&a](const std::string& arg) { return PlainArgument(a, arg); };
+  if (auto e = ParseArguments(args, a.report, TakesValue, valueOption, plain)) return e;
   if (a.documentPath.has_value() == a.corpusPath.has_value()) return "words needs a DOCUMENT or --corpus FILE";
   if (a.json && a.summary) return "--json and --summary exclude each other";
   return std::nullopt;

@@ -39,21 +39,15 @@ bool InOrder(const cTTargetList& pending, const cArrowList& strings, StringCount
 
 void CloseWordFrom(const cArrowList& strings, StringCounts& counts, cTTargetList& pending, size_t from,
                    int32_t lastLetter, int cls) {
+  const uint8_t ends = EndsAt(cls);
   size_t w = from;
   for (size_t r = from; r < pending.size(); ++r) {
     PendingHit& h = pending[r];
-    if (!(h.KnownEnds & kWordEndKnown)) {
-      h.WordEnd = lastLetter;
-      h.KnownEnds |= kWordEndKnown;
-    }
-    if (cls >= kSentenceSeparator && !(h.KnownEnds & kSentenceEndKnown)) {
-      h.SentenceEnd = lastLetter;
-      h.KnownEnds |= kSentenceEndKnown;
-    }
-    if (cls >= kParagraphSeparator && !(h.KnownEnds & kParagraphEndKnown)) {
-      h.ParagraphEnd = lastLetter;
-      h.KnownEnds |= kParagraphEndKnown;
-    }
+    const uint8_t unknown = ends & ~h.KnownEnds;
+    if (unknown & kWordEndKnown) h.WordEnd = lastLetter;
+    if (unknown & kSentenceEndKnown) h.SentenceEnd = lastLetter;
+    if (unknown & kParagraphEndKnown) h.ParagraphEnd = lastLetter;
+    h.KnownEnds |= ends;
     if (h.WordEndAt < 0) {
       h.WordEndAt = lastLetter;
       const bool atEnd = h.StartAt + h.ByteLength - 1 == lastLetter;

@@ -84,35 +84,31 @@ inline void ScanCore::FastRunBookkeeping(int32_t from, int32_t fromView, int32_t
   const uint64_t beforeLast = breaks & ((uint64_t{1} << lastBit) - 1);
   // The first letter of the run opens the units when a separator came
   // before it (before the run or in it).
+  UnitTracker& units = cursor_.units;
   int32_t first = base + firstBit;
-  int firstLevel = cursor_.level;
   if (whole) {
-    if ((breaks & ((uint64_t{1} << firstBit) - 1)) != 0 && firstLevel < kWordSeparator) firstLevel = kWordSeparator;
+    if ((breaks & ((uint64_t{1} << firstBit) - 1)) != 0) units.Separator(kWordSeparator);
   } else {
     // The run begins before the window: its first letter is found byte by byte.
     first = from;
     while (!IsLetter(first)) {
-      if (IsBreak(first) && firstLevel < kWordSeparator) firstLevel = kWordSeparator;
+      if (IsBreak(first)) units.Separator(kWordSeparator);
       ++first;
     }
   }
-  if (firstLevel != 0) {
-    cursor_.level = firstLevel;
-    OpenUnits(first, fromView + (first - from));
-  }
-  cursor_.level = 0;
+  if (units.Letter(first, fromView + (first - from))) StartContext();
   if (beforeLast != 0) {
     const int brkBit = 63 - __builtin_clzll(beforeLast);
     if (base + brkBit > first) {
       // The last word of the run begins at the first letter after it.
       const int wordBit = __builtin_ctzll(letters & ~((uint64_t{2} << brkBit) - 1));
       const int32_t word = base + wordBit;
-      cursor_.level = kWordSeparator;
-      OpenUnits(word, fromView + (word - from));
+      units.Separator(kWordSeparator);
+      if (units.Letter(word, fromView + (word - from))) StartContext();
     }
   }
-  cursor_.lastLetter = base + lastBit;
-  if (lastBit < 63 && (breaks >> (lastBit + 1)) != 0) cursor_.level = kWordSeparator;
+  units.InnerLetter(base + lastBit);
+  if (lastBit < 63 && (breaks >> (lastBit + 1)) != 0) units.Separator(kWordSeparator);
 }
 
 void ScanCore::FastRun() {

@@ -30,7 +30,7 @@ void TrieMatcher::Advance(ScanCore& scan, unsigned char k) {
 
 void TrieMatcher::Begin(ScanCore& scan, unsigned char k) {
   const Cursor& cursor = scan.Position();
-  const bool atWordStart = cursor.offset == cursor.starts.word;
+  const bool atWordStart = cursor.offset == cursor.units.word;
   const KeyTrie& trie = atWordStart ? keys_.wordTrie : keys_.midTrie;
   const uint32_t child = trie.Child(0, k);
   if (child == 0) return;

@@ -45,11 +45,11 @@ void Scan<Matcher>::Run() {
 
 template <class Matcher>
 void Scan<Matcher>::Separator(int cl) {
-  if (cl >= kSentenceSeparator) sink_.CloseOccurrences(cursor_.lastLetter, cl);
+  if (cl >= kSentenceSeparator) sink_.CloseOccurrences(cursor_.units.lastLetter, cl);
   const bool contextEnd = cl >= plan_.bytes.contextEndClass;
   const bool pending = !pending_.hits.empty();
   if (pending) CloseWord(cl, contextEnd);
-  if (cl > cursor_.level) cursor_.level = cl;
+  cursor_.units.Separator(cl);
   bool flush = settings_.Context == 0;
   if (contextEnd) {
     flush = pending && EndContext(cl);

@@ -27,13 +27,13 @@ void ScanCore::CloseWord(int cls, bool contextEnd) {
   if (plan_.keys.deferWords && cls == kWordSeparator) {
     if (p.hits.size() > p.wordsClosed) {
       if (p.wordCloses.empty()) p.deferredFrom = p.wordsClosed;
-      p.wordCloses.push_back(PendingHits::WordClose{p.hits.size(), cursor_.lastLetter});
+      p.wordCloses.push_back(PendingHits::WordClose{p.hits.size(), cursor_.units.lastLetter});
       p.wordsClosed = p.hits.size();
     }
   } else if (!p.hits.empty()) {
     if (!contextEnd) ApplyWordCloses();
     const size_t from = cls >= kSentenceSeparator && !contextEnd ? 0 : p.wordsClosed;
-    CloseWordFrom(plan_.strings, counts_, p.hits, from, cursor_.lastLetter, cls);
+    CloseWordFrom(plan_.strings, counts_, p.hits, from, cursor_.units.lastLetter, cls);
     p.wordsClosed = p.hits.size();
   }
 }
@@ -62,7 +62,7 @@ bool ScanCore::EndContext(int cls) {
   }
   ApplyWordCloses();
   if (cls >= kSentenceSeparator) {
-    CloseWordFrom(plan_.strings, counts_, pending_.hits, 0, cursor_.lastLetter, cls);
+    CloseWordFrom(plan_.strings, counts_, pending_.hits, 0, cursor_.units.lastLetter, cls);
     pending_.wordsClosed = pending_.hits.size();
   }
   SetContextLengths(pending_.hits, cursor_.view, cursor_.offset);

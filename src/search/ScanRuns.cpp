@@ -82,34 +82,26 @@ int32_t ScanCore::QuietRuleSpan(int32_t at) const {
 // Only the first letter of the run, and the bytes from the last word
 // separator before its last letter on, can change anything that outlives
 // the run: the first letter after a separator opens the units, the last
-// letter is remembered, word separators raise the boundary level.
+// letter is remembered, word separators raise the boundary level. The run's
+// separators are all of the word class.
 void ScanCore::RunBookkeeping(int32_t from, int32_t fromView, int32_t to, int32_t toView) {
-  int& level = cursor_.level;
+  UnitTracker& units = cursor_.units;
   int32_t lastLetter = to - 1;
   while (lastLetter >= from && !IsLetter(lastLetter)) --lastLetter;
   if (lastLetter < from) {
-    for (int32_t p = from; p < to; ++p) {
-      if (IsBreak(p) && level < kWordSeparator) level = kWordSeparator;
-    }
+    PassBreaks(from, to);
     return;
   }
   int32_t brk = lastLetter - 1;
   while (brk >= from && !IsBreak(brk)) --brk;
-  // The first letter of the run opens the units when a separator came
-  // before it (before the run or in it).
   int32_t first = from;
   int32_t firstView = fromView;
-  int firstLevel = level;
   while (!IsLetter(first)) {
-    if (IsBreak(first) && firstLevel < kWordSeparator) firstLevel = kWordSeparator;
+    if (IsBreak(first)) units.Separator(kWordSeparator);
     firstView += Views(first);
     ++first;
   }
-  if (firstLevel != 0) {
-    level = firstLevel;
-    OpenUnits(first, firstView);
-  }
-  level = 0;
+  if (units.Letter(first, firstView)) StartContext();
   if (brk > first) {
     // A word separator after it: the last word of the run begins at the
     // first letter after `brk` (the words between change nothing that its
@@ -118,12 +110,16 @@ void ScanCore::RunBookkeeping(int32_t from, int32_t fromView, int32_t to, int32_
     while (!IsLetter(word)) ++word;
     int32_t wordView = toView;
     for (int32_t p = word; p < to; ++p) wordView -= Views(p);
-    level = kWordSeparator;
-    OpenUnits(word, wordView);
+    units.Separator(kWordSeparator);
+    if (units.Letter(word, wordView)) StartContext();
   }
-  cursor_.lastLetter = lastLetter;
-  for (int32_t p = lastLetter + 1; p < to; ++p) {
-    if (IsBreak(p)) level = kWordSeparator;
+  units.InnerLetter(lastLetter);
+  PassBreaks(lastLetter + 1, to);
+}
+
+void ScanCore::PassBreaks(int32_t from, int32_t to) {
+  for (int32_t p = from; p < to; ++p) {
+    if (IsBreak(p)) cursor_.units.Separator(kWordSeparator);
   }
 }
 

@@ -8,6 +8,7 @@
 #include "search/Normalize.h"
 #include "search/SearchPlan.h"
 #include "search/SearchSpec.h"
+#include "search/Units.h"
 
 #include <cstdint>
 #include <string_view>
@@ -15,25 +16,15 @@
 
 namespace kalix {
 
-// Where the current units began: their first letters' offsets and view
-// positions, and the chosen context's.
-struct UnitStarts {
-  int32_t word = 0, sentence = 0, paragraph = 0;
-  int32_t wordView = 0, sentenceView = 0, paragraphView = 0;
-  int32_t contextOffset = 0;
-  int32_t contextView = -1;
-};
-
 // Where the scan stands in the text. A copy is the whole scan position:
 // going back to a context's start is one assignment.
 struct Cursor {
   int32_t offset = 0;  // the byte being looked at
   int32_t view = 0;    // its view position (a line break counts two)
-  // The longest separator class met since the last letter (0: none since
-  // it). The next letter opens the units it ended.
-  int level = kParagraphSeparator;
-  int32_t lastLetter = 0;  // offset of the last letter
-  UnitStarts starts;
+  UnitTracker units;
+  // Where the chosen context began.
+  int32_t contextOffset = 0;
+  int32_t contextView = -1;
   Substituter substituter;
   bool substituterBusy = false;  // a substitution rule is being applied
 };
@@ -109,19 +100,21 @@ class ScanCore {
   // The start values of a match beginning at the cursor's byte.
   MatchStart StartHere() const {
     const Cursor& c = cursor_;
-    return MatchStart{c.offset,          c.view, c.starts.word, c.starts.sentence, c.starts.paragraph,
-                      c.starts.contextOffset, c.starts.contextView, c.offset == c.starts.word};
+    return MatchStart{c.offset,          c.view,          c.units.word, c.units.sentence, c.units.paragraph,
+                      c.contextOffset, c.contextView, c.offset == c.units.word};
   }
   const PlanTables& Plan() const { return plan_; }
   const Cursor& Position() const { return cursor_; }
 
  protected:
-  // The first letter after a separator opens the units that the separators
-  // since the last letter have ended (cursor_.level, then 0).
-  inline __attribute__((always_inline)) void OpenUnits(int32_t at, int32_t view);
+  // A letter has opened units: the chosen context begins with them when
+  // it is one of them.
+  inline __attribute__((always_inline)) void StartContext();
   // The word bookkeeping of a quiet or fast run over [from, to), as if its
   // bytes were taken one by one.
   void RunBookkeeping(int32_t from, int32_t fromView, int32_t to, int32_t toView);
+  // The word separators among the letters and symbols of [from, to).
+  void PassBreaks(int32_t from, int32_t to);
   inline void FastRunBookkeeping(int32_t from, int32_t fromView, int32_t to);
   // A quiet run from the cursor: letters and symbols that start no match
   // and no substitution rule and, while nothing is pending, word separators.
@@ -136,8 +129,7 @@ class ScanCore {
   // The letter at the cursor opens the units that the separators before it
   // ended, and is the last letter.
   void EnterLetter() {
-    if (cursor_.level != 0) OpenUnits(cursor_.offset, cursor_.view);
-    cursor_.lastLetter = cursor_.offset;
+    if (cursor_.units.Letter(cursor_.offset, cursor_.view)) StartContext();
   }
   // The cursor steps past its byte (a line break counts two view positions).
   void StepOver() {
@@ -209,35 +201,24 @@ inline bool ScanCore::RuleMayMatchAt(int32_t at) const {
   return (t.rulePair[x >> 6] >> (x & 63)) & 1;
 }
 
-inline void ScanCore::OpenUnits(int32_t at, int32_t view) {
-  UnitStarts& u = cursor_.starts;
-  if (cursor_.level >= kParagraphSeparator) {
-    u.paragraph = at;
-    u.paragraphView = view;
-  }
-  if (cursor_.level >= kSentenceSeparator) {
-    u.sentence = at;
-    u.sentenceView = view;
-  }
-  u.word = at;
-  u.wordView = view;
+inline void ScanCore::StartContext() {
+  const UnitTracker& u = cursor_.units;
   switch (settings_.Context) {
     case 1:
-      u.contextOffset = u.word;
-      u.contextView = u.wordView;
+      cursor_.contextOffset = u.word;
+      cursor_.contextView = u.wordView;
       break;
     case 2:
-      u.contextOffset = u.sentence;
-      u.contextView = u.sentenceView;
+      cursor_.contextOffset = u.sentence;
+      cursor_.contextView = u.sentenceView;
       break;
     case 3:
-      u.contextOffset = u.paragraph;
-      u.contextView = u.paragraphView;
+      cursor_.contextOffset = u.paragraph;
+      cursor_.contextView = u.paragraphView;
       break;
     default:
       break;
   }
-  cursor_.level = 0;
 }
 
 // The rules applied at word and context ends (search/ContextRules.cpp).

@@ -1,6 +1,7 @@
 #include "search/SearchPlan.h"
 
 #include "search/Engine.h"
+#include "search/Units.h"
 
 #include <algorithm>
 
@@ -97,7 +98,7 @@ void BuildQuietTables(const RuleSet& rules, const SearchSettings& settings, Byte
   const auto& cls = rules.SeparatorClass;
   const bool substitute = settings.Substitute;
   for (int c = 0; c < 256; ++c) {
-    uint8_t f = (c == '\n' || c == '\r') ? kTwoViews : 0;
+    uint8_t f = IsLineBreak(static_cast<unsigned char>(c)) ? kTwoViews : 0;
     if (LetterLike(rules, settings.SkipSymbols, c)) {
       f |= kIsLetter;
       if (t.plainK[c] == 0 || !t.starts[t.plainK[c]]) f |= kQuiet;
@@ -263,7 +264,7 @@ void BuildStops(const RuleSet& rules, const SearchSettings& settings, const Byte
   if (!t.enabled) return;
   const std::array<bool, 256> hot = StopLetters(rules, settings, bytes);
   for (int c = 0; c < 256; ++c) {
-    const bool lineBreak = c == '\n' || c == '\r';
+    const bool lineBreak = IsLineBreak(static_cast<unsigned char>(c));
     if (hot[c] || (!LetterLike(rules, settings.SkipSymbols, c) && rules.SeparatorClass[c] >= kSentenceSeparator) ||
         lineBreak) {
       t.stops.Add(static_cast<unsigned char>(c));
@@ -293,7 +294,7 @@ void BuildGrams(const RuleSet& rules, const SearchSettings& settings, const cArr
   }
   for (int c = 0; c < 256; ++c) {
     uint8_t g = 0;
-    const bool lineBreak = c == '\n' || c == '\r';
+    const bool lineBreak = IsLineBreak(static_cast<unsigned char>(c));
     if (cls[c] >= kWordSeparator) {
       if (t.resetsStrings[c] && !lineBreak) g = kGramReset;
     } else if ((cls[c] == kLetter || !settings.SkipSymbols) && !lineBreak && bytes.plainK[c] != 0) {

@@ -2,7 +2,9 @@
 
 #include <QDialog>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QMessageBox>
+#include <QScreen>
 
 namespace kalix::ui {
 namespace {
@@ -36,6 +38,12 @@ Dialogs& CurrentDialogs() {
 }
 
 void SetDialogs(Dialogs* dialogs) { g_installed = dialogs; }
+
+void CentreOnScreen(QWidget* window) {
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    window->move(screen->availableGeometry().center() - window->rect().center());
+  }
+}
 
 QString QtFilter(const QString& filter) {
   QStringList parts = filter.split('|');

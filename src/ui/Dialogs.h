@@ -53,6 +53,9 @@ Dialogs& CurrentDialogs();
 // Installs `dialogs` (not owned; nullptr restores the Qt implementation).
 void SetDialogs(Dialogs* dialogs);
 
+// Places a window in the middle of the primary screen.
+void CentreOnScreen(QWidget* window);
+
 // Converts a filter of the "Description|pattern|..." form to Qt's
 // "Description (pattern);;..." form.
 QString QtFilter(const QString& filter);

@@ -1,7 +1,11 @@
 #include "ui/EditorList.h"
 
+#include "ui/Dialogs.h"
+
 #include <QCollator>
+#include <QDialog>
 #include <QLocale>
+#include <QPushButton>
 
 namespace kalix::ui {
 
@@ -68,6 +72,29 @@ QString AccessibleCaption(const QString& caption) {
     out += caption[i];
   }
   return out;
+}
+
+QPushButton* EditorButton(QWidget* parent, const char* name, const char* caption, bool enabled) {
+  auto* b = new QPushButton(QString::fromLatin1(caption), parent);
+  b->setObjectName(name);
+  b->setAutoDefault(false);
+  b->setEnabled(enabled);
+  return b;
+}
+
+void NameByCaptions(std::initializer_list<QPushButton*> buttons) {
+  for (QPushButton* b : buttons) b->setAccessibleName(AccessibleCaption(b->text()));
+}
+
+EditorResult ExecEditor(QDialog& editor, TSortedList& list, int saveCode, QStringList& edited) {
+  editor.setResult(QDialog::Rejected);
+  const int r = CurrentDialogs().Exec(&editor);
+  EditorResult result = EditorResult::Cancel;
+  if (r == QDialog::Accepted) result = EditorResult::Ok;
+  if (r == saveCode) result = EditorResult::Save;
+  if (result != EditorResult::Cancel) edited = list.Lines();
+  list.clear();
+  return result;
 }
 
 }  // namespace kalix::ui

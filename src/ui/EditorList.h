@@ -4,9 +4,16 @@
 // in which they came.
 #pragma once
 
+#include "lexicon/EntryList.h"
+
 #include <QListWidget>
 #include <QString>
 #include <QStringList>
+
+#include <initializer_list>
+
+class QDialog;
+class QPushButton;
 
 namespace kalix::ui {
 
@@ -31,5 +38,17 @@ QString TrimBlanks(const QString& text);
 
 // A control's caption as a screen reader reads it (without the "&" marks).
 QString AccessibleCaption(const QString& caption);
+
+// A push button of an editor, with its name, caption and first state; it
+// does not become the default button by taking the focus.
+QPushButton* EditorButton(QWidget* parent, const char* name, const char* caption, bool enabled);
+
+// Names each button for screen readers by its caption.
+void NameByCaptions(std::initializer_list<QPushButton*> buttons);
+
+// Shows an editor modally on its filled list: `okCode` (QDialog::Accepted)
+// gives Ok, `saveCode` gives Save; on either, `edited` receives the lines in
+// list order. The list is emptied afterwards.
+EditorResult ExecEditor(QDialog& editor, TSortedList& list, int saveCode, QStringList& edited);
 
 }  // namespace kalix::ui

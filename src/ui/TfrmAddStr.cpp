@@ -9,12 +9,10 @@
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QValidator>
 #include <QVBoxLayout>
 
@@ -93,9 +91,7 @@ TfrmAddStr::TfrmAddStr(QWidget* parent) : QDialog(parent) {
   buttons->addWidget(CancelBtn);
   layout->addLayout(buttons, 2, 1);
   setFixedSize(sizeHint().expandedTo(QSize(260, 0)));
-  if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    move(screen->availableGeometry().center() - rect().center());
-  }
+  CentreOnScreen(this);
   NameForScreenReaders();
 }
 

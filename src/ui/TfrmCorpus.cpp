@@ -1,14 +1,13 @@
 #include "ui/TfrmCorpus.h"
 
+#include "ui/Dialogs.h"
 #include "ui/EditorList.h"
 #include "ui/Shell.h"
 #include "ui/UiLanguage.h"
 
 #include <QEvent>
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QPushButton>
-#include <QScreen>
 
 namespace kalix::ui {
 
@@ -19,17 +18,11 @@ TfrmCorpus::TfrmCorpus(QWidget* parent) : QDialog(parent) {
 
   lstWord = new TSortedList(this);
   lstWord->setObjectName("lstWord");
-  auto button = [this](QPushButton*& b, const char* name, const char* caption, bool enabled) {
-    b = new QPushButton(QString::fromLatin1(caption), this);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
-    b->setEnabled(enabled);
-  };
-  button(btnAdd, "btnAdd", "&Ajouter", true);
-  button(btnDel, "btnDel", "&Supprimer", false);
-  button(btnSave, "btnSave", "Sau&ver", false);
-  button(OKBtn, "OKBtn", "OK", true);
-  button(CancelBtn, "CancelBtn", "Annuler", true);
+  btnAdd = EditorButton(this, "btnAdd", "&Ajouter", true);
+  btnDel = EditorButton(this, "btnDel", "&Supprimer", false);
+  btnSave = EditorButton(this, "btnSave", "Sau&ver", false);
+  OKBtn = EditorButton(this, "OKBtn", "OK", true);
+  CancelBtn = EditorButton(this, "CancelBtn", "Annuler", true);
   OKBtn->setDefault(true);
 
   OpenDialog.filter = "Rich text files (*.rft)|*.rtf|Text files (*.txt)|*.txt|Any files (*.*)|*.*";
@@ -55,9 +48,7 @@ TfrmCorpus::TfrmCorpus(QWidget* parent) : QDialog(parent) {
   connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
   lstWord->installEventFilter(this);
 
-  if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    move(screen->availableGeometry().center() - rect().center());
-  }
+  CentreOnScreen(this);
 }
 
 EditorResult TfrmCorpus::EditEntries(const QStringList& entries, const QString& documentFolder,
@@ -67,20 +58,10 @@ EditorResult TfrmCorpus::EditEntries(const QStringList& entries, const QString& 
   for (const QString& e : entries) lstWord->AddSorted(e);
 
   ApplyLanguageToWidgets("frmCorpus", this);
-  for (QPushButton* b : {btnAdd, btnDel, btnSave, OKBtn, CancelBtn}) {
-    b->setAccessibleName(AccessibleCaption(b->text()));
-  }
+  NameByCaptions({btnAdd, btnDel, btnSave, OKBtn, CancelBtn});
   lstWord->setAccessibleName(windowTitle());
   changed_ = false;
-  setResult(QDialog::Rejected);
-  const int r = CurrentDialogs().Exec(this);
-
-  EditorResult result = EditorResult::Cancel;
-  if (r == QDialog::Accepted) result = EditorResult::Ok;
-  if (r == kResultYes) result = EditorResult::Save;
-  if (result != EditorResult::Cancel) edited = lstWord->Lines();
-  lstWord->clear();
-  return result;
+  return ExecEditor(*this, *lstWord, kResultYes, edited);
 }
 
 void TfrmCorpus::lstWordClick() { btnDel->setEnabled(lstWord->HasCurrent()); }

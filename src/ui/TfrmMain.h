@@ -136,6 +136,11 @@ class TfrmMain : public QMainWindow {
   // The search command: the search dialog, the keys, the generated variants
   // (reviewed through ReviewVariants), the scan off this thread, the result.
   void RunSearch();
+  // The search dialog on this window's strings and filters; false: cancelled.
+  bool AskForSearch();
+  // The generated variants of the strings, reviewed; false: cancelled (the
+  // temporary strings are gone).
+  bool ReviewGeneratedVariants(const SearchSettings& settings);
   // The word-list command.
   void RunWordList();
   // The result of a search or a word list: status line, grid (sorted by
@@ -263,6 +268,7 @@ class TfrmMain : public QMainWindow {
   void SelectTargetOccurrence(int32_t target, int32_t occurrence);
 
  private:
+  void SetUpTargetGrid();
   void ConnectTargetCommands();
   bool TargetGridEvent(QObject* watched, QEvent* event);
   void BuildTargetViews();

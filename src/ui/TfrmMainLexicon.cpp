@@ -8,6 +8,7 @@
 #include "i18n/Messages.h"
 #include "platform/Cp1252.h"
 #include "ui/Dialogs.h"
+#include "ui/FilePaths.h"
 #include "ui/Shell.h"
 #include "ui/TfrmCorpus.h"
 #include "ui/TfrmMain.h"
@@ -22,8 +23,6 @@
 namespace kalix::ui {
 namespace {
 
-std::string FileSystemPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
-QString DisplayPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
 
 // The questions of the thesaurus or the corpus, asked in one main window.
 class ListDialogs : public EntryListDialogs {

@@ -13,6 +13,7 @@
 #include "targets/DocumentRef.h"
 #include "targets/SearchStatus.h"
 #include "ui/Dialogs.h"
+#include "ui/FilePaths.h"
 #include "ui/Shell.h"
 #include "ui/TargetGrid.h"
 #include "ui/TfrmFind.h"
@@ -103,7 +104,6 @@ std::function<void()> TfrmMain::BeforeBackgroundWork;
 
 namespace {
 
-QString DisplayPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
 
 // Keeps the user's input away from one window while its search runs and no
 // progress dialog shows yet (the dialog then blocks the window itself); the
@@ -225,6 +225,115 @@ class ProgressWindow : public QDialog {
   QPushButton* cancel;
 };
 
+
+// Starts the run's work on a thread of its own (`before` first, for tests);
+// the thread quits the run's event loop when the work has ended.
+void StartWorker(BackgroundRun& run, std::function<void()> before) {
+  run.thread = std::thread([r = &run, before = std::move(before)] {
+    bool failed = false;
+    try {
+      if (before) before();
+      if (!r->cancelled) r->Work(*r);
+    } catch (...) {
+      failed = true;
+    }
+    std::lock_guard<std::mutex> lock(r->mutex);
+    r->done = true;
+    r->failed = failed;
+    if (r->loop) QMetaObject::invokeMethod(r->loop, "quit", Qt::QueuedConnection);
+  });
+}
+
+// While a run works: its progress, shown after a delay, with Cancel (which
+// quits the loop); the messages of corpus documents that could not be
+// opened, shown as they come.
+class RunMonitor {
+ public:
+  RunMonitor(QWidget* window, BackgroundRun& run, const QString& what, QEventLoop& loop, int delayMs)
+      : window_(window), run_(run), what_(what), delayMs_(delayMs), progress_(window) {
+    QObject::connect(progress_.cancel, &QPushButton::clicked, &loop, [this, &loop] { Cancel(loop); });
+    QObject::connect(&progress_, &QDialog::rejected, &loop, [this, &loop] { Cancel(loop); });
+    clock_.start();
+    timer_.setInterval(std::min(100, std::max(10, delayMs)));
+    QObject::connect(&timer_, &QTimer::timeout, &loop, [this] { Tick(); });
+    timer_.start();
+    if (delayMs <= 0) QTimer::singleShot(0, &loop, [this] { Tick(); });
+  }
+
+  void Stop() {
+    timer_.stop();
+    progress_.hide();
+  }
+
+  // Shows the messages waiting, one after the other (not again while one
+  // is shown: the message box runs the event loop).
+  void FlushMessages() {
+    if (messageShown_) return;
+    for (;;) {
+      std::string path;
+      {
+        std::lock_guard<std::mutex> lock(run_.mutex);
+        if (run_.unreadable.empty()) return;
+        path = std::move(run_.unreadable.front());
+        run_.unreadable.pop_front();
+      }
+      if (run_.cancelled) return;
+      messageShown_ = true;
+      CurrentDialogs().Message(window_, "Kalix", Tr(msg::kFileNotFound) + "\n" + DisplayPath(path),
+                               MessageIcon::Exclamation);
+      messageShown_ = false;
+    }
+  }
+
+ private:
+  void Cancel(QEventLoop& loop) {
+    run_.cancelled = true;
+    loop.quit();
+  }
+
+  void Tick() {
+    size_t index, count;
+    std::string path;
+    bool done;
+    {
+      std::lock_guard<std::mutex> lock(run_.mutex);
+      index = run_.index;
+      count = run_.count;
+      path = run_.path;
+      done = run_.done;
+    }
+    QString text = what_;
+    if (count > 0) text = QString("%1/%2  %3").arg(index + 1).arg(count).arg(DisplayPath(path));
+    progress_.Show(text, index, count);
+    if (!done && !run_.cancelled && !progress_.isVisible() && clock_.elapsed() >= delayMs_) progress_.show();
+    FlushMessages();
+  }
+
+  QWidget* window_;
+  BackgroundRun& run_;
+  QString what_;
+  int delayMs_;
+  ProgressWindow progress_;
+  QElapsedTimer clock_;
+  QTimer timer_;
+  bool messageShown_ = false;
+};
+
+
+// A search's work on its thread: the targets, the status line and, for the
+// window's document, its highlights ready to show.
+void SearchWork(BackgroundRun& r) {
+  SearchRequest source;
+  source.WindowDocument = r.Doc.get();
+  source.Corpus = r.Corpus;
+  source.OnUnreadable = [&r](const std::string& path, const std::string&) { r.Unreadable(path); };
+  source.OnProgress = [&r](size_t i, size_t n, const std::string& p) { r.Progress(i, n, p); };
+  source.Stop = &r.cancelled;
+  r.Targets = ScanForTargets(r.Ctx, r.Settings, r.Strings, r.Filters, source, nullptr);
+  r.Status = FinishSearch(r.Ctx, r.Settings, r.Strings, r.Targets);
+  if (r.Doc) r.Longest = HighlightSpansOf(r.Targets, std::string(), ViewIndex(r.Doc->Text()), r.Spans);
+}
+
 }  // namespace
 
 bool TfrmMain::RunInBackground(const std::shared_ptr<BackgroundRun>& run, const QString& what) {
@@ -238,85 +347,14 @@ bool TfrmMain::RunInBackground(const std::shared_ptr<BackgroundRun>& run, const 
     run->loop = &loop;
   }
   InputBlocker blocker(this);
-  std::function<void()> before = BeforeBackgroundWork;
-  run->thread = std::thread([r = run.get(), before] {
-    bool failed = false;
-    try {
-      if (before) before();
-      if (!r->cancelled) r->Work(*r);
-    } catch (...) {
-      failed = true;
-    }
-    std::lock_guard<std::mutex> lock(r->mutex);
-    r->done = true;
-    r->failed = failed;
-    if (r->loop) QMetaObject::invokeMethod(r->loop, "quit", Qt::QueuedConnection);
-  });
-
-  ProgressWindow progress(this);
-  QObject::connect(progress.cancel, &QPushButton::clicked, &loop, [&] {
-    run->cancelled = true;
-    loop.quit();
-  });
-  QObject::connect(&progress, &QDialog::rejected, &loop, [&] {
-    run->cancelled = true;
-    loop.quit();
-  });
-  QElapsedTimer clock;
-  clock.start();
-  bool messageShown = false;
-  // Shows the messages of the corpus documents that could not be opened.
-  auto flushMessages = [&] {
-    if (messageShown) return;
-    for (;;) {
-      std::string path;
-      {
-        std::lock_guard<std::mutex> lock(run->mutex);
-        if (run->unreadable.empty()) return;
-        path = std::move(run->unreadable.front());
-        run->unreadable.pop_front();
-      }
-      if (run->cancelled) return;
-      messageShown = true;
-      CurrentDialogs().Message(this, "Kalix", Tr(msg::kFileNotFound) + "\n" + DisplayPath(path),
-                               MessageIcon::Exclamation);
-      messageShown = false;
-    }
-  };
-  auto tick = [&] {
-    size_t index, count;
-    std::string path;
-    bool done;
-    {
-      std::lock_guard<std::mutex> lock(run->mutex);
-      index = run->index;
-      count = run->count;
-      path = run->path;
-      done = run->done;
-    }
-    QString text = what;
-    if (count > 0) {
-      text = QString("%1/%2  %3").arg(index + 1).arg(count).arg(DisplayPath(path));
-    }
-    progress.Show(text, index, count);
-    if (!done && !run->cancelled && !progress.isVisible() && clock.elapsed() >= ProgressDelayMs) {
-      progress.show();
-    }
-    flushMessages();
-  };
-  QTimer timer;
-  timer.setInterval(std::min(100, std::max(10, ProgressDelayMs)));
-  QObject::connect(&timer, &QTimer::timeout, &loop, tick);
-  timer.start();
-  if (ProgressDelayMs <= 0) QTimer::singleShot(0, &loop, tick);
-
+  StartWorker(*run, BeforeBackgroundWork);
+  RunMonitor monitor(this, *run, what, loop, ProgressDelayMs);
   if (!run->Done()) loop.exec();
-  timer.stop();
+  monitor.Stop();
   {
     std::lock_guard<std::mutex> lock(run->mutex);
     run->loop = nullptr;
   }
-  progress.hide();
   SearchRunning = false;
 
   if (run->cancelled) {
@@ -328,7 +366,7 @@ bool TfrmMain::RunInBackground(const std::shared_ptr<BackgroundRun>& run, const 
     return false;
   }
   run->thread.join();
-  flushMessages();
+  monitor.FlushMessages();
   return !run->failed;
 }
 
@@ -346,44 +384,47 @@ void TfrmMain::TakeSource(BackgroundRun& run, bool useCorpus, bool withDocument)
   }
 }
 
-void TfrmMain::RunSearch() {
-  if (SearchRunning) return;
-  Shell& shell = TheShell();
-  const Context& ctx = shell.Ctx;
-  const bool corpusOpen = ctx.Corpus.Open;
-  const bool hasDocument = !Doc.path.empty();
-
-  // 1-2. The dialog, attached to this window's lists.
+bool TfrmMain::AskForSearch() {
+  const Context& ctx = TheShell().Ctx;
   TfrmFind& dialog = TheFindDialog();
-  cFilterList previousFilters = FilterList;
   TfrmFind::Attachment a;
   a.Strings = &ArrowList;
   a.Filters = &FilterList;
   a.ThesaurusWords = &ThesaurusList.Entries;
   a.ThesaurusOpen = ThesaurusList.Open;
-  a.CorpusOpen = corpusOpen;
-  a.WindowHasDocument = hasDocument;
+  a.CorpusOpen = ctx.Corpus.Open;
+  a.WindowHasDocument = !Doc.path.empty();
   a.MaxLevel = ctx.Morva.MaxLevel;
   dialog.Attach(a);
-  if (CurrentDialogs().Exec(&dialog) != QDialog::Accepted) return;
+  return CurrentDialogs().Exec(&dialog) == QDialog::Accepted;
+}
 
+bool TfrmMain::ReviewGeneratedVariants(const SearchSettings& settings) {
+  std::vector<size_t> bounded;
+  ExpandGenerated(TheShell().Ctx.Morva, ArrowList, settings.Level, &bounded);
+  std::vector<std::string> boundedTexts;
+  for (size_t n : bounded) boundedTexts.push_back(ArrowList[n].Text);
+  if (ReviewVariants(ArrowList, boundedTexts)) return true;
+  RemoveTemporaryStrings(ArrowList);
+  return false;
+}
+
+void TfrmMain::RunSearch() {
+  if (SearchRunning) return;
+  const Context& ctx = TheShell().Ctx;
+  const bool hasDocument = !Doc.path.empty();
+
+  // 1-2. The dialog, attached to this window's lists.
+  cFilterList previousFilters = FilterList;
+  if (!AskForSearch()) return;
   // 3. The settings (the window's own once the run is done).
-  SearchSettings settings = dialog.ChosenSettings();
-
+  SearchSettings settings = TheFindDialog().ChosenSettings();
   // 4. The keys.
   PrepareKeys(ctx.Rules, settings, ArrowList);
-
   // 5. The generated variants, reviewed.
-  if (settings.Generate) {
-    std::vector<size_t> bounded;
-    ExpandGenerated(ctx.Morva, ArrowList, settings.Level, &bounded);
-    std::vector<std::string> boundedTexts;
-    for (size_t n : bounded) boundedTexts.push_back(ArrowList[n].Text);
-    if (!ReviewVariants(ArrowList, boundedTexts)) {
-      RemoveTemporaryStrings(ArrowList);
-      Settings = settings;  // the options were taken; nothing else changes
-      return;
-    }
+  if (settings.Generate && !ReviewGeneratedVariants(settings)) {
+    Settings = settings;  // the options were taken; nothing else changes
+    return;
   }
 
   // 7. The scan, on a second thread, from copies.
@@ -393,20 +434,7 @@ void TfrmMain::RunSearch() {
   run->Strings = ArrowList;
   run->Filters = FilterList;
   TakeSource(*run, settings.UseCorpus, hasDocument);
-  run->Work = [](BackgroundRun& r) {
-    SearchRequest source;
-    source.WindowDocument = r.Doc.get();
-    source.Corpus = r.Corpus;
-    source.OnUnreadable = [&r](const std::string& path, const std::string&) { r.Unreadable(path); };
-    source.OnProgress = [&r](size_t i, size_t n, const std::string& p) { r.Progress(i, n, p); };
-    source.Stop = &r.cancelled;
-    r.Targets = ScanForTargets(r.Ctx, r.Settings, r.Strings, r.Filters, source, nullptr);
-    r.Status = FinishSearch(r.Ctx, r.Settings, r.Strings, r.Targets);
-    if (r.Doc) {
-      // The highlights of the window's document, ready to show.
-      r.Longest = HighlightSpansOf(r.Targets, std::string(), ViewIndex(r.Doc->Text()), r.Spans);
-    }
-  };
+  run->Work = SearchWork;
   const QString what = DisplayPath(settings.UseCorpus ? std::string() : FileNameOf(Doc.path));
   if (!RunInBackground(run, what)) {
     // Cancelled: the targets, status line and settings stay as they were.

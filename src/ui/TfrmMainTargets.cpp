@@ -13,6 +13,7 @@
 #include "targets/Report.h"
 #include "targets/Sorting.h"
 #include "ui/Dialogs.h"
+#include "ui/FilePaths.h"
 #include "ui/Shell.h"
 #include "ui/TargetGrid.h"
 #include "ui/TfrmMain.h"
@@ -35,7 +36,6 @@
 namespace kalix::ui {
 namespace {
 
-QString DisplayPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
 
 void Enable(std::initializer_list<QToolButton*> buttons, std::initializer_list<QAction*> items, bool on) {
   for (QToolButton* b : buttons) b->setEnabled(on);
@@ -47,7 +47,8 @@ void Enable(std::initializer_list<QToolButton*> buttons, std::initializer_list<Q
 // ---------------------------------------------------------------------------
 // Wiring, called once by the constructor.
 
-void TfrmMain::ConnectTargetCommands() {
+// The grid's selection, headings, accessible name and colours.
+void TfrmMain::SetUpTargetGrid() {
   connect(grdTarget->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           [this](const QModelIndex& current, const QModelIndex&) {
             if (current.isValid()) SelectTargetRow(current.row() + 1);
@@ -67,7 +68,10 @@ void TfrmMain::ConnectTargetCommands() {
     }
     grdTarget->setPalette(p);
   }
+}
 
+void TfrmMain::ConnectTargetCommands() {
+  SetUpTargetGrid();
   const auto sortText = [this] { SortTargets(SortState == 2 ? 3 : 2, false); };
   const auto sortNum = [this] { SortTargets(SortState == 0 ? 1 : 0, false); };
   const auto sortDocText = [this] { SortTargets(SortState == 2 ? 3 : 2, true); };

@@ -12,13 +12,11 @@
 #include "ui/UiLanguage.h"
 
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QListView>
 #include <QPainter>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
 namespace kalix::ui {
@@ -131,9 +129,7 @@ TfrmMorva::TfrmMorva(QWidget* parent) : QDialog(parent) {
   LayOutControls();
   NameForScreenReaders();
   adjustSize();
-  if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    move(screen->availableGeometry().center() - rect().center());
-  }
+  CentreOnScreen(this);
 }
 
 // The variants, shown by their own model and delegate on white.

@@ -2,6 +2,7 @@
 
 #include "platform/Cp1252.h"
 #include "ui/Dialogs.h"
+#include "ui/FilePaths.h"
 #include "ui/Shell.h"
 #include "ui/UiLanguage.h"
 
@@ -149,7 +150,7 @@ ReportOptions TfrmResult::Options() const {
   o.Append = chkApend->isChecked();
   o.ExtractReferences = chkExtRef->isChecked();
   o.Extracts = ExtractKind();
-  o.OutputFile = QFile::encodeName(FileName()).toStdString();
+  o.OutputFile = FileSystemPath(FileName());
   return o;
 }
 

@@ -7,11 +7,9 @@
 
 #include <QEvent>
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 
 namespace kalix::ui {
 
@@ -26,18 +24,12 @@ TfrmThesaurus::TfrmThesaurus(QWidget* parent) : QDialog(parent) {
   edWord->setObjectName("edWord");
   lstWord = new TSortedList(this);
   lstWord->setObjectName("lstWord");
-  auto button = [this](QPushButton*& b, const char* name, const char* caption, bool enabled) {
-    b = new QPushButton(QString::fromLatin1(caption), this);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
-    b->setEnabled(enabled);
-  };
-  button(btnAdd, "btnAdd", "&Ajouter", false);
-  button(btnRepl, "btnRepl", "&Remplacer", false);
-  button(btnDel, "btnDel", "&Supprimer", false);
-  button(btnSave, "btnSave", "Sau&ver", false);
-  button(OKBtn, "OKBtn", "OK", true);
-  button(CancelBtn, "CancelBtn", "Annuler", true);
+  btnAdd = EditorButton(this, "btnAdd", "&Ajouter", false);
+  btnRepl = EditorButton(this, "btnRepl", "&Remplacer", false);
+  btnDel = EditorButton(this, "btnDel", "&Supprimer", false);
+  btnSave = EditorButton(this, "btnSave", "Sau&ver", false);
+  OKBtn = EditorButton(this, "OKBtn", "OK", true);
+  CancelBtn = EditorButton(this, "CancelBtn", "Annuler", true);
   OKBtn->setDefault(true);
 
   auto* grid = new QGridLayout(this);
@@ -63,9 +55,7 @@ TfrmThesaurus::TfrmThesaurus(QWidget* parent) : QDialog(parent) {
   connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
   lstWord->installEventFilter(this);
 
-  if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    move(screen->availableGeometry().center() - rect().center());
-  }
+  CentreOnScreen(this);
 }
 
 EditorResult TfrmThesaurus::EditEntries(const QStringList& entries, QStringList& edited) {
@@ -73,21 +63,11 @@ EditorResult TfrmThesaurus::EditEntries(const QStringList& entries, QStringList&
   for (const QString& e : entries) lstWord->AddSorted(e);
 
   ApplyLanguageToWidgets("frmThesaurus", this);
-  for (QPushButton* b : {btnAdd, btnRepl, btnDel, btnSave, OKBtn, CancelBtn}) {
-    b->setAccessibleName(AccessibleCaption(b->text()));
-  }
+  NameByCaptions({btnAdd, btnRepl, btnDel, btnSave, OKBtn, CancelBtn});
   edWord->setAccessibleName(windowTitle());
   lstWord->setAccessibleName(windowTitle());
   changed_ = false;
-  setResult(QDialog::Rejected);
-  const int r = CurrentDialogs().Exec(this);
-
-  EditorResult result = EditorResult::Cancel;
-  if (r == QDialog::Accepted) result = EditorResult::Ok;
-  if (r == kResultYes) result = EditorResult::Save;
-  if (result != EditorResult::Cancel) edited = lstWord->Lines();
-  lstWord->clear();
-  return result;
+  return ExecEditor(*this, *lstWord, kResultYes, edited);
 }
 
 void TfrmThesaurus::edWordChange() {

@@ -1,0 +1,502 @@
+// The main window's construction: its controls, menus and their connections.
+#include "ui/TfrmMain.h"
+
+#include "app/InfoFiles.h"
+#include "document/Reader.h"
+#include "i18n/Language.h"
+#include "i18n/Messages.h"
+#include "platform/Cp1252.h"
+#include "rules/Morva.h"
+#include "ui/Accessible.h"
+#include "ui/Dialogs.h"
+#include "ui/MetafilePainter.h"
+#include "ui/Shell.h"
+#include "ui/TargetGrid.h"
+#include "ui/TfrmFind.h"
+#include "ui/TfrmInfo.h"
+#include "ui/TfrmStart.h"
+#include "ui/UiLanguage.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QSplitter>
+#include <QStyle>
+#include <QTableView>
+#include <QToolButton>
+#include <QVBoxLayout>
+namespace kalix::ui {
+namespace {
+
+// Texts of the designs are code page 1252.
+QString T(const char* text1252) { return FromCp1252(text1252); }
+
+
+QAction* Item(QMenu* menu, const char* name, const char* caption, const QKeySequence& key,
+              bool enabled) {
+  QAction* a = menu->addAction(T(caption));
+  a->setObjectName(name);
+  if (!key.isEmpty()) a->setShortcut(key);
+  a->setEnabled(enabled);
+  return a;
+}
+
+QMenu* SubMenu(QMenuBar* bar, const char* name, const char* caption) {
+  QMenu* m = bar->addMenu(T(caption));
+  m->setObjectName(name);
+  m->menuAction()->setObjectName(name);
+  return m;
+}
+
+// A tool button of the toolbar or of the position panel.
+QToolButton* ToolButton(QWidget* parent, QStyle* style, const char* name, const char* hint,
+                        QStyle::StandardPixmap icon, bool enabled) {
+  auto* b = new QToolButton(parent);
+  b->setObjectName(name);
+  b->setFixedSize(23, 22);
+  b->setAutoRaise(true);
+  b->setIcon(style->standardIcon(icon));
+  b->setToolTip(T(hint));
+  b->setEnabled(enabled);
+  return b;
+}
+
+// The font of the text and of the notes.
+QFont TextFont() {
+  QFont textFont("Arial");
+  textFont.setPointSize(10);
+  return textFont;
+}
+
+// One command of a menu: the member that keeps it, its name, caption, key
+// and first state; an empty design is a separator.
+struct MenuItemDesign {
+  QAction* TfrmMain::*action = nullptr;
+  const char* name = nullptr;
+  const char* caption = nullptr;
+  QKeySequence key;
+  bool enabled = false;
+};
+
+void AddItems(TfrmMain& window, QMenu* menu, std::initializer_list<MenuItemDesign> items) {
+  for (const MenuItemDesign& d : items) {
+    if (d.action == nullptr) {
+      menu->addSeparator();
+    } else {
+      window.*d.action = Item(menu, d.name, d.caption, d.key, d.enabled);
+    }
+  }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+TPanel::TPanel(QWidget* parent) : QFrame(parent) {}
+
+void TPanel::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) emit clicked();
+  QFrame::mousePressEvent(event);
+}
+
+TPaintBox::TPaintBox(QWidget* parent) : QWidget(parent) {}
+
+void TPaintBox::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  if (OnPaint) OnPaint(painter);
+}
+
+// ---------------------------------------------------------------------------
+
+TfrmMain::TfrmMain(QWidget* owner) : QMainWindow(owner) {
+  setAttribute(Qt::WA_DeleteOnClose);
+  setObjectName("frmMain");
+  setWindowTitle("Kalix");
+  setMinimumSize(600, 420);
+  move(312, 134);
+  resize(745, 605);
+
+  BuildControls();
+  BuildMenus();
+  ConnectTargetCommands();
+  BuildTargetViews();
+
+  Shell& shell = TheShell();
+  if (!shell.MainWindowListExists) ProcessWideInit();
+  shell.MainWindowList.append(this);
+
+  ApplyLanguage();
+
+  // Construction complete: the grid shows its header only, the status line
+  // is empty.
+  TargetModel->Refill();
+  GridFullWidth = 26;
+  for (int c = 0; c < TargetModel->columnCount(); ++c) GridFullWidth += grdTarget->columnWidth(c);
+  lblStatus->setText(QString());
+}
+
+void TfrmMain::BuildControls() {
+  QWidget* client = new QWidget(this);
+  client->setObjectName("ClientArea");
+  setCentralWidget(client);
+  auto* clientLayout = new QVBoxLayout(client);
+  clientLayout->setContentsMargins(0, 0, 0, 0);
+  clientLayout->setSpacing(0);
+
+  clientLayout->addWidget(BuildToolbar(client));
+  // Target panel | document panel.
+  Splitter = new QSplitter(Qt::Horizontal, client);
+  Splitter->setObjectName("Splitter");
+  Splitter->setChildrenCollapsible(false);
+  clientLayout->addWidget(Splitter, 1);
+  BuildTargetPanel();
+  BuildDocumentPanel();
+  clientLayout->addWidget(BuildStatusLine(client));
+  ConnectControls();
+}
+
+// The toolbar panel: a row of tool buttons, in groups.
+QWidget* TfrmMain::BuildToolbar(QWidget* client) {
+  pnlTop = new TPanel(client);
+  pnlTop->setObjectName("pnlTop");
+  pnlTop->setFixedHeight(29);
+  pnlTop->setFrameShape(QFrame::StyledPanel);
+  auto* topLayout = new QHBoxLayout(pnlTop);
+  topLayout->setContentsMargins(4, 3, 4, 3);
+  topLayout->setSpacing(1);
+  struct ButtonDesign {
+    QToolButton** button;
+    const char* name;
+    const char* hint;
+    QStyle::StandardPixmap icon;
+    bool enabled;
+    bool gapBefore;
+  };
+  const ButtonDesign buttons[] = {
+      {&btnOpen, "btnOpen", "Ovrir un document", QStyle::SP_DialogOpenButton, true, false},
+      {&btnFind, "btnFind", "Recherche", QStyle::SP_FileDialogContentsView, false, true},
+      {&btnWord, "btnWord", "Liste des mots", QStyle::SP_FileDialogListView, false, false},
+      {&btnSaveTarget, "btnSaveTarget", "Enregistrer le r\xe9sultat", QStyle::SP_DialogSaveButton, false, false},
+      {&btnUp, "btnUp", "Ligne pr\xe9" "c\xe9" "dente", QStyle::SP_ArrowUp, false, true},
+      {&btnDown, "btnDown", "Ligne suivante", QStyle::SP_ArrowDown, false, false},
+      {&btnFirst, "btnFirst", "Premi\xe8re cible", QStyle::SP_MediaSkipBackward, false, true},
+      {&btnPrev, "btnPrev", "Cible pr\xe9" "c\xe9" "dente", QStyle::SP_MediaSeekBackward, false, false},
+      {&btnNext, "btnNext", "Cible suivante", QStyle::SP_MediaSeekForward, false, false},
+      {&btnLast, "btnLast", "Derni\xe9re cible", QStyle::SP_MediaSkipForward, false, false},
+      {&btnGrdOpen, "btnGrdOpen", "Ouvrir dans la fen\xeatre", QStyle::SP_FileIcon, false, true},
+      {&btnGrdOpenNew, "btnGrdOpenNew", "Ouvrir dans une autre fen\xeatre", QStyle::SP_TitleBarNormalButton, false, false},
+      {&btnHelp, "btnHelp", "Aide", QStyle::SP_DialogHelpButton, true, true},
+  };
+  for (const ButtonDesign& d : buttons) {
+    if (d.gapBefore) topLayout->addSpacing(8);
+    *d.button = ToolButton(pnlTop, style(), d.name, d.hint, d.icon, d.enabled);
+    topLayout->addWidget(*d.button);
+  }
+  topLayout->addStretch(1);
+  return pnlTop;
+}
+
+// The target grid, left of the document.
+void TfrmMain::BuildTargetPanel() {
+  pnlTarget = new QWidget(Splitter);
+  pnlTarget->setObjectName("pnlTarget");
+  pnlTarget->setMinimumWidth(1);
+  auto* targetLayout = new QVBoxLayout(pnlTarget);
+  targetLayout->setContentsMargins(0, 0, 0, 0);
+  grdTarget = new QTableView(pnlTarget);
+  grdTarget->setObjectName("grdTarget");
+  TargetModel = new TargetGridModel(&TargetList, grdTarget);
+  grdTarget->setModel(TargetModel);
+  grdTarget->setSelectionBehavior(QAbstractItemView::SelectRows);
+  grdTarget->setSelectionMode(QAbstractItemView::ContiguousSelection);
+  grdTarget->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  grdTarget->verticalHeader()->hide();
+  grdTarget->verticalHeader()->setDefaultSectionSize(17);
+  QFont gridFont("Arial");
+  gridFont.setPixelSize(11);
+  grdTarget->setFont(gridFont);
+  grdTarget->setColumnWidth(0, 38);
+  grdTarget->setColumnWidth(1, 150);
+  grdTarget->setColumnWidth(2, 137);
+  grdTarget->setContextMenuPolicy(Qt::CustomContextMenu);
+  grdTarget->installEventFilter(this);
+  grdTarget->viewport()->installEventFilter(this);
+  targetLayout->addWidget(grdTarget);
+}
+
+// The document panel: the position panel above the text and its notes.
+void TfrmMain::BuildDocumentPanel() {
+  pnlDoc = new QWidget(Splitter);
+  pnlDoc->setObjectName("pnlDoc");
+  auto* docLayout = new QVBoxLayout(pnlDoc);
+  docLayout->setContentsMargins(0, 0, 0, 0);
+  docLayout->setSpacing(0);
+  Splitter->setStretchFactor(0, 0);
+  Splitter->setStretchFactor(1, 1);
+  docLayout->addWidget(BuildPositionPanel());
+
+  // Text above, notes below.
+  Splitter1 = new QSplitter(Qt::Vertical, pnlDoc);
+  Splitter1->setObjectName("Splitter1");
+  Splitter1->setChildrenCollapsible(false);
+  docLayout->addWidget(Splitter1, 1);
+  BuildTextView();
+  BuildNotePanel();
+  Splitter1->setStretchFactor(0, 1);
+  Splitter1->setStretchFactor(1, 0);
+  Splitter2->setStretchFactor(0, 0);
+  Splitter2->setStretchFactor(1, 1);
+}
+
+// Page, folio and glyph fields, "go to the mark" and the information button.
+QWidget* TfrmMain::BuildPositionPanel() {
+  pnlPos = new QFrame(pnlDoc);
+  pnlPos->setObjectName("pnlPos");
+  pnlPos->setFixedHeight(30);
+  pnlPos->setFrameShape(QFrame::StyledPanel);
+  auto* posLayout = new QHBoxLayout(pnlPos);
+  posLayout->setContentsMargins(6, 2, 6, 2);
+  posLayout->setSpacing(4);
+  auto field = [&](QLabel*& label, const char* labelName, const char* caption, QLineEdit*& edit,
+                   const char* editName) {
+    label = new QLabel(T(caption), pnlPos);
+    label->setObjectName(labelName);
+    edit = new QLineEdit(pnlPos);
+    edit->setObjectName(editName);
+    edit->setMaxLength(4);
+    edit->setFixedWidth(edit->fontMetrics().horizontalAdvance("0000V") + 12);
+    label->setBuddy(edit);
+    posLayout->addWidget(label);
+    posLayout->addWidget(edit);
+    posLayout->addSpacing(8);
+  };
+  field(lblPage, "lblPage", "Page", edPage, "edPage");
+  field(lblFolio, "lblFolio", "Folio", edFolio, "edFolio");
+  field(lblVign, "lblVign", "Glyphe", edVign, "edVign");
+  SetFieldColours(kGotoNone);
+  btnGoto = ToolButton(pnlPos, style(), "btnGoto", "Aller \xe0 la marque", QStyle::SP_ArrowRight, false);
+  posLayout->addWidget(btnGoto);
+  btnInfo = ToolButton(pnlPos, style(), "btnInfo", "Informations sur le document", QStyle::SP_MessageBoxInformation, false);
+  posLayout->addWidget(btnInfo);
+  posLayout->addStretch(1);
+  return pnlPos;
+}
+
+// The document's text, read-only, its selection visible without the focus.
+void TfrmMain::BuildTextView() {
+  reText = new QPlainTextEdit(Splitter1);
+  reText->setObjectName("reText");
+  reText->setReadOnly(true);
+  reText->setUndoRedoEnabled(false);
+  reText->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  reText->setFont(TextFont());
+  reText->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  reText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  QPalette p = reText->palette();
+  p.setColor(QPalette::Inactive, QPalette::Highlight, p.color(QPalette::Active, QPalette::Highlight));
+  p.setColor(QPalette::Inactive, QPalette::HighlightedText, p.color(QPalette::Active, QPalette::HighlightedText));
+  p.setColor(QPalette::Base, Qt::white);
+  p.setColor(QPalette::Text, Qt::black);
+  reText->setPalette(p);
+  reText->setContextMenuPolicy(Qt::CustomContextMenu);
+  reText->installEventFilter(this);
+}
+
+// The note of the page beside the picture of the glyph.
+void TfrmMain::BuildNotePanel() {
+  pnlNote = new QWidget(Splitter1);
+  pnlNote->setObjectName("pnlNote");
+  pnlNote->setMinimumHeight(1);
+  auto* noteLayout = new QHBoxLayout(pnlNote);
+  noteLayout->setContentsMargins(0, 0, 0, 0);
+  Splitter2 = new QSplitter(Qt::Horizontal, pnlNote);
+  Splitter2->setObjectName("Splitter2");
+  Splitter2->setChildrenCollapsible(false);
+  noteLayout->addWidget(Splitter2);
+  reNote = new QPlainTextEdit(Splitter2);
+  reNote->setObjectName("reNote");
+  reNote->setReadOnly(true);
+  reNote->setUndoRedoEnabled(false);
+  reNote->setFont(TextFont());
+  pnlGlyph = new QFrame(Splitter2);
+  pnlGlyph->setObjectName("pnlGlyph");
+  pnlGlyph->setFrameShape(QFrame::NoFrame);
+  auto* glyphLayout = new QVBoxLayout(pnlGlyph);
+  glyphLayout->setContentsMargins(0, 0, 0, 0);
+  pbxGlyph = new TPaintBox(pnlGlyph);
+  pbxGlyph->setObjectName("pbxGlyph");
+  pbxGlyph->OnPaint = [this](QPainter& painter) { ShowPicture(painter); };
+  glyphLayout->addWidget(pbxGlyph);
+}
+
+QWidget* TfrmMain::BuildStatusLine(QWidget* client) {
+  plnStatus = new QFrame(client);
+  plnStatus->setObjectName("plnStatus");
+  plnStatus->setFixedHeight(19);
+  plnStatus->setFrameShape(QFrame::StyledPanel);
+  auto* statusLayout = new QHBoxLayout(plnStatus);
+  statusLayout->setContentsMargins(4, 0, 4, 0);
+  lblStatus = new QLabel(plnStatus);
+  lblStatus->setObjectName("lblStatus");
+  statusLayout->addWidget(lblStatus);
+  return plnStatus;
+}
+
+void TfrmMain::ConnectControls() {
+  connect(pnlTop, &TPanel::clicked, this, &TfrmMain::pnlTopClick);
+  connect(btnOpen, &QToolButton::clicked, this, &TfrmMain::mnuOpenClick);
+  connect(btnHelp, &QToolButton::clicked, this, &TfrmMain::mnuHelpClick);
+  connect(btnGoto, &QToolButton::clicked, this, &TfrmMain::mnuGotoClick);
+  connect(btnInfo, &QToolButton::clicked, this, &TfrmMain::mnuInfoClick);
+  connect(edPage, &QLineEdit::textChanged, this, &TfrmMain::edPageChange);
+  connect(edFolio, &QLineEdit::textChanged, this, &TfrmMain::edFolioChange);
+  connect(edVign, &QLineEdit::textChanged, this, &TfrmMain::edVignChange);
+  connect(reText, &QPlainTextEdit::cursorPositionChanged, this, &TfrmMain::UpdatePositionPanel);
+  connect(reText, &QPlainTextEdit::selectionChanged, this, &TfrmMain::UpdatePositionPanel);
+  connect(btnFind, &QToolButton::clicked, this, &TfrmMain::RunSearch);
+  connect(btnWord, &QToolButton::clicked, this, &TfrmMain::RunWordList);
+}
+
+void TfrmMain::BuildMenus() {
+  MainMenu = menuBar();
+  MainMenu->setObjectName("MainMenu");
+  BuildFileMenus();
+  BuildTargetsMenu();
+  BuildLexiconMenus();
+  BuildOptionsMenu();
+  BuildPopupMenus();
+  ConnectMenus();
+}
+
+// "&Fichier" and "&Edition".
+void TfrmMain::BuildFileMenus() {
+  const QKeySequence none;
+  Fichier1 = SubMenu(MainMenu, "Fichier1", "&Fichier");
+  AddItems(*this, Fichier1, {
+      {&TfrmMain::mnuOpen, "mnuOpen", "&Ouvrir", QKeySequence("Ctrl+O"), true},
+      {&TfrmMain::mnuInfo, "mnuInfo", "&Informations", QKeySequence("Ctrl+I"), false},
+      {},
+      {&TfrmMain::mnuExit, "mnuExit", "&Quitter", none, true},
+  });
+  mnuEdit = SubMenu(MainMenu, "mnuEdit", "&Edition");
+  AddItems(*this, mnuEdit, {
+      {&TfrmMain::mnuCut, "mnuCut", "Cou&per", QKeySequence("Ctrl+X"), false},
+      {&TfrmMain::mnuCopy, "mnuCopy", "&Copier", QKeySequence("Ctrl+C"), false},
+      {&TfrmMain::mnuDel, "mnuDel", "Supprimer", QKeySequence(Qt::Key_Delete), false},
+      {&TfrmMain::mnuAll, "mnuAll", "S\xe9lectionner &tout", QKeySequence("Ctrl+A"), false},
+      {},
+      {&TfrmMain::mnuFind, "mnuFind", "&Rechercher", QKeySequence("Ctrl+F"), false},
+      {&TfrmMain::mnuWord, "mnuWord", "Liste de &mots", QKeySequence("Ctrl+W"), false},
+      {&TfrmMain::mnuGoto, "mnuGoto", "&Aller \xe0 la marque", QKeySequence("Ctrl+M"), false},
+  });
+}
+
+void TfrmMain::BuildTargetsMenu() {
+  const QKeySequence none;
+  Cibles1 = SubMenu(MainMenu, "Cibles1", "Ci&bles");
+  AddItems(*this, Cibles1, {
+      {&TfrmMain::mnuSortText, "mnuSortText", "Trier par &texte", none, false},
+      {&TfrmMain::mnuSortNum, "mnuSortNum", "Trier par nom&bre", none, false},
+      {&TfrmMain::mnuSortDocText, "mnuSortDocText", "Trier par doc + texte", none, false},
+      {&TfrmMain::mnuSortDocNum, "mnuSortDocNum", "Trier par doc + nombre", none, false},
+      {},
+      {&TfrmMain::mnuUp, "mnuUp", "&Monter", QKeySequence(Qt::Key_F3), false},
+      {&TfrmMain::mnuDown, "mnuDown", "&Descendre", QKeySequence(Qt::Key_F4), false},
+      {&TfrmMain::mnuFirst, "mnuFirst", "&D\xe9" "but", QKeySequence(Qt::Key_F5), false},
+      {&TfrmMain::mnuPrev, "mnuPrev", "&Pr\xe9" "c\xe9" "dente", QKeySequence(Qt::Key_F6), false},
+      {&TfrmMain::mnuNext, "mnuNext", "&Suivante", QKeySequence(Qt::Key_F7), false},
+      {&TfrmMain::mnuLast, "mnuLast", "&Fin", QKeySequence(Qt::Key_F8), false},
+      {},
+      {&TfrmMain::mnuSaveTarget, "mnuSaveTarget", "&Enregister", none, false},
+  });
+}
+
+// "&Thesaurus" and "&Corpus".
+void TfrmMain::BuildLexiconMenus() {
+  const QKeySequence none;
+  Thesaurus1 = SubMenu(MainMenu, "Thesaurus1", "&Thesaurus");
+  AddItems(*this, Thesaurus1, {
+      {&TfrmMain::mnuTNew, "mnuTNew", "&Nouveau", none, true},
+      {&TfrmMain::mnuTOpen, "mnuTOpen", "&Ouvrir", none, true},
+      {&TfrmMain::mnuTEdit, "mnuTEdit", "&Modifier", none, false},
+      {&TfrmMain::mnuTSave, "mnuTSave", "&Enregistrer", none, false},
+      {&TfrmMain::mnuTSaveAs, "mnuTSaveAs", "Enregistrer &sous", none, false},
+      {&TfrmMain::mnuTClose, "mnuTClose", "&Fermer", none, false},
+  });
+  Corpus1 = SubMenu(MainMenu, "Corpus1", "&Corpus");
+  AddItems(*this, Corpus1, {
+      {&TfrmMain::mnuCNew, "mnuCNew", "&Nouveau", none, true},
+      {&TfrmMain::mnuCOpen, "mnuCOpen", "&Ouvrir", none, true},
+      {&TfrmMain::mnuCEdit, "mnuCEdit", "&Modifier", none, false},
+      {&TfrmMain::mnuCSave, "mnuCSave", "&Enregistrer", none, false},
+      {&TfrmMain::mnuCSaveAs, "mnuCSaveAs", "Enregistrer &sous", none, false},
+      {&TfrmMain::mnuCClose, "mnuCClose", "&Fermer", none, false},
+  });
+}
+
+void TfrmMain::BuildOptionsMenu() {
+  const QKeySequence none;
+  Options1 = SubMenu(MainMenu, "Options1", "&Options");
+  AddItems(*this, Options1, {
+      {&TfrmMain::mnuLangue, "mnuLangue", "&Langue", none, true},
+      {&TfrmMain::mnuRules, "mnuRules", "&R\xe8gles", none, true},
+      {&TfrmMain::mnuHelp, "mnuHelp", "&Aide", none, true},
+      {&TfrmMain::mnuAbout, "mnuAbout", "A &propos", none, true},
+  });
+}
+
+// The pop-up menus carry no keys: the keys belong to the main menu.
+void TfrmMain::BuildPopupMenus() {
+  const QKeySequence none;
+  popGrid = new QMenu(this);
+  popGrid->setObjectName("popGrid");
+  AddItems(*this, popGrid, {
+      {&TfrmMain::mnuGrdCut, "mnuGrdCut", "Cou&per", none, false},
+      {&TfrmMain::mnuGrdCopy, "mnuGrdCopy", "&Copier", none, false},
+      {&TfrmMain::mnuGrdDel, "mnuGrdDel", "Supprimer", none, false},
+      {&TfrmMain::mnuGrdAll, "mnuGrdAll", "S\xe9lectionner &tout", none, false},
+      {},
+      {&TfrmMain::mnuGrdSortText, "mnuGrdSortText", "Trier par &texte", none, false},
+      {&TfrmMain::mnuGrdSortNum, "mnuGrdSortNum", "Trier par nom&bre", none, false},
+      {&TfrmMain::mnuGrdSortDocText, "mnuGrdSortDocText", "Trier par doc + texte", none, false},
+      {&TfrmMain::mnuGrdSortDocNum, "mnuGrdSortDocNum", "Trier par doc + nombre", none, false},
+      {},
+      {&TfrmMain::mnuGrdOpen, "mnuGrdOpen", "Ouvrir dans la fen\xeatre", none, false},
+      {&TfrmMain::mnuGrdOpenNew, "mnuGrdOpenNew", "Ouvrir dans une autre fen\xeatre", none, false},
+  });
+  popText = new QMenu(this);
+  popText->setObjectName("popText");
+  AddItems(*this, popText, {
+      {&TfrmMain::mnuTxtCopy, "mnuTxtCopy", "&Copier", none, false},
+      {&TfrmMain::mnuTxtTarget, "mnuTxtTarget", "Ci&ble", none, true},
+  });
+}
+
+void TfrmMain::ConnectMenus() {
+  connect(mnuOpen, &QAction::triggered, this, &TfrmMain::mnuOpenClick);
+  connect(mnuInfo, &QAction::triggered, this, &TfrmMain::mnuInfoClick);
+  connect(mnuExit, &QAction::triggered, this, &TfrmMain::mnuExitClick);
+  connect(mnuGoto, &QAction::triggered, this, &TfrmMain::mnuGotoClick);
+  connect(mnuHelp, &QAction::triggered, this, &TfrmMain::mnuHelpClick);
+  connect(mnuAbout, &QAction::triggered, this, &TfrmMain::mnuAboutClick);
+  connect(mnuLangue, &QAction::triggered, this, &TfrmMain::mnuLangueClick);
+  connect(mnuRules, &QAction::triggered, this, &TfrmMain::mnuRulesClick);
+  ConnectLexiconMenus();
+  connect(mnuCopy, &QAction::triggered, this, &TfrmMain::mnuCopyClick);
+  connect(mnuFind, &QAction::triggered, this, &TfrmMain::RunSearch);
+  connect(mnuWord, &QAction::triggered, this, &TfrmMain::RunWordList);
+  connect(mnuTxtCopy, &QAction::triggered, this, &TfrmMain::mnuCopyClick);
+  connect(reText, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& at) { popText->popup(reText->viewport()->mapToGlobal(at)); });
+  connect(grdTarget, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& at) { popGrid->popup(grdTarget->viewport()->mapToGlobal(at)); });
+}
+
+}  // namespace kalix::ui
