@@ -43,7 +43,11 @@ class FlatTable {
   explicit FlatTable(size_t initialSlots) : initial_(initialSlots) {}
 
   FlatTable(const FlatTable& other)
-      : storage_(other.storage_), mask_(other.mask_), limit_(other.limit_), count_(other.count_), initial_(other.initial_) {
+      : storage_(other.storage_),
+        mask_(other.mask_),
+        limit_(other.limit_),
+        count_(other.count_),
+        initial_(other.initial_) {
     Point();
   }
   FlatTable(FlatTable&& other) noexcept
