@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <cstring>
 #include <string_view>
-#include <vector>
 
+#include "platform/FlatTable.h"
 #include "platform/Memory.h"
 
 namespace kalix {
@@ -26,40 +26,24 @@ class FlatIndex {
   // strings were added.
   template <typename KeyOf>
   uint32_t FindOrAdd(std::string_view key, uint32_t hash, KeyOf&& keyOf) {
-    if (slots_.empty()) Resize(kInitialSlots);
-    const size_t mask = slots_.size() - 1;
     const uint64_t head = Head(key);
     const uint32_t check = (hash & ~uint32_t{255}) | static_cast<uint32_t>(key.size() < 255 ? key.size() : 255);
-    size_t i = (check >> 8) & mask;
-    for (;; i = (i + 1) & mask) {
-      const Slot& s = slots_[i];
-      if (s.numberPlus1 == 0) break;
-      if (s.check == check && s.head == head && (key.size() <= 8 || keyOf(s.numberPlus1 - 1) == key)) {
-        return s.numberPlus1 - 1;
-      }
-    }
-    const uint32_t number = static_cast<uint32_t>(count_);
-    slots_[i] = Slot{head, check, number + 1};
-    if (++count_ * 4 > slots_.size() * 3) Resize(slots_.size() * 2);
+    const auto probe = slots_.Find(check >> 8, [&](const Slot& s) {
+      return s.check == check && s.head == head && (key.size() <= 8 || keyOf(s.numberPlus1 - 1) == key);
+    });
+    if (probe.found) return probe.slot->numberPlus1 - 1;
+    const uint32_t number = static_cast<uint32_t>(slots_.Count());
+    slots_.Fill(probe, Slot{head, check, number + 1}, [](const Slot& s) { return s.check >> 8; });
     return number;
   }
 
   // Asks for the slot where the string of `hash` is looked up first.
-  void Prefetch(uint32_t hash) const {
-#if defined(__GNUC__) || defined(__clang__)
-    if (!slots_.empty()) __builtin_prefetch(&slots_[(hash >> 8) & (slots_.size() - 1)]);
-#else
-    (void)hash;
-#endif
-  }
+  void Prefetch(uint32_t hash) const { slots_.Prefetch(hash >> 8); }
 
-  size_t size() const { return count_; }
+  size_t size() const { return slots_.Count(); }
 
   // Empties the index and gives its memory back.
-  void Clear() {
-    slots_ = Slots();
-    count_ = 0;
-  }
+  void Clear() { slots_.Clear(); }
 
  private:
   static constexpr size_t kInitialSlots = 1024;
@@ -67,6 +51,7 @@ class FlatIndex {
     uint64_t head;         // the first eight bytes, zeros after the string
     uint32_t check;        // bits 8-31 of the hash (they place the slot), the length up to 255
     uint32_t numberPlus1;  // 0: empty
+    bool Empty() const { return numberPlus1 == 0; }
   };
 
   static uint64_t Head(std::string_view key) {
@@ -75,23 +60,9 @@ class FlatIndex {
     return v;
   }
 
-  void Resize(size_t slots) {
-    Slots old = std::move(slots_);
-    slots_.assign(slots, Slot{});
-    const size_t mask = slots - 1;
-    for (const Slot& s : old) {
-      if (s.numberPlus1 == 0) continue;
-      size_t i = (s.check >> 8) & mask;
-      while (slots_[i].numberPlus1 != 0) i = (i + 1) & mask;
-      slots_[i] = s;
-    }
-  }
-
   // Large tables are mapped on their own, with huge pages where the system
   // allows: lookups jump all over them.
-  using Slots = std::vector<Slot, LargeBlockAllocator<Slot>>;
-  Slots slots_;
-  size_t count_ = 0;
+  FlatTable<Slot, LargeBlockAllocator<Slot>> slots_{kInitialSlots};
 };
 
 }  // namespace kalix

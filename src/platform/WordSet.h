@@ -5,6 +5,7 @@
 // fetched, so that the tables' cache misses overlap.
 #pragma once
 
+#include "platform/FlatTable.h"
 #include "platform/Hash.h"
 
 #include <cstddef>
@@ -28,8 +29,7 @@ class ByteStringSet {
   void Clear() {
     pendingCount_ = 0;
     batch_.clear();
-    count_ = 0;
-    slots_.assign(kInitialSlots, Slot{});
+    slots_.Clear();
     arena_.clear();
   }
 
@@ -45,7 +45,7 @@ class ByteStringSet {
     std::string_view s(batch_.data() + start, p.Length);
     p.Head = Chunk(s.data(), s.size());
     p.Hash = Hash(p.Head, s);
-    Prefetch(&slots_[static_cast<size_t>(p.Hash) & (slots_.size() - 1)]);
+    slots_.Prefetch(static_cast<size_t>(p.Hash));
     if (pendingCount_ == kBatch) Flush();
   }
 
@@ -56,7 +56,7 @@ class ByteStringSet {
     p.Length = static_cast<uint32_t>(s.size());
     p.Head = Chunk(s.data(), s.size());
     p.Hash = Hash(p.Head, s);
-    Prefetch(&slots_[static_cast<size_t>(p.Hash) & (slots_.size() - 1)]);
+    slots_.Prefetch(static_cast<size_t>(p.Hash));
     if (pendingCount_ == kBatch) Flush();
   }
 
@@ -70,17 +70,16 @@ class ByteStringSet {
   }
 
   // The number of distinct strings (after `Flush`).
-  size_t Count() const { return count_; }
+  size_t Count() const { return slots_.Count(); }
 
   // Calls `f(bytes)` for every distinct string (after `Flush`).
   template <typename F>
   void ForEach(F&& f) const {
     std::string bytes;
-    for (const Slot& slot : slots_) {
-      if (slot.LengthPlus1 == 0) continue;
+    slots_.ForEach([&](const Slot& slot) {
       Bytes(slot, bytes);
       f(std::string_view(bytes));
-    }
+    });
   }
 
  private:
@@ -91,6 +90,7 @@ class ByteStringSet {
     uint64_t Head = 0;         // the first eight bytes, zero-padded
     uint32_t LengthPlus1 = 0;  // 0: empty slot
     uint32_t Tail = 0;         // offset of bytes 8.. in the arena
+    bool Empty() const { return LengthPlus1 == 0; }
   };
   struct Pending {
     const char* Data;  // the bytes, or null: in the batch from Start
@@ -111,45 +111,28 @@ class ByteStringSet {
   }
 
   void Insert(std::string_view s, uint64_t head, uint64_t h) {
-    uint32_t lengthPlus1 = static_cast<uint32_t>(s.size()) + 1;
-    size_t mask = slots_.size() - 1;
-    size_t i = static_cast<size_t>(h) & mask;
-    for (;; i = (i + 1) & mask) {
-      const Slot& slot = slots_[i];
-      if (slot.LengthPlus1 == 0) break;
-      if (slot.Head == head && slot.LengthPlus1 == lengthPlus1 &&
-          (s.size() <= 8 || std::memcmp(arena_.data() + slot.Tail, s.data() + 8, s.size() - 8) == 0)) {
-        return;
-      }
-    }
-    Slot& slot = slots_[i];
+    const uint32_t lengthPlus1 = static_cast<uint32_t>(s.size()) + 1;
+    const auto probe = slots_.Find(static_cast<size_t>(h), [&](const Slot& slot) {
+      return slot.Head == head && slot.LengthPlus1 == lengthPlus1 &&
+             (s.size() <= 8 || std::memcmp(arena_.data() + slot.Tail, s.data() + 8, s.size() - 8) == 0);
+    });
+    if (probe.found) return;
+    Slot slot;
     slot.Head = head;
     slot.LengthPlus1 = lengthPlus1;
     if (s.size() > 8) {
       slot.Tail = static_cast<uint32_t>(arena_.size());
       arena_.append(s.substr(8));
     }
-    if (++count_ * 4 > slots_.size() * 3) Grow();
+    // A slot's hash is computed again from its bytes when the table grows.
+    slots_.Fill(probe, slot, [this, bytes = std::string()](const Slot& filled) mutable {
+      Bytes(filled, bytes);
+      return static_cast<size_t>(Hash(filled.Head, bytes));
+    });
   }
 
-  void Grow() {
-    std::vector<Slot> old;
-    old.swap(slots_);
-    slots_.assign(old.size() * 2, Slot{});
-    size_t mask = slots_.size() - 1;
-    std::string bytes;
-    for (const Slot& slot : old) {
-      if (slot.LengthPlus1 == 0) continue;
-      Bytes(slot, bytes);
-      size_t i = static_cast<size_t>(Hash(slot.Head, bytes)) & mask;
-      while (slots_[i].LengthPlus1 != 0) i = (i + 1) & mask;
-      slots_[i] = slot;
-    }
-  }
-
-  std::vector<Slot> slots_;
+  FlatTable<Slot> slots_{kInitialSlots};
   std::string arena_;
-  size_t count_ = 0;
   Pending pending_[kBatch];
   size_t pendingCount_ = 0;
   std::string batch_;
@@ -186,85 +169,63 @@ inline uint64_t HashShortKey(ShortKey k) { return HashTwoWords(k.Lo, k.Hi); }
 // marks an empty slot, so the all-zero key is kept apart.
 template <size_t Words>
 class FixedKeySet {
- public:
-  FixedKeySet() { Clear(); }
+  static_assert(Words == 1 || Words == 2, "keys of one or two words");
 
+ public:
   void Clear() {
-    slots_.assign(kInitialSlots * Words, 0);
-    mask_ = kInitialSlots - 1;
-    count_ = 0;
+    slots_.Clear();
     zero_ = false;
   }
 
   // Makes room for `keys` keys at once (an empty set only).
   void Reserve(size_t keys) {
-    if (count_ != 0 || zero_) return;
-    size_t slots = kInitialSlots;
-    while (keys * 4 > slots * 3) slots *= 2;
-    if (slots <= mask_ + 1) return;
-    slots_.assign(slots * Words, 0);
-    mask_ = slots - 1;
+    if (!zero_) slots_.Reserve(keys);
   }
 
-  void Prefetch(uint64_t hash) const { kalix::Prefetch(&slots_[(hash & mask_) * Words]); }
+  void Prefetch(uint64_t hash) const { slots_.Prefetch(static_cast<size_t>(hash)); }
 
   void Insert(ShortKey k, uint64_t hash) {
     if (k.Lo == 0 && (Words == 1 || k.Hi == 0)) {
       zero_ = true;
       return;
     }
-    for (size_t i = hash & mask_;; i = (i + 1) & mask_) {
-      uint64_t* slot = &slots_[i * Words];
-      if (slot[0] == k.Lo && (Words == 1 || slot[Words - 1] == k.Hi)) return;
-      if (slot[0] == 0 && (Words == 1 || slot[Words - 1] == 0)) {
-        slot[0] = k.Lo;
-        if (Words == 2) slot[Words - 1] = k.Hi;
-        if (++count_ * 4 > (mask_ + 1) * 3) Grow();
-        return;
-      }
-    }
+    const auto probe = slots_.FindKey(static_cast<size_t>(hash), [&](const Slot& slot) { return slot.Holds(k); });
+    if (probe.found) return;
+    slots_.Fill(probe, Slot(k), [](const Slot& slot) { return static_cast<size_t>(HashShortKey(slot.Key())); });
   }
 
-  size_t Count() const { return count_ + (zero_ ? 1 : 0); }
+  size_t Count() const { return slots_.Count() + (zero_ ? 1 : 0); }
 
   // Calls `f(key)` for every key of the set.
   template <typename F>
   void ForEach(F&& f) const {
     if (zero_) f(ShortKey{});
-    for (size_t i = 0; i <= mask_; ++i) {
-      const uint64_t* slot = &slots_[i * Words];
-      if (slot[0] == 0 && (Words == 1 || slot[Words - 1] == 0)) continue;
-      ShortKey k;
-      k.Lo = slot[0];
-      if (Words == 2) k.Hi = slot[Words - 1];
-      f(k);
-    }
+    slots_.ForEach([&](const Slot& slot) { f(slot.Key()); });
   }
 
  private:
   static constexpr size_t kInitialSlots = size_t{1} << 8;
 
-  void Grow() {
-    std::vector<uint64_t> old;
-    old.swap(slots_);
-    const size_t oldSlots = mask_ + 1;
-    slots_.assign(oldSlots * 2 * Words, 0);
-    mask_ = oldSlots * 2 - 1;
-    for (size_t j = 0; j < oldSlots; ++j) {
-      const uint64_t* from = &old[j * Words];
-      if (from[0] == 0 && (Words == 1 || from[Words - 1] == 0)) continue;
-      ShortKey k;
-      k.Lo = from[0];
-      if (Words == 2) k.Hi = from[Words - 1];
-      size_t i = HashShortKey(k) & mask_;
-      while (slots_[i * Words] != 0 || (Words == 2 && slots_[i * Words + Words - 1] != 0)) i = (i + 1) & mask_;
-      for (size_t w = 0; w < Words; ++w) slots_[i * Words + w] = from[w];
-    }
-  }
+  // A key as it is kept: its words, all zero in an empty slot.
+  struct Slot {
+    uint64_t Word[Words] = {};
 
-  std::vector<uint64_t> slots_;
-  size_t mask_ = 0;
-  size_t count_ = 0;
+    Slot() = default;
+    explicit Slot(ShortKey k) {
+      Word[0] = k.Lo;
+      if constexpr (Words == 2) Word[1] = k.Hi;
+    }
+    bool Empty() const { return Word[0] == 0 && (Words == 1 || Word[Words - 1] == 0); }
+    bool Holds(ShortKey k) const { return Word[0] == k.Lo && (Words == 1 || Word[Words - 1] == k.Hi); }
+    ShortKey Key() const {
+      ShortKey k;
+      k.Lo = Word[0];
+      if constexpr (Words == 2) k.Hi = Word[1];
+      return k;
+    }
+  };
+
+  FlatTable<Slot> slots_{kInitialSlots};
   bool zero_ = false;
 };
 
@@ -279,7 +240,7 @@ class WordSet {
   // are until the next `Flush`.
   void Add(const char* p, size_t n, bool padded) {
     if (n == 0 || n > kShortKeyMax) {
-      long_.AddView(std::string_view(p, n));
+      AddLong(std::string_view(p, n));
       return;
     }
     ShortKey k;
@@ -320,7 +281,9 @@ class WordSet {
     long_.Flush();
   }
 
-  void Clear() {
+  // Out of line, as `ReserveLike`: both are called once a document, and the
+  // code that calls them also calls `Add` for every string.
+  [[gnu::noinline]] void Clear() {
     pendingCount_ = 0;
     for (auto& set : narrow_) set.Clear();
     for (auto& set : wide_) set.Clear();
@@ -329,7 +292,7 @@ class WordSet {
 
   // Makes room in each short-string table for as many strings as `other`
   // holds of that length (an empty set only).
-  void ReserveLike(const WordSet& other) {
+  [[gnu::noinline]] void ReserveLike(const WordSet& other) {
     for (size_t n = 1; n <= 8; ++n) narrow_[n].Reserve(other.narrow_[n].Count());
     for (size_t n = 9; n <= kShortKeyMax; ++n) wide_[n - 8].Reserve(other.wide_[n - 8].Count());
   }
@@ -370,7 +333,11 @@ class WordSet {
     size_t Length;
   };
 
-  void FlushShort() {
+  // Out of line, as `FlushShort`: `Add`, called for every string, stays
+  // small where it is used.
+  [[gnu::noinline]] void AddLong(std::string_view s) { long_.AddView(s); }
+
+  [[gnu::noinline]] void FlushShort() {
     for (size_t j = 0; j < pendingCount_; ++j) {
       const Pending& p = pending_[j];
       if (p.Length <= 8) {

@@ -59,18 +59,6 @@ void TargetCollector::BeginDocument(std::string_view text, const cMarkList& mark
   }
 }
 
-void TargetCollector::Rehash(size_t slots) {
-  std::vector<Slot> old = std::move(slots_);
-  slots_.assign(slots, Slot{0, 0});
-  const size_t mask = slots - 1;
-  for (const Slot& s : old) {
-    if (s.target == 0) continue;
-    size_t i = s.hash & mask;
-    while (slots_[i].target != 0) i = (i + 1) & mask;
-    slots_[i] = s;
-  }
-}
-
 bool TargetCollector::SameForm(const Found& f, const Waiting& w) const {
   return f.ordinal == documentOrdinal_ && f.textLength == w.form.size() &&
          std::memcmp(f.head, w.head, kHead) == 0 &&
@@ -79,15 +67,9 @@ bool TargetCollector::SameForm(const Found& f, const Waiting& w) const {
 }
 
 uint32_t TargetCollector::FindOrCreate(const Waiting& w) {
-  if (slots_.empty()) Rehash(1024);
-  const size_t mask = slots_.size() - 1;
-  size_t i = w.hash & mask;
-  for (;;) {
-    const Slot s = slots_[i];
-    if (s.target == 0) break;
-    if (s.hash == w.hash && SameForm(found_[s.target - 1], w)) return s.target - 1;
-    i = (i + 1) & mask;
-  }
+  const auto probe =
+      index_.Find(w.hash, [&](const Slot& s) { return s.hash == w.hash && SameForm(found_[s.target - 1], w); });
+  if (probe.found) return probe.slot->target - 1;
   if (found_.size() >= kMaxTargets) return kNoTarget;
   if (w.form.size() > kHead && w.form.size() > UINT32_MAX - forms_.size()) return kNoTarget;
   const uint32_t t = static_cast<uint32_t>(found_.size());
@@ -102,8 +84,7 @@ uint32_t TargetCollector::FindOrCreate(const Waiting& w) {
   f.ordinal = documentOrdinal_;
   f.length = w.wordLength;
   f.stringIndex = w.stringIndex;
-  slots_[i] = Slot{w.hash, t + 1};
-  if (found_.size() * 4 > slots_.size() * 3) Rehash(slots_.size() * 2);
+  index_.Fill(probe, Slot{w.hash, t + 1}, [](const Slot& s) { return s.hash; });
   return t;
 }
 
@@ -166,12 +147,12 @@ void TargetCollector::AddTarget(const PendingHit& hit, int32_t wordLength) {
   w.stringIndex = hit.StringIndex;
   w.startView = hit.StartView;
   w.batch = batch_;
-  if (!slots_.empty()) Prefetch(&slots_[w.hash & (slots_.size() - 1)]);
-  if (waitingCount_ > 0 && !slots_.empty()) {
+  index_.Prefetch(w.hash);
+  if (waitingCount_ > 0) {
     // The previous hit's slot has come by now: fetch its target.
     const Waiting& previous = waiting_[(firstWaiting_ + waitingCount_ - 1) % (kWaiting + 1)];
-    const Slot s = slots_[previous.hash & (slots_.size() - 1)];
-    if (s.target != 0 && s.hash == previous.hash) {
+    const Slot s = index_.Home(previous.hash);
+    if (!s.Empty() && s.hash == previous.hash) {
       Prefetch(&found_[s.target - 1]);
     }
   }
@@ -251,7 +232,7 @@ TargetCollector::Collected& TargetCollector::NewOccurrence() {
 
 void TargetCollector::Absorb(TargetCollector& later) {
   later.FileAll();
-  later.slots_ = std::vector<Slot>();
+  later.index_.Clear();
   later.batchSeen_ = std::unordered_set<uint64_t>();
   // The later targets' numbers here: found, or made as if by their first
   // hit (their form, word length and string come from it). The hashes come
@@ -262,10 +243,9 @@ void TargetCollector::Absorb(TargetCollector& later) {
   for (size_t t = 0; t < count; ++t) hashes[t] = HashForm(later.FormOf(later.found_[t]), documentHash_);
   std::vector<uint32_t> number(count);
   constexpr size_t kAhead = 8;
-  if (slots_.empty()) Rehash(1024);
   Waiting w;
   for (size_t t = 0; t < count; ++t) {
-    if (t + kAhead < count) Prefetch(&slots_[hashes[t + kAhead] & (slots_.size() - 1)]);
+    if (t + kAhead < count) index_.Prefetch(hashes[t + kAhead]);
     const Found& f = later.found_[t];
     w.form.assign(later.FormOf(f));
     w.hash = hashes[t];
@@ -600,7 +580,7 @@ class TargetCollector::Finishing {
 
 cTargetList TargetCollector::Finish() {
   EndDocument();
-  slots_ = std::vector<Slot>();
+  index_.Clear();
   batchSeen_ = std::unordered_set<uint64_t>();
   cTargetList list = Finishing(*this).Run();
   occurrenceCount_ = 0;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "document/Document.h"
+#include "platform/FlatTable.h"
 #include "platform/Memory.h"
 #include "rules/RuleSet.h"
 #include "search/HitSink.h"
@@ -143,10 +144,13 @@ class TargetCollector final : public HitSink {
   };
   static constexpr size_t kWaiting = 2;  // hits kept waiting at most
   using Block = std::vector<Collected, LargeBlockAllocator<Collected>>;
+  // A slot of the target index.
   struct Slot {
     uint32_t hash;
     uint32_t target;  // target + 1; 0: empty
+    bool Empty() const { return target == 0; }
   };
+  static constexpr size_t kIndexSlots = 1024;  // to start with
   // Occurrences per block: as many as fill one huge page.
   static constexpr uint32_t kBlock = static_cast<uint32_t>(kHugePageSize / sizeof(Collected));
 
@@ -160,7 +164,6 @@ class TargetCollector final : public HitSink {
   // A new occurrence at the end of the list (its fields to be set).
   Collected& NewOccurrence();
   void FileAll();
-  void Rehash(size_t slots);
   bool SeenInBatch(uint32_t target, int32_t startView);
   Collected& OccurrenceAt(uint32_t n) {
     return blocks_[n / kBlock][n % kBlock];
@@ -187,7 +190,7 @@ class TargetCollector final : public HitSink {
   // Targets in the order they were found.
   FoundList found_;
   std::string forms_;
-  std::vector<Slot> slots_;
+  FlatTable<Slot> index_{kIndexSlots};
   // Occurrences of all targets in the order they were added.
   std::vector<Block> blocks_;
   uint32_t collectedCount_ = 0;  // in the blocks, those left out included
