@@ -103,19 +103,6 @@ void ScanWords(const RuleSet& rules, std::string_view text, const cFilterList& f
   }
 }
 
-// How a word list reads its corpus: who is told of progress and of
-// documents that cannot be opened.
-CorpusReading ReadingFor(const WordListDocumentError& onDocumentError, const WordListProgress& onProgress) {
-  CorpusReading reading;
-  if (onProgress) reading.OnProgress = [onProgress](size_t k, size_t n, const std::string&) { onProgress(k, n); };
-  if (onDocumentError) {
-    reading.OnUnreadable = [onDocumentError](const std::string&, const std::string& message) {
-      onDocumentError(message);
-    };
-  }
-  return reading;
-}
-
 }  // namespace
 
 void ListWords(const RuleSet& rules, std::string_view text, const cFilterList& filters, HitSink& sink) {
@@ -407,14 +394,8 @@ class WordListBuilder {
   }
 
   void CloseOccurrences(int32_t lastLetterOffset, int cls) {
-    if (cls >= kSentenceSeparator && sentenceOpen_) {
-      places_->Sentences.back().End = lastLetterOffset;
-      sentenceOpen_ = false;
-    }
-    if (cls >= kParagraphSeparator && paragraphOpen_) {
-      places_->Paragraphs.back().End = lastLetterOffset;
-      paragraphOpen_ = false;
-    }
+    if (cls >= kSentenceSeparator && sentenceOpen_) CloseUnit(places_->Sentences, sentenceOpen_, lastLetterOffset);
+    if (cls >= kParagraphSeparator && paragraphOpen_) CloseUnit(places_->Paragraphs, paragraphOpen_, lastLetterOffset);
   }
 
   void EndBatch() {}
@@ -464,24 +445,21 @@ class WordListBuilder {
   // first listed word, and ends at the last letter before the separator
   // that closes it.
   void NoteUnits(const PendingHit& hit) {
-    std::vector<WordPlaces::Unit>& sentences = places_->Sentences;
-    if (sentences.empty() || sentences.back().Start != hit.SentenceStart) {
-      sentences.push_back({hit.SentenceStart, -1});
-      sentenceOpen_ = true;
+    NoteUnit(places_->Sentences, sentenceOpen_, hit.SentenceStart, hit.KnownEnds & kSentenceEndKnown,
+             hit.SentenceEnd);
+    NoteUnit(places_->Paragraphs, paragraphOpen_, hit.ParagraphStart, hit.KnownEnds & kParagraphEndKnown,
+             hit.ParagraphEnd);
+  }
+  static void NoteUnit(std::vector<WordPlaces::Unit>& units, bool& open, int32_t start, bool ended, int32_t end) {
+    if (units.empty() || units.back().Start != start) {
+      units.push_back({start, -1});
+      open = true;
     }
-    if (hit.KnownEnds & kSentenceEndKnown) {
-      sentences.back().End = hit.SentenceEnd;
-      sentenceOpen_ = false;
-    }
-    std::vector<WordPlaces::Unit>& paragraphs = places_->Paragraphs;
-    if (paragraphs.empty() || paragraphs.back().Start != hit.ParagraphStart) {
-      paragraphs.push_back({hit.ParagraphStart, -1});
-      paragraphOpen_ = true;
-    }
-    if (hit.KnownEnds & kParagraphEndKnown) {
-      paragraphs.back().End = hit.ParagraphEnd;
-      paragraphOpen_ = false;
-    }
+    if (ended) CloseUnit(units, open, end);
+  }
+  static void CloseUnit(std::vector<WordPlaces::Unit>& units, bool& open, int32_t end) {
+    units.back().End = end;
+    open = false;
   }
 
   std::string_view WordAt(int32_t start, int32_t length) const {
@@ -510,24 +488,24 @@ class WordListBuilder {
   // form is written a few words ahead of its lookup, and its slot fetched
   // meanwhile.
   void TargetsOfWords() {
-    constexpr size_t kAhead = 8;
-    std::string forms[kAhead];
-    uint32_t hashes[kAhead];
+    constexpr size_t kFormsAhead = 8;
+    std::string forms[kFormsAhead];
+    uint32_t hashes[kFormsAhead];
     const size_t count = kinds_.size();
-    for (size_t k = 0; k < count + kAhead; ++k) {
-      // The form written kAhead words ago is looked up, and its place in the
+    for (size_t k = 0; k < count + kFormsAhead; ++k) {
+      // The form written kFormsAhead words ago is looked up, and its place in the
       // ring is taken by the form of word k.
-      std::string& form = forms[k % kAhead];
-      if (k >= kAhead) {
-        Kind& kind = kinds_[k - kAhead];
-        kind.Target = TargetOf(form, hashes[k % kAhead]);
+      std::string& form = forms[k % kFormsAhead];
+      if (k >= kFormsAhead) {
+        Kind& kind = kinds_[k - kFormsAhead];
+        kind.Target = TargetOf(form, hashes[k % kFormsAhead]);
       }
       if (k < count) {
         form.clear();
         AppendWordForm(rules_, index_, WordAt(kinds_[k].Start, kinds_[k].Length), resultSpelling_, showSymbols_,
                        form);
-        hashes[k % kAhead] = HashForm(form, kHashSeed);
-        formIndex_.Prefetch(hashes[k % kAhead]);
+        hashes[k % kFormsAhead] = HashForm(form, kHashSeed);
+        formIndex_.Prefetch(hashes[k % kFormsAhead]);
       }
     }
   }
@@ -711,15 +689,15 @@ void WordListBuilder::MakeTargets(const std::vector<uint32_t>& order, const std:
 // adds nothing, its places are taken.
 template <typename Visit>
 void ForEachListedDocument(const Context& context, const SearchSettings& settings, const Document& windowDocument,
-                           const std::vector<std::string>& corpusEntries, const WordListDocumentError& onDocumentError,
-                           const WordListProgress& onProgress, Visit&& visit) {
+                           const std::vector<std::string>& corpusEntries, const CorpusReading& reading,
+                           Visit&& visit) {
   if (!settings.UseCorpus) {
     visit(windowDocument, std::string());
     return;
   }
   Document scratch;
   std::unordered_set<std::string> listed;
-  ForEachCorpusDocument(context, corpusEntries, ReadingFor(onDocumentError, onProgress),
+  ForEachCorpusDocument(context, corpusEntries, reading,
                         [&]() -> Document& { return scratch; },
                         [&](size_t k, Document& document) {
                           if (listed.insert(corpusEntries[k]).second) {
@@ -733,9 +711,9 @@ void ForEachListedDocument(const Context& context, const SearchSettings& setting
 
 WordListCounts CountWordList(const Context& context, const SearchSettings& settings, const cFilterList& filters,
                              const Document& windowDocument, const std::vector<std::string>& corpusEntries,
-                             const WordListDocumentError& onDocumentError, const WordListProgress& onProgress) {
+                             const CorpusReading& reading) {
   WordCounter counter(context.Rules, settings.ResultSpelling, settings.ShowSymbols);
-  ForEachListedDocument(context, settings, windowDocument, corpusEntries, onDocumentError, onProgress,
+  ForEachListedDocument(context, settings, windowDocument, corpusEntries, reading,
                         [&](const Document& document, const std::string&) {
                           counter.BeginDocument(document.Text());
                           ScanWordsToCount(context.Rules, document.Text(), filters, counter);
@@ -746,9 +724,9 @@ WordListCounts CountWordList(const Context& context, const SearchSettings& setti
 
 cTargetList RunWordList(const Context& context, const SearchSettings& settings, const cFilterList& filters,
                         const Document& windowDocument, const std::vector<std::string>& corpusEntries,
-                        const WordListDocumentError& onDocumentError, const WordListProgress& onProgress) {
+                        const CorpusReading& reading) {
   WordListBuilder builder(context.Rules, settings.ResultSpelling, settings.ShowSymbols);
-  ForEachListedDocument(context, settings, windowDocument, corpusEntries, onDocumentError, onProgress,
+  ForEachListedDocument(context, settings, windowDocument, corpusEntries, reading,
                         [&](const Document& document, std::string ref) {
                           builder.BeginDocument(document.Text(), document.marks, std::move(ref));
                           ScanWords(context.Rules, document.Text(), filters, builder);

@@ -14,6 +14,7 @@
 // word's length in bytes.
 #pragma once
 
+#include "app/CorpusDocuments.h"
 #include "context/Context.h"
 #include "document/Document.h"
 #include "rules/Filters.h"
@@ -48,19 +49,14 @@ struct WordListChoice {
 void ApplyWordListChoice(SearchSettings& settings, const WordListChoice& choice, bool corpusOpen,
                          bool windowHasDocument);
 
-// Called with the message of a corpus document that cannot be opened; the
-// list goes on with the next document.
-using WordListDocumentError = std::function<void(const std::string& message)>;
-// Called before each corpus document (index, count), for progress displays.
-using WordListProgress = std::function<void(size_t index, size_t count)>;
-
 // Lists the words of the window's document, or with `settings.UseCorpus`
 // of every corpus document in order (each loaded into a scratch model, with
-// the document reference of its path). Returns the targets, not yet sorted.
+// the document reference of its path), read as `reading` says: its progress
+// calls, its calls for documents that cannot be opened (the list goes on
+// with the next one) and its stop flag. Returns the targets, not yet sorted.
 cTargetList RunWordList(const Context& context, const SearchSettings& settings, const cFilterList& filters,
                         const Document& windowDocument, const std::vector<std::string>& corpusEntries,
-                        const WordListDocumentError& onDocumentError = {},
-                        const WordListProgress& onProgress = {});
+                        const CorpusReading& reading = {});
 
 // The numbers of a word list without its targets: what the status line
 // shows, computed with far less memory (no occurrence is kept). Gives the
@@ -71,8 +67,7 @@ struct WordListCounts {
 };
 WordListCounts CountWordList(const Context& context, const SearchSettings& settings, const cFilterList& filters,
                              const Document& windowDocument, const std::vector<std::string>& corpusEntries,
-                             const WordListDocumentError& onDocumentError = {},
-                             const WordListProgress& onProgress = {});
+                             const CorpusReading& reading = {});
 
 // The status line of a word list: "Mots : " N "  Occurrences : " M
 // (translated pieces).

@@ -111,6 +111,13 @@ void ReportDocumentMessage(const std::string& message) {
   std::fprintf(stderr, "%s\n", Cp1252ToUtf8(message).c_str());
 }
 
+CorpusReading ConsoleCorpusReading() {
+  CorpusReading reading;
+  reading.OnUnreadable = [](const std::string&, const std::string& message) { ReportDocumentMessage(message); };
+  reading.OnProgress = [](size_t index, size_t count, const std::string&) { ReportCorpusProgress(index, count); };
+  return reading;
+}
+
 void ReportCorpusProgress(size_t index, size_t count) {
   static const bool terminal = isatty(fileno(stderr)) != 0;
   if (!terminal || count < 2) return;

@@ -3,6 +3,8 @@
 // corpus file given with --corpus.
 #pragma once
 
+#include "app/CorpusDocuments.h"
+
 #include "context/Context.h"
 #include "rules/Filters.h"
 #include "targets/Target.h"
@@ -36,6 +38,9 @@ void ReportDocumentMessage(const std::string& message);
 
 // A progress line on stderr for corpus runs, only when stderr is a terminal.
 void ReportCorpusProgress(size_t index, size_t count);
+
+// A corpus read with the two reports above.
+CorpusReading ConsoleCorpusReading();
 
 // Takes a target list and keeps it until the process ends; returns it. A
 // command prints its result and the process ends right after: freeing

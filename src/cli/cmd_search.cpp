@@ -234,8 +234,9 @@ int OpenSource(Context& ctx, SearchArgs& a, Document& document) {
     if (int status = OpenCorpusArgument(ctx, *a.corpusFile)) return status;
     request.Settings.UseCorpus = true;
     request.Corpus = ctx.Corpus.Entries;
-    request.OnUnreadable = [](const std::string&, const std::string& message) { ReportDocumentMessage(message); };
-    request.OnProgress = [](size_t index, size_t count, const std::string&) { ReportCorpusProgress(index, count); };
+    const CorpusReading reading = ConsoleCorpusReading();
+    request.OnUnreadable = reading.OnUnreadable;
+    request.OnProgress = reading.OnProgress;
     return 0;
   }
   std::string message;

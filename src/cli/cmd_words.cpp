@@ -93,8 +93,7 @@ int OpenSource(Context& ctx, WordsArgs& a, Document& document) {
 
 // The counts alone, as one line.
 int WriteCounts(Context& ctx, const SearchSettings& settings, const cFilterList& filters, const Document& document) {
-  WordListCounts counts = CountWordList(ctx, settings, filters, document, ctx.Corpus.Entries, ReportDocumentMessage,
-                                        ReportCorpusProgress);
+  WordListCounts counts = CountWordList(ctx, settings, filters, document, ctx.Corpus.Entries, ConsoleCorpusReading());
   WriteSummary(stdout, WordListStatusText(ctx.Language, counts.Targets, counts.Occurrences));
   return 0;
 }
@@ -102,8 +101,8 @@ int WriteCounts(Context& ctx, const SearchSettings& settings, const cFilterList&
 // The whole list, as JSON or as the result report.
 int WriteList(Context& ctx, WordsArgs& a, SearchSettings& settings, const cFilterList& filters,
               const Document& document) {
-  cTargetList& targets = KeepUntilExit(RunWordList(ctx, settings, filters, document, ctx.Corpus.Entries,
-                                                  ReportDocumentMessage, ReportCorpusProgress));
+  cTargetList& targets =
+      KeepUntilExit(RunWordList(ctx, settings, filters, document, ctx.Corpus.Entries, ConsoleCorpusReading()));
   std::string status = ShowWordListResult(ctx.Language, targets);
   if (a.json) {
     WriteResultJson(stdout, status, targets);

@@ -104,7 +104,6 @@ std::function<void()> TfrmMain::BeforeBackgroundWork;
 
 namespace {
 
-
 // Keeps the user's input away from one window while its search runs and no
 // progress dialog shows yet (the dialog then blocks the window itself); the
 // window still repaints, scrolls and moves.
@@ -225,7 +224,6 @@ class ProgressWindow : public QDialog {
   QPushButton* cancel;
 };
 
-
 // Starts the run's work on a thread of its own (`before` first, for tests);
 // the thread quits the run's event loop when the work has ended.
 void StartWorker(BackgroundRun& run, std::function<void()> before) {
@@ -318,7 +316,6 @@ class RunMonitor {
   QTimer timer_;
   bool messageShown_ = false;
 };
-
 
 // A search's work on its thread: the targets, the status line and, for the
 // window's document, its highlights ready to show.
@@ -480,15 +477,11 @@ void TfrmMain::RunWordList() {
   run->Work = [](BackgroundRun& r) {
     static const Document kNone;
     // The message is composed on the window's thread from the path.
-    std::vector<std::string> entries = r.Corpus;
-    size_t at = 0;
-    r.Targets = kalix::RunWordList(
-        r.Ctx, r.Settings, r.Filters, r.Doc ? *r.Doc : kNone, entries,
-        [&r, &entries, &at](const std::string&) { r.Unreadable(at < entries.size() ? entries[at] : std::string()); },
-        [&r, &entries, &at](size_t i, size_t n) {
-          at = i;
-          r.Progress(i, n, i < entries.size() ? entries[i] : std::string());
-        });
+    CorpusReading reading;
+    reading.OnUnreadable = [&r](const std::string& path, const std::string&) { r.Unreadable(path); };
+    reading.OnProgress = [&r](size_t i, size_t n, const std::string& path) { r.Progress(i, n, path); };
+    reading.Stop = &r.cancelled;
+    r.Targets = kalix::RunWordList(r.Ctx, r.Settings, r.Filters, r.Doc ? *r.Doc : kNone, r.Corpus, reading);
     r.Status = kalix::ShowWordListResult(r.Ctx.Language, r.Targets);
   };
   const QString what = DisplayPath(settings.UseCorpus ? std::string() : FileNameOf(Doc.path));

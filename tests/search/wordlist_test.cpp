@@ -227,8 +227,9 @@ TEST(WordList, CorpusGivesOneTargetPerDocument) {
   ApplyWordListChoice(settings, {0, false, true, ""}, true, false);
   Document none;
   std::vector<std::string> errors;
-  cTargetList targets = RunWordList(ctx, settings, {}, none, {a, missing, b},
-                                    [&](const std::string& m) { errors.push_back(m); });
+  CorpusReading reading;
+  reading.OnUnreadable = [&](const std::string&, const std::string& m) { errors.push_back(m); };
+  cTargetList targets = RunWordList(ctx, settings, {}, none, {a, missing, b}, reading);
   LanguageState lang;
   EXPECT_EQ(ShowWordListResult(lang, targets), "Mots : 3  Occurrences : 3");
   ASSERT_EQ(targets.size(), 3u);
