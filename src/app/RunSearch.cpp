@@ -109,19 +109,19 @@ class ShiftedSink final : public HitSink {
 // Scans one document into `sink`. A long one is cut in two (SplitPoint) and
 // the second part is scanned on a second thread into a collector of its
 // own, which `sink` then takes over.
-void ScanDocument(const Context& context, const SearchSettings& settings, const SearchPlan& plan,
-                  const cFilterList& filters, std::string_view text, const cMarkList& marks,
+void ScanDocument(const SearchPlan& plan, std::string_view text, const cMarkList& marks,
                   const std::string& documentRef, size_t splitMinimum, TargetCollector& sink) {
+  const SearchSettings& settings = plan.Settings();
   sink.BeginDocument(text, marks, documentRef);
   const size_t split = sink.RepeatedDocument() || splitMinimum == SIZE_MAX
                            ? 0
-                           : SplitPoint(context.Rules, settings, filters, text, splitMinimum);
+                           : SplitPoint(plan.Rules(), settings, plan.Filters(), text, splitMinimum);
   if (split == 0) {
     SearchDocument(plan, text, sink);
     sink.EndDocument();
     return;
   }
-  TargetCollector rest(context.Rules, settings.ResultSpelling, settings.ShowSymbols);
+  TargetCollector rest(plan.Rules(), settings.ResultSpelling, settings.ShowSymbols);
   RunInParallel(
       [&] { SearchDocument(plan, text.substr(0, split), sink); },
       [&] {
@@ -141,15 +141,14 @@ CorpusReading ReadingOf(const SearchRequest& source) {
 }
 
 // The corpus documents one after the other on this thread.
-void ScanCorpusHere(const Context& context, const SearchSettings& settings, const SearchPlan& plan,
-                    const cFilterList& filters, const SearchRequest& source, size_t splitMinimum,
-                    TargetCollector& sink, size_t* skipped) {
+void ScanCorpusHere(const Context& context, const SearchPlan& plan, const SearchRequest& source,
+                    size_t splitMinimum, TargetCollector& sink, size_t* skipped) {
   Document scratch;
   const size_t n = ForEachCorpusDocument(
       context, source.Corpus, ReadingOf(source), [&]() -> Document& { return scratch; },
       [&](size_t i, Document& document) {
-        ScanDocument(context, settings, plan, filters, document.Text(), document.marks,
-                     MakeDocumentRef(source.Corpus[i]), splitMinimum, sink);
+        ScanDocument(plan, document.Text(), document.marks, MakeDocumentRef(source.Corpus[i]), splitMinimum,
+                     sink);
         return true;
       });
   if (skipped) *skipped += n;
@@ -171,10 +170,10 @@ constexpr size_t kWaitingMaximum = 2;
 // finished at once, and their lists merged.
 class CorpusOnTwoThreads {
  public:
-  CorpusOnTwoThreads(const Context& context, const SearchSettings& settings, const SearchPlan& plan,
-                     const cFilterList& filters, const SearchRequest& source, TargetCollector& sink)
-      : context_(context), settings_(settings), plan_(plan), filters_(filters), source_(source), sink_(sink),
-        otherSink_(context.Rules, settings.ResultSpelling, settings.ShowSymbols) {}
+  CorpusOnTwoThreads(const Context& context, const SearchPlan& plan, const SearchRequest& source,
+                     TargetCollector& sink)
+      : context_(context), plan_(plan), source_(source), sink_(sink),
+        otherSink_(plan.Rules(), plan.Settings().ResultSpelling, plan.Settings().ShowSymbols) {}
 
   cTargetList Run(size_t* skipped) {
     RunInParallel(
@@ -246,8 +245,7 @@ class CorpusOnTwoThreads {
     if (seen == wentThere_.end()) wentThere_.emplace(ref, there);
     if (!there) {
       // While the second thread is busy, a short document is not cut.
-      ScanDocument(context_, settings_, plan_, filters_, doc_->Text(), doc_->marks, ref,
-                   small ? SIZE_MAX : source_.SplitMinimum, sink_);
+      ScanDocument(plan_, doc_->Text(), doc_->marks, ref, small ? SIZE_MAX : source_.SplitMinimum, sink_);
     }
     return true;
   }
@@ -292,9 +290,7 @@ class CorpusOnTwoThreads {
   }
 
   const Context& context_;
-  const SearchSettings& settings_;
   const SearchPlan& plan_;
-  const cFilterList& filters_;
   const SearchRequest& source_;
   TargetCollector& sink_;
   TargetCollector otherSink_;  // the second thread's
@@ -311,10 +307,9 @@ class CorpusOnTwoThreads {
   std::map<std::string, bool> wentThere_;
 };
 
-cTargetList ScanCorpusInParallel(const Context& context, const SearchSettings& settings, const SearchPlan& plan,
-                                 const cFilterList& filters, const SearchRequest& source, TargetCollector& sink,
-                                 size_t* skipped) {
-  return CorpusOnTwoThreads(context, settings, plan, filters, source, sink).Run(skipped);
+cTargetList ScanCorpusInParallel(const Context& context, const SearchPlan& plan, const SearchRequest& source,
+                                 TargetCollector& sink, size_t* skipped) {
+  return CorpusOnTwoThreads(context, plan, source, sink).Run(skipped);
 }
 
 }  // namespace
@@ -327,13 +322,13 @@ cTargetList ScanForTargets(const Context& context, const SearchSettings& setting
   if (skipped) *skipped = 0;
   const size_t splitMinimum = source.Parallel ? source.SplitMinimum : SIZE_MAX;
   if (settings.UseCorpus && source.Parallel && source.Corpus.size() >= 2) {
-    return ScanCorpusInParallel(context, settings, plan, filters, source, sink, skipped);
+    return ScanCorpusInParallel(context, plan, source, sink, skipped);
   }
   if (settings.UseCorpus) {
-    ScanCorpusHere(context, settings, plan, filters, source, splitMinimum, sink, skipped);
+    ScanCorpusHere(context, plan, source, splitMinimum, sink, skipped);
   } else if (source.WindowDocument != nullptr) {
     const Document& doc = *source.WindowDocument;
-    ScanDocument(context, settings, plan, filters, doc.Text(), doc.marks, std::string(), splitMinimum, sink);
+    ScanDocument(plan, doc.Text(), doc.marks, std::string(), splitMinimum, sink);
   }
   return sink.Finish();
 }

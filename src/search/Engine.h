@@ -101,6 +101,10 @@ class SearchPlan {
   SearchPlan(const SearchPlan&) = delete;
   SearchPlan& operator=(const SearchPlan&) = delete;
   const PlanTables& Tables() const { return *tables_; }
+  // The plan's own copies of what it was made from.
+  const RuleSet& Rules() const;
+  const SearchSettings& Settings() const;
+  const cFilterList& Filters() const;
 
  private:
   std::unique_ptr<const PlanTables> tables_;

@@ -83,5 +83,4 @@ class KeyAutomaton {
   std::vector<std::pair<int32_t, int32_t>> out_;  // (string, key length)
 };
 
-
 }  // namespace kalix

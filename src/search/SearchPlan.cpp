@@ -389,4 +389,8 @@ SearchPlan::SearchPlan(const RuleSet& rules, const SearchSettings& settings, con
 
 SearchPlan::~SearchPlan() = default;
 
+const RuleSet& SearchPlan::Rules() const { return tables_->rules; }
+const SearchSettings& SearchPlan::Settings() const { return tables_->settings; }
+const cFilterList& SearchPlan::Filters() const { return tables_->filters; }
+
 }  // namespace kalix

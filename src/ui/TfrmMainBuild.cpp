@@ -38,7 +38,6 @@ namespace {
 // Texts of the designs are code page 1252.
 QString T(const char* text1252) { return FromCp1252(text1252); }
 
-
 QAction* Item(QMenu* menu, const char* name, const char* caption, const QKeySequence& key,
               bool enabled) {
   QAction* a = menu->addAction(T(caption));

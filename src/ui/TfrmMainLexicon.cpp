@@ -23,7 +23,6 @@
 namespace kalix::ui {
 namespace {
 
-
 // The questions of the thesaurus or the corpus, asked in one main window.
 class ListDialogs : public EntryListDialogs {
  public:
@@ -134,7 +133,6 @@ EntryListOps CorpusOps(ListDialogs& dialogs) {
 // ---------------------------------------------------------------------------
 // Thesaurus
 
-
 void TfrmMain::NewThesaurus() {
   ListDialogs dialogs(this, false);
   ThesaurusOps(this, dialogs).New();
@@ -171,7 +169,6 @@ void TfrmMain::ApplyThesaurusMenuState(int s) {
 
 // ---------------------------------------------------------------------------
 // Corpus
-
 
 void TfrmMain::NewCorpus() {
   ListDialogs dialogs(this, true);

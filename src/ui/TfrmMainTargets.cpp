@@ -36,7 +36,6 @@
 namespace kalix::ui {
 namespace {
 
-
 void Enable(std::initializer_list<QToolButton*> buttons, std::initializer_list<QAction*> items, bool on) {
   for (QToolButton* b : buttons) b->setEnabled(on);
   for (QAction* a : items) a->setEnabled(on);
