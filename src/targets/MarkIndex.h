@@ -3,6 +3,7 @@
 
 #include "document/Document.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -25,6 +26,10 @@ class MarkIndex {
   // The same, starting from the place of an earlier lookup (`hint`, updated):
   // constant time when views come in increasing order.
   PageFolio At(int32_t view, size_t& hint) const;
+  // Whether a mark stands at `view`.
+  bool StandsAt(int32_t view) const {
+    return std::binary_search(positions_.begin(), positions_.end(), view);
+  }
 
  private:
   std::vector<int32_t> positions_;

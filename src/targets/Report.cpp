@@ -170,7 +170,7 @@ class ReportWriter {
           char c = text[static_cast<size_t>(cursor)];
           if (c == '\n' || c == '\r') ++breaks;
         }
-        MarkIndex::PageFolio at = marks.At(start + breaks);
+        MarkIndex::PageFolio at = marks.At(PastOpeningMarkers(text, start, start + breaks, marks));
         out_ += fileName;
         out_ += ' ';
         AppendReference(at.page, at.folio, at.verso);
@@ -189,6 +189,23 @@ class ReportWriter {
     bool EndKnown;
     uint32_t Target;
   };
+
+  // The view position just after the marker characters that open an extract
+  // at `start` (text offset, `view` its view position): an extract that
+  // begins with a page or folio marker belongs to the page or folio that the
+  // marker opens. A character counts only where the reader made a mark of
+  // it, so a marker byte that opened nothing is text.
+  int32_t PastOpeningMarkers(std::string_view text, int32_t start, int32_t view,
+                             const MarkIndex& marks) const {
+    const RuleSet& rules = context_.Rules;
+    for (size_t at = static_cast<size_t>(start); at < text.size(); ++at, ++view) {
+      const unsigned char c = static_cast<unsigned char>(text[at]);
+      const bool marker = c == rules.PageMarker || c == rules.RectoMarker || c == rules.VersoMarker ||
+                          c == rules.GlyphMarker || c == '=';
+      if (!marker || !marks.StandsAt(view)) break;
+    }
+    return view;
+  }
 
   void AppendReference(int32_t page, int32_t folio, bool verso) {
     out_ += "p:";

@@ -37,7 +37,7 @@ bool ConcordanceModel::TextOf(const Target& target, std::string_view& text, cons
   const std::string path = DocumentRefPath(ref);
   if (path != scratchPath_) {
     scratchPath_ = path;
-    scratchRead_ = kalix::OpenDocument(TheShell().Ctx, scratch_, path, nullptr);
+    scratchRead_ = LoadScratchDocument(TheShell().Ctx, scratch_, path, nullptr);
     scratchIndex_ = scratchRead_ ? ViewIndex(scratch_.Text()) : ViewIndex();
   }
   if (!scratchRead_) return false;
@@ -98,6 +98,13 @@ QVariant ConcordanceModel::headerData(int section, Qt::Orientation orientation, 
                                           "Contexte droit"};
   if (section < 0 || section >= kColumns) return QVariant();
   return Tr(kHeadings[section]);
+}
+
+void ConcordanceModel::ForgetDocuments() {
+  ClearDocument(scratch_);
+  scratchIndex_ = ViewIndex();
+  scratchPath_.clear();
+  scratchRead_ = false;
 }
 
 void ConcordanceModel::SetTarget(int32_t target) {

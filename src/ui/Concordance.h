@@ -52,6 +52,11 @@ class ConcordanceModel : public QAbstractTableModel {
   int32_t OccurrenceOfRow(int row) const;
   int RowOfOccurrence(int32_t occurrence) const;
 
+  // Drops the scratch document, so that the next lines of another document
+  // read it again (a new result may name other files, or the same names
+  // written since).
+  void ForgetDocuments();
+
  private:
   const Target* CurrentTargetRecord() const;
   // The text and index of the target's document; false when it cannot be read.

@@ -60,6 +60,8 @@ const DispersionCanvas::Strip& DispersionCanvas::StripOf(const std::string& ref)
   return known_.emplace(ref, std::move(s)).first->second;
 }
 
+void DispersionCanvas::ForgetDocuments() { known_.clear(); }
+
 void DispersionCanvas::Rebuild() {
   strips_.clear();
   ticks_.clear();

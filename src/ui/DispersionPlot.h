@@ -27,6 +27,8 @@ class DispersionCanvas : public QWidget {
   bool AllTargets = false;
   // Recomputes the strips from the window's targets.
   void Rebuild();
+  // Forgets the lengths and pages read from other documents (a new result).
+  void ForgetDocuments();
 
   // One strip: a document, its length in view positions, its page marks.
   struct Strip {

@@ -104,7 +104,9 @@ void TfrmMain::TargetViewsChanged() {
 
 void TfrmMain::TargetListChanged() {
   if (!Concordance) return;
+  Concordance->Model->ForgetDocuments();
   Concordance->Model->SetTarget(-1);
+  Plot->Canvas->ForgetDocuments();
   plotTarget_ = kPlotStale;
   TargetViewsChanged();
 }

@@ -1,5 +1,6 @@
 #include "targets/Report.h"
 
+#include "document/Reader.h"
 #include "platform/TextFile.h"
 #include "targets/DocumentRef.h"
 
@@ -155,6 +156,35 @@ TEST(Report, ListReferences) {
             "\r\n");
   options.ListReferences = false;
   EXPECT_EQ(f.Report(options), "A%n%s\r\nB\r\nC\r\n\r\n");
+}
+
+// An extract that opens with page or folio markers is cited by the page and
+// folio they open; a marker byte that opened no mark is ordinary text.
+TEST(Report, ExtractReferencesPassOverOpeningMarkers) {
+  Fixture f;
+  f.ctx.Rules = DefaultRules();
+  // offsets:        0   1   2                 16 17 18
+  const std::string text = "\xb1\xf2 Cy commence.\n\xbe Et en ceste isle.\n\xad" "Fin.\n";
+  f.document.path = "/t/isle.txt";
+  ReadDocument(f.ctx.Rules, text, f.document);
+  f.targets.push_back(MakeTarget("CY", {InUnit(0, 13)}));
+  f.targets.push_back(MakeTarget("ISLE", {InUnit(16, 33)}));
+  f.targets.push_back(MakeTarget("FIN", {InUnit(36, 39)}));
+  ReportOptions options;
+  options.Informations = false;
+  options.List = false;
+  options.Extracts = kSentenceExtracts;
+  EXPECT_EQ(f.Report(options),
+            "\xb1\xf2 Cy commence\r\nisle.txt p:1 f:1R\r\n\r\n"
+            "\xbe Et en ceste isle\r\nisle.txt p:1 f:1V\r\n\r\n"
+            "\xad" "Fin\r\nisle.txt p:1 f:1V\r\n\r\n");
+  // The same bytes without marks (as an XML transcription that types them):
+  // nothing is passed over.
+  f.document.marks.clear();
+  EXPECT_EQ(f.Report(options),
+            "\xb1\xf2 Cy commence\r\nisle.txt p:0 f:0R\r\n\r\n"
+            "\xbe Et en ceste isle\r\nisle.txt p:0 f:0R\r\n\r\n"
+            "\xad" "Fin\r\nisle.txt p:0 f:0R\r\n\r\n");
 }
 
 TEST(Report, ExtractsOfOneDocument) {

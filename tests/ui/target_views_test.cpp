@@ -204,6 +204,18 @@ class TargetViewsTest : public QObject {
     QCOMPARE(canvas->Strips().size(), size_t{2});
     Shot(w, "kalix-views-corpus.png");
 
+    // Another corpus: each document's lines come from that document, whatever
+    // the pane read before (b.txt is read again, then c.txt in its place).
+    QVERIFY(WriteTextFile(Path("c.txt"), "Ici se trouve un texte plus long que b, et le roi y parle.\n"));
+    Fill(w, {"roi"}, {Path("b.txt"), Path("c.txt")});
+    w->SetCurrentGridRow(1);
+    QCOMPARE(Cell(w, 0, ConcordanceModel::kMatch), QString("roi"));
+    QCOMPARE(Cell(w, 1, ConcordanceModel::kRight), QString(" ici.  "));
+    w->SetCurrentGridRow(2);
+    QCOMPARE(Cell(w, 0, ConcordanceModel::kDocument), QString("c.txt"));
+    QCOMPARE(Cell(w, 0, ConcordanceModel::kMatch), QString("roi"));
+    QVERIFY(Cell(w, 0, ConcordanceModel::kLeft).endsWith("que b, et le "));
+
     // A new window shows the views the settings remember; hiding both
     // leaves the window as designed.
     auto* second = new TfrmMain();
