@@ -24,7 +24,9 @@ TEST(SampleRules, EverySectionSaysWhatItMeans) {
     int code;
     int cls;
   } classes[] = {{' ', 2}, {'\t', 2}, {'\r', 2}, {',', 2}, {'.', 3}, {'!', 3}, {'?', 3},
-                 {';', 3}, {':', 3}, {'\n', 4}, {'\'', 1}, {0x92, 1}, {'A', 0}, {'-', 0}};
+                 {';', 3}, {':', 3}, {'\n', 4}, {'\'', 1}, {0x92, 1}, {'A', 0}, {'-', 0},
+                 // the markers a text holds are symbols: they never cut a word
+                 {0xB1, 1}, {0xF2, 1}, {0xBE, 1}, {0xAD, 1}, {0xB9, 1}};
   for (const Class& c : classes) EXPECT_EQ(r.SeparatorClass[c.code], c.cls) << c.code;
 
   // Every accented lower-case letter folds to its capital.
