@@ -1,5 +1,7 @@
 #include "app/PositionPanel.h"
 
+#include <algorithm>
+
 #include <limits>
 
 namespace kalix {
@@ -19,6 +21,17 @@ PositionTexts PositionPanelTexts(const MarkContext& c) {
   t.Folio = std::to_string(c.folio) + (c.verso ? "V" : "");
   t.Glyph = std::to_string(c.glyph);
   return t;
+}
+
+PositionFieldLengths PositionFieldLengthsOf(const Document& document) {
+  PositionFieldLengths lengths;
+  for (const Mark& m : document.marks) {
+    const int digits = static_cast<int>(std::to_string(m.number).size());
+    if (m.kind == kPageMark) lengths.Page = std::max(lengths.Page, digits);
+    if (m.kind == kFolioMark) lengths.Folio = std::max(lengths.Folio, digits + (m.value != 0 ? 1 : 0));
+    if (m.kind == kGlyphMark) lengths.Glyph = std::max(lengths.Glyph, digits);
+  }
+  return lengths;
 }
 
 std::vector<std::string> NoteLines(std::span<const Note> notes) {

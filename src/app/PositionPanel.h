@@ -25,6 +25,16 @@ struct PositionTexts {
 
 PositionTexts PositionPanelTexts(const MarkContext& context);
 
+// How many characters each position field takes: 4, or as many as the
+// document's largest page, folio (with its "V") or glyph needs, so that every
+// value of the document is shown whole and can be typed.
+struct PositionFieldLengths {
+  int Page = 4;
+  int Folio = 4;
+  int Glyph = 4;
+};
+PositionFieldLengths PositionFieldLengthsOf(const Document& document);
+
 // The lines of the notes view for the notes of one page: "1) text", "2) ...".
 std::vector<std::string> NoteLines(std::span<const Note> notes);
 

@@ -218,6 +218,10 @@ bool TfrmMain::OpenDocument(const std::string& path, bool reportErrors, bool dis
   Loading = false;
 
   ClearHighlights();
+  const PositionFieldLengths lengths = PositionFieldLengthsOf(Doc);
+  SetFieldLength(edPage, lengths.Page);
+  SetFieldLength(edFolio, lengths.Folio);
+  SetFieldLength(edVign, lengths.Glyph);
   QTextCursor cursor = reText->textCursor();
   cursor.select(QTextCursor::Document);
   reText->setTextCursor(cursor);
@@ -311,9 +315,14 @@ void TfrmMain::UpdatePositionPanel() {
   MarkContext c = ContextAt(Doc, CaretView());
   PositionTexts texts = PositionPanelTexts(c);
   PanelUpdate = true;
-  edPage->setText(QString::fromStdString(texts.Page));
-  edFolio->setText(QString::fromStdString(texts.Folio));
-  edVign->setText(QString::fromStdString(texts.Glyph));
+  // A value is shown whole, whatever the fields take when typed into.
+  auto show = [](QLineEdit* edit, const std::string& text) {
+    if (static_cast<int>(text.size()) > edit->maxLength()) SetFieldLength(edit, static_cast<int>(text.size()));
+    edit->setText(QString::fromStdString(text));
+  };
+  show(edPage, texts.Page);
+  show(edFolio, texts.Folio);
+  show(edVign, texts.Glyph);
   PanelUpdate = false;
   if (c.page != ShownPage) {
     ShownPage = c.page;

@@ -47,6 +47,10 @@ class TPanel : public QFrame {
   void mousePressEvent(QMouseEvent* event) override;
 };
 
+// Sets how many characters a position field takes, and widens it to show
+// them (never narrower than four digits and a side letter).
+void SetFieldLength(QLineEdit* edit, int length);
+
 // A paint box: paints through a callback.
 class TPaintBox : public QWidget {
   Q_OBJECT

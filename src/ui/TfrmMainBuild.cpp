@@ -98,6 +98,12 @@ void AddItems(TfrmMain& window, QMenu* menu, std::initializer_list<MenuItemDesig
 
 // ---------------------------------------------------------------------------
 
+void SetFieldLength(QLineEdit* edit, int length) {
+  edit->setMaxLength(length);
+  const QString widest = QString(std::max(length, 4), QChar('0')) + (length > 4 ? "" : "V");
+  edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(widest) + 12);
+}
+
 TPanel::TPanel(QWidget* parent) : QFrame(parent) {}
 
 void TPanel::mousePressEvent(QMouseEvent* event) {
@@ -269,8 +275,7 @@ QWidget* TfrmMain::BuildPositionPanel() {
     label->setObjectName(labelName);
     edit = new QLineEdit(pnlPos);
     edit->setObjectName(editName);
-    edit->setMaxLength(4);
-    edit->setFixedWidth(edit->fontMetrics().horizontalAdvance("0000V") + 12);
+    SetFieldLength(edit, 4);
     label->setBuddy(edit);
     posLayout->addWidget(label);
     posLayout->addWidget(edit);

@@ -172,6 +172,29 @@ class PositionTest : public QObject {
     QCOMPARE(w_->PendingGotoKind, int16_t(kGotoNone));
   }
 
+  // A long document: page 21539 and folio 1076V show whole, and a folio of
+  // five characters can be typed for the go-to command.
+  void longNumbersShowWhole() {
+    std::string rtf = "{\\rtf1\\ansi ";
+    for (int f = 1; f <= 1076; ++f) rtf += "\\'f2 r \\'be v\\par ";
+    for (int p = 1; p <= 21539; ++p) rtf += "\\'b1 p\\par ";
+    rtf += "}";
+    Open(rtf);
+    w_->SetCaretView(MarkPosition(kFolioMark, 1076, 1) + 1);
+    QCOMPARE(w_->edFolio->text(), QString("1076V"));
+    w_->SetCaretView(MarkPosition(kPageMark, 21539) + 1);
+    QCOMPARE(w_->edPage->text(), QString("21539"));
+    QCOMPARE(w_->edFolio->text(), QString("1076V"));
+    w_->edFolio->selectAll();
+    QTest::keyClicks(w_->edFolio, "1075V");
+    QCOMPARE(w_->edFolio->text(), QString("1075V"));
+    w_->mnuGotoClick();
+    QCOMPARE(w_->CaretView(), MarkPosition(kFolioMark, 1075, 1) + 1);
+    w_->edPage->selectAll();
+    QTest::keyClicks(w_->edPage, "123456");  // one digit more than the document needs
+    QCOMPARE(w_->edPage->text(), QString("12345"));
+  }
+
   void pageTwo() {
     w_->edPage->selectAll();
     QTest::keyClicks(w_->edPage, "2");
