@@ -1,5 +1,6 @@
 #include "app/RunSearch.h"
 
+#include "app/WordList.h"
 #include "document/Reader.h"
 #include "platform/Parallel.h"
 #include "search/Engine.h"
@@ -340,6 +341,14 @@ std::string FinishSearch(const Context& context, const SearchSettings& settings,
                                         CountOccurrences(targets));
   SortTargetsByText(targets);
   return status;
+}
+
+std::string ResultStatusText(const Context& context, const SearchSettings& settings, const cArrowList& strings,
+                             const cTargetList& targets) {
+  if (settings.FromWordList) {
+    return WordListStatusText(context.Language, targets.size(), CountOccurrences(targets));
+  }
+  return SearchStatusText(context.Language, strings, settings, targets.size(), CountOccurrences(targets));
 }
 
 SearchResult RunSearch(const Context& context, SearchRequest request) {

@@ -92,4 +92,10 @@ std::string FinishSearch(const Context& context, const SearchSettings& settings,
 // dialog were confirmed unchanged.
 SearchResult RunSearch(const Context& context, SearchRequest request);
 
+// The status line of a result that a window still holds (after rows were
+// deleted, say): the word list's or the search's text, with the numbers of
+// the targets and occurrences left.
+std::string ResultStatusText(const Context& context, const SearchSettings& settings, const cArrowList& strings,
+                             const cTargetList& targets);
+
 }  // namespace kalix

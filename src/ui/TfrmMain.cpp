@@ -275,7 +275,12 @@ void TfrmMain::ResetTargetView(bool freeTargets) {
   QTextCursor cursor = reText->textCursor();
   cursor.setPosition(0);
   reText->setTextCursor(cursor);
-  if (freeTargets) TargetList.clear();
+  if (freeTargets) {
+    // No result is left to describe.
+    TargetList.clear();
+    lblStatus->clear();
+    grdTarget->horizontalHeader()->setSortIndicatorShown(false);
+  }
   CurrentTarget = -1;
   RefillGrid(static_cast<int32_t>(TargetList.size()));
   for (QToolButton* b : {btnFirst, btnPrev, btnNext, btnLast, btnGrdOpen, btnGrdOpenNew}) b->setEnabled(false);

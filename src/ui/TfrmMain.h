@@ -245,6 +245,7 @@ class TfrmMain : public QMainWindow {
   void StepOccurrence(int kind);
   void MoveLine(bool up);
   void SortTargets(int key, bool byDocument);
+  void ShowSortOrder(int key, bool byDocument);
   void GridHeadingPressed(int column);
   void CopyTargetRows();
   void DeleteTargetRows();

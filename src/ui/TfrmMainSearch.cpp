@@ -515,6 +515,7 @@ void TfrmMain::ShowWordListResult(const std::string& status) {
   SortState = 2;
   CurrentTarget = -1;
   RefillGrid(static_cast<int32_t>(TargetList.size()));
+  ShowSortOrder(SortState, false);
 }
 
 void TfrmMain::HighlightTargets() { HighlightShownTargets(-1); }

@@ -267,15 +267,26 @@ void TfrmMain::MoveLine(bool up) {
   }
 }
 
+// A new order keeps the document's highlights (a search's: a word list
+// highlights only its chosen target) and shows itself in the heading.
 void TfrmMain::SortTargets(int key, bool byDocument) {
   kalix::SortTargets(TargetList, key, byDocument);
   ResetTargetView(false);
-  grdTarget->viewport()->update();
+  if (!Settings.FromWordList) HighlightShownTargets();
   SortState = static_cast<int16_t>(key);
+  ShowSortOrder(key, byDocument);
+  grdTarget->viewport()->update();
+}
+
+void TfrmMain::ShowSortOrder(int key, bool byDocument) {
+  QHeaderView* heading = grdTarget->horizontalHeader();
+  const int column = byDocument ? 2 : (key <= 1 ? 0 : 1);
+  const bool descending = !byDocument && (key == 1 || key == 3);
+  heading->setSortIndicator(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+  heading->setSortIndicatorShown(!TargetList.empty());
 }
 
 void TfrmMain::GridHeadingPressed(int column) {
-  ResetTargetView(false);
   UpdateLineButtons(0);
   switch (column) {
     case 0: SortTargets(SortState == 0 ? 1 : 0, false); break;
@@ -284,10 +295,11 @@ void TfrmMain::GridHeadingPressed(int column) {
       SortTargets(SortState, true);
       SortState = static_cast<int16_t>((SortState + 1) % 4);
       break;
-    default: break;
+    default:  // beyond the columns: the view is reset all the same
+      ResetTargetView(false);
+      if (!Settings.FromWordList) HighlightShownTargets();
+      break;
   }
-  ResetTargetView(false);
-  grdTarget->viewport()->update();
 }
 
 // ---------------------------------------------------------------------------
@@ -316,8 +328,13 @@ void TfrmMain::DeleteTargetRows() {
   SelectedGridRows(top, bottom);
   top = std::max(top, 1);
   bottom = std::min(bottom, static_cast<int32_t>(TargetList.size()));
-  if (bottom >= top) TargetList.erase(TargetList.begin() + (top - 1), TargetList.begin() + bottom);
+  if (bottom < top) return;
+  TargetList.erase(TargetList.begin() + (top - 1), TargetList.begin() + bottom);
   ResetTargetView(false);
+  // The rows left keep their highlights and are counted anew.
+  if (!Settings.FromWordList) HighlightShownTargets();
+  lblStatus->setText(FromCp1252(ResultStatusText(TheShell().Ctx, Settings, ArrowList, TargetList)));
+  grdTarget->horizontalHeader()->setSortIndicatorShown(!TargetList.empty());
 }
 
 void TfrmMain::SelectAllRows() {
@@ -429,9 +446,7 @@ void TfrmMain::OpenTargetInOtherWindow() {
     for (Target& t : found) other->TargetList.push_back(std::move(t));
     status = FinishSearch(shell.Ctx, other->Settings, other->ArrowList, other->TargetList);
   }
-  other->lblStatus->setText(FromCp1252(status));
-  other->SortState = 2;
-  other->RefillGrid(static_cast<int32_t>(other->TargetList.size()));
+  other->ShowWordListResult(status);
   if (!other->Settings.FromWordList) other->HighlightShownTargets();
 
   Enable({btnGrdOpenNew}, {mnuGrdOpenNew}, false);

@@ -93,9 +93,7 @@ class TargetGridTest : public QObject {
     w->Settings = result.Settings;
     w->ArrowList = result.Strings;
     w->FilterList = result.Filters;
-    w->SortState = 2;
-    w->lblStatus->setText(FromCp1252(result.Status));
-    w->RefillGrid(static_cast<int32_t>(w->TargetList.size()));
+    w->ShowSearchResult(result.Status);
   }
 
   void Open(TfrmMain* w, const std::string& path) {
@@ -189,12 +187,26 @@ class TargetGridTest : public QObject {
         {w_->mnuSortDocText, 2, {"1 Dame", "3 ROI", "1 ROIS", "1 Roi", "1 dame", "2 roi"}},
         {w_->mnuSortDocNum, 0, {"1 Dame", "1 ROIS", "1 Roi", "1 dame", "2 roi", "3 ROI"}},
     };
-    for (const Step& s : steps) {
+    QHeaderView* heading = w_->grdTarget->horizontalHeader();
+    QVERIFY(heading->isSortIndicatorShown());
+    QCOMPARE(heading->sortIndicatorSection(), 1);
+    const size_t lit = w_->HighlightSpans.size();
+    QCOMPARE(lit, size_t{9});
+    const std::pair<int, Qt::SortOrder> shown[] = {{1, Qt::DescendingOrder}, {1, Qt::AscendingOrder},
+                                                   {0, Qt::AscendingOrder},  {0, Qt::DescendingOrder},
+                                                   {0, Qt::AscendingOrder},  {2, Qt::AscendingOrder},
+                                                   {2, Qt::AscendingOrder}};
+    for (size_t k = 0; k < std::size(steps); ++k) {
+      const Step& s = steps[k];
       w_->SetCurrentGridRow(2);
       QVERIFY(w_->CurrentTarget >= 0);
       s.item->trigger();
       QCOMPARE(w_->SortState, int16_t(s.state));
       QCOMPARE(Rows(w_), s.rows);
+      // The order shows in the heading, and the text keeps its highlights.
+      QCOMPARE(heading->sortIndicatorSection(), shown[k].first);
+      QCOMPARE(heading->sortIndicatorOrder(), shown[k].second);
+      QCOMPARE(w_->HighlightSpans.size(), lit);
       // Every sort ends with the view reset: no current target or row.
       QCOMPARE(w_->CurrentTarget, -1);
       QCOMPARE(w_->CurrentGridRow(), 0);
@@ -341,6 +353,9 @@ class TargetGridTest : public QObject {
     QCOMPARE(Rows(w_), QStringList({"3 ROI", "2 roi"}));
     QCOMPARE(w_->CurrentGridRow(), 0);
     QCOMPARE(w_->CurrentTarget, -1);
+    // The status line counts what is left; the rows left stay highlighted.
+    QVERIFY2(w_->lblStatus->text().endsWith("Mots : 2  Occurrences : 5"), qPrintable(w_->lblStatus->text()));
+    QCOMPARE(w_->HighlightSpans.size(), size_t{5});
 
     // Select all, then delete: an empty list.
     w_->mnuAll->trigger();
@@ -348,6 +363,14 @@ class TargetGridTest : public QObject {
     QCOMPARE(w_->CurrentTarget, -1);
     w_->mnuDel->trigger();
     QCOMPARE(Rows(w_), QStringList());
+    QVERIFY(w_->lblStatus->text().endsWith("Mots : 0  Occurrences : 0"));
+    QVERIFY(w_->HighlightSpans.empty());
+    QVERIFY(!w_->grdTarget->horizontalHeader()->isSortIndicatorShown());
+    // Another document: no result, no status.
+    Fill(w_, {"roi"}, 1);
+    QVERIFY(!w_->lblStatus->text().isEmpty());
+    Open(w_, Path("b.txt"));
+    QCOMPARE(w_->lblStatus->text(), QString());
     QVERIFY(!w_->mnuSortText->isEnabled());
     QVERIFY(!w_->btnSaveTarget->isEnabled());
     // Nothing selected: copying leaves an empty clipboard.
