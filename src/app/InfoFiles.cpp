@@ -26,11 +26,19 @@ std::string AboutFileName(const std::string& languageCode) {
 }
 
 std::string WithDataFallback(const std::string& path, const std::string& dataDir) {
-  if (FileReadable(path) || dataDir.empty()) return path;
-  std::string dir = dataDir;
-  if (dir.back() != '/') dir += '/';
-  std::string other = dir + FileNameOf(path);
-  return FileReadable(other) ? other : path;
+  return WithFallbackFolders(path, {dataDir});
+}
+
+std::string WithFallbackFolders(const std::string& path, const std::vector<std::string>& folders) {
+  if (FileReadable(path)) return path;
+  for (const std::string& folder : folders) {
+    if (folder.empty()) continue;
+    std::string other = folder;
+    if (other.back() != '/') other += '/';
+    other += FileNameOf(path);
+    if (FileReadable(other)) return other;
+  }
+  return path;
 }
 
 std::string InstalledDataDir(const std::string& programDir, const std::string& builtIn) {

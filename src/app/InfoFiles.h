@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace kalix {
 
@@ -22,6 +23,14 @@ std::string AboutFileName(const std::string& languageCode);
 // `dataDir` (the installed data folder) when that one can be read; otherwise
 // `path` unchanged, so that the caller reports the file it looked for first.
 std::string WithDataFallback(const std::string& path, const std::string& dataDir);
+
+// `path` when that file can be read; otherwise the file of the same name in
+// the first of `folders` that holds a readable one (an empty folder name is
+// skipped, "." is the current folder); otherwise `path` unchanged. The help
+// file is looked for beside the program, then in the current folder, then in
+// the data folder; the about file in the current folder, then beside the
+// program, then in the data folder.
+std::string WithFallbackFolders(const std::string& path, const std::vector<std::string>& folders);
 
 // The installed data folder, with its trailing "/": "share/kalix" beside the
 // program's "bin" folder when that folder exists (an installed or unpacked

@@ -438,12 +438,14 @@ void TfrmMain::mnuInfoClick() {
 
 void TfrmMain::mnuHelpClick() {
   Shell& shell = TheShell();
-  ShowTextFile(WithDataFallback(HelpFileName(shell.ProgramDir, shell.Ctx.Language.LanguageCode), shell.DataDir));
+  ShowTextFile(WithFallbackFolders(HelpFileName(shell.ProgramDir, shell.Ctx.Language.LanguageCode),
+                                   {".", shell.DataDir}));
 }
 
 void TfrmMain::mnuAboutClick() {
   Shell& shell = TheShell();
-  ShowTextFile(WithDataFallback(AboutFileName(shell.Ctx.Language.LanguageCode), shell.DataDir));
+  ShowTextFile(WithFallbackFolders(AboutFileName(shell.Ctx.Language.LanguageCode),
+                                   {shell.ProgramDir, shell.DataDir}));
 }
 
 void TfrmMain::mnuExitClick() { close(); }

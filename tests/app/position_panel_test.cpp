@@ -127,6 +127,16 @@ TEST(InfoFiles, DataFolderIsTheFallback) {
   std::string missing = (dir / "bin" / "about_eng.rtf").string();
   EXPECT_EQ(WithDataFallback(missing, data), missing);
   EXPECT_EQ(WithDataFallback(missing, ""), missing);
+  // The help file: beside the program, then the current folder, then the
+  // data folder.
+  fs::create_directories(dir / "work");
+  ASSERT_TRUE(WriteTextFile((dir / "work" / "about_eng.rtf").string(), "{\\rtf1 about}"));
+  ASSERT_TRUE(WriteTextFile((dir / "data" / "about_eng.rtf").string(), "{\\rtf1 about}"));
+  const fs::path here = fs::current_path();
+  fs::current_path(dir / "work");
+  EXPECT_EQ(WithFallbackFolders(missing, {".", data}), "./about_eng.rtf");
+  EXPECT_EQ(WithFallbackFolders(missing, {"", (dir / "bin").string(), data}), (dir / "data" / "about_eng.rtf").string());
+  fs::current_path(here);
   fs::remove_all(dir);
 }
 
