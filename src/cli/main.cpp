@@ -70,10 +70,17 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
+  RulesDoubt doubt = RulesDoubt::None;
   if (rulesGiven) {
-    if (!LoadRules(ctx.Rules, rulesPath)) return FileError(ctx, msg::kFileNotFound, rulesPath);
+    if (!LoadRules(ctx.Rules, rulesPath, &doubt)) return FileError(ctx, msg::kFileNotFound, rulesPath);
   } else {
-    LoadRules(ctx.Rules, "nac.rul");
+    LoadRules(ctx.Rules, "nac.rul", &doubt);
+  }
+  if (doubt != RulesDoubt::None) {
+    // A warning: the rules are used as read.
+    std::fprintf(stderr, "%s\n%s\n%s\n", Cp1252ToUtf8(Translate(ctx.Language, msg::kDoubtfulRules)).c_str(),
+                 (rulesGiven ? rulesPath : std::string("nac.rul")).c_str(),
+                 Cp1252ToUtf8(Translate(ctx.Language, RulesDoubtReason(doubt))).c_str());
   }
   LoadMorvaRules(ctx.Morva, ctx.Rules, rulesGiven ? rulesPath : std::string("nac.rul"));
 

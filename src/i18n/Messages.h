@@ -12,4 +12,9 @@ inline constexpr const char* kCannotRead = "Impossible de lire le fichier :";
 inline constexpr const char* kVariantsBounded =
     "G\xe9n\xe9ration arr\xeat\xe9" "e \xe0 10000 variantes :";  // "Génération arrêtée à 10000 variantes :"
 
+// A rules file that looks wrong (followed by the path and the reason, a
+// line each; the window then asks kUseDoubtfulRules).
+inline constexpr const char* kDoubtfulRules = "Le fichier de r\xe8gles semble incorrect :";
+inline constexpr const char* kUseDoubtfulRules = "Utiliser ces r\xe8gles quand m\xeame ?";
+
 }  // namespace kalix::msg

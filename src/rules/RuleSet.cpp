@@ -53,9 +53,9 @@ Section HeaderSection(std::string_view line) {
 
 // "[Markers]": key "=" value. The key selects the first name that begins
 // with it, so "P" and the empty key select "Page".
-void ReadMarkerLine(RuleSet& rules, std::string_view line) {
+bool ReadMarkerLine(RuleSet& rules, std::string_view line) {
   size_t eq = line.find('=');
-  if (eq == std::string_view::npos) return;
+  if (eq == std::string_view::npos) return false;
   std::string_view key = line.substr(0, eq);
   static constexpr std::string_view kNames[] = {"Page", "Recto", "Verso", "Glyph", "Note", "Line"};
   int found = -1;
@@ -65,7 +65,7 @@ void ReadMarkerLine(RuleSet& rules, std::string_view line) {
       break;
     }
   }
-  if (found < 0) return;
+  if (found < 0) return false;
   size_t cursor = eq + 1;
   auto value = static_cast<unsigned char>(ReadCharValue(line, cursor));
   switch (found) {
@@ -76,35 +76,38 @@ void ReadMarkerLine(RuleSet& rules, std::string_view line) {
     case 4: rules.NoteMarker = value; break;
     default: break;  // "Line": recognised, sets nothing
   }
+  return true;
 }
 
 // "[Separators]": c "=" digit 1 to 4, right behind the "=".
-void ReadSeparatorLine(RuleSet& rules, std::string_view line) {
+bool ReadSeparatorLine(RuleSet& rules, std::string_view line) {
   size_t cursor = 0;
   int c = ReadCharValue(line, cursor);
-  if (c == 0) return;
-  if (cursor >= line.size() || line[cursor] != '=') return;
+  if (c == 0) return false;
+  if (cursor >= line.size() || line[cursor] != '=') return false;
   ++cursor;
-  if (cursor >= line.size()) return;
+  if (cursor >= line.size()) return false;
   char digit = line[cursor];
-  if (digit < '1' || digit > '4') return;
+  if (digit < '1' || digit > '4') return false;
   rules.SeparatorClass[c] = static_cast<unsigned char>(digit - '0');
+  return true;
 }
 
 // "[Uppers]": c "=" d, c not below 32.
-void ReadUpperLine(RuleSet& rules, std::string_view line) {
+bool ReadUpperLine(RuleSet& rules, std::string_view line) {
   size_t cursor = 0;
   int c = ReadCharValue(line, cursor);
-  if (c < 32) return;
-  if (cursor >= line.size() || line[cursor] != '=') return;
+  if (c < 32) return false;
+  if (cursor >= line.size() || line[cursor] != '=') return false;
   ++cursor;
   rules.UpperMap[c] = static_cast<unsigned char>(ReadCharValue(line, cursor));
+  return true;
 }
 
 // "[Substitutions]": left side "=" right side.
-void ReadSubstitutionLine(RuleSet& rules, std::string_view line) {
+bool ReadSubstitutionLine(RuleSet& rules, std::string_view line) {
   size_t eq = line.find('=');
-  if (eq == std::string_view::npos || eq == 0) return;
+  if (eq == std::string_view::npos || eq == 0) return false;
   std::string left;
   size_t cursor = 0;
   while (cursor < eq) left.push_back(static_cast<char>(ReadCharValue(line, cursor)));
@@ -116,14 +119,15 @@ void ReadSubstitutionLine(RuleSet& rules, std::string_view line) {
   if (left.size() == 1) {
     rules.SubstMap[static_cast<unsigned char>(left[0])] =
         right.empty() ? 0 : static_cast<unsigned char>(right[0]);
-    return;
+    return true;
   }
   // A left side holding the value 0 could only match past the end of the
   // text; one too long for the rule's 16-bit length cannot be held.
-  if (left.find('\0') != std::string::npos) return;
-  if (left.size() > static_cast<size_t>(std::numeric_limits<int16_t>::max())) return;
+  if (left.find('\0') != std::string::npos) return false;
+  if (left.size() > static_cast<size_t>(std::numeric_limits<int16_t>::max())) return false;
   if (right.size() > kMaxReplacement) right.resize(kMaxReplacement);
   rules.SubstRules.push_back(SubstRule{std::move(left), std::move(right)});
+  return true;
 }
 
 void ReadSetLine(std::array<bool, 256>& set, std::string_view line) {
@@ -162,9 +166,10 @@ int ReadCharValue(std::string_view line, size_t& cursor) {
   return value;
 }
 
-void ParseRules(RuleSet& rules, const std::string& text) {
+int ParseRules(RuleSet& rules, const std::string& text) {
   ResetRules(rules);
   Section section = Section::Markers;
+  int recognised = 0;
   for (std::string_view raw : SplitLines(text)) {
     std::string_view line = CutAtZero(raw);
     if (line.empty()) continue;
@@ -174,26 +179,53 @@ void ParseRules(RuleSet& rules, const std::string& text) {
     if (end != std::string_view::npos) line = line.substr(0, end);
     if (first == '[') {
       section = HeaderSection(line);
+      // The generation rules' section is read by the generation rules.
+      if (section != Section::None || line.starts_with("[Morvo]")) ++recognised;
       continue;
     }
+    bool read = true;
     switch (section) {
-      case Section::Markers: ReadMarkerLine(rules, line); break;
-      case Section::Separators: ReadSeparatorLine(rules, line); break;
-      case Section::Uppers: ReadUpperLine(rules, line); break;
-      case Section::Substitutions: ReadSubstitutionLine(rules, line); break;
+      case Section::Markers: read = ReadMarkerLine(rules, line); break;
+      case Section::Separators: read = ReadSeparatorLine(rules, line); break;
+      case Section::Uppers: read = ReadUpperLine(rules, line); break;
+      case Section::Substitutions: read = ReadSubstitutionLine(rules, line); break;
       case Section::Vowels: ReadSetLine(rules.VowelSet, line); break;
       case Section::Consonants: ReadSetLine(rules.ConsonantSet, line); break;
       case Section::Filters: rules.FilterDefs.emplace_back(line); break;
-      case Section::None: break;
+      case Section::None: read = false; break;
     }
+    if (read) ++recognised;
   }
+  return recognised;
 }
 
-bool LoadRules(RuleSet& rules, const std::string& path) {
+bool LoadRules(RuleSet& rules, const std::string& path, RulesDoubt* doubt) {
   auto text = ReadTextFile(path);
   if (!text) return false;
-  ParseRules(rules, *text);
+  const int recognised = ParseRules(rules, *text);
+  if (doubt != nullptr) *doubt = DoubtAboutRules(rules, recognised);
   return true;
+}
+
+RulesDoubt DoubtAboutRules(const RuleSet& rules, int recognised) {
+  if (recognised == 0) return RulesDoubt::NothingRecognised;
+  const auto letter = [](unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+  for (unsigned char marker : {rules.PageMarker, rules.RectoMarker, rules.VersoMarker, rules.GlyphMarker,
+                               rules.NoteMarker}) {
+    if (marker == 0) return RulesDoubt::MarkerIsZero;
+    if (letter(marker)) return RulesDoubt::MarkerIsLetter;
+  }
+  return RulesDoubt::None;
+}
+
+const char* RulesDoubtReason(RulesDoubt doubt) {
+  switch (doubt) {
+    case RulesDoubt::NothingRecognised: return "aucune ligne n'est reconnue";
+    case RulesDoubt::MarkerIsZero: return "un marqueur vaut 0";
+    case RulesDoubt::MarkerIsLetter: return "un marqueur est une lettre";
+    case RulesDoubt::None: break;
+  }
+  return "";
 }
 
 }  // namespace kalix

@@ -60,14 +60,20 @@ RuleSet DefaultRules();
 // Restores the defaults, freeing the substitution rules and filters.
 void ResetRules(RuleSet& rules);
 
+// What makes a rules file that was read look wrong: none of its lines was
+// recognised (a section heading or a line that sets something), or a marker
+// is 0 or a letter (A to Z, a to z) of the text's alphabet.
+enum class RulesDoubt { None = 0, NothingRecognised = 1, MarkerIsZero = 2, MarkerIsLetter = 3 };
+
 // Reads a rules file. Returns false, leaving `rules` unchanged, when the file
-// cannot be opened; otherwise resets `rules` and fills it from the file.
-bool LoadRules(RuleSet& rules, const std::string& path);
+// cannot be opened; otherwise resets `rules` and fills it from the file, and
+// when `doubt` is given tells what makes the file look wrong.
+bool LoadRules(RuleSet& rules, const std::string& path, RulesDoubt* doubt = nullptr);
 
 // Fills `rules` from the text of a rules file (text-mode input), after a reset.
 // Lines have any length, a final line without a line feed is read, and a zero
-// byte ends a line's text.
-void ParseRules(RuleSet& rules, const std::string& text);
+// byte ends a line's text. Returns the number of lines recognised.
+int ParseRules(RuleSet& rules, const std::string& text);
 
 // Reads one character value of a data line at `cursor` and moves the cursor
 // behind it:
@@ -78,5 +84,12 @@ void ParseRules(RuleSet& rules, const std::string& text);
 // At or beyond the end of the line the value is 0 (the line's terminating
 // zero) and the cursor stays at the end.
 int ReadCharValue(std::string_view line, size_t& cursor);
+
+RulesDoubt DoubtAboutRules(const RuleSet& rules, int recognised);
+
+// The reason of a doubt, in French (a key of the message table): the warning
+// is the translated msg::kDoubtfulRules, the path and the translated reason,
+// a line each.
+const char* RulesDoubtReason(RulesDoubt doubt);
 
 }  // namespace kalix

@@ -42,6 +42,11 @@
 namespace kalix::ui {
 namespace {
 
+// The warning about a rules file that looks wrong: the file and the reason.
+QString DoubtfulRulesText(const std::string& path, RulesDoubt doubt) {
+  return Tr(msg::kDoubtfulRules) + "\n" + DisplayPath(path) + "\n" + Tr(RulesDoubtReason(doubt));
+}
+
 const QColor kWhite(255, 255, 255);
 const QColor kYellow(255, 255, 0);
 
@@ -70,7 +75,10 @@ void TfrmMain::ProcessWideInit() {
   std::string rules = s.Rules;
   if (!shell.Options.RulesFile.empty()) rules = shell.Options.RulesFile;
   rules = WithDataFallback(rules, shell.DataDir);
-  LoadRules(shell.Ctx.Rules, rules);
+  RulesDoubt doubt = RulesDoubt::None;
+  if (LoadRules(shell.Ctx.Rules, rules, &doubt) && doubt != RulesDoubt::None) {
+    CurrentDialogs().Message(this, "Kalix", DoubtfulRulesText(rules, doubt), MessageIcon::Warning);
+  }
   LoadMorvaRules(shell.Ctx.Morva, shell.Ctx.Rules, rules);
 
   std::string language = s.Language;
@@ -473,7 +481,16 @@ void TfrmMain::mnuRulesClick() {
   QString chosen = CurrentDialogs().OpenFile(this, o);
   if (chosen.isEmpty()) return;
   std::string path = FileSystemPath(chosen);
-  if (!LoadRules(shell.Ctx.Rules, path)) return;
+  // A file that looks wrong is used, and remembered, only when the user says so.
+  RuleSet rules;
+  RulesDoubt doubt = RulesDoubt::None;
+  if (!LoadRules(rules, path, &doubt)) return;
+  if (doubt != RulesDoubt::None &&
+      CurrentDialogs().Question(this, "Kalix", DoubtfulRulesText(path, doubt) + "\n\n" + Tr(msg::kUseDoubtfulRules),
+                                false) != Answer::Yes) {
+    return;
+  }
+  shell.Ctx.Rules = std::move(rules);
   WriteSetting(shell.SettingsPath, kSettingsSection, "Rules", FileNameOf(path));
   // The filter check-lists of the search and word-list dialogs.
   NotifyRulesLoaded();

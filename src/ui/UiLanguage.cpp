@@ -3,6 +3,7 @@
 #include "i18n/Messages.h"
 #include "platform/Cp1252.h"
 #include "ui/Dialogs.h"
+#include "ui/FilePaths.h"
 #include "ui/Shell.h"
 #include "ui/TfrmAddStr.h"
 #include "ui/TfrmCorpus.h"
@@ -209,7 +210,8 @@ void ApplyLanguageToMenus(const char* formName, TfrmMain* window) {
 bool LoadLanguageReporting(QWidget* parent, const std::string& path) {
   LanguageState& language = TheShell().Ctx.Language;
   if (LoadLanguage(language, path)) return true;
-  CurrentDialogs().Message(parent, "Kalix", FromCp1252(NotLanguageFileMessage(language, path)),
+  // The path as the file system names it, the text in the program's language.
+  CurrentDialogs().Message(parent, "Kalix", DisplayPath(path) + FromCp1252(NotLanguageFileMessage(language, "")),
                            MessageIcon::Warning);
   return false;
 }

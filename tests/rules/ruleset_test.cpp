@@ -328,3 +328,39 @@ TEST(Rules, BinaryGarbageAndHugeLines) {
 
 }  // namespace
 }  // namespace kalix
+
+namespace kalix {
+namespace {
+
+// A rules file that looks wrong: nothing recognised, or a marker that is 0 or
+// a letter. Comments, blank lines and unknown sections recognise nothing.
+TEST(RulesDoubt, WhatLooksWrong) {
+  struct Case {
+    std::string text;
+    RulesDoubt doubt;
+  } cases[] = {
+      {"", RulesDoubt::NothingRecognised},
+      {"; only a comment\r\n\r\n[Unknown]\r\nx=y\r\n", RulesDoubt::NothingRecognised},
+      {"\x89PNG\r\n\x1a\n", RulesDoubt::NothingRecognised},
+      {"[Separators]\r\n32=2\r\n", RulesDoubt::None},
+      {"Page=0xb1\r\n", RulesDoubt::None},
+      {"[Vowels]\r\naeiou\r\n", RulesDoubt::None},
+      {"[Morvo]\r\n1,A,B,1\r\n", RulesDoubt::None},  // generation rules alone
+      {"=z\r\n", RulesDoubt::MarkerIsLetter},  // the empty key is "Page"
+      {"[Markers]\r\nRecto=A\r\n", RulesDoubt::MarkerIsLetter},
+      {"Glyph=\r\n", RulesDoubt::MarkerIsZero},
+      {"[Markers]\r\nNote=0\r\n[Separators]\r\n32=2\r\n", RulesDoubt::MarkerIsZero},
+      {"Verso=0xbe\r\nPage=1\r\n", RulesDoubt::None},  // a digit never stands for itself: 1 is a control code
+  };
+  for (const Case& c : cases) {
+    RuleSet r;
+    EXPECT_EQ(DoubtAboutRules(r, ParseRules(r, c.text)), c.doubt) << c.text;
+  }
+  RuleSet shipped;
+  RulesDoubt doubt = RulesDoubt::MarkerIsZero;
+  ASSERT_TRUE(LoadRules(shipped, std::string(KALIX_SOURCE_DIR) + "/samples/nac.rul", &doubt));
+  EXPECT_EQ(doubt, RulesDoubt::None);
+}
+
+}  // namespace
+}  // namespace kalix

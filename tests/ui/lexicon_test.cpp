@@ -3,6 +3,7 @@
 // that fail, and windows closed with unsaved lists.
 
 #include "FakeDialogs.h"
+#include "platform/IniFile.h"
 #include "platform/Cp1252.h"
 #include "platform/TextFile.h"
 #include "ui/EditorList.h"
@@ -476,6 +477,25 @@ class LexiconTest : public QObject {
     dialogs_.files = {Path("r.rul")};
     w->mnuRules->trigger();
     QCOMPARE(order, (QStringList{"find", "word"}));
+    QCOMPARE(IniFile::Load(TheShell().SettingsPath).GetString("Kalix", "Rules", ""), std::string("r.rul"));
+
+    // A file that looks wrong: the user is asked; "No" keeps the rules in
+    // use and the remembered file, "Yes" takes and remembers it.
+    QVERIFY(WriteBinaryFile(Path("junk.rul").toStdString(), "PK\x03\x04 z=y\r\n=z\r\nGlyph=\r\n"));
+    const unsigned char page = TheShell().Ctx.Rules.PageMarker;
+    dialogs_.files = {Path("junk.rul")};
+    dialogs_.answers = {Answer::No};
+    w->mnuRules->trigger();
+    QCOMPARE(dialogs_.questions.size(), size_t{1});
+    QVERIFY2(dialogs_.questions[0].text.contains("junk.rul"), qPrintable(dialogs_.questions[0].text));
+    QCOMPARE(TheShell().Ctx.Rules.PageMarker, page);
+    QCOMPARE(order.size(), 2);
+    QCOMPARE(IniFile::Load(TheShell().SettingsPath).GetString("Kalix", "Rules", ""), std::string("r.rul"));
+    dialogs_.files = {Path("junk.rul")};
+    dialogs_.answers = {Answer::Yes};
+    w->mnuRules->trigger();
+    QCOMPARE(TheShell().Ctx.Rules.PageMarker, static_cast<unsigned char>('z'));
+    QCOMPARE(IniFile::Load(TheShell().SettingsPath).GetString("Kalix", "Rules", ""), std::string("junk.rul"));
   }
 };
 
