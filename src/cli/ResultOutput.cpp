@@ -2,6 +2,7 @@
 
 #include "cli/Commands.h"
 #include "cli/Json.h"
+#include "document/Reader.h"
 #include "i18n/Messages.h"
 #include "lexicon/ListFile.h"
 #include "platform/Cp1252.h"
@@ -108,7 +109,7 @@ int OpenCorpusArgument(Context& context, const std::string& path) {
 }
 
 void ReportDocumentMessage(const std::string& message) {
-  std::fprintf(stderr, "%s\n", Cp1252ToUtf8(message).c_str());
+  std::fprintf(stderr, "%s\n", FileMessageUtf8(message).c_str());
 }
 
 CorpusReading ConsoleCorpusReading() {

@@ -3,6 +3,7 @@
 
 #include "cli/Commands.h"
 #include "cli/Json.h"
+#include "cli/ResultOutput.h"
 #include "document/Reader.h"
 #include "i18n/Messages.h"
 #include "platform/Metafile.h"
@@ -17,8 +18,10 @@ namespace {
 // success.
 int Load(Context& ctx, const Args& args, const char* command, Document& document) {
   if (args.size() != 1) return UsageError(std::string(command) + " takes one DOCUMENT");
-  if (!OpenDocument(ctx, document, args[0], nullptr)) {
-    return FileError(ctx, msg::kFileNotFound, args[0]);
+  std::string message;
+  if (!OpenDocument(ctx, document, args[0], &message)) {
+    ReportDocumentMessage(message);
+    return 1;
   }
   return -1;
 }

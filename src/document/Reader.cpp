@@ -1,7 +1,9 @@
 #include "document/Reader.h"
 
+#include "document/Sniff.h"
 #include "i18n/Messages.h"
 #include "platform/ByteSet.h"
+#include "platform/Cp1252.h"
 #include "platform/FileFeed.h"
 #include "platform/Memory.h"
 #include "platform/Metafile.h"
@@ -777,6 +779,10 @@ bool OpenDocument(const Context& context, Document& document, const std::string&
     if (errorMessage) *errorMessage = context.Tr(msg::kFileNotFound) + "\n" + path;
     return false;
   }
+  if (FileLooksBinary(file.get())) {
+    if (errorMessage) *errorMessage = context.Tr(msg::kNotADocument) + "\n" + path;
+    return false;
+  }
   // The text never holds more bytes than the file, plus the final paragraph
   // end and zero: one allocation, and pages never written stay untouched.
   uintmax_t size = std::filesystem::file_size(path, error);
@@ -790,6 +796,12 @@ bool OpenDocument(const Context& context, Document& document, const std::string&
   FeedFile(file.get(), error ? 0 : size, [&reader](const char* data, size_t n) { return reader.Feed(data, n); });
   reader.Finish();
   return true;
+}
+
+std::string FileMessageUtf8(const std::string& message) {
+  const size_t lineEnd = message.find('\n');
+  if (lineEnd == std::string::npos) return Cp1252ToUtf8(message);
+  return Cp1252ToUtf8(message.substr(0, lineEnd + 1)) + message.substr(lineEnd + 1);
 }
 
 void CloseDocument(Document& document) { ClearDocument(document); }

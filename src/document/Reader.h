@@ -41,12 +41,17 @@ void ReadDocumentInPieces(const RuleSet& rules, std::string_view bytes, size_t p
 
 // Opens the file at `path` and reads it into `document`, which the caller has
 // emptied (`CloseDocument`). The document's path is set to `path` first and
-// stays set even when the file cannot be opened. Returns false only when the
-// file cannot be opened; then, if `errorMessage` is given, it receives the
-// translated "Fichier non trouvé :", a line feed and the path, and nothing
-// else changes.
+// stays set even when the file cannot be opened. Returns false when the
+// file cannot be opened, or when it is neither rich text nor text (see
+// document/Sniff.h); then, if `errorMessage` is given, it receives the
+// translated "Fichier non trouvé :" (or "Ce fichier n'est ni du texte ni du
+// texte enrichi :"), a line feed and the path, and nothing else changes.
 bool OpenDocument(const Context& context, Document& document, const std::string& path,
                   std::string* errorMessage);
+
+// A message of the reading ("text" LF path) in UTF-8 for display: the text
+// decoded from code page 1252, the path kept as the file system names it.
+std::string FileMessageUtf8(const std::string& message);
 
 // Empties the document (marks with their pictures, notes, text, path).
 void CloseDocument(Document& document);

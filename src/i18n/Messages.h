@@ -7,6 +7,8 @@ namespace kalix::msg {
 inline constexpr const char* kFileNotFound = "Fichier non trouv\xe9 :";          // "Fichier non trouvé :"
 inline constexpr const char* kCannotWrite = "Impossible d'\xe9\x63rire le fichier :";  // "Impossible d'écrire le fichier :"
 inline constexpr const char* kCannotRead = "Impossible de lire le fichier :";
+// A file that is neither rich text nor text (a picture, an archive...).
+inline constexpr const char* kNotADocument = "Ce fichier n'est ni du texte ni du texte enrichi :";
 // The generation of variants stopped at its bound (followed by a line feed
 // and the string).
 inline constexpr const char* kVariantsBounded =

@@ -210,9 +210,10 @@ void TfrmMain::mnuOpenClick() {
 
 bool TfrmMain::OpenDocument(const std::string& path, bool reportErrors, bool display) {
   Shell& shell = TheShell();
-  if (!kalix::OpenDocument(shell.Ctx, Doc, path, nullptr)) {
+  std::string message;
+  if (!kalix::OpenDocument(shell.Ctx, Doc, path, &message)) {
     if (reportErrors) {
-      CurrentDialogs().Message(this, "Kalix", Tr(msg::kFileNotFound) + "\n" + DisplayPath(path),
+      CurrentDialogs().Message(this, "Kalix", QString::fromStdString(FileMessageUtf8(message)),
                                MessageIcon::Exclamation);
     }
     return false;

@@ -6,6 +6,7 @@
 #include "app/RunSearch.h"
 #include "app/Settings.h"
 #include "app/WordList.h"
+#include "document/Reader.h"
 #include "document/ViewIndex.h"
 #include "i18n/Messages.h"
 #include "platform/Cp1252.h"
@@ -73,7 +74,7 @@ struct BackgroundRun {
   bool failed = false;
   size_t index = 0, count = 0;  // the corpus document being read
   std::string path;
-  std::deque<std::string> unreadable;  // corpus documents that cannot be opened
+  std::deque<std::string> unreadable;  // the reader's messages on corpus documents it cannot open
   std::atomic<bool> cancelled{false};
   std::thread thread;
 
@@ -83,9 +84,9 @@ struct BackgroundRun {
     count = n;
     path = p;
   }
-  void Unreadable(const std::string& p) {
+  void Unreadable(const std::string& message) {
     std::lock_guard<std::mutex> lock(mutex);
-    unreadable.push_back(p);
+    unreadable.push_back(message);
   }
   bool Done() {
     std::lock_guard<std::mutex> lock(mutex);
@@ -268,16 +269,16 @@ class RunMonitor {
   void FlushMessages() {
     if (messageShown_) return;
     for (;;) {
-      std::string path;
+      std::string message;
       {
         std::lock_guard<std::mutex> lock(run_.mutex);
         if (run_.unreadable.empty()) return;
-        path = std::move(run_.unreadable.front());
+        message = std::move(run_.unreadable.front());
         run_.unreadable.pop_front();
       }
       if (run_.cancelled) return;
       messageShown_ = true;
-      CurrentDialogs().Message(window_, "Kalix", Tr(msg::kFileNotFound) + "\n" + DisplayPath(path),
+      CurrentDialogs().Message(window_, "Kalix", QString::fromStdString(FileMessageUtf8(message)),
                                MessageIcon::Exclamation);
       messageShown_ = false;
     }
@@ -323,7 +324,7 @@ void SearchWork(BackgroundRun& r) {
   SearchRequest source;
   source.WindowDocument = r.Doc.get();
   source.Corpus = r.Corpus;
-  source.OnUnreadable = [&r](const std::string& path, const std::string&) { r.Unreadable(path); };
+  source.OnUnreadable = [&r](const std::string&, const std::string& message) { r.Unreadable(message); };
   source.OnProgress = [&r](size_t i, size_t n, const std::string& p) { r.Progress(i, n, p); };
   source.Stop = &r.cancelled;
   r.Targets = ScanForTargets(r.Ctx, r.Settings, r.Strings, r.Filters, source, nullptr);
@@ -478,7 +479,7 @@ void TfrmMain::RunWordList() {
     static const Document kNone;
     // The message is composed on the window's thread from the path.
     CorpusReading reading;
-    reading.OnUnreadable = [&r](const std::string& path, const std::string&) { r.Unreadable(path); };
+    reading.OnUnreadable = [&r](const std::string&, const std::string& message) { r.Unreadable(message); };
     reading.OnProgress = [&r](size_t i, size_t n, const std::string& path) { r.Progress(i, n, path); };
     reading.Stop = &r.cancelled;
     r.Targets = kalix::RunWordList(r.Ctx, r.Settings, r.Filters, r.Doc ? *r.Doc : kNone, r.Corpus, reading);

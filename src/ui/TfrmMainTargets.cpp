@@ -464,7 +464,8 @@ void TfrmMain::SaveResult() {
   const ReportSource source{Settings, ArrowList, TargetList, Doc, shell.Ctx.Corpus.Entries};
   std::string report;
   WriteReport(shell.Ctx, source, options, report, [this](const std::string& message) {
-    CurrentDialogs().Message(this, "Kalix", FromCp1252(message), MessageIcon::Exclamation);
+    CurrentDialogs().Message(this, "Kalix", QString::fromStdString(FileMessageUtf8(message)),
+                             MessageIcon::Exclamation);
   });
   if (!SaveReportText(options.OutputFile, report, options.Append)) {
     CurrentDialogs().Message(this, "Kalix", Tr(msg::kCannotWrite) + "\n" + dialog.FileName(),

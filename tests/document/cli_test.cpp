@@ -57,6 +57,34 @@ TEST(Cli, MissingDocument) {
   EXPECT_EQ(RunCli({"marks", "/nonexistent/x.rtf"}).status, 1);
 }
 
+// A file that is neither rich text nor text opens nothing and says so; a
+// text with a stray zero byte, a UTF-16 text and an empty file are read.
+// Paths are named as the file system names them.
+TEST(Cli, FilesThatAreNotDocuments) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+    bool document;
+  } cases[] = {
+      {"zip.rtf", std::string("PK\x03\x04\x14\0\x06\0\x08\0\0\0!\0", 14) + std::string(200, '\0'), false},
+      {"png.rtf", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\x01\0", 20) + std::string(100, '\x01'), false},
+      {"controls.txt", std::string(50, '\x02') + "abc", false},
+      {"stray-zero.txt", std::string(300, 'a') + std::string(1, '\0') + "b\n", true},
+      {"empty.txt", "", true},
+      {"utf16.txt", std::string("\xFF\xFE" "a\0b\0", 6), true},
+      {"rich.rtf", std::string("{\\rtf1 a\0\0\0}", 13), true},
+  };
+  for (const Case& c : cases) {
+    const std::string path = WriteTemp(std::string("\xc3\xa9-") + c.name, c.bytes);
+    CliRun run = RunCli({"text", path});
+    EXPECT_EQ(run.status, c.document ? 0 : 1) << c.name;
+    if (!c.document) {
+      EXPECT_EQ(run.err, "Ce fichier n'est ni du texte ni du texte enrichi :\n" + path + "\n") << c.name;
+      EXPECT_TRUE(run.out.empty()) << c.name;
+    }
+  }
+}
+
 TEST(Cli, UsageErrors) {
   EXPECT_EQ(RunCli({"text"}).status, 2);
   EXPECT_EQ(RunCli({"marks", "a", "b"}).status, 2);
