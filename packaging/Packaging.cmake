@@ -61,6 +61,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION text)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt's own texts (file dialogs, Yes and No) in the program's language.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 # The synopsis is the summary below; CPack indents the long description and
 # writes its empty lines as " .".
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION

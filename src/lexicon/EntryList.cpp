@@ -44,6 +44,12 @@ void EntryListOps::SetMenuState(int state) {
 }
 
 bool EntryListOps::Close() {
+  if (!SaveIfWanted()) return false;
+  Discard();
+  return true;
+}
+
+bool EntryListOps::SaveIfWanted() {
   if (State.Modified) {
     switch (Dialogs.AskSave(Kind.Caption, Translate(Language, Kind.SaveQuestion))) {
       case SaveAnswer::Cancel:
@@ -55,12 +61,15 @@ bool EntryListOps::Close() {
         break;
     }
   }
+  return true;
+}
+
+void EntryListOps::Discard() {
   State.Open = false;
   State.Modified = false;
   State.Entries.clear();
   State.FileName.clear();
   SetMenuState(kListMenuNone);
-  return true;
 }
 
 bool EntryListOps::Save(bool asNew) {

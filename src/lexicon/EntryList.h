@@ -97,6 +97,12 @@ struct EntryListOps {
   // it and returns false), then empties it and applies menu state 0. Also
   // what a closing window runs, so no unsaved work is lost.
   bool Close();
+  // The two steps of `Close`, for a closing window that holds several lists:
+  // every question is asked before any list is emptied. `SaveIfWanted` asks
+  // and saves (false on Cancel or a failed save; the list is kept as it is);
+  // `Discard` empties the list and applies menu state 0.
+  bool SaveIfWanted();
+  void Discard();
   // "&Enregistrer" (asNew false) and "Enregistrer &sous" (asNew true).
   bool Save(bool asNew);
   // "&Modifier".

@@ -51,10 +51,10 @@ class ReportWriter {
     }
     block += '\n';
     block += Tr("CONTEXTE: ");
-    block += NameOf(kContextNames, s.Context);
+    block += Tr(NameOf(kContextNames, s.Context));
     block += '\n';
     block += Tr("ORTHOGRAPHE: ");
-    block += NameOf(kSpellingNames, s.Spelling);
+    block += Tr(NameOf(kSpellingNames, s.Spelling));
     block += ", ";
     block += Tr("SEPARATEURS: ");
     block += Tr(s.IgnoreSeparators ? "sans" : "avec");
@@ -78,7 +78,7 @@ class ReportWriter {
       block += str.Text;
       block += ", ";
       block += Tr("POSITION :");
-      block += NameOf(kPositionNames, str.Position);
+      block += Tr(NameOf(kPositionNames, str.Position));
       block += ", ";
       block += Tr("EXCLURE :");
       block += Tr(str.Exclude != 0 ? "oui" : "non");

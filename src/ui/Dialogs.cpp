@@ -88,6 +88,7 @@ QString QtDialogs::SaveFile(QWidget* parent, const FileDialogOptions& options) {
   Prepare(dialog, options);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, !options.confirmOverwrite);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
   return dialog.selectedFiles().first();
 }

@@ -25,6 +25,9 @@ struct FileDialogOptions {
   QString fileName;
   QString initialFolder;
   bool mustExist = true;  // open dialogs: the path and the file must exist
+  // Save dialogs: ask before an existing file is replaced (not when the
+  // text is added to the file).
+  bool confirmOverwrite = true;
 };
 
 class Dialogs {

@@ -84,6 +84,7 @@ void TfrmMain::ProcessWideInit() {
   std::string language = s.Language;
   if (!shell.Options.LanguageFile.empty()) language = shell.Options.LanguageFile;
   if (!language.empty()) LoadLanguageReporting(this, WithDataFallback(language, shell.DataDir));
+  UseQtTranslations(shell.Ctx.Language.LanguageCode);
 
   shell.Options.RulesFile.clear();
   shell.Options.LanguageFile.clear();
@@ -157,6 +158,7 @@ void TfrmMain::ApplyLayout(const WindowLayout& layout) {
     }
   };
   place(Splitter, layout.GridSplitter, true);
+  AcceptedTargetWidth = layout.GridSplitter;
   place(Splitter1, layout.FootnoteSplitter, false);
   place(Splitter2, layout.PictureSplitter, true);
 }
@@ -469,6 +471,7 @@ void TfrmMain::mnuLangueClick() {
   if (chosen.isEmpty()) return;
   std::string path = FileSystemPath(chosen);
   if (!LoadLanguageReporting(this, path)) return;
+  UseQtTranslations(shell.Ctx.Language.LanguageCode);
   WriteSetting(shell.SettingsPath, kSettingsSection, "Language", FileNameOf(path));
   for (TfrmMain* w : shell.MainWindowList) w->ApplyLanguage();
 }
@@ -502,6 +505,9 @@ void TfrmMain::ApplyLanguage() {
   ApplyLanguageToWidgets("frmMain", this);
   ApplyLanguageToMenus("frmMain", this);
   NameControlsForScreenReaders(this);
+  // Views without a caption of their own.
+  reText->setAccessibleName(Tr("Texte du document"));
+  reNote->setAccessibleName(Tr("Notes de la page"));
 }
 
 void TfrmMain::pnlTopClick() { DumpCaptionsOf(this); }

@@ -126,6 +126,7 @@ class TfrmMain : public QMainWindow {
   const GlyphPicture* ShownPicture = nullptr;
   int16_t PendingGotoKind = kGotoNone;
   int GridFullWidth = 0;
+  int AcceptedTargetWidth = 235;  // the target panel's last accepted width
 
   // --- search, result and thesaurus state of this window ---
   cArrowList ArrowList;        // the search strings of the search dialog
@@ -246,6 +247,8 @@ class TfrmMain : public QMainWindow {
   void MoveLine(bool up);
   void SortTargets(int key, bool byDocument);
   void ShowSortOrder(int key, bool byDocument);
+  void GridMenuRequested(const QPoint& at);
+  void LimitTargetPanel();
   void GridHeadingPressed(int column);
   void CopyTargetRows();
   void DeleteTargetRows();

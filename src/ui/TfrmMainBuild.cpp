@@ -144,6 +144,7 @@ TfrmMain::TfrmMain(QWidget* owner) : QMainWindow(owner) {
   TargetModel->Refill();
   GridFullWidth = 26;
   for (int c = 0; c < TargetModel->columnCount(); ++c) GridFullWidth += grdTarget->columnWidth(c);
+  connect(Splitter, &QSplitter::splitterMoved, this, &TfrmMain::LimitTargetPanel);
   lblStatus->setText(QString());
 }
 
@@ -500,7 +501,7 @@ void TfrmMain::ConnectMenus() {
   connect(reText, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& at) { popText->popup(reText->viewport()->mapToGlobal(at)); });
   connect(grdTarget, &QWidget::customContextMenuRequested, this,
-          [this](const QPoint& at) { popGrid->popup(grdTarget->viewport()->mapToGlobal(at)); });
+          [this](const QPoint& at) { GridMenuRequested(at); });
 }
 
 }  // namespace kalix::ui

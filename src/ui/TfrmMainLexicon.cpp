@@ -242,11 +242,20 @@ void TfrmMain::ConnectLexiconMenus() {
 
 bool TfrmMain::CloseLexiconQuestions() {
   // The window's thesaurus, then, for the last window, the corpus: each
-  // modified list asks whether to save it, as "&Fermer" does.
-  if (ThesaurusList.Modified && !CloseThesaurus()) return false;
+  // modified list asks whether to save it, as "&Fermer" does. Nothing is
+  // emptied before every answer is in: a Cancel keeps both lists as they are.
   Shell& shell = TheShell();
-  bool last = shell.MainWindowList.size() == 1 && shell.MainWindowList.first() == this;
-  if (last && shell.Ctx.Corpus.Modified && !CloseCorpus()) return false;
+  const bool last = shell.MainWindowList.size() == 1 && shell.MainWindowList.first() == this;
+  ListDialogs thesaurusDialogs(this, false);
+  EntryListOps thesaurus = ThesaurusOps(this, thesaurusDialogs);
+  ListDialogs corpusDialogs(this, true);
+  EntryListOps corpus = CorpusOps(corpusDialogs);
+  const bool askThesaurus = ThesaurusList.Modified;
+  const bool askCorpus = last && shell.Ctx.Corpus.Modified;
+  if (askThesaurus && !thesaurus.SaveIfWanted()) return false;
+  if (askCorpus && !corpus.SaveIfWanted()) return false;
+  if (askThesaurus) thesaurus.Discard();
+  if (askCorpus) corpus.Discard();
   return true;
 }
 

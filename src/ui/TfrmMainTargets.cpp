@@ -25,6 +25,8 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QMenu>
+#include <QSplitter>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
@@ -265,6 +267,37 @@ void TfrmMain::MoveLine(bool up) {
   } else if (row < last) {
     SetCurrentGridRow(row + 1);
   }
+}
+
+// The row under the pointer is chosen first (unless it is among the rows
+// selected), so that the menu's items are enabled for what it acts on.
+void TfrmMain::GridMenuRequested(const QPoint& at) {
+  grdTarget->setFocus(Qt::PopupFocusReason);
+  const QModelIndex index = grdTarget->indexAt(at);
+  if (index.isValid() && !grdTarget->selectionModel()->isRowSelected(index.row(), QModelIndex())) {
+    SetCurrentGridRow(index.row() + 1);
+    grdTarget->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  }
+  UpdateEditMenu();
+  popGrid->popup(grdTarget->viewport()->mapToGlobal(at));
+}
+
+// The target panel is never wider than the grid's full width; a width within
+// 50 pixels of it becomes that width, and a wider one is refused.
+void TfrmMain::LimitTargetPanel() {
+  QList<int> sizes = Splitter->sizes();
+  if (sizes.size() < 2) return;
+  int width = sizes[0];
+  if (width > GridFullWidth) {
+    width = std::min(AcceptedTargetWidth, GridFullWidth);
+  } else if (width > GridFullWidth - 50) {
+    width = GridFullWidth;
+  }
+  if (width != sizes[0]) {
+    const int total = sizes[0] + sizes[1];
+    Splitter->setSizes({width, total - width});
+  }
+  AcceptedTargetWidth = width;
 }
 
 // A new order keeps the document's highlights (a search's: a word list

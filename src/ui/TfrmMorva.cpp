@@ -299,6 +299,7 @@ void TfrmMorva::WriteList(bool append) {
   options.defaultExtension = "the";
   options.initialFolder = QString::fromStdString(TheShell().ProgramDir);
   options.mustExist = false;
+  options.confirmOverwrite = !append;  // "&Rajouter" adds to an existing file
   const QString path = CurrentDialogs().SaveFile(this, options);
   if (path.isEmpty()) return;
   if (!WriteTextFile(path.toStdString(), StringListFileText(*strings_), append)) {

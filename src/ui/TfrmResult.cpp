@@ -1,6 +1,7 @@
 #include "ui/TfrmResult.h"
 
 #include "platform/Cp1252.h"
+#include "ui/Accessible.h"
 #include "ui/Dialogs.h"
 #include "ui/FilePaths.h"
 #include "ui/Shell.h"
@@ -10,6 +11,7 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -55,10 +57,14 @@ TfrmResult::TfrmResult(QWidget* parent) : QDialog(parent) {
 
 // The file the report goes to, and the button that chooses it.
 void TfrmResult::BuildFileField() {
+  lblFile = new QLabel(T("&Fichier"), this);
+  lblFile->setObjectName("lblFile");
+  lblFile->setGeometry(8, 12, 52, 17);
   edFile = new QLineEdit(this);
   edFile->setObjectName("edFile");
-  edFile->setGeometry(8, 10, 293, 21);
+  edFile->setGeometry(60, 10, 241, 21);
   edFile->setAccessibleName(T("Fichier"));
+  lblFile->setBuddy(edFile);
   btnFile = new QPushButton("...", this);
   btnFile->setObjectName("btnFile");
   btnFile->setGeometry(306, 9, 27, 23);
@@ -126,6 +132,11 @@ void TfrmResult::ConnectControls() {
 
 void TfrmResult::showEvent(QShowEvent* event) {
   ApplyLanguageToWidgets("frmResult", this);
+  // Screen readers hear the captions of the language in use.
+  NameControlsForScreenReaders(this);
+  btnFile->setAccessibleDescription(Tr("Choisir le fichier"));
+  chkTargRef->setAccessibleDescription(chkTarget->accessibleName());
+  chkExtRef->setAccessibleDescription(pnlExtrait->accessibleName());
   UpdateResultDialog();
   QDialog::showEvent(event);
 }
@@ -166,6 +177,7 @@ void TfrmResult::btnFileClick() {
   o.defaultExtension = "txt";
   o.fileName = edFile->text();
   o.mustExist = false;
+  o.confirmOverwrite = !chkApend->isChecked();  // the report is added to an existing file
   const QString chosen = CurrentDialogs().SaveFile(this, o);
   if (!chosen.isEmpty()) edFile->setText(chosen);
   UpdateResultDialog();

@@ -8,6 +8,7 @@
 class QButtonGroup;
 class QCheckBox;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -28,6 +29,7 @@ class TfrmResult : public QDialog {
   // The trimmed text of edFile.
   QString FileName() const;
 
+  QLabel* lblFile;
   QLineEdit* edFile;
   QPushButton* btnFile;
   QCheckBox *chkContext, *chkTarget, *chkTargRef, *chkApend, *chkExtRef;

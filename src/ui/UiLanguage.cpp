@@ -17,17 +17,22 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QTextEdit>
 #include <QToolButton>
+#include <QTranslator>
 
 #include <functional>
+#include <memory>
 
 namespace kalix::ui {
 namespace {
@@ -214,6 +219,24 @@ bool LoadLanguageReporting(QWidget* parent, const std::string& path) {
   CurrentDialogs().Message(parent, "Kalix", DisplayPath(path) + FromCp1252(NotLanguageFileMessage(language, "")),
                            MessageIcon::Warning);
   return false;
+}
+
+bool UseQtTranslations(const std::string& languageCode) {
+  static QTranslator* installed = nullptr;
+  if (installed) {
+    QCoreApplication::removeTranslator(installed);
+    delete installed;
+    installed = nullptr;
+  }
+  const QLocale::Language language = QLocale::codeToLanguage(QString::fromStdString(languageCode));
+  if (language == QLocale::AnyLanguage || language == QLocale::C || language == QLocale::English) return false;
+  auto translator = std::make_unique<QTranslator>();
+  if (!translator->load(QLocale(language), "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    return false;
+  }
+  installed = translator.release();
+  QCoreApplication::installTranslator(installed);
+  return true;
 }
 
 void DumpCaptionsOf(TfrmMain* clicked) {

@@ -39,6 +39,12 @@ void ApplyLanguageToMenus(const char* formName, TfrmMain* window);
 // then "n'est pas un fichier langue.") and false.
 bool LoadLanguageReporting(QWidget* parent, const std::string& path);
 
+// Qt's own texts (its file dialogs, the Yes, No and Cancel buttons) in the
+// language of `languageCode` ("fra", "eng"...), from Qt's translations when
+// they are installed; the previous ones are removed. Returns whether a
+// translation is in use.
+bool UseQtTranslations(const std::string& languageCode);
+
 // Writes "label.txt" in the working folder from the first main window (and
 // the dialogs that exist); a file that cannot be written gives a message.
 void DumpCaptionsOf(TfrmMain* clicked);

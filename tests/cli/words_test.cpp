@@ -226,8 +226,8 @@ TEST_F(CliWords, LanguageFiles) {
   ASSERT_EQ(Run({"--no-list", doc_}, {"-L", lng, "-R", rules_}), 0);
   EXPECT_EQ(out_,
             "DOCUMENT: d.txt\r\n"
-            "CONTEXT: Texte\r\n"
-            "SPELLING: Identique, SEPARATORS: with\r\n"
+            "CONTEXT: Text\r\n"
+            "SPELLING: Identical, SEPARATORS: with\r\n"
             "FILTER: without\r\n"
             "STRINGS: 1 or more, ORDER: no\r\n"
             "RESULTS :Modified, SYMBOLS :no\r\n"

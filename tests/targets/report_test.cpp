@@ -130,16 +130,17 @@ TEST(Report, InformationVariants) {
             "100%s %d, POSITION :Mot entier, EXCLURE :oui\r\n"
             "\r\n");
 
-  // Translated labels; the context, spelling and position names are not,
-  // the result spelling is.
+  // Translated labels and names: an English report speaks English only.
   f.ctx.Language.Loaded = true;
-  f.ctx.Language.MessageKeys = {"CONTEXTE: ", "Paragraphe", "RESULTATS :", "Modifi\xe9" "e", "oui", "EXCLURE :"};
-  f.ctx.Language.MessageTexts = {"CONTEXT: ", "Paragraph", "RESULTS :", "Modified", "yes", "EXCLUDE :"};
+  f.ctx.Language.MessageKeys = {"CONTEXTE: ", "Paragraphe", "RESULTATS :", "Modifi\xe9" "e", "oui", "EXCLURE :",
+                                "G\xe9n\xe9r\xe9" "e", "Mot entier"};
+  f.ctx.Language.MessageTexts = {"CONTEXT: ", "Paragraph", "RESULTS :", "Modified", "yes", "EXCLUDE :",
+                                 "Generated", "Whole word"};
   std::string r = f.Report(options);
-  EXPECT_NE(r.find("CONTEXT: Paragraphe\r\n"), std::string::npos);
+  EXPECT_NE(r.find("CONTEXT: Paragraph\r\n"), std::string::npos);
   EXPECT_NE(r.find("RESULTS :Modified, SYMBOLES :yes\r\n"), std::string::npos);
-  EXPECT_NE(r.find("ORTHOGRAPHE: G\xe9n\xe9r\xe9" "e,"), std::string::npos);
-  EXPECT_NE(r.find("EXCLUDE :yes\r\n"), std::string::npos);
+  EXPECT_NE(r.find("ORTHOGRAPHE: Generated,"), std::string::npos);
+  EXPECT_NE(r.find("POSITION :Whole word, EXCLUDE :yes\r\n"), std::string::npos);
 }
 
 TEST(Report, ListReferences) {

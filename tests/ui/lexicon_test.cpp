@@ -456,6 +456,30 @@ class LexiconTest : public QObject {
     QVERIFY(!w->btnWord->isEnabled());
   }
 
+  // Closing the last window with a modified thesaurus and a modified corpus:
+  // both questions come before anything is emptied, so a Cancel at the
+  // second keeps the thesaurus that the first was told not to save.
+  void closingAsksEveryQuestionFirst() {
+    auto* w = new TfrmMain();
+    w->ThesaurusList.Open = true;
+    w->ThesaurusList.Modified = true;
+    w->ThesaurusList.Entries = {"ROI=ROY"};
+    TheShell().Ctx.Corpus.Open = true;
+    TheShell().Ctx.Corpus.Modified = true;
+    TheShell().Ctx.Corpus.Entries = {"/d/a.rtf"};
+    dialogs_.answers = {Answer::No, Answer::Cancel};
+    QVERIFY(!w->close());
+    QCOMPARE(dialogs_.questions.size(), size_t{2});
+    QCOMPARE(w->ThesaurusList.Entries, (std::vector<std::string>{"ROI=ROY"}));
+    QVERIFY(w->ThesaurusList.Modified);
+    QCOMPARE(TheShell().Ctx.Corpus.Entries, (std::vector<std::string>{"/d/a.rtf"}));
+    // No to both: the window closes, both lists emptied.
+    dialogs_.answers = {Answer::No, Answer::No};
+    QVERIFY(w->close());
+    QVERIFY(w->ThesaurusList.Entries.empty());
+    QVERIFY(TheShell().Ctx.Corpus.Entries.empty());
+  }
+
   // The rules command tells the filter lists to refill, and only after a
   // rules file was loaded.
   void rulesMenuRefillsFilterLists() {

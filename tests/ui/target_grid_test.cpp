@@ -5,6 +5,7 @@
 
 #include "FakeDialogs.h"
 #include "app/RunSearch.h"
+#include "i18n/Language.h"
 #include "platform/Cp1252.h"
 #include "platform/TextFile.h"
 #include "rules/RuleSet.h"
@@ -22,9 +23,11 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QSplitter>
 #include <QRadioButton>
 #include <QTableView>
 #include <QTest>
@@ -596,6 +599,47 @@ class TargetGridTest : public QObject {
     };
     w_->mnuSaveTarget->trigger();
     QCOMPARE(preset, 0);
+  }
+
+  // The traps a first day met: the grid's menu acts on the row under the
+  // pointer, the views have names, the target panel keeps its width limit,
+  // an appended report asks no "replace?" question, and the result dialog's
+  // names follow the language.
+  void menusNamesAndLimits() {
+    Open(w_, Path("a.txt"));
+    Fill(w_, {"roi"}, 1);
+    const QRect row2 = w_->grdTarget->visualRect(w_->grdTarget->model()->index(1, 1));
+    w_->GridMenuRequested(row2.center());
+    QCOMPARE(w_->CurrentGridRow(), 2);
+    QVERIFY(w_->mnuGrdCopy->isEnabled());
+    w_->popGrid->hide();
+    QCOMPARE(w_->reText->accessibleName(), QString("Texte du document"));
+    QCOMPARE(w_->reNote->accessibleName(), QString("Notes de la page"));
+
+    QCOMPARE(w_->GridFullWidth, 351);
+    w_->resize(1000, 600);
+    const int total = w_->Splitter->sizes()[0] + w_->Splitter->sizes()[1];
+    const std::pair<int, int> drags[] = {{200, 200}, {320, 351}, {400, 351}, {250, 250}, {400, 250}};
+    for (const auto& [to, kept] : drags) {
+      w_->Splitter->setSizes({to, total - to});
+      emit w_->Splitter->splitterMoved(to, 1);
+      QCOMPARE(w_->Splitter->sizes()[0], kept);
+    }
+
+    TfrmResult& result = TheResultDialog();
+    QCOMPARE(result.lblFile->buddy(), result.edFile);
+    for (bool append : {true, false}) {
+      result.chkApend->setChecked(append);
+      dialogs_.files = {QString::fromStdString(Path("r.txt"))};
+      result.btnFile->click();
+      QCOMPARE(dialogs_.fileRequests.back().confirmOverwrite, !append);
+    }
+    QVERIFY(LoadLanguage(TheShell().Ctx.Language, KALIX_SOURCE_DIR "/samples/eng.lng"));
+    result.show();
+    QCOMPARE(result.chkApend->accessibleName(), QString("Append to the file"));
+    QCOMPARE(result.edFile->accessibleName(), QString("File"));
+    QCOMPARE(result.btnFile->accessibleDescription(), QString("Choose the file"));
+    result.hide();
   }
 };
 
