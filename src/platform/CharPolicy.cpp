@@ -388,6 +388,72 @@ bool DecodeUtf8(std::string_view utf8, std::u32string& out) {
   return valid;
 }
 
+void Utf8Check::Feed(const char* data, size_t size) {
+  if (!valid_) return;
+  const auto* p = reinterpret_cast<const unsigned char*>(data);
+  const auto* end = p + size;
+  while (p < end) {
+    if (need_ == 0) {
+      // ASCII eight bytes at a time.
+      while (end - p >= 8) {
+        uint64_t word;
+        std::memcpy(&word, p, 8);
+        if (word & 0x8080808080808080ull) break;
+        p += 8;
+      }
+      if (p == end) break;
+      const unsigned char b = *p++;
+      if (b < 0x80) continue;
+      multiByte_ = true;
+      if (b >= 0xC2 && b <= 0xDF) {
+        need_ = 1, value_ = b & 0x1F, least_ = 0x80;
+      } else if (b >= 0xE0 && b <= 0xEF) {
+        need_ = 2, value_ = b & 0x0F, least_ = 0x800;
+      } else if (b >= 0xF0 && b <= 0xF4) {
+        need_ = 3, value_ = b & 0x07, least_ = 0x10000;
+      } else {
+        valid_ = false;
+        return;
+      }
+      continue;
+    }
+    const unsigned char b = *p++;
+    if ((b & 0xC0) != 0x80) {
+      valid_ = false;
+      return;
+    }
+    value_ = (value_ << 6) | (b & 0x3F);
+    if (--need_ == 0 && (value_ < least_ || !IsValidCodePoint(value_))) {
+      valid_ = false;
+      return;
+    }
+  }
+}
+
+std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+  std::string out;
+  out.reserve(bytes.size());
+  const auto unit = [&](size_t i) -> char32_t {
+    const auto a = static_cast<unsigned char>(bytes[i]);
+    const auto b = static_cast<unsigned char>(bytes[i + 1]);
+    return bigEndian ? (a << 8 | b) : (b << 8 | a);
+  };
+  size_t i = 0;
+  for (; i + 1 < bytes.size(); i += 2) {
+    char32_t c = unit(i);
+    if (c >= 0xD800 && c <= 0xDBFF && i + 3 < bytes.size()) {
+      const char32_t low = unit(i + 2);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+        i += 2;
+      }
+    }
+    AppendUtf8Char(out, c);  // a lone surrogate becomes U+FFFD
+  }
+  if (i < bytes.size()) AppendUtf8Char(out, kReplacementChar);
+  return out;
+}
+
 CodePageDecoder::CodePageDecoder() { Select(1252); }
 
 CodePageDecoder::~CodePageDecoder() {
