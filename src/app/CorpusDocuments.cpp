@@ -17,6 +17,9 @@ size_t ForEachCorpusDocument(const Context& context, const std::vector<std::stri
     document.text.clear();
     document.marks.clear();
     document.notes.clear();
+    document.replaced.clear();
+    document.unknownCodePage = 0;
+    document.invalidUtf8 = false;
     std::string message;
     const bool opened = reading.Loader ? reading.Loader(context, document, path, &message)
                                        : OpenDocument(context, document, path, &message);

@@ -3,6 +3,7 @@
 
 #include "cli/Commands.h"
 #include "cli/Json.h"
+#include "cli/ResultOutput.h"
 #include "document/Reader.h"
 #include "i18n/Messages.h"
 #include "platform/Metafile.h"
@@ -20,6 +21,7 @@ int Load(Context& ctx, const Args& args, const char* command, Document& document
   if (!OpenDocument(ctx, document, args[0], nullptr)) {
     return FileError(ctx, msg::kFileNotFound, args[0]);
   }
+  WarnReadNotice(ctx, document);
   return -1;
 }
 
@@ -86,6 +88,7 @@ int RunMarksCommand(Context& ctx, const Args& args) {
     json.EndObject();
   }
   json.EndArray();
+  WriteReplacedJson(json, document, true);
   json.EndObject();
   json.End();
   return std::ferror(stdout) ? 1 : 0;
