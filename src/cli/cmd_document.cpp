@@ -58,6 +58,11 @@ int RunMarksCommand(Context& ctx, const Args& args) {
     json.Key("picture");
     if (mark.picture) {
       json.BeginObject();
+      if (mark.picture->format != PictureFormat::Metafile) {
+        // Metafiles, the pictures the format knew first, have no "kind".
+        json.Key("kind");
+        json.StringUtf8(mark.picture->format == PictureFormat::Png ? "png" : "jpeg");
+      }
       json.Key("left");
       json.Int(mark.picture->left);
       json.Key("top");

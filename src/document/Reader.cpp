@@ -99,7 +99,7 @@ inline const unsigned char* FindStop(const ByteSet& set, const unsigned char* p,
 enum class WordAction {
   RichText, Paragraph, LineBreak, Tab, Picture, Footnote, SkipGroup,
   PictureWidth, PictureHeight, GoalWidth, GoalHeight, MappingMode, NotMetafile,
-  Unicode, FallbackCount, CodePage, Font, FontCharset, FontTable, Hidden, Deleted, Plain, ListLabel,
+  Png, Jpeg, Unicode, FallbackCount, CodePage, Font, FontCharset, FontTable, Hidden, Deleted, Plain, ListLabel,
   LeftQuote, RightQuote, LeftDoubleQuote, RightDoubleQuote, EnDash, EmDash, Bullet, Space
 };
 
@@ -143,7 +143,7 @@ constexpr std::pair<std::string_view, WordAction> kWords[] = {
     {"footerl", WordAction::SkipGroup},
     {"footerr", WordAction::SkipGroup},
     {"emfblip", WordAction::NotMetafile},
-    {"pngblip", WordAction::NotMetafile},
+    {"pngblip", WordAction::Png},
     {"shppict", WordAction::NotMetafile},
     {"macpict", WordAction::NotMetafile},
     {"wbitmap", WordAction::NotMetafile},
@@ -154,7 +154,7 @@ constexpr std::pair<std::string_view, WordAction> kWords[] = {
     {"colortbl", WordAction::SkipGroup},
     {"picwgoal", WordAction::GoalWidth},
     {"pichgoal", WordAction::GoalHeight},
-    {"jpegblip", WordAction::NotMetafile},
+    {"jpegblip", WordAction::Jpeg},
     {"dibitmap", WordAction::NotMetafile},
     {"ldblquote", WordAction::LeftDoubleQuote},
     {"rdblquote", WordAction::RightDoubleQuote},
@@ -339,6 +339,7 @@ class Reader {
   std::string footnoteText_;
   std::string pictureData_;
   PictureSize picture_;  // mapping mode and extents are kept from picture to picture
+  PictureFormat pictureFormat_ = PictureFormat::Metafile;
   int32_t viewPosition_ = 0;
   int32_t pageCount_ = 0;
   int32_t folioCount_ = 0;
@@ -1082,6 +1083,14 @@ void Reader::Do(WordAction action) {
     case WordAction::GoalHeight: picture_.goalHeight = ParameterValue(); break;
     case WordAction::MappingMode: picture_.mappingMode = ParameterValue(); break;
     case WordAction::NotMetafile: picture_.mappingMode = -1; break;
+    case WordAction::Png:
+      picture_.mappingMode = -1;
+      pictureFormat_ = PictureFormat::Png;
+      break;
+    case WordAction::Jpeg:
+      picture_.mappingMode = -1;
+      pictureFormat_ = PictureFormat::Jpeg;
+      break;
     case WordAction::Unicode: UnicodeWord(); break;
     case WordAction::FallbackCount: group_.uc = std::max(0, ParameterValue()); break;
     case WordAction::CodePage: {
@@ -1138,6 +1147,7 @@ void Reader::BeginPicture() {
   pictureData_.clear();
   picture_.goalWidth = 0;
   picture_.goalHeight = 0;
+  pictureFormat_ = PictureFormat::Metafile;
 }
 
 void Reader::BeginFootnote() {
@@ -1171,7 +1181,11 @@ void Reader::FinishPicture() {
     Put(static_cast<char>(rules_.GlyphMarker));
     target = doc_.marks.size() - 1;
   }
-  if (picture_.mappingMode != -1) {
+  if (pictureFormat_ != PictureFormat::Metafile) {
+    // A PNG or JPEG image; cut short or malformed, it leaves the mark
+    // without a picture.
+    doc_.marks[target].picture = ParseImage(DecodePictureData(pictureData_), pictureFormat_, picture_);
+  } else if (picture_.mappingMode != -1) {
     doc_.marks[target].picture = ParseMetafile(DecodePictureData(pictureData_), picture_);
   }
   pictureData_.clear();

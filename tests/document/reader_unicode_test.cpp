@@ -127,5 +127,52 @@ TEST(UnicodeReader, WarningsAndTheUserTable) {
   EXPECT_EQ(std::string(user.Text()), "eft\n");
 }
 
+// A 2 x 3 PNG and JPEG, as ImageMagick writes them.
+const std::string kPngHex =
+    "89504e470d0a1a0a0000000d494844520000000200000003010300000083244cc200000003504c5445ff000019e209370000000b4944415408d763600001000006000166f4c96c0000000049454e44ae426082";
+const std::string kJpegHex =
+    "ffd8ffe000104a46494600010100000100010000ffdb004300100b0c0e0c0a100e0d0e1211101318281a181616183123251d283a333d3c3933383740485c4e404457453738506d51575f626768673e4d71797064785c656763ffdb0043011112121815182f1a1a2f634238426363636363636363636363636363636363636363636363636363636363636363636363636363636363636363636363636363ffc00011080003000203012200021101031101ffc4001500010100000000000000000000000000000006ffc40014100100000000000000000000000000000000ffc4001501010100000000000000000000000000000406ffc40014110100000000000000000000000000000000ffda000c03010002110311003f008d01782bffd9";
+
+TEST(UnicodeReader, PngAndJpegPictures) {
+  struct Case {
+    const char* name;
+    std::string input;
+    std::string marks;
+    int32_t width, height;  // of the first picture; 0: none
+    PictureFormat format;
+  } cases[] = {
+      {"PNG, its own size", "{\\rtf1 ab{\\pict\\pngblip " + kPngHex + "}}", "P1@0 G1@2*", 2, 3, PictureFormat::Png},
+      {"JPEG, the goal size", "{\\rtf1 ab{\\pict\\jpegblip\\picwgoal300\\pichgoal150 " + kJpegHex + "}b}",
+       "P1@0 G1@2*", 20, 10, PictureFormat::Jpeg},
+      {"PNG cut short: the mark stays, the rest is read",
+       "{\\rtf1 ab{\\pict\\pngblip " + kPngHex.substr(0, 100) + "}b}", "P1@0 G1@2", 0, 0, PictureFormat::Png},
+      {"JPEG without its end", "{\\rtf1 ab{\\pict\\jpegblip " + kJpegHex.substr(0, kJpegHex.size() - 4) + "}}",
+       "P1@0 G1@2", 0, 0, PictureFormat::Jpeg},
+      {"shppict read when no nonshppict follows", "{\\rtf1 ab{\\*\\shppict{\\pict\\pngblip " + kPngHex + "}}}",
+       "P1@0 G1@2*", 2, 3, PictureFormat::Png},
+      {"nonshppict replaces the shppict picture",
+       "{\\rtf1 ab{\\*\\shppict{\\pict\\pngblip " + kPngHex + "}}{\\nonshppict{\\pict\\wmetafile8\\picw2540\\pich1270 " +
+           test::Hex(test::SmallMetafile()) + "}}}",
+       "P1@0 G1@2*", 96, 48, PictureFormat::Metafile},
+  };
+  for (const Case& c : cases) {
+    Document doc;
+    ReadDocument(DefaultRules(), c.input, doc);
+    EXPECT_EQ(test::DescribeMarks(doc.marks), c.marks) << c.name;
+    const GlyphPicture* picture = nullptr;
+    for (const Mark& m : doc.marks) {
+      if (m.picture && picture == nullptr) picture = m.picture.get();
+    }
+    if (c.width == 0) {
+      EXPECT_EQ(picture, nullptr) << c.name;
+      continue;
+    }
+    ASSERT_NE(picture, nullptr) << c.name;
+    EXPECT_EQ(picture->format, c.format) << c.name;
+    EXPECT_EQ(picture->Width(), c.width) << c.name;
+    EXPECT_EQ(picture->Height(), c.height) << c.name;
+  }
+}
+
 }  // namespace
 }  // namespace kalix
