@@ -204,6 +204,9 @@ class Reader {
   // Processes a block of raw bytes; false once the input has ended.
   bool Feed(const char* data, size_t size);
   void Finish();
+  // A plain text read as UTF-8 on trust that turned out not to be: the
+  // reading stopped, and the caller reads the file again as 1252.
+  bool NotUtf8() const { return notUtf8_; }
 
  private:
   void Byte(unsigned char c);
@@ -263,6 +266,7 @@ class Reader {
   [[gnu::always_inline]] inline void AppendRun(MainCursor& m, const unsigned char* p, size_t n);
   [[gnu::always_inline]] inline void PutMain(MainCursor& m, unsigned char c);
   [[gnu::always_inline]] inline void MainByte(unsigned char c, MainCursor& m);
+  bool UnicodeEscape(const unsigned char*& p, const unsigned char* end, MainCursor& m);
   [[gnu::always_inline]] inline EscapeStep MainEscape(const unsigned char*& p, const unsigned char* end,
                                                       MainCursor& m);
   void CloseGroup();
@@ -314,9 +318,11 @@ class Reader {
   ByteSet special_;      // bytes the footnote and picture runs stop at
   ByteSet specialMain_;  // bytes the main-text runs stop at
   ByteSet quietStop_;    // bytes the runs of a quiet group (read for its words only) stop at
+  ByteSet stops1252_;    // the main-text stops of a 1252 text (markers among them)
   unsigned char utf8Bytes_[4] = {};
   int utf8Have_ = 0;
   int utf8Need_ = 0;
+  bool notUtf8_ = false;
   bool quiet_ = false;      // skipping_ for a group whose words still count
   bool labelDone_ = false;  // the list label's tab was seen
   int32_t ucSkip_ = 0;      // fallback characters still to skip
@@ -393,6 +399,7 @@ bool Reader::Feed(const char* data, size_t size) {
       }
     }
     Byte(c);
+    if (notUtf8_) return false;
   }
   return true;
 }
@@ -417,7 +424,7 @@ const unsigned char* Reader::MainText(const unsigned char* p, const unsigned cha
       // goes through the general steps.
       if (c >= 0xC2 && c <= 0xC3 && end - p >= 2 && (p[1] & 0xC0) == 0x80) {
         const auto byte = static_cast<unsigned char>(((c & 0x1F) << 6) | (p[1] & 0x3F));
-        if (byte >= 0xA0 && !specialMain_.Contains(byte)) {
+        if (byte >= 0xA0 && !stops1252_.Contains(byte)) {
           PutMain(m, byte);
           m.view += 1;
           p += 2;
@@ -478,6 +485,7 @@ Reader::EscapeStep Reader::MainEscape(const unsigned char*& p, const unsigned ch
   ++p;
   state_ = Lex::Backslash;
   nameLen_ = 0;
+  if (p != end && *p == 'u') return UnicodeEscape(p, end, m) ? EscapeStep::Go : EscapeStep::Stop;
   if (p == end || *p != '\'') return EscapeStep::Stop;
   ++p;
   state_ = Lex::Hex;
@@ -497,6 +505,48 @@ Reader::EscapeStep Reader::MainEscape(const unsigned char*& p, const unsigned ch
   if (state_ != Lex::Text || Pending() || !PlainMainText()) return EscapeStep::Leave;
   m = MainCursor{chunkLen_, viewPosition_};
   return EscapeStep::Go;
+}
+
+bool Reader::UnicodeEscape(const unsigned char*& p, const unsigned char* end, MainCursor& m) {
+  // "\uN" with the fallback word processors write (nothing, one plain
+  // character or one "\'hh"), when all of it is in this block; anything else
+  // takes the general steps, from the "u" on.
+  if (group_.uc > 1) return false;
+  const unsigned char* q = p + 1;
+  bool negative = false;
+  if (q != end && *q == '-') {
+    negative = true;
+    ++q;
+  }
+  int32_t n = 0;
+  int digits = 0;
+  for (; q != end && IsDigit(*q) && digits < 6; ++q, ++digits) n = n * 10 + (*q - '0');
+  if (digits == 0 || q == end || IsDigit(*q)) return false;
+  if (negative) n = n <= 32768 ? 65536 - n : -1;
+  if (n <= 0 || n > 0x10FFFF || (n >= 0xD800 && n <= 0xDFFF)) return false;
+  if (*q == ' ') ++q;  // the word's delimiting blank
+  if (group_.uc == 1) {
+    if (q == end) return false;
+    if (*q == '\\') {
+      if (end - q < 4 || q[1] != '\'' || HexDigit(q[2]) < 0 || HexDigit(q[3]) < 0) return false;
+      q += 4;
+    } else {
+      if (*q == '{' || *q == '}' || *q == '\r' || *q == '\n' || *q == 0 || *q == kEndOfInput) return false;
+      ++q;
+    }
+  }
+  p = q;
+  state_ = Lex::Text;
+  const int own = UnicodeToCp1252(static_cast<char32_t>(n));
+  if (own > 0 && !stops1252_.Contains(static_cast<unsigned char>(own))) {
+    PutMain(m, static_cast<unsigned char>(own));
+    m.view += 1;
+    return true;
+  }
+  Store(m);
+  Character(static_cast<char32_t>(n));
+  m = MainCursor{chunkLen_, viewPosition_};
+  return true;
 }
 
 void Reader::Byte(unsigned char c) {
@@ -846,6 +896,7 @@ void Reader::SetStops() {
   special_ = MakeStopSet({0, '\r', '\n', '{', '}', '\\', kEndOfInput});
   specialMain_ = MakeStopSet({0, '\r', '\n', '{', '}', '\\', kEndOfInput, rules_.GlyphMarker,
                               rules_.PageMarker, rules_.VersoMarker, rules_.RectoMarker, '='});
+  stops1252_ = specialMain_;
   if (!utf8_) return;
   // Every byte of a multi-byte sequence stops the runs.
   for (int b = 0x80; b < 0x100; ++b) {
@@ -857,9 +908,10 @@ void Reader::SetStops() {
 void Reader::Utf8Byte(unsigned char c) {
   const auto invalid = [this]() {
     if (!bom_) {
-      // Checked beforehand as valid: only a file cut short here.
+      // Read as UTF-8 on trust: it is not, the caller reads it again as
+      // 1252.
       utf8Have_ = utf8Need_ = 0;
-      Character(0xFFFD);
+      notUtf8_ = true;
       return;
     }
     // After a byte-order mark: the rest is code page 1252, the bytes
@@ -887,7 +939,7 @@ void Reader::Utf8Byte(unsigned char c) {
   }
   if ((c & 0xC0) != 0x80) {
     invalid();
-    Byte(c);  // taken again, as UTF-8 or as 1252
+    if (!notUtf8_) Byte(c);  // taken again, as 1252
     return;
   }
   utf8Bytes_[utf8Have_++] = c;
@@ -1230,6 +1282,16 @@ size_t MarkLength(Start start) {
   return start == Start::Utf8Bom ? 3 : (start == Start::Utf16Le || start == Start::Utf16Be) ? 2 : 0;
 }
 
+// Undoes a reading that stopped, back to a text of `textSize` bytes.
+void ResetReading(Document& document, size_t textSize) {
+  document.text.resize(textSize);
+  document.marks.clear();
+  document.notes.clear();
+  document.replaced.clear();
+  document.unknownCodePage = 0;
+  document.invalidUtf8 = false;
+}
+
 void ReadPieces(Reader& reader, std::string_view bytes, size_t pieceSize) {
   for (size_t at = 0; at < bytes.size(); at += pieceSize) {
     if (!reader.Feed(bytes.data() + at, std::min(pieceSize, bytes.size() - at))) break;
@@ -1247,13 +1309,16 @@ void ReadWhole(const RuleSet& rules, const CharPolicy& policy, std::string_view 
     ReadPieces(reader, utf8, pieceSize);
     return;
   }
-  bool utf8 = start == Start::Utf8Bom;
-  if (start == Start::Plain) {
-    Utf8Check check;
-    check.Feed(bytes.data(), bytes.size());
-    utf8 = check.Unicode();
+  // A plain text is read as UTF-8 until it proves not to be, then again as
+  // 1252 (a text of ASCII alone reads the same either way).
+  const size_t textSize = document.text.size();
+  {
+    Reader reader(rules, policy, document, start != Start::RichText, start == Start::Utf8Bom);
+    ReadPieces(reader, bytes, pieceSize);
+    if (!reader.NotUtf8()) return;
   }
-  Reader reader(rules, policy, document, utf8, start == Start::Utf8Bom);
+  ResetReading(document, textSize);
+  Reader reader(rules, policy, document);
   ReadPieces(reader, bytes, pieceSize);
 }
 
@@ -1316,20 +1381,17 @@ bool OpenDocument(const Context& context, Document& document, const std::string&
     ReadWhole(context.Rules, context.Characters, all, all.size() + 1, document);
     return true;
   }
-  bool utf8 = start == Start::Utf8Bom;
-  if (start == Start::Plain) {
-    Utf8Check check;
-    check.Feed(head, headSize);
-    FeedFile(file.get(), size, [&check](const char* data, size_t n) {
-      check.Feed(data, n);
-      return check.Valid();
-    });
-    utf8 = check.Unicode();
+  // A plain text is read as UTF-8 until it proves not to be, then again as
+  // 1252.
+  const size_t textSize = document.text.size();
+  for (const bool utf8 : {start != Start::RichText, false}) {
+    std::fseek(file.get(), static_cast<long>(MarkLength(start)), SEEK_SET);
+    Reader reader(context.Rules, context.Characters, document, utf8, start == Start::Utf8Bom);
+    FeedFile(file.get(), size, [&reader](const char* data, size_t n) { return reader.Feed(data, n); });
+    reader.Finish();
+    if (!reader.NotUtf8()) break;
+    ResetReading(document, textSize);
   }
-  std::fseek(file.get(), static_cast<long>(MarkLength(start)), SEEK_SET);
-  Reader reader(context.Rules, context.Characters, document, utf8, start == Start::Utf8Bom);
-  FeedFile(file.get(), size, [&reader](const char* data, size_t n) { return reader.Feed(data, n); });
-  reader.Finish();
   return true;
 }
 

@@ -388,48 +388,6 @@ bool DecodeUtf8(std::string_view utf8, std::u32string& out) {
   return valid;
 }
 
-void Utf8Check::Feed(const char* data, size_t size) {
-  if (!valid_) return;
-  const auto* p = reinterpret_cast<const unsigned char*>(data);
-  const auto* end = p + size;
-  while (p < end) {
-    if (need_ == 0) {
-      // ASCII eight bytes at a time.
-      while (end - p >= 8) {
-        uint64_t word;
-        std::memcpy(&word, p, 8);
-        if (word & 0x8080808080808080ull) break;
-        p += 8;
-      }
-      if (p == end) break;
-      const unsigned char b = *p++;
-      if (b < 0x80) continue;
-      multiByte_ = true;
-      if (b >= 0xC2 && b <= 0xDF) {
-        need_ = 1, value_ = b & 0x1F, least_ = 0x80;
-      } else if (b >= 0xE0 && b <= 0xEF) {
-        need_ = 2, value_ = b & 0x0F, least_ = 0x800;
-      } else if (b >= 0xF0 && b <= 0xF4) {
-        need_ = 3, value_ = b & 0x07, least_ = 0x10000;
-      } else {
-        valid_ = false;
-        return;
-      }
-      continue;
-    }
-    const unsigned char b = *p++;
-    if ((b & 0xC0) != 0x80) {
-      valid_ = false;
-      return;
-    }
-    value_ = (value_ << 6) | (b & 0x3F);
-    if (--need_ == 0 && (value_ < least_ || !IsValidCodePoint(value_))) {
-      valid_ = false;
-      return;
-    }
-  }
-}
-
 std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
   std::string out;
   out.reserve(bytes.size());

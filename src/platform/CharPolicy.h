@@ -122,24 +122,6 @@ std::string ToUtf8(std::u32string_view text);
 // valid UTF-8.
 bool DecodeUtf8(std::string_view utf8, std::u32string& out);
 
-// Checks text block by block: is it valid UTF-8, and does it hold at least
-// one multi-byte sequence?
-class Utf8Check {
- public:
-  void Feed(const char* data, size_t size);
-  // True when everything fed was valid UTF-8 with at least one multi-byte
-  // sequence.
-  bool Unicode() const { return valid_ && need_ == 0 && multiByte_; }
-  bool Valid() const { return valid_; }
-
- private:
-  bool valid_ = true;
-  bool multiByte_ = false;
-  int need_ = 0;           // continuation bytes still expected
-  char32_t value_ = 0;
-  char32_t least_ = 0;
-};
-
 // UTF-16 bytes (after the byte-order mark) as UTF-8; a lone surrogate or a
 // final odd byte is U+FFFD.
 std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian);
