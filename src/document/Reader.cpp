@@ -522,7 +522,7 @@ bool Reader::UnicodeEscape(const unsigned char*& p, const unsigned char* end, Ma
   int digits = 0;
   for (; q != end && IsDigit(*q) && digits < 6; ++q, ++digits) n = n * 10 + (*q - '0');
   if (digits == 0 || q == end || IsDigit(*q)) return false;
-  if (negative) n = n <= 32768 ? 65536 - n : -1;
+  if (negative) n = n > 0 && n <= 32768 ? 65536 - n : -1;
   if (n <= 0 || n > 0x10FFFF || (n >= 0xD800 && n <= 0xDFFF)) return false;
   if (*q == ' ') ++q;  // the word's delimiting blank
   if (group_.uc == 1) {

@@ -50,7 +50,7 @@ const UnicodeCase kCases[] = {
      "0:R:\xf0\x9f\x98\x8a"},
     {"lone surrogates and out of range", "{\\rtf1 \\u55357?a\\u56832?\\u-40000?}", "\x81" "a\x81\x81\n", "P1@0", "",
      "0:R:\xef\xbf\xbd 2:R:\xef\xbf\xbd 3:R:\xef\xbf\xbd"},
-    {"u0 is dropped", "{\\rtf1 a\\u0?b}", "ab\n", "P1@0", "", ""},
+    {"u0 is dropped", "{\\rtf1 a\\u0?b\\u-0?c}", "abc\n", "P1@0", "", ""},
     {"combining mark composes", "{\\rtf1 e\\u769?t}", "\xe9t\n", "P1@0", "", ""},
     {"combining mark stays with its base", "{\\rtf1 q\\u771?\\u769?z}", "qz\n", "P1@0", "",
      "0:T:q\xcc\x83\xcc\x81"},
