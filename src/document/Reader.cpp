@@ -299,10 +299,16 @@ class Reader {
 
   // The main text goes through a chunk of 4096 bytes that is appended to the
   // document's text whenever it is full, and at the end.
-  void Put(char c) {
-    if (chunkLen_ == sizeof chunk_) FlushChunk();
-    chunk_[chunkLen_++] = c;
+  // Every byte of the main text goes through `PutByte`, on the member fill
+  // or on a main-text cursor's.
+  [[gnu::always_inline]] inline void PutByte(size_t& length, unsigned char c) {
+    if (length == kChunk) {
+      text_.append(chunk_, length);
+      length = 0;
+    }
+    chunk_[length++] = static_cast<char>(c);
   }
+  void Put(char c) { PutByte(chunkLen_, static_cast<unsigned char>(c)); }
   void FlushChunk() {
     text_.append(chunk_, chunkLen_);
     chunkLen_ = 0;
@@ -454,13 +460,7 @@ void Reader::AppendRun(MainCursor& m, const unsigned char* p, size_t n) {
   }
 }
 
-void Reader::PutMain(MainCursor& m, unsigned char c) {
-  if (m.length == kChunk) {
-    text_.append(chunk_, m.length);
-    m.length = 0;
-  }
-  chunk_[m.length++] = static_cast<char>(c);
-}
+void Reader::PutMain(MainCursor& m, unsigned char c) { PutByte(m.length, c); }
 
 void Reader::MainByte(unsigned char c, MainCursor& m) {
   // CR and zero are dropped; a line feed ends a paragraph, except in rich
