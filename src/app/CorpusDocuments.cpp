@@ -1,5 +1,6 @@
 #include "app/CorpusDocuments.h"
 
+#include "document/ReadNotice.h"
 #include "document/Reader.h"
 
 namespace kalix {
@@ -27,6 +28,10 @@ size_t ForEachCorpusDocument(const Context& context, const std::vector<std::stri
       ++skipped;
       if (reading.OnUnreadable) reading.OnUnreadable(path, message);
       continue;
+    }
+    if (reading.OnNotice) {
+      const std::string notice = ReadNotice(context, document);
+      if (!notice.empty()) reading.OnNotice(path, notice);
     }
     if (!visit(index, document)) break;
   }

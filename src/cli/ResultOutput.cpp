@@ -164,6 +164,9 @@ CorpusReading ConsoleCorpusReading() {
   CorpusReading reading;
   reading.OnUnreadable = [](const std::string&, const std::string& message) { ReportDocumentMessage(message); };
   reading.OnProgress = [](size_t index, size_t count, const std::string&) { ReportCorpusProgress(index, count); };
+  reading.OnNotice = [](const std::string& path, const std::string& notice) {
+    std::fprintf(stderr, "%s\n%s", path.c_str(), notice.c_str());
+  };
   return reading;
 }
 

@@ -236,6 +236,7 @@ int OpenSource(Context& ctx, SearchArgs& a, Document& document) {
     request.Corpus = ctx.Corpus.Entries;
     const CorpusReading reading = ConsoleCorpusReading();
     request.OnUnreadable = reading.OnUnreadable;
+    request.OnNotice = reading.OnNotice;
     request.OnProgress = reading.OnProgress;
     return 0;
   }

@@ -70,6 +70,13 @@ TEST(CliUnicode, WarningsJsonTableAndSearch) {
   EXPECT_EQ(quiet.err, "");
   EXPECT_EQ(quiet.out.find("replacedCharacters"), std::string::npos);
   EXPECT_EQ(RunCliHere({"--translit", Folder() + "/absent.txt", "text", plain}).status, 1);
+
+  // A corpus: each document that needed the policy is named with its notice.
+  const std::string corpus = WriteTemp("c.cor", doc + "\n" + plain + "\n");
+  CliRun walk = RunCliHere({"-R", KALIX_SOURCE_DIR "/samples/nac.rul", "search", "--string", "est", "--summary",
+                            "--corpus", corpus});
+  EXPECT_EQ(walk.status, 0);
+  EXPECT_EQ(walk.err, doc + "\n" + warning);
 }
 
 }  // namespace
