@@ -52,8 +52,9 @@ foreach(layer ${KALIX_CORE_LAYERS})
   set(KALIX_CORE_TOP kalix_${dir})
 endforeach()
 
-# Only the platform folder uses Qt (code page conversion, collation).
-target_link_libraries(kalix_platform PUBLIC Qt6::Core)
+# Only the platform folder uses Qt (code page conversion, collation) and ICU
+# (the character policy: code pages, normalisation, character properties).
+target_link_libraries(kalix_platform PUBLIC Qt6::Core ICU::uc ICU::data)
 
 add_library(kalix_core INTERFACE)
 target_link_libraries(kalix_core INTERFACE ${KALIX_CORE_TOP})

@@ -45,5 +45,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t i = 0; i < doc.notes.size(); ++i) {
     if (doc.notes[i].text != bytewise.notes[i].text || doc.notes[i].page != bytewise.notes[i].page) std::abort();
   }
+  // Every replaced character points into its text, in order, and reads the
+  // same whatever the pieces.
+  if (bytewise.replaced.size() != doc.replaced.size()) std::abort();
+  for (size_t i = 0; i < doc.replaced.size(); ++i) {
+    const kalix::ReplacedChar& r = doc.replaced[i];
+    const size_t limit = r.note < 0 ? text.size() : r.note < static_cast<int32_t>(doc.notes.size())
+                                                         ? doc.notes[static_cast<size_t>(r.note)].text.size()
+                                                         : 0;
+    if (r.note >= static_cast<int32_t>(doc.notes.size()) || r.offset < 0 ||
+        static_cast<size_t>(r.offset) > limit || r.original.empty()) {
+      std::abort();
+    }
+    if (r.kind != kalix::ReplaceKind::Dropped && static_cast<size_t>(r.offset) >= limit) std::abort();
+    if (i > 0) {
+      const kalix::ReplacedChar& p = doc.replaced[i - 1];
+      if (p.note > r.note || (p.note == r.note && p.offset > r.offset)) std::abort();
+    }
+    const kalix::ReplacedChar& b = bytewise.replaced[i];
+    if (b.offset != r.offset || b.note != r.note || b.kind != r.kind || b.original != r.original) std::abort();
+  }
+  if (bytewise.unknownCodePage != doc.unknownCodePage || bytewise.invalidUtf8 != doc.invalidUtf8) std::abort();
   return 0;
 }

@@ -34,7 +34,7 @@ kalix_install_deps() {
 #
 # Building and running kalix and kalix-cli (scripts/run.sh).
 # qt6-translations-l10n: Qt's own dialogs and buttons in the program's language.
-KALIX_BUILD_PACKAGES=(cmake g++ make qt6-base-dev qt6-translations-l10n)
+KALIX_BUILD_PACKAGES=(cmake g++ make qt6-base-dev libicu-dev qt6-translations-l10n)
 # The tests (scripts/test.sh): GoogleTest and GoogleMock (the CMake package
 # of GoogleTest refers to both), JSON for the kalix-cli tests, Python for the
 # include check, clang and its fuzzing runtime for the fuzz targets, a

@@ -1,5 +1,6 @@
 #include "app/CorpusDocuments.h"
 
+#include "document/ReadNotice.h"
 #include "document/Reader.h"
 
 namespace kalix {
@@ -17,6 +18,9 @@ size_t ForEachCorpusDocument(const Context& context, const std::vector<std::stri
     document.text.clear();
     document.marks.clear();
     document.notes.clear();
+    document.replaced.clear();
+    document.unknownCodePage = 0;
+    document.invalidUtf8 = false;
     std::string message;
     const bool opened = reading.Loader ? reading.Loader(context, document, path, &message)
                                        : OpenDocument(context, document, path, &message);
@@ -24,6 +28,10 @@ size_t ForEachCorpusDocument(const Context& context, const std::vector<std::stri
       ++skipped;
       if (reading.OnUnreadable) reading.OnUnreadable(path, message);
       continue;
+    }
+    if (reading.OnNotice) {
+      const std::string notice = ReadNotice(context, document);
+      if (!notice.empty()) reading.OnNotice(path, notice);
     }
     if (!visit(index, document)) break;
   }

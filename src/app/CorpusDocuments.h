@@ -29,6 +29,9 @@ struct CorpusReading {
   // When given and set (from any thread), the walk ends before the next
   // document is read.
   const std::atomic<bool>* Stop = nullptr;
+  // A document whose reading needed the character policy, or doubted its
+  // encoding: its path and the notice (document/ReadNotice.h, UTF-8).
+  std::function<void(const std::string& path, const std::string& notice)> OnNotice;
 };
 
 // Every corpus entry in order: reported, then loaded into the model that

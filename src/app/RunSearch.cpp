@@ -138,7 +138,9 @@ void ScanDocument(const SearchPlan& plan, std::string_view text, const cMarkList
 
 // How the request reads its corpus.
 CorpusReading ReadingOf(const SearchRequest& source) {
-  return CorpusReading{source.Loader, source.OnProgress, source.OnUnreadable, source.Stop};
+  CorpusReading reading{source.Loader, source.OnProgress, source.OnUnreadable, source.Stop};
+  reading.OnNotice = source.OnNotice;
+  return reading;
 }
 
 // The corpus documents one after the other on this thread.

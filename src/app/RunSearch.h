@@ -44,6 +44,9 @@ struct SearchRequest {
   // When given and set (from any thread), the corpus documents not yet read
   // are left out: the search ends early with the targets found so far.
   const std::atomic<bool>* Stop = nullptr;
+  // A corpus document whose reading needed the character policy: its path
+  // and the notice (document/ReadNotice.h).
+  std::function<void(const std::string& path, const std::string& notice)> OnNotice;
   // Whether the search may work on two threads (by default, when the
   // machine has two processors or more): documents of at least
   // SplitMinimum bytes are then scanned in two parts at once where a safe

@@ -39,6 +39,7 @@ StartupSettings ReadStartupSettings(const IniFile& ini) {
   s.Rules = ini.GetString(kSettingsSection, "Rules", s.Rules);
   s.Language = ini.GetString(kSettingsSection, "Language", s.Language);
   s.DocumentPath = ini.GetString(kSettingsSection, "DocumentPath", s.DocumentPath);
+  s.Translit = ini.GetString(kSettingsSection, "Translit", s.Translit);
   return s;
 }
 

@@ -23,6 +23,9 @@ struct StartupSettings {
   std::string Rules = "nac.rul";
   std::string Language;
   std::string DocumentPath;
+  // The user's transliteration table (key "Translit"): a file name beside
+  // the settings file, or a full path.
+  std::string Translit = "translit.txt";
 };
 
 // The window layout of the first main window; the defaults are the design

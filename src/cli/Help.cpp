@@ -24,6 +24,8 @@ const char kHelp[] =
     "\n"
     "Global options:\n"
     "  -R RULES       the rules file (default: nac.rul in the current folder)\n"
+    "  --translit FILE  the user's transliteration table, UTF-8 (default:\n"
+    "                 translit.txt in the current folder, when there is one)\n"
     "  -L LANGUAGE    a language file (.lng) for the messages\n"
     "  --help         print this help and exit\n"
     "  --version      print the version and exit\n"

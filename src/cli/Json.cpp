@@ -58,6 +58,26 @@ void JsonWriter::String1252(std::string_view bytes) {
   MaybeFlush();
 }
 
+void JsonWriter::StringUtf8(std::string_view text) {
+  Separate();
+  buf_ += '"';
+  for (char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c == '"' || c == '\\') {
+      buf_ += '\\';
+      buf_ += ch;
+    } else if (c < 0x20) {
+      char tmp[8];
+      std::snprintf(tmp, sizeof tmp, "\\u%04x", c);
+      buf_ += tmp;
+    } else {
+      buf_ += ch;
+    }
+  }
+  buf_ += '"';
+  MaybeFlush();
+}
+
 void JsonWriter::Flush() {
   if (buf_.empty()) return;
   std::fwrite(buf_.data(), 1, buf_.size(), out_);

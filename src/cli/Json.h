@@ -25,6 +25,8 @@ class JsonWriter {
   void Null() { Separate(); buf_ += "null"; }
   // A code page 1252 text.
   void String1252(std::string_view bytes);
+  // A UTF-8 text.
+  void StringUtf8(std::string_view text);
   // Finishes the document with a line feed and writes out what is buffered.
   void End() { buf_ += '\n'; Flush(); }
   void Flush();

@@ -2,6 +2,7 @@
 
 #include "cli/Commands.h"
 #include "cli/Json.h"
+#include "document/ReadNotice.h"
 #include "document/Reader.h"
 #include "i18n/Messages.h"
 #include "lexicon/ListFile.h"
@@ -14,7 +15,54 @@
 
 namespace kalix::cli {
 
-void WriteResultJson(std::FILE* out, const std::string& status, const cTargetList& targets) {
+void WriteReplacedJson(JsonWriter& w, const Document& document, bool places) {
+  if (document.replaced.empty() && document.unknownCodePage == 0 && !document.invalidUtf8) return;
+  const ReplacedSummary summary = SummarizeReplaced(document.replaced);
+  w.Key("replacedCharacters");
+  w.BeginObject();
+  w.Key("transliterated");
+  w.Int(summary.transliterated);
+  w.Key("dropped");
+  w.Int(summary.dropped);
+  w.Key("replaced");
+  w.Int(summary.replaced);
+  w.Key("characters");
+  w.BeginArray();
+  for (const std::string& c : summary.characters) w.StringUtf8(c);
+  w.EndArray();
+  w.Key("unknownCodePage");
+  w.Int(document.unknownCodePage);
+  w.Key("invalidUtf8");
+  w.Bool(document.invalidUtf8);
+  if (places) {
+    w.Key("places");
+    w.BeginArray();
+    for (const ReplacedChar& r : document.replaced) {
+      w.BeginObject();
+      w.Key("offset");
+      w.Int(r.offset);
+      w.Key("note");
+      w.Int(r.note);
+      w.Key("kind");
+      w.StringUtf8(r.kind == ReplaceKind::Transliterated ? "transliterated"
+                   : r.kind == ReplaceKind::Dropped    ? "dropped"
+                                                       : "replaced");
+      w.Key("original");
+      w.StringUtf8(ToUtf8(r.original));
+      w.EndObject();
+    }
+    w.EndArray();
+  }
+  w.EndObject();
+}
+
+void WarnReadNotice(const Context& context, const Document& document) {
+  const std::string notice = ReadNotice(context, document);
+  if (!notice.empty()) std::fputs(notice.c_str(), stderr);
+}
+
+void WriteResultJson(std::FILE* out, const std::string& status, const cTargetList& targets,
+                     const Document* document) {
   JsonWriter w(out);
   w.BeginObject();
   w.Key("status");
@@ -60,6 +108,7 @@ void WriteResultJson(std::FILE* out, const std::string& status, const cTargetLis
     w.EndObject();
   }
   w.EndArray();
+  if (document != nullptr) WriteReplacedJson(w, *document, false);
   w.EndObject();
   w.End();
 }
@@ -116,6 +165,9 @@ CorpusReading ConsoleCorpusReading() {
   CorpusReading reading;
   reading.OnUnreadable = [](const std::string&, const std::string& message) { ReportDocumentMessage(message); };
   reading.OnProgress = [](size_t index, size_t count, const std::string&) { ReportCorpusProgress(index, count); };
+  reading.OnNotice = [](const std::string& path, const std::string& notice) {
+    std::fprintf(stderr, "%s\n%s", path.c_str(), notice.c_str());
+  };
   return reading;
 }
 

@@ -5,7 +5,9 @@
 
 #include "app/CorpusDocuments.h"
 
+#include "cli/Json.h"
 #include "context/Context.h"
+#include "document/Document.h"
 #include "rules/Filters.h"
 #include "targets/Target.h"
 
@@ -17,7 +19,22 @@ namespace kalix::cli {
 
 // {"status": ..., "targets": [{"text", "length", "stringIndex", "document",
 // "occurrences": [...]}]} and a line feed, texts decoded from code page 1252.
-void WriteResultJson(std::FILE* out, const std::string& status, const cTargetList& targets);
+// With `document` (a search of one document), also "replacedCharacters"
+// (see WriteReplacedJson).
+void WriteResultJson(std::FILE* out, const std::string& status, const cTargetList& targets,
+                     const Document* document = nullptr);
+
+// "replacedCharacters": {"transliterated": N, "dropped": N, "replaced": N,
+// "characters": [the distinct characters, UTF-8], "unknownCodePage": N (0
+// none), "invalidUtf8": BOOL}; with `places`, also "places": [{"offset",
+// "note" (-1 main text), "kind" ("transliterated", "dropped", "replaced"),
+// "original"}] for every character, in the document's order. Nothing at
+// all for a document whose reading changed and doubted nothing (the output
+// is then as it always was).
+void WriteReplacedJson(JsonWriter& json, const Document& document, bool places);
+
+// The document's read notice (document/ReadNotice.h) on stderr, if any.
+void WarnReadNotice(const Context& context, const Document& document);
 
 // The status line in code page 1252 and a line feed.
 void WriteSummary(std::FILE* out, const std::string& status);

@@ -23,6 +23,7 @@ int Load(Context& ctx, const Args& args, const char* command, Document& document
     ReportDocumentMessage(message);
     return 1;
   }
+  WarnReadNotice(ctx, document);
   return -1;
 }
 
@@ -59,6 +60,11 @@ int RunMarksCommand(Context& ctx, const Args& args) {
     json.Key("picture");
     if (mark.picture) {
       json.BeginObject();
+      if (mark.picture->format != PictureFormat::Metafile) {
+        // Metafiles, the pictures the format knew first, have no "kind".
+        json.Key("kind");
+        json.StringUtf8(mark.picture->format == PictureFormat::Png ? "png" : "jpeg");
+      }
       json.Key("left");
       json.Int(mark.picture->left);
       json.Key("top");
@@ -89,6 +95,7 @@ int RunMarksCommand(Context& ctx, const Args& args) {
     json.EndObject();
   }
   json.EndArray();
+  WriteReplacedJson(json, document, true);
   json.EndObject();
   json.End();
   return std::ferror(stdout) ? 1 : 0;

@@ -236,6 +236,7 @@ int OpenSource(Context& ctx, SearchArgs& a, Document& document) {
     request.Corpus = ctx.Corpus.Entries;
     const CorpusReading reading = ConsoleCorpusReading();
     request.OnUnreadable = reading.OnUnreadable;
+    request.OnNotice = reading.OnNotice;
     request.OnProgress = reading.OnProgress;
     return 0;
   }
@@ -244,6 +245,7 @@ int OpenSource(Context& ctx, SearchArgs& a, Document& document) {
     ReportDocumentMessage(message);
     return 1;
   }
+  WarnReadNotice(ctx, document);
   request.WindowDocument = &document;
   return 0;
 }
@@ -264,7 +266,7 @@ int RunSearchCommand(Context& ctx, const Args& args) {
     ReportDocumentMessage(ctx.Tr(msg::kVariantsBounded) + "\n" + text);
   }
   if (a.json) {
-    WriteResultJson(stdout, result.Status, targets);
+    WriteResultJson(stdout, result.Status, targets, a.corpusFile ? nullptr : &document);
     return 0;
   }
   if (a.summary) {

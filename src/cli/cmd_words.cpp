@@ -84,6 +84,7 @@ int OpenSource(Context& ctx, WordsArgs& a, Document& document) {
       ReportDocumentMessage(message);
       return 1;
     }
+    WarnReadNotice(ctx, document);
     return 0;
   }
   if (int status = OpenCorpusArgument(ctx, *a.corpusPath)) return status;
@@ -105,7 +106,7 @@ int WriteList(Context& ctx, WordsArgs& a, SearchSettings& settings, const cFilte
       KeepUntilExit(RunWordList(ctx, settings, filters, document, ctx.Corpus.Entries, ConsoleCorpusReading()));
   std::string status = ShowWordListResult(ctx.Language, targets);
   if (a.json) {
-    WriteResultJson(stdout, status, targets);
+    WriteResultJson(stdout, status, targets, a.documentPath ? &document : nullptr);
     return 0;
   }
   FinishReportOptions(a.report, settings.Context);

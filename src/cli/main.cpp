@@ -1,6 +1,7 @@
 // kalix-cli: the headless front end. Parses the global options, sets up the
 // context as the desktop program does, and hands over to one command.
 
+#include "app/Translit.h"
 #include "cli/Commands.h"
 #include "i18n/Language.h"
 #include "i18n/Messages.h"
@@ -10,6 +11,8 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <string>
+#include <vector>
 
 namespace kalix::cli {
 
@@ -38,11 +41,19 @@ int main(int argc, char** argv) {
 
   std::string rulesPath;
   std::string languagePath;
+  std::string translitPath = "translit.txt";
   bool rulesGiven = false;
+  bool translitGiven = false;
   int i = 1;
   for (; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0) return PrintHelp();
     if (std::strcmp(argv[i], "--version") == 0) return PrintVersion();
+    if (std::strcmp(argv[i], "--translit") == 0) {
+      if (i + 1 >= argc) return UsageError(std::string("missing value after ") + argv[i]);
+      translitPath = argv[++i];
+      translitGiven = true;
+      continue;
+    }
     if (std::strcmp(argv[i], "-R") == 0 || std::strcmp(argv[i], "-L") == 0) {
       if (i + 1 >= argc) return UsageError(std::string("missing value after ") + argv[i]);
       if (argv[i][1] == 'R') {
@@ -83,6 +94,12 @@ int main(int argc, char** argv) {
                  Cp1252ToUtf8(Translate(ctx.Language, RulesDoubtReason(doubt))).c_str());
   }
   LoadMorvaRules(ctx.Morva, ctx.Rules, rulesGiven ? rulesPath : std::string("nac.rul"));
+  // The user's transliteration table: an error when named and unreadable.
+  std::vector<std::string> tableMessages;
+  if (LoadTranslitTable(ctx, translitPath, &tableMessages) == TableLoad::Missing && translitGiven) {
+    return FileError(ctx, msg::kFileNotFound, translitPath);
+  }
+  for (const std::string& m : tableMessages) std::fprintf(stderr, "%s\n", m.c_str());
 
   static const std::map<std::string, int (*)(Context&, const Args&)> commands = {
       {"rules", RunRulesCommand},   {"text", RunTextCommand},

@@ -5,6 +5,7 @@
 
 #include "i18n/Translate.h"
 #include "lexicon/EntryList.h"
+#include "platform/CharPolicy.h"
 #include "rules/Morva.h"
 #include "rules/RuleSet.h"
 
@@ -15,6 +16,7 @@ struct Context {
   MorvaRules Morva;
   LanguageState Language;
   kalix::Corpus Corpus;  // the one corpus, shared by every main window
+  CharPolicy Characters;  // the character policy, with the user's table
 
   std::string Tr(std::string_view message) const { return Translate(Language, message); }
 };

@@ -66,6 +66,9 @@ std::span<const Note> NotesOfPage(const Document& document, int32_t page) {
 void ClearDocument(Document& document) {
   document.marks = cMarkList();
   document.notes = cNoteList();
+  document.replaced = cReplacedList();
+  document.unknownCodePage = 0;
+  document.invalidUtf8 = false;
   document.text = std::string();
   document.path = std::string();
 }

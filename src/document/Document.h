@@ -8,6 +8,8 @@
 // paragraph bounds are text offsets (`...Offset`).
 #pragma once
 
+#include "platform/CharPolicy.h"
+
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -50,6 +52,16 @@ struct Document {
   std::string text;   // 1252 bytes and a terminating zero; empty when none
   cMarkList marks;
   cNoteList notes;
+  // The characters of the file that the text does not hold as their own
+  // byte (the character policy), main text first by offset, then each
+  // note's by offset. The view shows each `original` in place of its byte.
+  cReplacedList replaced;
+  // A code page the file named ("\ansicpg") that the reader does not know
+  // and read as 1252; 0 when none.
+  int32_t unknownCodePage = 0;
+  // The file began with a UTF-8 byte-order mark but was not valid UTF-8 past
+  // some point: the rest was read as 1252.
+  bool invalidUtf8 = false;
 
   // The text without its terminating zero.
   std::string_view Text() const {

@@ -13,13 +13,24 @@
 // colour tables, document information, and every group marked "\*" that is
 // not a footnote or a picture). Formatting is ignored.
 //
-// Every byte is seen once, in order, with no look-ahead. The input is raw
-// file bytes: CR and zero bytes are dropped as they are read, and a byte 0x1A
-// ends the input, as the runtime's text mode does.
+// Unicode: "\uN" (with its "\ucN" fallback skipped), Word's symbol words,
+// "\ansicpgN" and the font charsets decode to Unicode characters, which the
+// character policy turns into 1252 bytes; the document keeps every character
+// it replaced. List labels, hidden text and tracked deletions are skipped;
+// field results are read. A file that starts with "{\rtf" is rich text read
+// as 1252; any other file is UTF-16 after its byte-order mark, UTF-8 after
+// its byte-order mark or when it is valid UTF-8 holding a multi-byte
+// sequence, and 1252 otherwise.
+//
+// Every byte is seen once, in order, with no look-ahead (a plain text is
+// checked for UTF-8 before it is read). The input is raw file bytes: CR and
+// zero bytes are dropped as they are read, and a byte 0x1A ends the input, as
+// the runtime's text mode does.
 #pragma once
 
 #include "context/Context.h"
 #include "document/Document.h"
+#include "platform/CharPolicy.h"
 #include "rules/RuleSet.h"
 
 #include <string>
@@ -32,6 +43,10 @@ namespace kalix {
 // byte; when anything was written to it, a paragraph end (LF) comes before
 // that zero.
 void ReadDocument(const RuleSet& rules, std::string_view bytes, Document& document);
+
+// The same with the user's character policy (the one above uses the shipped
+// policy alone).
+void ReadDocument(const RuleSet& rules, const CharPolicy& policy, std::string_view bytes, Document& document);
 
 // The same reading with the bytes handed over in pieces of `pieceSize`, as
 // a file is read block by block; the model never depends on where the pieces

@@ -13,6 +13,22 @@ inline constexpr const char* kNotADocument = "Ce fichier n'est ni du texte ni du
 // and the string).
 inline constexpr const char* kVariantsBounded =
     "G\xe9n\xe9ration arr\xeat\xe9" "e \xe0 10000 variantes :";  // "Génération arrêtée à 10000 variantes :"
+// Reading a document: the characters that the character policy changed
+// (followed by the counts and the characters), a code page read as 1252
+// (followed by its number), a UTF-8 text that turned out not to be, and a
+// line of the user's transliteration table that was left out (followed by
+// the file, the line number and what is wrong).
+inline constexpr const char* kCharactersChanged =
+    "Caract\xe8res chang\xe9s \xe0 la lecture :";  // "Caractères changés à la lecture :"
+inline constexpr const char* kTransliterated = "translitt\xe9r\xe9s";  // "translittérés"
+inline constexpr const char* kDropped = "supprim\xe9s";                 // "supprimés"
+inline constexpr const char* kReplaced = "remplac\xe9s par 0x81";       // "remplacés par 0x81"
+inline constexpr const char* kUnknownCodePage =
+    "Page de code inconnue, lue comme 1252 :";
+inline constexpr const char* kInvalidUtf8 =
+    "UTF-8 non valide : la suite du fichier est lue comme 1252";
+inline constexpr const char* kBadTableLine =
+    "Ligne ignor\xe9" "e dans la table de translitt\xe9ration :";  // "Ligne ignorée dans la table de translittération :"
 
 // A rules file that looks wrong (followed by the path and the reason, a
 // line each; the window then asks kUseDoubtfulRules).

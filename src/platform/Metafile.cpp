@@ -117,6 +117,106 @@ int32_t PictureSide(const GlyphPicture& picture, int32_t mappingMode, int32_t go
 
 }  // namespace
 
+namespace {
+
+uint32_t BigEndian32(std::string_view b, size_t at) {
+  return static_cast<uint32_t>(static_cast<unsigned char>(b[at])) << 24 |
+         static_cast<uint32_t>(static_cast<unsigned char>(b[at + 1])) << 16 |
+         static_cast<uint32_t>(static_cast<unsigned char>(b[at + 2])) << 8 |
+         static_cast<uint32_t>(static_cast<unsigned char>(b[at + 3]));
+}
+
+uint32_t BigEndian16(std::string_view b, size_t at) {
+  return static_cast<uint32_t>(static_cast<unsigned char>(b[at])) << 8 |
+         static_cast<uint32_t>(static_cast<unsigned char>(b[at + 1]));
+}
+
+// The pixel size of a PNG, or false when it is malformed or cut short.
+bool PngSize(std::string_view b, uint32_t& width, uint32_t& height) {
+  if (b.size() < 8 || b.substr(0, 8) != std::string_view("\x89PNG\r\n\x1a\n", 8)) return false;
+  size_t at = 8;
+  bool first = true;
+  while (b.size() - at >= 12) {
+    const uint32_t length = BigEndian32(b, at);
+    const std::string_view type = b.substr(at + 4, 4);
+    if (length > b.size() - at - 12) return false;
+    if (first) {
+      if (type != "IHDR" || length != 13) return false;
+      width = BigEndian32(b, at + 8);
+      height = BigEndian32(b, at + 12);
+      if (width == 0 || height == 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF) return false;
+      first = false;
+    }
+    at += 12 + length;
+    if (type == "IEND") return true;
+  }
+  return false;
+}
+
+// The pixel size of a JPEG, or false when it is malformed or cut short.
+bool JpegSize(std::string_view b, uint32_t& width, uint32_t& height) {
+  if (b.size() < 4 || static_cast<unsigned char>(b[0]) != 0xFF || static_cast<unsigned char>(b[1]) != 0xD8) {
+    return false;
+  }
+  size_t at = 2;
+  bool sized = false;
+  while (at + 2 <= b.size()) {
+    if (static_cast<unsigned char>(b[at]) != 0xFF) return false;
+    const auto marker = static_cast<unsigned char>(b[at + 1]);
+    at += 2;
+    if (marker == 0xFF) {
+      --at;  // fill bytes
+      continue;
+    }
+    if (marker == 0xD9) return sized;
+    if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;
+    if (at + 2 > b.size()) return false;
+    const uint32_t length = BigEndian16(b, at);
+    if (length < 2 || length > b.size() - at) return false;
+    const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+    if (frame) {
+      if (length < 7) return false;
+      height = BigEndian16(b, at + 3);
+      width = BigEndian16(b, at + 5);
+      if (width == 0 || height == 0) return false;
+      sized = true;
+    }
+    at += length;
+    if (marker == 0xDA) {
+      // The entropy-coded data: up to a marker that is not a stuffed zero
+      // or a restart.
+      while (at + 1 < b.size()) {
+        if (static_cast<unsigned char>(b[at]) == 0xFF) {
+          const auto next = static_cast<unsigned char>(b[at + 1]);
+          if (next != 0x00 && !(next >= 0xD0 && next <= 0xD7) && next != 0xFF) break;
+        }
+        ++at;
+      }
+      if (at + 1 >= b.size()) return false;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+std::shared_ptr<const GlyphPicture> ParseImage(std::string_view bytes, PictureFormat format, const PictureSize& size) {
+  uint32_t width = 0, height = 0;
+  const bool valid = format == PictureFormat::Png    ? PngSize(bytes, width, height)
+                     : format == PictureFormat::Jpeg ? JpegSize(bytes, width, height)
+                                                     : false;
+  if (!valid) return nullptr;
+  GlyphPicture picture;
+  picture.format = format;
+  picture.image = std::string(bytes);
+  const int32_t goalWidth = size.goalWidth > 0 ? TwipsToPixels(size.goalWidth) : 0;
+  const int32_t goalHeight = size.goalHeight > 0 ? TwipsToPixels(size.goalHeight) : 0;
+  picture.right = goalWidth > 0 ? goalWidth : static_cast<int32_t>(width);
+  picture.bottom = goalHeight > 0 ? goalHeight : static_cast<int32_t>(height);
+  if (picture.right <= 0 || picture.bottom <= 0) return nullptr;
+  return std::make_shared<const GlyphPicture>(std::move(picture));
+}
+
 std::shared_ptr<const GlyphPicture> ParseMetafile(std::string_view bytes, const PictureSize& size) {
   GlyphPicture picture;
   picture.mappingMode = size.mappingMode;

@@ -35,6 +35,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -95,7 +96,16 @@ struct PictureSize {
   int32_t goalHeight = 0;   // "pichgoal", twips
 };
 
+// What a picture's data is: a Windows metafile, or a PNG or JPEG image
+// ("pngblip", "jpegblip").
+enum class PictureFormat : uint8_t { Metafile, Png, Jpeg };
+
 struct GlyphPicture {
+  PictureFormat format = PictureFormat::Metafile;
+  // The image file of a PNG or JPEG picture, checked whole (see
+  // `ParseImage`); empty for a metafile.
+  std::string image;
+
   // Bounds in pixels at 96 dpi (see above).
   int32_t left = 0;
   int32_t top = 0;
@@ -126,6 +136,15 @@ struct GlyphPicture {
 // Validates metafile bytes and builds a picture; nothing when the data is
 // malformed or gives the picture no size.
 std::shared_ptr<const GlyphPicture> ParseMetafile(std::string_view bytes, const PictureSize& size);
+
+// Checks a PNG or JPEG image and builds a picture of it; nothing when the
+// data is cut short or malformed. A PNG must begin with its signature and an
+// image header of positive size, and every chunk must fit, up to its end
+// chunk; a JPEG must begin with its start marker, every segment must fit, a
+// frame header must give a positive size and the data must reach the end
+// marker. Bounds: the natural size that the rich text gives ("picwgoal",
+// "pichgoal"), otherwise the image's own size in pixels.
+std::shared_ptr<const GlyphPicture> ParseImage(std::string_view bytes, PictureFormat format, const PictureSize& size);
 
 // Pixels at 96 dpi of a length in the units of a mapping mode (rounded to
 // the nearest pixel, halves away from zero).

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "document/ViewIndex.h"
+#include "platform/CharPolicy.h"
 
 #include <QString>
 #include <cstdint>
@@ -30,7 +31,11 @@ class ViewMapping {
 };
 
 // The document text as the view shows it: code page 1252 decoded, LF and CR
-// both line ends.
-QString ViewTextOf(std::string_view text);
+// both line ends. With `replaced` (the document's), a byte that stands for
+// one character of the file that code page 1252 lacks shows that character
+// ("eſt" on screen while the text holds "est"); one widget character a text
+// byte still, so a character with combining marks or beyond the basic plane
+// shows as its byte.
+QString ViewTextOf(std::string_view text, const cReplacedList* replaced = nullptr);
 
 }  // namespace kalix::ui

@@ -4,6 +4,7 @@
 
 #include <QBuffer>
 #include <QFont>
+#include <QImage>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPaintEngine>
@@ -770,6 +771,15 @@ class Player {
 
 void PlayMetafile(QPainter& painter, const GlyphPicture& picture, const QRectF& target) {
   if (target.isEmpty()) return;
+  if (picture.format != PictureFormat::Metafile) {
+    // A PNG or JPEG image, scaled into the frame; one Qt cannot decode
+    // draws nothing.
+    const QImage image = QImage::fromData(reinterpret_cast<const uchar*>(picture.image.data()),
+                                          static_cast<int>(picture.image.size()),
+                                          picture.format == PictureFormat::Png ? "PNG" : "JPEG");
+    if (!image.isNull()) painter.drawImage(target, image);
+    return;
+  }
   Player(painter, picture, target).Play();
 }
 

@@ -21,7 +21,7 @@ QRect PictureRect(int paneWidth, int paneHeight, const GlyphPicture& picture);
 // Plays the records of `picture` so that its frame (the first window origin
 // and extent it sets, else its placeable box, else its bounds) fills
 // `target`. Unknown records are skipped; records too short for what they
-// need are skipped.
+// need are skipped. A PNG or JPEG picture is its image scaled to `target`.
 void PlayMetafile(QPainter& painter, const GlyphPicture& picture, const QRectF& target);
 
 // The picture rendered at `width` x `height` on `background` (tests, tools).

@@ -1,6 +1,7 @@
 #include "ui/TfrmMain.h"
 
 #include "app/InfoFiles.h"
+#include "app/Translit.h"
 #include "document/Reader.h"
 #include "i18n/Language.h"
 #include "i18n/Messages.h"
@@ -80,6 +81,16 @@ void TfrmMain::ProcessWideInit() {
     CurrentDialogs().Message(this, "Kalix", DoubtfulRulesText(rules, doubt), MessageIcon::Warning);
   }
   LoadMorvaRules(shell.Ctx.Morva, shell.Ctx.Rules, rules);
+
+  // The user's transliteration table, beside kalix.ini; the lines it cannot
+  // use are named once.
+  std::vector<std::string> tableMessages;
+  LoadTranslitTable(shell.Ctx, TranslitTablePath(shell.SettingsPath, s.Translit), &tableMessages);
+  if (!tableMessages.empty()) {
+    std::string text;
+    for (const std::string& m : tableMessages) text += (text.empty() ? "" : "\n") + m;
+    CurrentDialogs().Message(this, "Kalix", QString::fromStdString(text), MessageIcon::Exclamation);
+  }
 
   std::string language = s.Language;
   if (!shell.Options.LanguageFile.empty()) language = shell.Options.LanguageFile;
@@ -225,7 +236,7 @@ bool TfrmMain::OpenDocument(const std::string& path, bool reportErrors, bool dis
   Loading = true;
   reText->hide();
   Mapping.Build(Doc.Text());
-  reText->setPlainText(ViewTextOf(Doc.Text()));
+  reText->setPlainText(ViewTextOf(Doc.Text(), &Doc.replaced));
   Loading = false;
 
   ClearHighlights();

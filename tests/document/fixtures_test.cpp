@@ -28,9 +28,10 @@ const FixtureCase kFixtures[] = {
      "P1@0 F1r@1 G1@49 G2@64 F1v@83 P2@84 F2r@95",
      "1:\tNote \xe9" "crite = une|1:\tDeuxi\xe8me note|2:\tTroisi\xe8me\xb1"},
     // A table (cells give TAB, rows LF), characters outside code page 1252
-    // keep their fallback "?", an en dash and a non-breaking space.
+    // through the character policy (long s to s, alpha and beta to 0x81), an
+    // en dash and a non-breaking space.
     {"lo-table.rtf",
-     "\xb1" "Avant \x96 apr\xe8s fin ?a ?? \x80\na1\tb\xe9" "1\t\na2\t\xad\t\nApr\xe8s\n\n",
+     "\xb1" "Avant \x96 apr\xe8s fin sa \x81\x81 \x80\na1\tb\xe9" "1\t\na2\t\xad\t\nApr\xe8s\n\n",
      "P1@0 G1@40", ""},
     // A PNG (its \pngblip form skipped, its \wmetafile8 fallback read)
     // attached to the glyph marker just before it, a metafile drawing after
