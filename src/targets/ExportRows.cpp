@@ -284,7 +284,7 @@ ExportTable WordListTable(const cTargetList& targets) {
     cells[0] = Cp1252ToUtf8(f.Text);
     AppendNumber(cells[1], static_cast<long long>(f.Total));
     AppendNumber(cells[2], static_cast<long long>(f.PerDocument.size()));
-    for (size_t d = 0; d < documents; ++d) cells[3 + d] = "0";
+    for (size_t d = 0; d < documents; ++d) cells[3 + d].assign(1, '0');
     if (documents > 0) {
       for (const auto& [doc, count] : f.PerDocument) cells[3 + doc] = std::to_string(count);
     }
