@@ -2,10 +2,14 @@
 
 #include "document/Reader.h"
 #include "platform/Cp1252.h"
+#include "search/Units.h"
 #include "targets/Concordance.h"
 #include "targets/DocumentRef.h"
 
 #include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstring>
 #include <list>
 #include <map>
 #include <memory>
@@ -24,14 +28,44 @@ const char* const kSpellingNames[] = {"Identique", "Majuscule", ("Modifi\xe9" "e
 
 bool IsBlankLike(char c) { return c == '\n' || c == '\r' || c == '\t'; }
 
-// 1252 bytes as UTF-8, line breaks and TABs as blanks, appended to `out`.
-void AppendFlatUtf8(std::string& out, std::string_view bytes) {
-  for (char c : bytes) {
-    AppendCp1252AsUtf8(out, static_cast<unsigned char>(IsBlankLike(c) ? ' ' : c));
-  }
+// The UTF-8 form of each byte, line breaks and TABs as blanks.
+struct FlatUtf8 {
+  uint8_t length = 0;
+  char bytes[3] = {};
+};
+const std::array<FlatUtf8, 256>& FlatUtf8Table() {
+  static const std::array<FlatUtf8, 256> table = [] {
+    std::array<FlatUtf8, 256> t{};
+    for (int b = 0; b < 256; ++b) {
+      std::string utf8;
+      AppendCp1252AsUtf8(utf8, static_cast<unsigned char>(IsBlankLike(static_cast<char>(b)) ? ' ' : b));
+      t[static_cast<size_t>(b)].length = static_cast<uint8_t>(utf8.size());
+      std::memcpy(t[static_cast<size_t>(b)].bytes, utf8.data(), utf8.size());
+    }
+    return t;
+  }();
+  return table;
 }
 
-void AppendNumber(std::string& out, long long value) { out += std::to_string(value); }
+// 1252 bytes as UTF-8, line breaks and TABs as blanks, appended to `out`.
+void AppendFlatUtf8(std::string& out, std::string_view bytes) {
+  const std::array<FlatUtf8, 256>& table = FlatUtf8Table();
+  const size_t at = out.size();
+  out.resize(at + bytes.size() * 3);
+  char* p = out.data() + at;
+  for (char c : bytes) {
+    const FlatUtf8& u = table[static_cast<unsigned char>(c)];
+    std::memcpy(p, u.bytes, 3);
+    p += u.length;
+  }
+  out.resize(static_cast<size_t>(p - out.data()));
+}
+
+void AppendNumber(std::string& out, long long value) {
+  char buffer[24];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  out.append(buffer, result.ptr);
+}
 
 bool IsValidUtf8(std::string_view s) {
   size_t k = 0;
@@ -53,6 +87,7 @@ struct ReadDocument {
   const Document* Model = nullptr;   // Own, or the window's document
   ViewIndex Index;
   std::vector<int32_t> PageViews;    // page marks' view positions, ascending
+  std::vector<int32_t> PageBreaks;   // line breaks before each page mark
   std::vector<int32_t> GlyphViews;   // glyph marks' view positions, ascending
   std::vector<int32_t> GlyphNumbers;
   std::string PathUtf8;
@@ -61,7 +96,10 @@ struct ReadDocument {
     Model = &model;
     Index = ViewIndex(model.Text());
     for (const Mark& m : model.marks) {
-      if (m.kind == kPageMark) PageViews.push_back(m.position);
+      if (m.kind == kPageMark) {
+        PageViews.push_back(m.position);
+        PageBreaks.push_back(Index.BreaksBefore(Index.OffsetOfView(m.position)));
+      }
       if (m.kind == kGlyphMark) {
         GlyphViews.push_back(m.position);
         GlyphNumbers.push_back(m.number);
@@ -79,10 +117,25 @@ struct ReadDocument {
     int32_t k = Before(GlyphViews, view);
     return k < 0 ? 0 : GlyphNumbers[static_cast<size_t>(k)];
   }
+  // The line within the page of the byte at `offset`, whose view position
+  // `view` is (so that `view - offset` breaks come before it).
   int32_t Line(int32_t view, int32_t offset) const {
     int32_t k = Before(PageViews, view);
-    int32_t pageOffset = k < 0 ? 0 : Index.OffsetOfView(PageViews[static_cast<size_t>(k)]);
-    return 1 + Index.BreaksBefore(offset) - Index.BreaksBefore(pageOffset);
+    int32_t pageBreaks = k < 0 ? 0 : PageBreaks[static_cast<size_t>(k)];
+    return std::max(1, 1 + (view - offset) - pageBreaks);
+  }
+  // The offset where `viewLength` view positions from `start` end, as
+  // ViewIndex::OffsetOfView gives it: walked, as occurrences are short.
+  int32_t EndOffset(int32_t start, int32_t viewLength) const {
+    std::string_view text = Text();
+    const int32_t length = static_cast<int32_t>(text.size());
+    int32_t end = start;
+    int32_t view = 0;
+    while (view < viewLength && end < length) {
+      view += IsLineBreak(static_cast<unsigned char>(text[static_cast<size_t>(end)])) ? 2 : 1;
+      ++end;
+    }
+    return view > viewLength ? end - 1 : end;
   }
 };
 
@@ -164,12 +217,51 @@ class OccurrenceRows {
     if (target_ >= targets.size()) return false;
     const Target& t = targets[target_];
     if (occurrence_ == 0) StartTarget(t);
+    Prefetch();
     Fill(*document_, t.Starts[occurrence_], cells);
     ++occurrence_;
     return true;
   }
 
  private:
+  // Rows come in the grid's order, their places scattered over the text:
+  // the text around the occurrence kPrefetchAhead rows on (when it is in
+  // the same document) is asked into the cache now, so that it is there
+  // when its row is made.
+  static constexpr size_t kPrefetchAhead = 12;
+  void Prefetch() {
+    const cTargetList& targets = source_.Targets;
+    if (aheadTarget_ < target_ || (aheadTarget_ == target_ && aheadOccurrence_ <= occurrence_)) {
+      aheadTarget_ = target_;
+      aheadOccurrence_ = occurrence_;
+      for (size_t k = 0; k < kPrefetchAhead; ++k) StepAhead();
+    } else {
+      StepAhead();
+    }
+    if (aheadTarget_ >= targets.size()) return;
+    const Target& t = targets[aheadTarget_];
+    if (t.DocumentRef.str() != targets[target_].DocumentRef.str() || !t.Starts.data()) return;
+    const Occurrence& o = t.Starts.data()[aheadOccurrence_];
+    std::string_view text = document_->Text();
+    const int32_t at = document_->Index.OffsetOfView(o.StartView);
+    const int32_t from = std::max(0, at - 96);
+    const int32_t to = std::min(static_cast<int32_t>(text.size()), at + 160);
+    for (int32_t p = from; p < to; p += 64) __builtin_prefetch(text.data() + p);
+    if (o.SentenceStart >= 0 && o.SentenceStart < static_cast<int32_t>(text.size())) {
+      __builtin_prefetch(text.data() + o.SentenceStart);
+    }
+  }
+  void StepAhead() {
+    const cTargetList& targets = source_.Targets;
+    if (aheadTarget_ >= targets.size()) return;
+    if (++aheadOccurrence_ >= targets[aheadTarget_].Starts.size()) {
+      aheadOccurrence_ = 0;
+      do {
+        ++aheadTarget_;
+      } while (aheadTarget_ < targets.size() && targets[aheadTarget_].Starts.empty());
+    }
+  }
+
   void StartTarget(const Target& t) {
     document_ = &shelf_.For(t.DocumentRef);
     targetText_ = Cp1252ToUtf8(t.Text);
@@ -183,10 +275,10 @@ class OccurrenceRows {
     std::string_view text = d.Text();
     const int32_t length = static_cast<int32_t>(text.size());
     const int32_t start = std::clamp(d.Index.OffsetOfView(o.StartView), 0, length);
-    const int32_t end = std::clamp(d.Index.OffsetOfView(o.StartView + o.ViewLength), start, length);
+    const int32_t end = std::clamp(d.EndOffset(start, o.ViewLength), start, length);
     size_t c = 0;
     cells[c++] = targetText_;
-    cells[c++] = FoundFormUtf8(*d.Model, start, end);
+    AppendFoundFormUtf8(cells[c++], *d.Model, start, end);
     cells[c++] = stringText_;
     cells[c++] = spelling_;
     cells[c++] = d.PathUtf8;
@@ -213,6 +305,8 @@ class OccurrenceRows {
   std::string spelling_;
   size_t target_ = 0;
   size_t occurrence_ = 0;
+  size_t aheadTarget_ = 0;      // the row kPrefetchAhead on
+  size_t aheadOccurrence_ = 0;
   const ReadDocument* document_ = nullptr;
   std::string targetText_;
   std::string stringText_;
@@ -321,11 +415,15 @@ ExportTable ConcordanceTable(std::string_view text, const ViewIndex& index, cons
 
 std::string FoundFormUtf8(const Document& document, int32_t start, int32_t end) {
   std::string out;
+  AppendFoundFormUtf8(out, document, start, end);
+  return out;
+}
+
+void AppendFoundFormUtf8(std::string& out, const Document& document, int32_t start, int32_t end) {
   std::string_view text = document.Text();
   start = std::clamp(start, 0, static_cast<int32_t>(text.size()));
   end = std::clamp(end, start, static_cast<int32_t>(text.size()));
   AppendFlatUtf8(out, text.substr(static_cast<size_t>(start), static_cast<size_t>(end - start)));
-  return out;
 }
 
 WordContext ContextWords(const RuleSet& rules, std::string_view text, int32_t start, int32_t end,

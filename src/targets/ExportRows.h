@@ -100,6 +100,8 @@ ExportTable ConcordanceTable(std::string_view text, const ViewIndex& index, cons
 // The form found at text offsets [start, end) of a document, as UTF-8: the
 // one place where an occurrence's text becomes the form an export shows.
 std::string FoundFormUtf8(const Document& document, int32_t start, int32_t end);
+// The same, appended to `out`.
+void AppendFoundFormUtf8(std::string& out, const Document& document, int32_t start, int32_t end);
 
 // The context words of an occurrence at text offsets [start, end) of
 // `text`: the text before and after it, as the occurrence table's "left"

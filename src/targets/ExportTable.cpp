@@ -79,30 +79,48 @@ bool StartsFormula(std::string_view cell) {
   return c == '=' || c == '+' || c == '-' || c == '@' || c == '\t' || c == '\r';
 }
 
-void AppendDelimited(std::string& out, std::string_view cell, char separator) {
-  bool quote = cell.find_first_of(separator == '\t' ? std::string_view("\t\"\r\n") : std::string_view(",\"\r\n")) !=
-               std::string_view::npos;
-  if (!quote) {
+// The bytes that make a field quoted: the separator, a double quote, CR, LF.
+struct QuotedBytes {
+  explicit QuotedBytes(char separator) {
+    for (unsigned char c : {static_cast<unsigned char>(separator), static_cast<unsigned char>('"'),
+                            static_cast<unsigned char>('\r'), static_cast<unsigned char>('\n')}) {
+      quoted[c] = true;
+    }
+  }
+  bool quoted[256] = {};
+};
+
+void AppendDelimited(std::string& out, std::string_view cell, const QuotedBytes& bytes) {
+  size_t k = 0;
+  while (k < cell.size() && !bytes.quoted[static_cast<unsigned char>(cell[k])]) ++k;
+  if (k == cell.size()) {
     out += cell;
     return;
   }
   out += '"';
-  for (char c : cell) {
-    if (c == '"') out += '"';
-    out += c;
+  for (size_t from = 0;;) {
+    const size_t quote = cell.find('"', from);
+    if (quote == std::string_view::npos) {
+      out.append(cell.substr(from));
+      break;
+    }
+    out.append(cell.substr(from, quote + 1 - from));
+    out += '"';
+    from = quote + 1;
   }
   out += '"';
 }
 
 void AppendDelimitedRecord(std::string& out, const std::vector<ExportColumn>& columns,
-                           const std::vector<std::string>& cells, char separator, bool header) {
+                           const std::vector<std::string>& cells, char separator, const QuotedBytes& quoted,
+                           bool header) {
   for (size_t k = 0; k < columns.size(); ++k) {
     if (k > 0) out += separator;
     const std::string& cell = header ? columns[k].Name : cells[k];
     if (!columns[k].Number && StartsFormula(cell)) {
-      AppendDelimited(out, NeutralizeFormula(cell), separator);
+      AppendDelimited(out, NeutralizeFormula(cell), quoted);
     } else {
-      AppendDelimited(out, cell, separator);
+      AppendDelimited(out, cell, quoted);
     }
   }
   out += "\r\n";
@@ -111,10 +129,11 @@ void AppendDelimitedRecord(std::string& out, const std::vector<ExportColumn>& co
 ExportStatus WriteDelimited(std::FILE* out, ExportTable& table, char separator, const ExportProgress& progress) {
   Buffered buffer(out);
   if (separator == ',') buffer.Text() += "\xEF\xBB\xBF";
-  AppendDelimitedRecord(buffer.Text(), table.Columns, {}, separator, true);
+  const QuotedBytes quoted(separator);
+  AppendDelimitedRecord(buffer.Text(), table.Columns, {}, separator, quoted, true);
   RowLoop rows(table, progress);
   while (rows.Next()) {
-    AppendDelimitedRecord(buffer.Text(), table.Columns, rows.cells(), separator, false);
+    AppendDelimitedRecord(buffer.Text(), table.Columns, rows.cells(), separator, quoted, false);
     buffer.MaybeFlush();
   }
   if (!buffer.Finish()) return ExportStatus::kCannotWrite;
