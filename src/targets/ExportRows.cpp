@@ -13,6 +13,7 @@
 #include <list>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <utility>
 
 namespace kalix {
@@ -140,27 +141,30 @@ struct ReadDocument {
 };
 
 // The documents of a result's targets, read when first needed; corpus
-// documents are kept while their texts fit in kKeptTextBytes.
+// documents are kept while their texts fit in kKeptTextBytes. Rows made on
+// several threads share one shelf.
 class DocumentShelf {
  public:
   DocumentShelf(const Context& context, const Document& window, ReportDocumentError onError)
       : context_(context), window_(window), onError_(std::move(onError)) {}
 
-  const ReadDocument& For(const std::string& ref) {
+  std::shared_ptr<const ReadDocument> For(const std::string& ref) {
+    std::lock_guard<std::mutex> lock(mutex_);
     if (ref.empty()) {
-      if (!windowRead_) {
-        windowDoc_.Prepare(window_);
-        windowDoc_.PathUtf8 = PathAsUtf8(window_.path);
-        windowRead_ = true;
+      if (!windowDoc_) {
+        auto doc = std::make_shared<ReadDocument>();
+        doc->Prepare(window_);
+        doc->PathUtf8 = PathAsUtf8(window_.path);
+        windowDoc_ = std::move(doc);
       }
       return windowDoc_;
     }
     auto found = byRef_.find(ref);
     if (found != byRef_.end()) {
       kept_.splice(kept_.begin(), kept_, found->second);
-      return *kept_.front();
+      return kept_.front().second;
     }
-    auto doc = std::make_unique<ReadDocument>();
+    auto doc = std::make_shared<ReadDocument>();
     const std::string path = DocumentRefPath(ref);
     std::string error;
     if (!LoadScratchDocument(context_, doc->Own, path, &error)) {
@@ -170,46 +174,67 @@ class DocumentShelf {
     doc->Prepare(doc->Own);
     doc->PathUtf8 = PathAsUtf8(path);
     keptBytes_ += doc->Own.text.size();
-    kept_.push_front(std::move(doc));
+    kept_.emplace_front(ref, doc);
     byRef_[ref] = kept_.begin();
     while (keptBytes_ > kKeptTextBytes && kept_.size() > 1) {
-      auto last = std::prev(kept_.end());
-      keptBytes_ -= (*last)->Own.text.size();
-      for (auto it = byRef_.begin(); it != byRef_.end(); ++it) {
-        if (it->second == last) {
-          byRef_.erase(it);
-          break;
-        }
-      }
-      kept_.erase(last);
+      const auto& last = kept_.back();
+      keptBytes_ -= last.second->Own.text.size();
+      byRef_.erase(last.first);
+      kept_.pop_back();  // rows still using it keep it
     }
-    return *kept_.front();
+    return doc;
   }
 
  private:
-  using Kept = std::list<std::unique_ptr<ReadDocument>>;
+  using Kept = std::list<std::pair<std::string, std::shared_ptr<const ReadDocument>>>;
   const Context& context_;
   const Document& window_;
   ReportDocumentError onError_;
-  ReadDocument windowDoc_;
-  bool windowRead_ = false;
+  std::mutex mutex_;
+  std::shared_ptr<const ReadDocument> windowDoc_;
   Kept kept_;  // most recently used first
   std::map<std::string, Kept::iterator> byRef_;
   size_t keptBytes_ = 0;
 };
 
-// The rows of the occurrence table, one per call.
+// What every producer of one occurrence table shares.
+struct OccurrenceTableState {
+  OccurrenceTableState(const Context& context, const ExportSource& source, const OccurrenceExportOptions& options,
+                       const ReportDocumentError& onError)
+      : Ctx(context), Source(source), Options(options), Shelf(context, source.WindowDocument, onError) {
+    const int16_t spelling = source.Settings.Spelling;
+    if (spelling >= 0 && spelling < 4) Spelling = Cp1252ToUtf8(kSpellingNames[spelling]);
+    RowsBefore.reserve(source.Targets.size() + 1);
+    size_t rows = 0;
+    for (const Target& t : source.Targets) {
+      RowsBefore.push_back(rows);
+      rows += t.Starts.size();
+    }
+    RowsBefore.push_back(rows);
+  }
+  const Context& Ctx;
+  const ExportSource Source;  // references: copied whole
+  const OccurrenceExportOptions Options;
+  DocumentShelf Shelf;
+  std::string Spelling;
+  std::vector<size_t> RowsBefore;  // rows of the targets before each, and all of them
+};
+
+// The rows of the occurrence table from one row on, one per call.
 class OccurrenceRows {
  public:
-  OccurrenceRows(const Context& context, const ExportSource& source, const OccurrenceExportOptions& options,
-                 const ReportDocumentError& onError)
-      : context_(context), source_(source), options_(options), shelf_(context, source.WindowDocument, onError) {
-    int16_t spelling = source.Settings.Spelling;
-    if (spelling >= 0 && spelling < 4) spelling_ = Cp1252ToUtf8(kSpellingNames[spelling]);
+  OccurrenceRows(std::shared_ptr<OccurrenceTableState> state, size_t first) : state_(std::move(state)) {
+    const std::vector<size_t>& before = state_->RowsBefore;
+    // The target holding row `first`: the last one with at most `first`
+    // rows before it (targets without occurrences are stepped over below).
+    auto it = std::upper_bound(before.begin(), before.end() - 1, first);
+    target_ = static_cast<size_t>(it - before.begin()) - (it == before.begin() ? 0 : 1);
+    occurrence_ = target_ < before.size() - 1 ? first - before[target_] : 0;
+    if (occurrence_ > 0) StartTarget(state_->Source.Targets[target_]);
   }
 
   bool Next(std::vector<std::string>& cells) {
-    const cTargetList& targets = source_.Targets;
+    const cTargetList& targets = state_->Source.Targets;
     while (target_ < targets.size() && occurrence_ >= targets[target_].Starts.size()) {
       ++target_;
       occurrence_ = 0;
@@ -220,6 +245,7 @@ class OccurrenceRows {
     Prefetch();
     Fill(*document_, t.Starts[occurrence_], cells);
     ++occurrence_;
+    ++row_;
     return true;
   }
 
@@ -230,10 +256,11 @@ class OccurrenceRows {
   // when its row is made.
   static constexpr size_t kPrefetchAhead = 12;
   void Prefetch() {
-    const cTargetList& targets = source_.Targets;
+    const cTargetList& targets = state_->Source.Targets;
     if (aheadTarget_ < target_ || (aheadTarget_ == target_ && aheadOccurrence_ <= occurrence_)) {
       aheadTarget_ = target_;
       aheadOccurrence_ = occurrence_;
+      aheadRow_ = row_;
       for (size_t k = 0; k < kPrefetchAhead; ++k) StepAhead();
     } else {
       StepAhead();
@@ -244,6 +271,7 @@ class OccurrenceRows {
     const Occurrence& o = t.Starts.data()[aheadOccurrence_];
     std::string_view text = document_->Text();
     const int32_t at = document_->Index.OffsetOfView(o.StartView);
+    found_[aheadRow_ % kFound] = {document_.get(), o.StartView, at};
     const int32_t from = std::max(0, at - 96);
     const int32_t to = std::min(static_cast<int32_t>(text.size()), at + 160);
     for (int32_t p = from; p < to; p += 64) __builtin_prefetch(text.data() + p);
@@ -252,8 +280,9 @@ class OccurrenceRows {
     }
   }
   void StepAhead() {
-    const cTargetList& targets = source_.Targets;
+    const cTargetList& targets = state_->Source.Targets;
     if (aheadTarget_ >= targets.size()) return;
+    ++aheadRow_;
     if (++aheadOccurrence_ >= targets[aheadTarget_].Starts.size()) {
       aheadOccurrence_ = 0;
       do {
@@ -263,24 +292,31 @@ class OccurrenceRows {
   }
 
   void StartTarget(const Target& t) {
-    document_ = &shelf_.For(t.DocumentRef);
+    if (!document_ || t.DocumentRef.str() != documentRef_) {
+      document_ = state_->Shelf.For(t.DocumentRef);
+      documentRef_ = t.DocumentRef.str();
+    }
     targetText_ = Cp1252ToUtf8(t.Text);
     stringText_.clear();
-    if (t.StringIndex >= 0 && static_cast<size_t>(t.StringIndex) < source_.Strings.size()) {
-      stringText_ = Cp1252ToUtf8(source_.Strings[static_cast<size_t>(t.StringIndex)].Text);
+    const cArrowList& strings = state_->Source.Strings;
+    if (t.StringIndex >= 0 && static_cast<size_t>(t.StringIndex) < strings.size()) {
+      stringText_ = Cp1252ToUtf8(strings[static_cast<size_t>(t.StringIndex)].Text);
     }
   }
 
   void Fill(const ReadDocument& d, const Occurrence& o, std::vector<std::string>& cells) {
     std::string_view text = d.Text();
     const int32_t length = static_cast<int32_t>(text.size());
-    const int32_t start = std::clamp(d.Index.OffsetOfView(o.StartView), 0, length);
+    const Found& found = found_[row_ % kFound];
+    const int32_t offset =
+        found.Document == &d && found.View == o.StartView ? found.Offset : d.Index.OffsetOfView(o.StartView);
+    const int32_t start = std::clamp(offset, 0, length);
     const int32_t end = std::clamp(d.EndOffset(start, o.ViewLength), start, length);
     size_t c = 0;
     cells[c++] = targetText_;
     AppendFoundFormUtf8(cells[c++], *d.Model, start, end);
     cells[c++] = stringText_;
-    cells[c++] = spelling_;
+    cells[c++] = state_->Spelling;
     cells[c++] = d.PathUtf8;
     AppendNumber(cells[c++], o.Page);
     AppendNumber(cells[c], o.Folio);
@@ -288,7 +324,7 @@ class OccurrenceRows {
     AppendNumber(cells[c++], d.Glyph(o.StartView));
     AppendNumber(cells[c++], d.Line(o.StartView, start));
     AppendNumber(cells[c++], o.StartView);
-    const WordContext around = ContextWords(context_.Rules, text, start, end, options_);
+    const WordContext around = ContextWords(state_->Ctx.Rules, text, start, end, state_->Options);
     AppendFlatUtf8(cells[c++], around.Left);
     AppendFlatUtf8(cells[c++], around.Right);
     if (o.SentenceEndKnown() && o.SentenceStart >= 0 && o.SentenceStart < length && o.SentenceEnd >= o.SentenceStart) {
@@ -298,16 +334,23 @@ class OccurrenceRows {
     }
   }
 
-  const Context& context_;
-  const ExportSource source_;  // references: copied whole
-  const OccurrenceExportOptions options_;
-  DocumentShelf shelf_;
-  std::string spelling_;
+  std::shared_ptr<OccurrenceTableState> state_;
   size_t target_ = 0;
   size_t occurrence_ = 0;
+  size_t row_ = 0;              // rows made
   size_t aheadTarget_ = 0;      // the row kPrefetchAhead on
   size_t aheadOccurrence_ = 0;
-  const ReadDocument* document_ = nullptr;
+  size_t aheadRow_ = 0;
+  // The offsets found for the rows ahead, by row.
+  struct Found {
+    const ReadDocument* Document = nullptr;
+    int32_t View = -1;
+    int32_t Offset = 0;
+  };
+  static constexpr size_t kFound = 32;
+  std::array<Found, kFound> found_{};
+  std::shared_ptr<const ReadDocument> document_;
+  std::string documentRef_;
   std::string targetText_;
   std::string stringText_;
 };
@@ -329,8 +372,13 @@ ExportTable OccurrenceTable(const Context& context, const ExportSource& source,
   ExportTable table;
   table.Columns = OccurrenceColumns();
   for (const Target& t : source.Targets) table.RowCount += t.Starts.size();
-  auto rows = std::make_shared<OccurrenceRows>(context, source, options, onDocumentError);
-  table.Next = [rows](std::vector<std::string>& cells) { return rows->Next(cells); };
+  auto state = std::make_shared<OccurrenceTableState>(context, source, options, onDocumentError);
+  table.From = [state](size_t first) {
+    auto rows = std::make_shared<OccurrenceRows>(state, first);
+    return std::function<bool(std::vector<std::string>&)>(
+        [rows](std::vector<std::string>& cells) { return rows->Next(cells); });
+  };
+  table.Next = table.From(0);
   return table;
 }
 

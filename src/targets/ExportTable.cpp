@@ -1,14 +1,20 @@
 #include "targets/ExportTable.h"
 
+#include "platform/Parallel.h"
+
 #include <xlsxwriter.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 namespace kalix {
 namespace {
@@ -66,6 +72,11 @@ class Buffered {
     return ok_;
   }
   bool Finish() { return Flush() && std::fflush(out_) == 0 && ok_; }
+  // Writes `text` at once (after what is buffered).
+  void Write(const std::string& text) {
+    Flush();
+    if (!text.empty() && std::fwrite(text.data(), 1, text.size(), out_) != text.size()) ok_ = false;
+  }
 
  private:
   std::FILE* out_;
@@ -126,11 +137,91 @@ void AppendDelimitedRecord(std::string& out, const std::vector<ExportColumn>& co
   out += "\r\n";
 }
 
+// The rows of a table with `From`, made in blocks of kBlockRows by two
+// threads (one taking the even blocks, one the odd), each row appended to
+// its block's text by `append(cells, text)`; the blocks are written in
+// order, at most kBlocksAhead of them waiting. Progress is told after each
+// block.
+constexpr size_t kBlockRows = 4096;
+constexpr size_t kBlocksAhead = 6;
+constexpr size_t kTwoThreadRows = 4 * kBlockRows;
+
+template <typename Append>
+ExportStatus WriteInBlocks(Buffered& buffer, ExportTable& table, const ExportProgress& progress, Append append) {
+  const size_t rows = table.RowCount;
+  const size_t blocks = (rows + kBlockRows - 1) / kBlockRows;
+  std::vector<std::string> made(blocks);
+  std::vector<bool> ready(blocks, false);
+  std::mutex mutex;
+  std::condition_variable changed;
+  size_t written = 0;
+  bool stop = false;
+
+  auto make = [&](size_t parity) {
+    std::vector<std::string> cells(table.Columns.size());
+    for (size_t b = parity; b < blocks; b += 2) {
+      {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return stop || b < written + kBlocksAhead; });
+        if (stop) return;
+      }
+      ExportTable::Producer next = table.From(b * kBlockRows);
+      std::string text;
+      const size_t count = std::min(kBlockRows, rows - b * kBlockRows);
+      for (size_t k = 0; k < count; ++k) {
+        for (std::string& c : cells) c.clear();
+        if (!next(cells)) break;
+        cells.resize(table.Columns.size());
+        append(cells, text);
+      }
+      std::lock_guard<std::mutex> lock(mutex);
+      made[b] = std::move(text);
+      ready[b] = true;
+      changed.notify_all();
+    }
+  };
+  std::thread even(make, 0);
+  std::thread odd(make, 1);
+
+  bool stopped = progress && !progress(0, rows);
+  for (size_t b = 0; b < blocks && !stopped; ++b) {
+    std::string text;
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      changed.wait(lock, [&] { return ready[b]; });
+      text = std::move(made[b]);
+      written = b + 1;
+      changed.notify_all();
+    }
+    buffer.Flush();
+    buffer.Write(text);
+    if (progress && !progress(std::min(rows, (b + 1) * kBlockRows), rows)) stopped = true;
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    stop = true;
+    changed.notify_all();
+  }
+  even.join();
+  odd.join();
+  if (!buffer.Finish()) return ExportStatus::kCannotWrite;
+  return stopped ? ExportStatus::kStopped : ExportStatus::kWritten;
+}
+
+bool InBlocks(const ExportTable& table) {
+  return table.From && table.RowCount >= kTwoThreadRows && HasSecondProcessor();
+}
+
 ExportStatus WriteDelimited(std::FILE* out, ExportTable& table, char separator, const ExportProgress& progress) {
   Buffered buffer(out);
   if (separator == ',') buffer.Text() += "\xEF\xBB\xBF";
   const QuotedBytes quoted(separator);
   AppendDelimitedRecord(buffer.Text(), table.Columns, {}, separator, quoted, true);
+  if (InBlocks(table)) {
+    return WriteInBlocks(buffer, table, progress, [&](const std::vector<std::string>& cells, std::string& text) {
+      AppendDelimitedRecord(text, table.Columns, cells, separator, quoted, false);
+    });
+  }
   RowLoop rows(table, progress);
   while (rows.Next()) {
     AppendDelimitedRecord(buffer.Text(), table.Columns, rows.cells(), separator, quoted, false);
@@ -163,26 +254,35 @@ void AppendJsonString(std::string& out, std::string_view text) {
   out += '"';
 }
 
+void AppendJsonRecord(std::string& text, const std::vector<ExportColumn>& columns,
+                      const std::vector<std::string>& cells) {
+  text += '{';
+  for (size_t k = 0; k < columns.size(); ++k) {
+    if (k > 0) text += ", ";
+    AppendJsonString(text, columns[k].Name);
+    text += ": ";
+    const std::string& cell = cells[k];
+    if (columns[k].Number && !cell.empty()) {
+      text += cell;
+    } else if (columns[k].Number) {
+      text += "null";
+    } else {
+      AppendJsonString(text, cell);
+    }
+  }
+  text += "}\n";
+}
+
 ExportStatus WriteJsonLines(std::FILE* out, ExportTable& table, const ExportProgress& progress) {
   Buffered buffer(out);
+  if (InBlocks(table)) {
+    return WriteInBlocks(buffer, table, progress, [&](const std::vector<std::string>& cells, std::string& text) {
+      AppendJsonRecord(text, table.Columns, cells);
+    });
+  }
   RowLoop rows(table, progress);
   while (rows.Next()) {
-    std::string& text = buffer.Text();
-    text += '{';
-    for (size_t k = 0; k < table.Columns.size(); ++k) {
-      if (k > 0) text += ", ";
-      AppendJsonString(text, table.Columns[k].Name);
-      text += ": ";
-      const std::string& cell = rows.cells()[k];
-      if (table.Columns[k].Number && !cell.empty()) {
-        text += cell;
-      } else if (table.Columns[k].Number) {
-        text += "null";
-      } else {
-        AppendJsonString(text, cell);
-      }
-    }
-    text += "}\n";
+    AppendJsonRecord(buffer.Text(), table.Columns, rows.cells());
     buffer.MaybeFlush();
   }
   if (!buffer.Finish()) return ExportStatus::kCannotWrite;

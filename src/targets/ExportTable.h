@@ -56,9 +56,15 @@ struct ExportColumn {
 // false when every row has been made. `RowCount` is the number of rows it
 // makes, for progress.
 struct ExportTable {
+  using Producer = std::function<bool(std::vector<std::string>& cells)>;
   std::vector<ExportColumn> Columns;
   size_t RowCount = 0;
-  std::function<bool(std::vector<std::string>& cells)> Next;
+  Producer Next;
+  // Optional: a new producer of the rows from row `first` on, as `Next`
+  // makes them, independent of `Next` and of the others (each may run on a
+  // thread of its own). The text formats of a large table are then made in
+  // blocks on two threads, and written in order.
+  std::function<Producer(size_t first)> From;
 };
 
 // A text cell as csv, tsv and xlsx write it: with an apostrophe before a

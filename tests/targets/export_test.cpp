@@ -111,6 +111,52 @@ TEST(ExportTable, CellsOfEveryFormat) {
   EXPECT_FALSE(ExportFormatNamed("json").has_value());
 }
 
+TEST(ExportTable, LargeTablesMadeInBlocksAsInOne) {
+  // A table whose rows can start anywhere is written in blocks by two
+  // threads: the same bytes as one producer gives, every text format, and a
+  // stop half-way.
+  const size_t rows = 50000;
+  auto make = [](size_t first) {
+    auto row = std::make_shared<size_t>(first);
+    return ExportTable::Producer([row, rows](std::vector<std::string>& cells) {
+      if (*row >= rows) return false;
+      cells[0] = (*row % 7 == 0 ? "=r," : "r\"") + std::to_string(*row);
+      cells[1] = std::to_string(*row * 3);
+      ++*row;
+      return true;
+    });
+  };
+  for (ExportFormat f : {ExportFormat::kCsv, ExportFormat::kTsv, ExportFormat::kJsonLines}) {
+    ExportTable one;
+    one.Columns = {{"text"}, {"n", true}};
+    one.RowCount = rows;
+    one.Next = make(0);
+    ExportTable blocks = one;
+    blocks.Next = make(0);
+    blocks.From = make;
+    const std::string expected = Written(f, std::move(one));
+    EXPECT_EQ(Written(f, std::move(blocks)), expected) << ExportFormatName(f);
+  }
+  ExportTable stopped;
+  stopped.Columns = {{"text"}, {"n", true}};
+  stopped.RowCount = rows;
+  stopped.Next = make(0);
+  stopped.From = make;
+  size_t last = 0;
+  char* data = nullptr;
+  size_t size = 0;
+  std::FILE* out = open_memstream(&data, &size);
+  EXPECT_EQ(WriteTable(out, ExportFormat::kCsv, stopped, [&last](size_t done, size_t) {
+              last = done;
+              return done < 10000;
+            }),
+            ExportStatus::kStopped);
+  std::fclose(out);
+  std::free(data);
+  EXPECT_GE(last, 10000u);
+  EXPECT_LT(last, rows);
+}
+
 TEST(ExportTable, FilesReplacedWholeOrNotAtAll) {
   const fs::path dir = fs::temp_directory_path() / ("kalix_export_" + std::to_string(::getpid()));
   fs::remove_all(dir);
@@ -263,6 +309,30 @@ TEST(ExportRows, OccurrencesOfADocumentWithMarks) {
                                                "trois \xc2\xad", ". \xc2\xb1\xc2\xbe", ""}));
   EXPECT_EQ(rows[2], (std::vector<std::string>{"=SIX", "=six", "", "Majuscule", path, "3", "1v", "1", "1", view2,
                                                "Cinq ", "", "\xc2\xb1\xc2\xbe Cinq =six"}));
+
+  // Rows made from any row on (as the writers' threads make them) are the
+  // same rows, targets without occurrences passed over.
+  cTargetList gaps = targets;
+  gaps.insert(gaps.begin() + 1, Target{});
+  gaps.insert(gaps.begin(), Target{});
+  gaps.push_back(Target{});
+  ExportTable again = OccurrenceTable(context, {settings, strings, gaps, doc}, {1, false});
+  EXPECT_EQ(again.RowCount, 3u);
+  for (size_t k = 0; k <= rows.size(); ++k) {
+    std::vector<std::string> cells(13);
+    ExportTable::Producer from = again.From(k);
+    if (k == rows.size()) {
+      EXPECT_FALSE(from(cells));
+      continue;
+    }
+    ASSERT_TRUE(from(cells)) << k;
+    EXPECT_EQ(cells, rows[k]) << k;
+    if (k + 1 < rows.size()) {
+      for (std::string& c : cells) c.clear();
+      ASSERT_TRUE(from(cells));
+      EXPECT_EQ(cells, rows[k + 1]) << k;
+    }
+  }
 
   // A corpus target whose document cannot be read: told once, rows kept.
   targets[0].DocumentRef = MakeDocumentRef("/nonexistent/a.txt");
