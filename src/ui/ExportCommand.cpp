@@ -11,6 +11,7 @@
 #include "ui/Dialogs.h"
 #include "ui/FilePaths.h"
 #include "ui/Shell.h"
+#include "ui/TargetGrid.h"
 #include "ui/TfrmMain.h"
 
 #include <QAction>
@@ -182,12 +183,14 @@ void InstallExportCommands(TfrmMain& window) {
   QAction* inGrid = ExportAction(window, "mnuGrdExport", ExportTargets);
   window.popGrid->addSeparator();
   window.popGrid->addAction(inGrid);
-  // Enabled while there are targets: checked as the menus open.
+  // Enabled while there are targets: set whenever the grid is refilled, and
+  // checked again as the menus open.
   auto follow = [&window, inMenu, inGrid] {
     const bool any = !window.TargetList.empty();
     inMenu->setEnabled(any);
     inGrid->setEnabled(any);
   };
+  QObject::connect(window.TargetModel, &QAbstractItemModel::modelReset, &window, follow);
   QObject::connect(window.Cibles1, &QMenu::aboutToShow, &window, follow);
   QObject::connect(window.popGrid, &QMenu::aboutToShow, &window, follow);
 
