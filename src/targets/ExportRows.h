@@ -98,7 +98,9 @@ ExportTable ConcordanceTable(std::string_view text, const ViewIndex& index, cons
                              std::vector<int32_t> ordering, int32_t width, std::string documentName);
 
 // The form found at text offsets [start, end) of a document, as UTF-8: the
-// one place where an occurrence's text becomes the form an export shows.
+// one place where an occurrence's text becomes the form an export shows, so
+// the one to give back a document's original characters where the document
+// keeps them (today every byte is decoded from code page 1252).
 std::string FoundFormUtf8(const Document& document, int32_t start, int32_t end);
 // The same, appended to `out`.
 void AppendFoundFormUtf8(std::string& out, const Document& document, int32_t start, int32_t end);

@@ -3,7 +3,6 @@
 #include "document/Reader.h"
 #include "i18n/Messages.h"
 #include "platform/Cp1252.h"
-#include "targets/Concordance.h"
 #include "targets/DocumentRef.h"
 #include "targets/ExportRows.h"
 #include "targets/Report.h"
