@@ -25,6 +25,9 @@ struct FileDialogOptions {
   QString fileName;
   QString initialFolder;
   bool mustExist = true;  // open dialogs: the path and the file must exist
+  // Save dialogs: a name typed without an extension takes that of the
+  // filter chosen (its first pattern's), not `defaultExtension`.
+  bool extensionFromFilter = false;
 };
 
 class Dialogs {

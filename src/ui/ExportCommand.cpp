@@ -44,6 +44,7 @@ QString AskExportFile(TfrmMain& window) {
   options.filter = FromCp1252(kExportFilter);
   options.defaultExtension = "csv";
   options.mustExist = false;
+  options.extensionFromFilter = true;
   return CurrentDialogs().SaveFile(&window, options);
 }
 

@@ -1,7 +1,8 @@
 // "Exporter..." of a main window: the last result as a table
 // (targets/ExportRows.h) in a file the user chooses, its format chosen by
-// the file name's extension (the save dialog's filter adds it: ".csv",
-// ".tsv", ".xlsx" or ".jsonl"; any other name is written as CSV). A search
+// the file name's extension, which the save dialog's filter gives a name
+// typed without one (".csv", ".tsv", ".xlsx" or ".jsonl"; any other name is
+// written as CSV). A search
 // gives the occurrence table, a word list its forms with their counts, the
 // concordance pane its rows as shown. The file is written on a second thread;
 // a progress dialog with Cancel shows when it takes long, and the window

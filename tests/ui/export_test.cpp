@@ -15,10 +15,16 @@
 #include "ui/TfrmMain.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QMenu>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -106,6 +112,7 @@ class ExportCommandTest : public QObject {
       QCOMPARE(ReadBinaryFile(Path(name)).value_or(""), CoreBytes(OccurrenceTable(TheShell().Ctx, source, {}), format));
     }
     QCOMPARE(dialogs_.fileRequests.back().filter, QString("CSV (UTF-8)|*.csv|TSV|*.tsv|Excel|*.xlsx|JSON Lines|*.jsonl"));
+    QVERIFY(dialogs_.fileRequests.back().extensionFromFilter);
     dialogs_.files.push_back(QString::fromStdString(Path("out.xlsx")));
     gridItem->trigger();
     QVERIFY(ReadBinaryFile(Path("out.xlsx")).value_or("").rfind("PK\x03\x04", 0) == 0);  // a zip
@@ -140,6 +147,34 @@ class ExportCommandTest : public QObject {
     item->trigger();
     QCOMPARE(ReadBinaryFile(Path("words.csv")).value_or(""),
              std::string("\xEF\xBB\xBF" "form,frequency,documents\r\nCHAT,2,1\r\nROI,2,1\r\n"));
+  }
+
+  // The program's save dialog: a name typed without an extension takes that
+  // of the filter the user chose.
+  void saveDialogTakesTheFilterExtension() {
+    QtDialogs qt;
+    FileDialogOptions o;
+    o.filter = "CSV (UTF-8)|*.csv|TSV|*.tsv|Excel|*.xlsx|JSON Lines|*.jsonl";
+    o.defaultExtension = "csv";
+    o.mustExist = false;
+    o.extensionFromFilter = true;
+    o.initialFolder = dir_.path();
+    bool answered = false;
+    QTimer::singleShot(0, [&answered] {
+      auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (!d) return;
+      auto* types = d->findChild<QComboBox*>("fileTypeCombo");
+      auto* name = d->findChild<QLineEdit*>("fileNameEdit");
+      if (!types || !name) return;
+      types->setCurrentIndex(2);
+      emit types->activated(2);
+      name->setText("sheet");
+      answered = true;
+      QMetaObject::invokeMethod(d, "accept");
+    });
+    const QString path = qt.SaveFile(nullptr, o);
+    QVERIFY(answered);
+    QCOMPARE(QFileInfo(path).fileName(), QString("sheet.xlsx"));
   }
 };
 
