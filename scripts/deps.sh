@@ -32,16 +32,19 @@ kalix_install_deps() {
 # scripts/check-includes.py checks that each header the sources include
 # comes from one of them (or from a package they depend on).
 #
-# Building and running kalix and kalix-cli (scripts/run.sh).
-# qt6-translations-l10n: Qt's own dialogs and buttons in the program's language.
-KALIX_BUILD_PACKAGES=(cmake g++ make qt6-base-dev libicu-dev qt6-translations-l10n)
+# Building and running kalix and kalix-cli (scripts/run.sh); libxlsxwriter
+# writes exported workbooks; qt6-translations-l10n gives Qt's own dialogs and
+# buttons in the program's language.
+KALIX_BUILD_PACKAGES=(cmake g++ make qt6-base-dev libicu-dev libxlsxwriter-dev qt6-translations-l10n)
 # The tests (scripts/test.sh): GoogleTest and GoogleMock (the CMake package
 # of GoogleTest refers to both), JSON for the kalix-cli tests, Python for the
 # include check, clang and its fuzzing runtime for the fuzz targets, a
-# virtual X server, the accessibility bus for the end-to-end tests and
-# imagemagick for their screenshots.
+# virtual X server, the accessibility bus for the end-to-end tests,
+# imagemagick for their screenshots and openpyxl to read exported workbooks
+# back.
 KALIX_TEST_PACKAGES=(libgtest-dev libgmock-dev nlohmann-json3-dev python3 clang libclang-rt-14-dev
-                     xvfb xauth python3-pyatspi at-spi2-core dbus dbus-x11 imagemagick)
+                     xvfb xauth python3-pyatspi at-spi2-core dbus dbus-x11 imagemagick
+                     python3-openpyxl)
 # scripts/screenshot.sh.
 KALIX_SCREENSHOT_PACKAGES=(xvfb xauth xdotool)
 # The timing scripts of bench/.

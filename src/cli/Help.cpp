@@ -83,6 +83,17 @@ const char kHelp[] =
     "  --summary              only the status line\n"
     "  --json                 one JSON object (UTF-8): status and targets\n"
     "\n"
+    "Tables of search and words (UTF-8), instead of the report:\n"
+    "  --format csv|tsv|xlsx|jsonl\n"
+    "                         search: one row per occurrence; words: one row\n"
+    "                         per form with its counts; written to --output\n"
+    "                         FILE (replaced whole) or stdout (xlsx needs\n"
+    "                         --output); cells starting with = + - @ get a '\n"
+    "  --context-words N      words of context on each side (default 10)\n"
+    "  --context-cut none|paragraph\n"
+    "                         stop the context at the end of its paragraph\n"
+    "  --occurrences          words: one row per occurrence instead\n"
+    "\n"
     "Exit status: 0 success, 1 a file that cannot be read or written,\n"
     "2 a usage error. See kalix-cli(1).\n";
 

@@ -9,6 +9,7 @@ namespace kalix::cli {
 OptionParse ParseReportOption(const Args& args, size_t& i, ReportCliOptions& options, std::string& error) {
   const std::string& a = args[i];
   ReportOptions& r = options.Report;
+  if (TakeExportOption(args, i, options.Export, error)) return error.empty() ? OptionParse::Taken : OptionParse::Error;
   if (a == "--no-info") {
     r.Informations = false;
   } else if (a == "--no-list") {

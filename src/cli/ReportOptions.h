@@ -6,10 +6,12 @@
 //                  paragraphs for 3, otherwise none)
 //   --no-info  --no-list  --no-refs  --no-extract-refs
 //   --output FILE  --append
+// and the export options of cli/ExportOutput.h.
 #pragma once
 
 #include "context/Context.h"
 #include "cli/Commands.h"
+#include "cli/ExportOutput.h"
 #include "targets/Report.h"
 
 #include <optional>
@@ -20,6 +22,7 @@ namespace kalix::cli {
 struct ReportCliOptions {
   ReportOptions Report;
   bool ExtractsGiven = false;  // --extracts was on the command line
+  ExportCliOptions Export;     // --format and its options
 };
 
 enum class OptionParse {

@@ -17,7 +17,8 @@
 //   --filter NAME       a filter by its name (repeatable)
 //   --corpus FILE       search the documents of a corpus file
 //   --json | --summary  output; by default the result report, with the
-//                       report options of cli/ReportOptions.h
+//                       report options of cli/ReportOptions.h; with
+//                       --format, the occurrence table (cli/ExportOutput.h)
 
 #include "app/CommandLine.h"
 #include "app/RunSearch.h"
@@ -192,7 +193,8 @@ std::optional<std::string> ParseSearchArgs(const Args& args, SearchArgs& a) {
   if (a.documentPath && a.corpusFile) return "give a document or --corpus, not both";
   if (!a.documentPath && !a.corpusFile) return "search needs a document or --corpus FILE";
   if (a.json && a.summary) return "--json and --summary exclude each other";
-  return std::nullopt;
+  if (a.report.Export.OccurrenceRows) return "--occurrences is an option of words";
+  return CheckExportOptions(a.report.Export, a.report.Report, a.json, a.summary);
 }
 
 // The checked filters, in the order of their definitions; an error message
@@ -264,6 +266,11 @@ int RunSearchCommand(Context& ctx, const Args& args) {
   const cTargetList& targets = KeepUntilExit(std::move(result.Targets));
   for (const std::string& text : result.BoundedTexts) {
     ReportDocumentMessage(ctx.Tr(msg::kVariantsBounded) + "\n" + text);
+  }
+  if (a.report.Export.Format) {
+    ExportTable table = OccurrenceTable(ctx, ExportSource{result.Settings, result.Strings, targets, document},
+                                        a.report.Export.Occurrences, ReportExportDocumentError);
+    return EmitTable(ctx, table, *a.report.Export.Format, a.report.Report.OutputFile);
   }
   if (a.json) {
     WriteResultJson(stdout, result.Status, targets, a.corpusFile ? nullptr : &document);

@@ -5,7 +5,10 @@
 //   --filter NAME       a filter by its name (repeatable)
 //   --corpus FILE       the documents of a corpus file
 //   --json | --summary  output; by default the result report, with the
-//                       report options of cli/ReportOptions.h
+//                       report options of cli/ReportOptions.h; with
+//                       --format, the word list table, or with
+//                       --occurrences the occurrence table
+//                       (cli/ExportOutput.h)
 
 #include "cli/Commands.h"
 #include "cli/ReportOptions.h"
@@ -73,7 +76,7 @@ std::optional<std::string> ParseWordsArgs(const Args& args, WordsArgs& a) {
   if (auto e = ParseArguments(args, a.report, TakesValue, valueOption, plain)) return e;
   if (a.documentPath.has_value() == a.corpusPath.has_value()) return "words needs a DOCUMENT or --corpus FILE";
   if (a.json && a.summary) return "--json and --summary exclude each other";
-  return std::nullopt;
+  return CheckExportOptions(a.report.Export, a.report.Report, a.json, a.summary);
 }
 
 // Opens the document, or the corpus; an exit status when that fails, else 0.
@@ -105,6 +108,13 @@ int WriteList(Context& ctx, WordsArgs& a, SearchSettings& settings, const cFilte
   cTargetList& targets =
       KeepUntilExit(RunWordList(ctx, settings, filters, document, ctx.Corpus.Entries, ConsoleCorpusReading()));
   std::string status = ShowWordListResult(ctx.Language, targets);
+  if (const ExportCliOptions& e = a.report.Export; e.Format) {
+    const cArrowList noStrings;
+    ExportTable table = e.OccurrenceRows ? OccurrenceTable(ctx, ExportSource{settings, noStrings, targets, document},
+                                                           e.Occurrences, ReportExportDocumentError)
+                                         : WordListTable(targets);
+    return EmitTable(ctx, table, *e.Format, a.report.Report.OutputFile);
+  }
   if (a.json) {
     WriteResultJson(stdout, status, targets, a.documentPath ? &document : nullptr);
     return 0;

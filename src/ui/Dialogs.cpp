@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
@@ -89,8 +90,19 @@ QString QtDialogs::SaveFile(QWidget* parent, const FileDialogOptions& options) {
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setOption(QFileDialog::DontConfirmOverwrite, !options.confirmOverwrite);
+  if (options.extensionFromFilter) dialog.setDefaultSuffix(QString());
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
-  return dialog.selectedFiles().first();
+  QString file = dialog.selectedFiles().first();
+  if (options.extensionFromFilter && QFileInfo(file).suffix().isEmpty()) {
+    // "Name (*.ext ...)": the extension of the chosen filter's first pattern.
+    const QString filter = dialog.selectedNameFilter();
+    const qsizetype star = filter.indexOf("*.");
+    qsizetype end = star + 2;
+    while (star >= 0 && end < filter.size() && filter[end] != ' ' && filter[end] != ')') ++end;
+    const QString extension = star >= 0 ? filter.mid(star + 2, end - star - 2) : options.defaultExtension;
+    if (!extension.isEmpty()) file += "." + extension;
+  }
+  return file;
 }
 
 QStringList Dialogs::OpenFiles(QWidget* parent, const FileDialogOptions& options) {

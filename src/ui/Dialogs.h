@@ -28,6 +28,9 @@ struct FileDialogOptions {
   // Save dialogs: ask before an existing file is replaced (not when the
   // text is added to the file).
   bool confirmOverwrite = true;
+  // Save dialogs: a name typed without an extension takes that of the
+  // filter chosen (its first pattern's), not `defaultExtension`.
+  bool extensionFromFilter = false;
 };
 
 class Dialogs {

@@ -9,6 +9,7 @@
 #include "rules/Morva.h"
 #include "ui/Accessible.h"
 #include "ui/Dialogs.h"
+#include "ui/ExportCommand.h"
 #include "ui/MetafilePainter.h"
 #include "ui/Shell.h"
 #include "ui/TargetGrid.h"
@@ -132,6 +133,7 @@ TfrmMain::TfrmMain(QWidget* owner) : QMainWindow(owner) {
   BuildMenus();
   ConnectTargetCommands();
   BuildTargetViews();
+  InstallExportCommands(*this);
 
   Shell& shell = TheShell();
   if (!shell.MainWindowListExists) ProcessWideInit();

@@ -161,6 +161,8 @@ class MainWindowTest : public QObject {
         {"mnuGrdSortDocNum", "Trier par doc + nombre", "", false},
         {"mnuGrdOpen", "Ouvrir dans la fen\xeatre", "", false},
         {"mnuGrdOpenNew", "Ouvrir dans une autre fen\xeatre", "", false},
+        {"mnuGrdExport", "Exporter...", "", false},
+        {"mnuExport", "Exporter...", "", false},
         {"mnuTxtCopy", "&Copier", "", false},
         {"mnuTxtTarget", "Ci&ble", "", true},
     };
@@ -183,7 +185,7 @@ class MainWindowTest : public QObject {
     };
     QCOMPARE(names(w->Options1), QStringList({"mnuLangue", "mnuRules", "mnuHelp", "mnuAbout"}));
     QCOMPARE(names(w->popText), QStringList({"mnuTxtCopy", "mnuTxtTarget"}));
-    QCOMPARE(names(w->popGrid).size(), 10);
+    QCOMPARE(names(w->popGrid).size(), 11);
     delete w;
   }
 
