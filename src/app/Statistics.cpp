@@ -1,0 +1,469 @@
+#include "app/Statistics.h"
+
+#include "app/CorpusDocuments.h"
+#include "app/WordList.h"
+#include "platform/FlatIndex.h"
+#include "platform/Hash.h"
+#include "platform/Parallel.h"
+#include "search/Engine.h"
+#include "search/HitSink.h"
+#include "search/Normalize.h"
+#include "targets/DocumentRef.h"
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+#include <unordered_map>
+
+namespace kalix {
+
+namespace {
+
+// The word forms met so far, numbered in the order they came, with their
+// texts. Within one document the form of each distinct word is written
+// once when it depends on the word alone.
+class FormTable {
+ public:
+  FormTable(const RuleSet& rules, int resultSpelling, bool showSymbols)
+      : rules_(rules), index_(rules), resultSpelling_(resultSpelling), showSymbols_(showSymbols),
+        byWord_(FormDependsOnWordAlone(rules, resultSpelling)) {}
+
+  // Starts a document; its text must stay alive until the next one.
+  void BeginDocument(std::string_view text) {
+    text_ = text;
+    words_.Clear();
+    wordForms_.clear();
+  }
+
+  // The number of the form of the word of `length` bytes at `at`.
+  uint32_t FormOfWord(int32_t at, int32_t length) {
+    if (!byWord_) {
+      form_.clear();
+      AppendResultForm(rules_, index_, text_, static_cast<size_t>(at), static_cast<size_t>(length), resultSpelling_,
+                       showSymbols_, form_);
+      return FormNumber(form_);
+    }
+    const std::string_view word = WordAt(at, length);
+    const uint32_t k = words_.FindOrAdd(word, HashForm(word, kHashSeed), [this](uint32_t n) {
+      return WordAt(wordForms_[n].At, wordForms_[n].Length);
+    });
+    if (k == wordForms_.size()) {
+      form_.clear();
+      AppendWordForm(rules_, index_, word, resultSpelling_, showSymbols_, form_);
+      wordForms_.push_back(WordForm{at, length, FormNumber(form_)});
+    }
+    return wordForms_[k].Form;
+  }
+
+  size_t Count() const { return formAt_.size() - 1; }
+  std::string_view Text(uint32_t n) const {
+    return std::string_view(texts_).substr(formAt_[n], formAt_[n + 1] - formAt_[n]);
+  }
+
+ private:
+  struct WordForm {
+    int32_t At;
+    int32_t Length;
+    uint32_t Form;
+  };
+
+  std::string_view WordAt(int32_t at, int32_t length) const {
+    const size_t from = std::min(static_cast<size_t>(at), text_.size());
+    return text_.substr(from, std::min(static_cast<size_t>(length), text_.size() - from));
+  }
+
+  uint32_t FormNumber(std::string_view form) {
+    const uint32_t n = forms_.FindOrAdd(form, HashForm(form, kHashSeed), [this](uint32_t k) { return Text(k); });
+    if (n == Count()) {
+      texts_ += form;
+      formAt_.push_back(texts_.size());
+    }
+    return n;
+  }
+
+  const RuleSet& rules_;
+  SubstRuleIndex index_;
+  int resultSpelling_;
+  bool showSymbols_;
+  bool byWord_;
+  std::string_view text_;
+  FlatIndex words_;                  // the document's distinct words
+  std::vector<WordForm> wordForms_;  // and the form of each
+  FlatIndex forms_;
+  std::string texts_;                // the forms' texts one after the other
+  std::vector<size_t> formAt_{0};    // where each starts, and the end
+  std::string form_;
+};
+
+// A word's form number with this bit set: the word opens a paragraph.
+constexpr uint32_t kOpensParagraph = uint32_t{1} << 31;
+
+// The words of one document as the word list cuts them: their form
+// numbers, and (when asked) where each starts and ends.
+class WordSequence final : public HitSink {
+ public:
+  WordSequence(FormTable& forms, bool keepPlaces) : forms_(forms), keepPlaces_(keepPlaces) {}
+
+  void Read(const RuleSet& rules, std::string_view text, const cFilterList& filters) {
+    forms_.BeginDocument(text);
+    Forms.clear();
+    Starts.clear();
+    Ends.clear();
+    lastParagraph_ = -1;
+    ListWords(rules, text, filters, *this);
+  }
+
+  void AddTarget(const PendingHit& hit, int32_t wordLength) override {
+    const uint32_t form = forms_.FormOfWord(hit.WordStartAt, wordLength);
+    const bool opens = hit.ParagraphStart != lastParagraph_;
+    lastParagraph_ = hit.ParagraphStart;
+    Forms.push_back(form | (opens ? kOpensParagraph : 0));
+    if (keepPlaces_) {
+      Starts.push_back(hit.WordStartAt);
+      Ends.push_back(hit.WordStartAt + wordLength);
+    }
+  }
+  void CloseOccurrences(int32_t, int) override {}
+
+  std::vector<uint32_t> Forms;
+  std::vector<int32_t> Starts;
+  std::vector<int32_t> Ends;  // one past each word's last byte
+
+ private:
+  FormTable& forms_;
+  bool keepPlaces_;
+  int32_t lastParagraph_ = -1;
+};
+
+// One accepted hit: where it stands, the word where it began, its string.
+struct Hit {
+  int32_t StartView;
+  int32_t WordAt;
+  int32_t String;
+};
+
+// The hits of a scan, their places moved by `offset` and `view` (for the
+// second part of a cut text).
+class HitList final : public HitSink {
+ public:
+  HitList(int32_t offset = 0, int32_t view = 0) : offset_(offset), view_(view) {}
+  void AddTarget(const PendingHit& hit, int32_t) override {
+    Hits.push_back(Hit{hit.StartView + view_, hit.WordStartAt + offset_, hit.String});
+  }
+  void CloseOccurrences(int32_t, int) override {}
+  std::vector<Hit> Hits;
+
+ private:
+  int32_t offset_;
+  int32_t view_;
+};
+
+// The search's occurrences in `text`, in text order: one per place, the
+// first hit there. A long text is cut in two and its parts scanned at once
+// when `splitMinimum` allows.
+std::vector<Hit> ScanOccurrences(const SearchPlan& plan, std::string_view text, size_t splitMinimum) {
+  const size_t split = splitMinimum == SIZE_MAX ? 0
+                                                : SplitPoint(plan.Rules(), plan.Settings(), plan.Filters(), text,
+                                                             splitMinimum);
+  HitList first;
+  if (split == 0) {
+    SearchDocument(plan, text, first);
+  } else {
+    HitList second(static_cast<int32_t>(split), ViewPositionAt(text, split));
+    RunInParallel([&] { SearchDocument(plan, text.substr(0, split), first); },
+                  [&] { SearchDocument(plan, text.substr(split), second); });
+    first.Hits.insert(first.Hits.end(), second.Hits.begin(), second.Hits.end());
+  }
+  std::vector<Hit>& hits = first.Hits;
+  std::stable_sort(hits.begin(), hits.end(), [](const Hit& a, const Hit& b) { return a.StartView < b.StartView; });
+  hits.erase(std::unique(hits.begin(), hits.end(), [](const Hit& a, const Hit& b) { return a.StartView == b.StartView; }),
+             hits.end());
+  return std::move(hits);
+}
+
+// The word (its place in `words`) where each occurrence began; occurrences
+// whose word is not listed are left out.
+std::vector<uint32_t> OccurrenceWords(const std::vector<Hit>& hits, const WordSequence& words) {
+  std::vector<uint32_t> at;
+  at.reserve(hits.size());
+  for (const Hit& h : hits) {
+    const auto it = std::upper_bound(words.Starts.begin(), words.Starts.end(), h.WordAt);
+    if (it == words.Starts.begin()) continue;
+    const size_t k = static_cast<size_t>(it - words.Starts.begin()) - 1;
+    if (h.WordAt < words.Ends[k]) at.push_back(static_cast<uint32_t>(k));
+  }
+  return at;
+}
+
+// The documents of the request's source, each text handed to `visit` once
+// (a corpus document listed again is passed over, as the search passes over
+// its places). Returns the number of corpus documents that could not be
+// opened; `stopped` tells whether the stop flag ended the walk.
+template <typename Visit>
+size_t ForEachText(const Context& context, const SearchRequest& request, bool& stopped, Visit&& visit) {
+  stopped = false;
+  if (!request.Settings.UseCorpus) {
+    if (request.WindowDocument != nullptr) visit(request.WindowDocument->Text());
+    return 0;
+  }
+  std::set<std::string> seen;
+  Document scratch;
+  const CorpusReading reading{request.Loader, request.OnProgress, request.OnUnreadable, request.Stop};
+  const size_t skipped = ForEachCorpusDocument(
+      context, request.Corpus, reading, [&]() -> Document& { return scratch; },
+      [&](size_t i, Document& document) {
+        if (seen.insert(MakeDocumentRef(request.Corpus[i])).second) visit(document.Text());
+        return true;
+      });
+  stopped = request.Stop != nullptr && request.Stop->load();
+  return skipped;
+}
+
+// The request's search made ready: filters, keys, and in the "Générée"
+// mode the variants, sorted by key as the search sorts them.
+struct PreparedSearch {
+  cFilterList Filters;
+  std::vector<size_t> Bounded;  // places (before sorting) of strings whose generation was bounded
+  std::vector<std::string> BoundedTexts;
+};
+
+PreparedSearch PrepareSearch(const Context& context, SearchRequest& request) {
+  PreparedSearch p;
+  SearchSettings& settings = request.Settings;
+  settings.FromWordList = false;
+  BuildFilterList(context.Rules, request.CheckedFilters, p.Filters, settings.FilterNames);
+  PrepareKeys(context.Rules, settings, request.Strings);
+  if (settings.Generate) {
+    ExpandGenerated(context.Morva, request.Strings, settings.Level, &p.Bounded);
+    for (size_t n : p.Bounded) p.BoundedTexts.push_back(request.Strings[n].Text);
+    SortStringsByKey(request.Strings);
+  }
+  return p;
+}
+
+size_t SplitMinimumOf(const SearchRequest& request) { return request.Parallel ? request.SplitMinimum : SIZE_MAX; }
+
+// Runs `first` and `second`, at once when the request may use two threads.
+void BothOf(const SearchRequest& request, const std::function<void()>& first, const std::function<void()>& second) {
+  if (request.Parallel) {
+    RunInParallel(first, second);
+  } else {
+    first();
+    second();
+  }
+}
+
+bool TextLess(std::string_view a, std::string_view b) { return a < b; }
+
+}  // namespace
+
+AttestedResult CountAttestedVariants(const Context& context, SearchRequest request) {
+  AttestedResult result;
+  request.Settings.SetSpelling(3);
+  const PreparedSearch prepared = PrepareSearch(context, request);
+  const cArrowList& strings = request.Strings;
+  const SearchPlan plan(context.Rules, request.Settings, strings, prepared.Filters);
+  std::vector<size_t> counts(strings.size(), 0);
+  result.DocumentsSkipped = ForEachText(context, request, result.Stopped, [&](std::string_view text) {
+    for (const Hit& h : ScanOccurrences(plan, text, SplitMinimumOf(request))) {
+      ++counts[static_cast<size_t>(h.String)];
+      ++result.Occurrences;
+    }
+  });
+
+  std::unordered_map<std::string, size_t> countOfKey;
+  for (size_t n = 0; n < strings.size(); ++n) countOfKey.emplace(strings[n].Key, counts[n]);
+  std::vector<const SearchString*> sources;
+  for (const SearchString& s : strings) {
+    if (!s.HasSource()) sources.push_back(&s);
+  }
+  std::stable_sort(sources.begin(), sources.end(),
+                   [](const SearchString* a, const SearchString* b) { return a->Index < b->Index; });
+  for (const SearchString* s : sources) {
+    AttestedList list;
+    list.Text = s->Text;
+    const VariantList variants = GenerateVariants(context.Morva, s->Key, request.Settings.Level);
+    list.Bounded = variants.bounded;
+    for (const std::string& v : variants.variants) {
+      const auto it = countOfKey.find(v);
+      list.Variants.push_back(AttestedVariant{v, it == countOfKey.end() ? 0 : it->second});
+    }
+    result.Lists.push_back(std::move(list));
+  }
+  return result;
+}
+
+void ComputeMeasures(Collocate& c, uint64_t words, uint64_t occurrences, uint64_t windowWords) {
+  const double n = static_cast<double>(words);
+  const double o = static_cast<double>(c.Cooccurrences);
+  const double fc = static_cast<double>(c.Frequency);
+  const double w = static_cast<double>(windowWords);
+  c.LogLikelihood = c.MutualInformation = c.TScore = c.LogDice = 0;
+  if (n <= 0 || o <= 0) return;
+  const double e = w * fc / n;
+  if (e > 0) c.MutualInformation = std::log2(o / e);
+  c.TScore = (o - e) / std::sqrt(o);
+  const double observed[4] = {o, w - o, fc - o, n - w - fc + o};
+  const double expected[4] = {w * fc / n, w * (n - fc) / n, (n - w) * fc / n, (n - w) * (n - fc) / n};
+  double g2 = 0;
+  for (int k = 0; k < 4; ++k) {
+    if (observed[k] > 0 && expected[k] > 0) g2 += observed[k] * std::log(observed[k] / expected[k]);
+  }
+  c.LogLikelihood = 2 * g2;
+  const double sum = static_cast<double>(occurrences) + fc;
+  if (sum > 0) c.LogDice = 14 + std::log2(2 * o / sum);
+}
+
+void SortCollocates(std::vector<Collocate>& collocates, CollocateOrder order) {
+  auto key = [order](const Collocate& c) -> double {
+    switch (order) {
+      case CollocateOrder::Cooccurrences: return static_cast<double>(c.Cooccurrences);
+      case CollocateOrder::Frequency: return static_cast<double>(c.Frequency);
+      case CollocateOrder::LogLikelihood: return c.LogLikelihood;
+      case CollocateOrder::MutualInformation: return c.MutualInformation;
+      case CollocateOrder::TScore: return c.TScore;
+      case CollocateOrder::LogDice: return c.LogDice;
+      case CollocateOrder::Text: break;
+    }
+    return 0;
+  };
+  std::sort(collocates.begin(), collocates.end(), [&](const Collocate& a, const Collocate& b) {
+    if (order != CollocateOrder::Text) {
+      const double ka = key(a), kb = key(b);
+      if (ka != kb) return ka > kb;
+    }
+    return TextLess(a.Text, b.Text);
+  });
+}
+
+CollocateResult FindCollocates(const Context& context, SearchRequest request, const CollocateOptions& options) {
+  CollocateResult result;
+  const PreparedSearch prepared = PrepareSearch(context, request);
+  const SearchSettings& settings = request.Settings;
+  const SearchPlan plan(context.Rules, settings, request.Strings, prepared.Filters);
+  FormTable forms(context.Rules, settings.ResultSpelling, settings.ShowSymbols);
+  WordSequence words(forms, true);
+  std::vector<uint64_t> totals;
+  std::vector<uint64_t> together;
+  const int64_t left = std::clamp(options.Left, 0, 10);
+  const int64_t right = std::clamp(options.Right, 0, 10);
+  result.DocumentsSkipped = ForEachText(context, request, result.Stopped, [&](std::string_view text) {
+    std::vector<Hit> hits;
+    BothOf(request, [&] { words.Read(context.Rules, text, prepared.Filters); },
+           [&] { hits = ScanOccurrences(plan, text, SIZE_MAX); });
+    totals.resize(forms.Count(), 0);
+    together.resize(forms.Count(), 0);
+    for (uint32_t f : words.Forms) ++totals[f & ~kOpensParagraph];
+    result.Words += words.Forms.size();
+    const int64_t n = static_cast<int64_t>(words.Forms.size());
+    for (uint32_t k : OccurrenceWords(hits, words)) {
+      ++result.Occurrences;
+      const int64_t from = std::max<int64_t>(0, k - left);
+      const int64_t to = std::min<int64_t>(n - 1, k + right);
+      for (int64_t j = from; j <= to; ++j) {
+        if (j == k) continue;
+        ++together[words.Forms[static_cast<size_t>(j)] & ~kOpensParagraph];
+        ++result.WindowWords;
+      }
+    }
+  });
+  for (size_t f = 0; f < together.size(); ++f) {
+    if (together[f] == 0 || together[f] < options.MinFrequency) continue;
+    Collocate c;
+    c.Text = std::string(forms.Text(static_cast<uint32_t>(f)));
+    c.Cooccurrences = together[f];
+    c.Frequency = totals[f];
+    ComputeMeasures(c, result.Words, result.Occurrences, result.WindowWords);
+    result.Collocates.push_back(std::move(c));
+  }
+  SortCollocates(result.Collocates, CollocateOrder::Cooccurrences);
+  return result;
+}
+
+NgramResult FindNgrams(const Context& context, SearchRequest request, const NgramOptions& options) {
+  NgramResult result;
+  const size_t size = static_cast<size_t>(std::clamp(options.Size, 1, 5));
+  const PreparedSearch prepared = PrepareSearch(context, request);
+  const SearchSettings& settings = request.Settings;
+  std::unique_ptr<SearchPlan> plan;
+  if (options.Containing) plan = std::make_unique<SearchPlan>(context.Rules, settings, request.Strings, prepared.Filters);
+  FormTable forms(context.Rules, settings.ResultSpelling, settings.ShowSymbols);
+  WordSequence words(forms, options.Containing);
+
+  // Each distinct n-gram: its form numbers (`size` of them in `keys`), its
+  // counts, and the last document that counted it.
+  struct Counts {
+    uint64_t Frequency = 0;
+    uint64_t Documents = 0;
+    uint64_t LastDocument = 0;
+  };
+  FlatIndex index;
+  std::vector<uint32_t> keys;
+  std::vector<Counts> counts;
+  const size_t keyBytes = size * sizeof(uint32_t);
+  auto keyOf = [&](uint32_t n) {
+    return std::string_view(reinterpret_cast<const char*>(keys.data() + size_t{n} * size), keyBytes);
+  };
+  uint64_t document = 0;
+  std::vector<uint8_t> holds;  // per word: an occurrence began there
+  result.DocumentsSkipped = ForEachText(context, request, result.Stopped, [&](std::string_view text) {
+    ++document;
+    std::vector<Hit> hits;
+    if (options.Containing) {
+      BothOf(request, [&] { words.Read(context.Rules, text, prepared.Filters); },
+             [&] { hits = ScanOccurrences(*plan, text, SIZE_MAX); });
+    } else {
+      words.Read(context.Rules, text, prepared.Filters);
+    }
+    const std::vector<uint32_t>& w = words.Forms;
+    result.Words += w.size();
+    if (options.Containing) {
+      holds.assign(w.size(), 0);
+      for (uint32_t k : OccurrenceWords(hits, words)) {
+        holds[k] = 1;
+        ++result.Occurrences;
+      }
+    }
+    uint32_t key[5];
+    for (size_t k = 0; k + size <= w.size(); ++k) {
+      bool inOneParagraph = true;
+      bool held = !options.Containing;
+      for (size_t j = 0; j < size; ++j) {
+        if (j > 0 && (w[k + j] & kOpensParagraph)) inOneParagraph = false;
+        if (options.Containing && holds[k + j]) held = true;
+        key[j] = w[k + j] & ~kOpensParagraph;
+      }
+      if (!inOneParagraph || !held) continue;
+      const std::string_view bytes(reinterpret_cast<const char*>(key), keyBytes);
+      const uint32_t n = index.FindOrAdd(bytes, HashForm(bytes, kHashSeed), keyOf);
+      if (n == counts.size()) {
+        keys.insert(keys.end(), key, key + size);
+        counts.emplace_back();
+      }
+      Counts& c = counts[n];
+      ++c.Frequency;
+      if (c.LastDocument != document) {
+        c.LastDocument = document;
+        ++c.Documents;
+      }
+    }
+  });
+  for (size_t n = 0; n < counts.size(); ++n) {
+    if (counts[n].Frequency < options.MinFrequency) continue;
+    Ngram g;
+    for (size_t j = 0; j < size; ++j) {
+      if (j > 0) g.Text += ' ';
+      g.Text += forms.Text(keys[n * size + j]);
+    }
+    g.Frequency = counts[n].Frequency;
+    g.Documents = counts[n].Documents;
+    result.Ngrams.push_back(std::move(g));
+  }
+  std::sort(result.Ngrams.begin(), result.Ngrams.end(), [](const Ngram& a, const Ngram& b) {
+    if (a.Frequency != b.Frequency) return a.Frequency > b.Frequency;
+    return TextLess(a.Text, b.Text);
+  });
+  return result;
+}
+
+}  // namespace kalix
