@@ -35,8 +35,20 @@ class FormTable {
     wordForms_.clear();
   }
 
-  // The number of the form of the word of `length` bytes at `at`.
-  uint32_t FormOfWord(int32_t at, int32_t length) {
+  // Whether the forms of the document's distinct words are kept (the form
+  // depends on the word alone): a word is then looked up by its hash.
+  bool ByWord() const { return byWord_; }
+
+  // The hash a word is looked up by, its slot asked for meanwhile.
+  uint32_t PrefetchWord(int32_t at, int32_t length) const {
+    const uint32_t hash = HashForm(WordAt(at, length), kHashSeed);
+    words_.Prefetch(hash);
+    return hash;
+  }
+
+  // The number of the form of the word of `length` bytes at `at` (whose
+  // hash is `hash` when `ByWord`).
+  uint32_t FormOfWord(int32_t at, int32_t length, uint32_t hash = 0) {
     if (!byWord_) {
       form_.clear();
       AppendResultForm(rules_, index_, text_, static_cast<size_t>(at), static_cast<size_t>(length), resultSpelling_,
@@ -44,7 +56,7 @@ class FormTable {
       return FormNumber(form_);
     }
     const std::string_view word = WordAt(at, length);
-    const uint32_t k = words_.FindOrAdd(word, HashForm(word, kHashSeed), [this](uint32_t n) {
+    const uint32_t k = words_.FindOrAdd(word, hash, [this](uint32_t n) {
       return WordAt(wordForms_[n].At, wordForms_[n].Length);
     });
     if (k == wordForms_.size()) {
@@ -53,6 +65,20 @@ class FormTable {
       wordForms_.push_back(WordForm{at, length, FormNumber(form_)});
     }
     return wordForms_[k].Form;
+  }
+
+  // The document's words are no longer looked up.
+  void EndDocument() {
+    words_.Clear();
+    wordForms_ = std::vector<WordForm>();
+  }
+
+  // The forms' texts and their bounds, taken out of the table (which is
+  // then done).
+  void TakeTexts(std::string& texts, std::vector<size_t>& at) {
+    forms_.Clear();
+    texts = std::move(texts_);
+    at = std::move(formAt_);
   }
 
   size_t Count() const { return formAt_.size() - 1; }
@@ -110,18 +136,39 @@ class WordSequence final : public HitSink {
     Starts.clear();
     Ends.clear();
     lastParagraph_ = -1;
+    waiting_ = 0;
+    const size_t expected = text.size() / 5;  // words of four letters and a separator
+    Forms.reserve(expected);
+    if (keepPlaces_) {
+      Starts.reserve(expected);
+      Ends.reserve(expected);
+    }
     ListWords(rules, text, filters, *this);
+    while (waiting_ > 0) FileOldest();
+    forms_.EndDocument();
   }
 
+  // A word waits in the ring while the slot it is looked up in is fetched,
+  // so that the cache misses of several words overlap.
   void AddTarget(const PendingHit& hit, int32_t wordLength) override {
-    const uint32_t form = forms_.FormOfWord(hit.WordStartAt, wordLength);
     const bool opens = hit.ParagraphStart != lastParagraph_;
     lastParagraph_ = hit.ParagraphStart;
-    Forms.push_back(form | (opens ? kOpensParagraph : 0));
     if (keepPlaces_) {
       Starts.push_back(hit.WordStartAt);
       Ends.push_back(hit.WordStartAt + wordLength);
     }
+    if (!forms_.ByWord()) {
+      Forms.push_back(forms_.FormOfWord(hit.WordStartAt, wordLength) | (opens ? kOpensParagraph : 0));
+      return;
+    }
+    if (waiting_ == kRing) FileOldest();
+    Waiting& w = ring_[(first_ + waiting_) % kRing];
+    w.At = hit.WordStartAt;
+    w.Length = wordLength;
+    w.Hash = forms_.PrefetchWord(hit.WordStartAt, wordLength);
+    w.Place = static_cast<uint32_t>(Forms.size());
+    Forms.push_back(opens ? kOpensParagraph : 0);
+    ++waiting_;
   }
   void CloseOccurrences(int32_t, int) override {}
 
@@ -130,9 +177,27 @@ class WordSequence final : public HitSink {
   std::vector<int32_t> Ends;  // one past each word's last byte
 
  private:
+  struct Waiting {
+    int32_t At;
+    int32_t Length;
+    uint32_t Hash;
+    uint32_t Place;  // in Forms
+  };
+  static constexpr size_t kRing = 8;
+
+  void FileOldest() {
+    const Waiting& w = ring_[first_];
+    Forms[w.Place] |= forms_.FormOfWord(w.At, w.Length, w.Hash);
+    first_ = (first_ + 1) % kRing;
+    --waiting_;
+  }
+
   FormTable& forms_;
   bool keepPlaces_;
   int32_t lastParagraph_ = -1;
+  Waiting ring_[kRing] = {};
+  size_t first_ = 0;
+  size_t waiting_ = 0;
 };
 
 // One accepted hit: where it stands, the word where it began, its string.
@@ -380,31 +445,132 @@ CollocateResult FindCollocates(const Context& context, SearchRequest request, co
   return result;
 }
 
+namespace {
+
+// Sorts `keys` (and `a`, `b` beside them, when given) by key, eleven bits
+// at a time from the lowest (the counts of one pass stay in the first-level
+// cache); a pass whose digits are all equal is left out.
+void RadixSort(std::vector<uint64_t>& keys, std::vector<uint32_t>* a = nullptr, std::vector<uint32_t>* b = nullptr) {
+  constexpr int kDigitBits = 11;
+  constexpr uint64_t kDigitMask = (uint64_t{1} << kDigitBits) - 1;
+  const size_t n = keys.size();
+  if (n < 2) return;
+  uint64_t used = 0;  // the bits where keys differ from the first
+  for (uint64_t k : keys) used |= k ^ keys[0];
+  std::vector<uint64_t> keysTo(n);
+  std::vector<uint32_t> aTo(a ? n : 0);
+  std::vector<uint32_t> bTo(b ? n : 0);
+  std::vector<size_t> start(size_t{1} << kDigitBits);
+  for (int shift = 0; shift < 64; shift += kDigitBits) {
+    if (((used >> shift) & kDigitMask) == 0) continue;
+    std::fill(start.begin(), start.end(), 0);
+    for (uint64_t k : keys) ++start[(k >> shift) & kDigitMask];
+    size_t sum = 0;
+    for (size_t& s : start) {
+      const size_t c = s;
+      s = sum;
+      sum += c;
+    }
+    for (size_t i = 0; i < n; ++i) {
+      const size_t to = start[(keys[i] >> shift) & kDigitMask]++;
+      keysTo[to] = keys[i];
+      if (a) aTo[to] = (*a)[i];
+      if (b) bTo[to] = (*b)[i];
+    }
+    keys.swap(keysTo);
+    if (a) a->swap(aTo);
+    if (b) b->swap(bTo);
+  }
+}
+
+// The place of each form in the order of the texts (bytes). Forms are
+// compared by their first eight bytes as one number first.
+std::vector<uint32_t> TextRanks(const std::string& texts, const std::vector<size_t>& at) {
+  const size_t n = at.size() - 1;
+  auto text = [&](uint32_t k) { return std::string_view(texts).substr(at[k], at[k + 1] - at[k]); };
+  struct Entry {
+    uint64_t head;  // the first eight bytes, most significant first, zeros after the text
+    uint32_t form;
+  };
+  std::vector<Entry> entries(n);
+  for (uint32_t k = 0; k < n; ++k) {
+    const std::string_view t = text(k);
+    uint64_t head = 0;
+    for (size_t j = 0; j < 8; ++j) head = head << 8 | (j < t.size() ? static_cast<unsigned char>(t[j]) : 0);
+    entries[k] = Entry{head, k};
+  }
+  std::sort(entries.begin(), entries.end(), [&](const Entry& x, const Entry& y) {
+    if (x.head != y.head) return x.head < y.head;
+    return text(x.form) < text(y.form);
+  });
+  std::vector<uint32_t> rank(n);
+  for (uint32_t k = 0; k < n; ++k) rank[entries[k].form] = k;
+  return rank;
+}
+
+// The bits a number below `count` takes.
+int BitsFor(size_t count) {
+  int bits = 1;
+  while (bits < 32 && (size_t{1} << bits) < count) ++bits;
+  return bits;
+}
+
+// A bigram as one number: the first form's number above the second's
+// `bits` bits.
+inline uint64_t PairKey(uint64_t first, uint64_t second, int bits) { return first << bits | second; }
+
+}  // namespace
+
+void NgramResult::AppendText(size_t k, std::string& out) const {
+  const size_t n = order_[k];
+  for (size_t j = 0; j < size_; ++j) {
+    if (j > 0) out += ' ';
+    const uint32_t f = forms_[n * size_ + j];
+    out.append(formTexts_, formAt_[f], formAt_[f + 1] - formAt_[f]);
+  }
+}
+
+Ngram NgramResult::Row(size_t k) const {
+  Ngram g;
+  AppendText(k, g.Text);
+  g.Frequency = Frequency(k);
+  g.Documents = Documents(k);
+  return g;
+}
+
+// The places of every document are turned into n-gram keys: bigrams as
+// numbers of 64 bits, sorted and counted per document; longer n-grams
+// looked up in a hash index of their form numbers. At the end the rows are
+// put in text order through the ranks of the forms' texts (a form that is
+// the start of another sorts first, as its joined text does: a blank sorts
+// before every letter and symbol), then stably by frequency.
 NgramResult FindNgrams(const Context& context, SearchRequest request, const NgramOptions& options) {
   NgramResult result;
   const size_t size = static_cast<size_t>(std::clamp(options.Size, 1, 5));
+  result.size_ = size;
   const PreparedSearch prepared = PrepareSearch(context, request);
   const SearchSettings& settings = request.Settings;
   std::unique_ptr<SearchPlan> plan;
   if (options.Containing) plan = std::make_unique<SearchPlan>(context.Rules, settings, request.Strings, prepared.Filters);
   FormTable forms(context.Rules, settings.ResultSpelling, settings.ShowSymbols);
   WordSequence words(forms, options.Containing);
+  const bool pairs = size == 2;
 
-  // Each distinct n-gram: its form numbers (`size` of them in `keys`), its
-  // counts, and the last document that counted it.
-  struct Counts {
-    uint64_t Frequency = 0;
-    uint64_t Documents = 0;
-    uint64_t LastDocument = 0;
-  };
+  // Bigrams: their keys, frequencies and documents, per document sorted
+  // (one run per document, merged at the end).
+  std::vector<uint64_t> pairKeys;
+  size_t runs = 0;
+  // Longer n-grams: their form numbers in `result.forms_`, found by an index.
   FlatIndex index;
-  std::vector<uint32_t> keys;
-  std::vector<Counts> counts;
+  std::vector<uint32_t> lastDocument;
+  std::vector<uint32_t>& keys = result.forms_;
+  std::vector<uint32_t>& frequency = result.frequency_;
+  std::vector<uint32_t>& documents = result.documents_;
   const size_t keyBytes = size * sizeof(uint32_t);
   auto keyOf = [&](uint32_t n) {
     return std::string_view(reinterpret_cast<const char*>(keys.data() + size_t{n} * size), keyBytes);
   };
-  uint64_t document = 0;
+  uint32_t document = 0;
   std::vector<uint8_t> holds;  // per word: an occurrence began there
   result.DocumentsSkipped = ForEachText(context, request, result.Stopped, [&](std::string_view text) {
     ++document;
@@ -424,6 +590,8 @@ NgramResult FindNgrams(const Context& context, SearchRequest request, const Ngra
         ++result.Occurrences;
       }
     }
+    std::vector<uint64_t> places;
+    if (pairs) places.reserve(w.size());
     uint32_t key[5];
     for (size_t k = 0; k + size <= w.size(); ++k) {
       bool inOneParagraph = true;
@@ -434,35 +602,100 @@ NgramResult FindNgrams(const Context& context, SearchRequest request, const Ngra
         key[j] = w[k + j] & ~kOpensParagraph;
       }
       if (!inOneParagraph || !held) continue;
+      if (pairs) {
+        places.push_back(PairKey(key[0], key[1], 32));
+        continue;
+      }
       const std::string_view bytes(reinterpret_cast<const char*>(key), keyBytes);
       const uint32_t n = index.FindOrAdd(bytes, HashForm(bytes, kHashSeed), keyOf);
-      if (n == counts.size()) {
+      if (n == frequency.size()) {
         keys.insert(keys.end(), key, key + size);
-        counts.emplace_back();
+        frequency.push_back(0);
+        documents.push_back(0);
+        lastDocument.push_back(0);
       }
-      Counts& c = counts[n];
-      ++c.Frequency;
-      if (c.LastDocument != document) {
-        c.LastDocument = document;
-        ++c.Documents;
+      ++frequency[n];
+      if (lastDocument[n] != document) {
+        lastDocument[n] = document;
+        ++documents[n];
       }
+    }
+    if (!pairs) return;
+    words.Forms = std::vector<uint32_t>();
+    // Sorted as numbers of as few bits as the forms so far need.
+    const int bits = BitsFor(forms.Count());
+    for (uint64_t& p : places) p = PairKey(p >> 32, p & 0xffffffffu, bits);
+    RadixSort(places);
+    const uint64_t low = (uint64_t{1} << bits) - 1;
+    for (uint64_t& p : places) p = PairKey(p >> bits, p & low, 32);
+    if (places.empty()) return;
+    ++runs;
+    for (size_t i = 0; i < places.size();) {
+      size_t j = i + 1;
+      while (j < places.size() && places[j] == places[i]) ++j;
+      pairKeys.push_back(places[i]);
+      frequency.push_back(static_cast<uint32_t>(j - i));
+      documents.push_back(1);
+      i = j;
     }
   });
-  for (size_t n = 0; n < counts.size(); ++n) {
-    if (counts[n].Frequency < options.MinFrequency) continue;
-    Ngram g;
-    for (size_t j = 0; j < size; ++j) {
-      if (j > 0) g.Text += ' ';
-      g.Text += forms.Text(keys[n * size + j]);
+  index.Clear();
+  lastDocument = std::vector<uint32_t>();
+  forms.TakeTexts(result.formTexts_, result.formAt_);
+  const std::vector<uint32_t> rank = TextRanks(result.formTexts_, result.formAt_);
+
+  if (pairs) {
+    // The runs of the documents merged: equal keys add up.
+    if (runs > 1) {
+      RadixSort(pairKeys, &frequency, &documents);
+      size_t out = 0;
+      for (size_t i = 0; i < pairKeys.size(); ++out) {
+        size_t j = i;
+        uint32_t f = 0, d = 0;
+        for (; j < pairKeys.size() && pairKeys[j] == pairKeys[i]; ++j) {
+          f += frequency[j];
+          d += documents[j];
+        }
+        pairKeys[out] = pairKeys[i];
+        frequency[out] = f;
+        documents[out] = d;
+        i = j;
+      }
+      pairKeys.resize(out);
+      frequency.resize(out);
+      documents.resize(out);
     }
-    g.Frequency = counts[n].Frequency;
-    g.Documents = counts[n].Documents;
-    result.Ngrams.push_back(std::move(g));
+    // Keys in text order.
+    const int bits = BitsFor(rank.size());
+    const uint64_t low = (uint64_t{1} << bits) - 1;
+    for (uint64_t& k : pairKeys) k = PairKey(rank[k >> 32], rank[k & 0xffffffffu], bits);
+    RadixSort(pairKeys, &frequency, &documents);
+    std::vector<uint32_t> byRank(rank.size());
+    for (uint32_t f = 0; f < rank.size(); ++f) byRank[rank[f]] = f;
+    keys.resize(pairKeys.size() * 2);
+    for (size_t n = 0; n < pairKeys.size(); ++n) {
+      keys[2 * n] = byRank[pairKeys[n] >> bits];
+      keys[2 * n + 1] = byRank[pairKeys[n] & low];
+    }
+    pairKeys = std::vector<uint64_t>();
+    for (size_t n = 0; n < frequency.size(); ++n) {
+      if (frequency[n] >= options.MinFrequency) result.order_.push_back(static_cast<uint32_t>(n));
+    }
+  } else {
+    for (size_t n = 0; n < frequency.size(); ++n) {
+      if (frequency[n] >= options.MinFrequency) result.order_.push_back(static_cast<uint32_t>(n));
+    }
+    std::sort(result.order_.begin(), result.order_.end(), [&](uint32_t a, uint32_t b) {
+      for (size_t j = 0; j < size; ++j) {
+        const uint32_t ra = rank[keys[a * size + j]], rb = rank[keys[b * size + j]];
+        if (ra != rb) return ra < rb;
+      }
+      return false;
+    });
   }
-  std::sort(result.Ngrams.begin(), result.Ngrams.end(), [](const Ngram& a, const Ngram& b) {
-    if (a.Frequency != b.Frequency) return a.Frequency > b.Frequency;
-    return TextLess(a.Text, b.Text);
-  });
+  // By frequency, descending; text order within one frequency.
+  std::stable_sort(result.order_.begin(), result.order_.end(),
+                   [&](uint32_t a, uint32_t b) { return frequency[a] > frequency[b]; });
   return result;
 }
 

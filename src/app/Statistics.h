@@ -133,17 +133,37 @@ struct Ngram {
 };
 
 struct NgramOptions {
-  int Size = 2;                // n, 2 to 5
+  int Size = 2;                // n, 1 to 5
   uint64_t MinFrequency = 1;
   bool Containing = false;     // clusters: only places holding an occurrence
 };
 
-struct NgramResult {
-  std::vector<Ngram> Ngrams;  // by frequency descending, then by text (bytes)
+// The n-grams found, kept compact (their forms as numbers, the texts of
+// the forms once): a row's text is made when it is read.
+class NgramResult {
+ public:
+  // The rows, by frequency descending, then by text (bytes).
+  size_t Count() const { return order_.size(); }
+  Ngram Row(size_t k) const;
+  // The parts of row k, without a copy of its text.
+  void AppendText(size_t k, std::string& out) const;
+  uint64_t Frequency(size_t k) const { return frequency_[order_[k]]; }
+  uint64_t Documents(size_t k) const { return documents_[order_[k]]; }
+
   uint64_t Words = 0;
   uint64_t Occurrences = 0;   // the search's, for clusters
   size_t DocumentsSkipped = 0;
   bool Stopped = false;
+
+ private:
+  friend NgramResult FindNgrams(const Context&, SearchRequest, const NgramOptions&);
+  size_t size_ = 0;              // words per n-gram
+  std::string formTexts_;        // the forms' texts one after the other
+  std::vector<size_t> formAt_;   // where each form starts, and the end
+  std::vector<uint32_t> forms_;  // size_ form numbers per distinct n-gram
+  std::vector<uint32_t> frequency_;
+  std::vector<uint32_t> documents_;
+  std::vector<uint32_t> order_;  // the distinct n-grams kept, in the rows' order
 };
 
 // The n-grams of the request's source (words written in its result

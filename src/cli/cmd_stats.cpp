@@ -23,6 +23,7 @@
 #include "platform/Cp1252.h"
 #include "rules/Filters.h"
 
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -76,10 +77,18 @@ bool TakeFlag(Args& args, const char* name) {
   return found;
 }
 
+// A measure with six decimals.
 std::string Number(double value) {
-  char tmp[40];
-  std::snprintf(tmp, sizeof tmp, "%.6f", value);
-  return tmp;
+  char tmp[64];
+  const auto [end, ec] = std::to_chars(tmp, tmp + sizeof tmp, value, std::chars_format::fixed, 6);
+  return ec == std::errc() ? std::string(tmp, end) : std::string("nan");
+}
+
+void AppendCount(std::string& out, uint64_t n) {
+  char tmp[24];
+  const auto [end, ec] = std::to_chars(tmp, tmp + sizeof tmp, n);
+  (void)ec;  // 24 characters hold every 64-bit value
+  out.append(tmp, end);
 }
 
 void Write(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
@@ -135,8 +144,13 @@ void WriteCollocates(const CollocateResult& r, bool json) {
 void WriteNgrams(const NgramResult& r, bool containing, bool json) {
   if (!json) {
     std::string out;
-    for (const Ngram& g : r.Ngrams) {
-      out += g.Text + '\t' + std::to_string(g.Frequency) + '\t' + std::to_string(g.Documents) + '\n';
+    for (size_t k = 0; k < r.Count(); ++k) {
+      r.AppendText(k, out);
+      out += '\t';
+      AppendCount(out, r.Frequency(k));
+      out += '\t';
+      AppendCount(out, r.Documents(k));
+      out += '\n';
       if (out.size() > (1u << 20)) {
         Write(out);
         out.clear();
@@ -155,7 +169,8 @@ void WriteNgrams(const NgramResult& r, bool containing, bool json) {
   }
   w.Key("ngrams");
   w.BeginArray();
-  for (const Ngram& g : r.Ngrams) {
+  for (size_t k = 0; k < r.Count(); ++k) {
+    const Ngram g = r.Row(k);
     w.BeginObject();
     w.Key("text");
     w.String1252(g.Text);

@@ -118,7 +118,11 @@ TEST(Statistics, CollocatesOfATinyTextByHand) {
 
 std::map<std::string, std::pair<uint64_t, uint64_t>> AsMap(const NgramResult& r) {
   std::map<std::string, std::pair<uint64_t, uint64_t>> m;
-  for (const Ngram& g : r.Ngrams) m[g.Text] = {g.Frequency, g.Documents};
+  for (size_t k = 0; k < r.Count(); ++k) {
+    const Ngram g = r.Row(k);
+    EXPECT_EQ(m.count(g.Text), 0u) << g.Text;
+    m[g.Text] = {g.Frequency, g.Documents};
+  }
   return m;
 }
 
@@ -134,12 +138,13 @@ TEST(Statistics, NgramsAndClustersStayInTheirParagraph) {
   EXPECT_EQ(AsMap(bigrams), (M{{"LE CHAT", {3, 1}}, {"CHAT NOIR", {1, 1}}, {"NOIR LE", {1, 1}},
                                {"CHAT GRIS", {1, 1}}, {"UN CHIEN", {1, 1}}, {"CHIEN NOIR", {1, 1}},
                                {"NOIR ET", {1, 1}}, {"ET LE", {1, 1}}}));
-  ASSERT_FALSE(bigrams.Ngrams.empty());
-  EXPECT_EQ(bigrams.Ngrams[0].Text, "LE CHAT");
-  EXPECT_EQ(bigrams.Ngrams[1].Text, "CHAT GRIS");  // then by text
+  ASSERT_EQ(bigrams.Count(), 8u);
+  EXPECT_EQ(bigrams.Row(0).Text, "LE CHAT");
+  EXPECT_EQ(bigrams.Row(1).Text, "CHAT GRIS");  // then by text
+  EXPECT_EQ(bigrams.Row(7).Text, "UN CHIEN");
 
   // Five-word sequences: 6 - 4 in the first paragraph, 6 - 4 in the second.
-  EXPECT_EQ(FindNgrams(ctx, words, NgramOptions{5, 1, false}).Ngrams.size(), 4u);
+  EXPECT_EQ(FindNgrams(ctx, words, NgramOptions{5, 1, false}).Count(), 4u);
 
   // Clusters of three holding CHAT (1, 4, 11), each met once: none is
   // left at a minimum of 2.
@@ -147,7 +152,7 @@ TEST(Statistics, NgramsAndClustersStayInTheirParagraph) {
   EXPECT_EQ(clusters.Occurrences, 3u);
   EXPECT_EQ(AsMap(clusters), (M{{"LE CHAT NOIR", {1, 1}}, {"CHAT NOIR LE", {1, 1}}, {"NOIR LE CHAT", {1, 1}},
                                 {"LE CHAT GRIS", {1, 1}}, {"ET LE CHAT", {1, 1}}}));
-  EXPECT_TRUE(FindNgrams(ctx, Search(doc, {"chat"}), NgramOptions{3, 2, true}).Ngrams.empty());
+  EXPECT_TRUE(FindNgrams(ctx, Search(doc, {"chat"}), NgramOptions{3, 2, true}).Count() == 0);
 }
 
 TEST(Statistics, CorpusFormsInTheSearchSpellingAndRepeatedDocuments) {
