@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <filesystem>
 #include <map>
@@ -185,6 +186,21 @@ TEST(Statistics, CorpusFormsInTheSearchSpellingAndRepeatedDocuments) {
   ASSERT_NE(le, nullptr);
   EXPECT_EQ(le->Cooccurrences, 2u);
   EXPECT_EQ(le->Frequency, 3u + 2u);
+
+  // Progress before each document; a stop set after the first one leaves
+  // the rest unread and says so.
+  std::atomic<bool> stop{false};
+  std::vector<size_t> progress;
+  r.Stop = &stop;
+  r.OnProgress = [&](size_t index, size_t, const std::string&) {
+    progress.push_back(index);
+    if (index == 0) stop = true;
+  };
+  CollocateResult stopped = FindCollocates(ctx, r, CollocateOptions{1, 1, 1});
+  EXPECT_TRUE(stopped.Stopped);
+  EXPECT_EQ(progress, std::vector<size_t>{0});
+  EXPECT_EQ(stopped.Words, 12u);
+  EXPECT_FALSE(c.Stopped);
   std::filesystem::remove_all(dir);
 }
 
