@@ -9,8 +9,8 @@
 // With --attested, the "Générée" search of the strings runs over DOCUMENT or
 // the corpus of --corpus FILE (given before "--", the strings after it), and
 // each variant is followed by a tab and its number of occurrences (each
-// occurrence counted for the variant that found it). --json writes the lists
-// as JSON.
+// occurrence counted for the variant that found it), with the filters of
+// --filter NAME (repeatable). --json writes the lists as JSON.
 
 #include "app/CommandLine.h"
 #include "app/Statistics.h"
@@ -18,6 +18,7 @@
 #include "cli/Json.h"
 #include "cli/ResultOutput.h"
 #include "document/Reader.h"
+#include "rules/Filters.h"
 #include "i18n/Messages.h"
 #include "platform/Cp1252.h"
 #include "search/Normalize.h"
@@ -91,8 +92,18 @@ void WriteVariantsJson(const std::vector<AttestedList>& lists, const AttestedRes
 // The "Générée" search of `strings` in the document or corpus, and the count
 // of every variant: one line "VARIANT<TAB>COUNT" each, or JSON.
 int RunAttested(Context& ctx, int level, bool json, const std::optional<std::string>& documentPath,
-                const std::optional<std::string>& corpusPath, const std::vector<std::string>& strings) {
+                const std::optional<std::string>& corpusPath, const std::vector<std::string>& filterNames,
+                const std::vector<std::string>& strings) {
   SearchRequest request;
+  for (const std::string& name : filterNames) {
+    size_t k = 0;
+    while (k < ctx.Rules.FilterDefs.size() && FilterName(ctx.Rules.FilterDefs[k]) != name) ++k;
+    if (k == ctx.Rules.FilterDefs.size()) return UsageError("unknown filter: " + name);
+    request.CheckedFilters.push_back(k);
+  }
+  std::sort(request.CheckedFilters.begin(), request.CheckedFilters.end());
+  request.CheckedFilters.erase(std::unique(request.CheckedFilters.begin(), request.CheckedFilters.end()),
+                               request.CheckedFilters.end());
   for (const std::string& text : strings) {
     for (const SearchString& s : request.Strings) {
       if (s.Text == text) return UsageError("string given twice: " + text);
@@ -141,6 +152,7 @@ int RunVariantsCommand(Context& ctx, const Args& args) {
   bool json = false;
   std::optional<std::string> documentPath;
   std::optional<std::string> corpusPath;
+  std::vector<std::string> filterNames;
   std::vector<std::string> given;
   size_t beforeDashes = 0;  // how many of `given` came before "--"
   bool options = true;
@@ -157,6 +169,9 @@ int RunVariantsCommand(Context& ctx, const Args& args) {
       attested = true;
     } else if (options && arg == "--json") {
       json = true;
+    } else if (options && arg == "--filter") {
+      if (i + 1 >= args.size()) return UsageError("missing value after --filter");
+      filterNames.push_back(Utf8OrCp1252To1252(args[++i]));
     } else if (options && arg == "--corpus") {
       if (i + 1 >= args.size()) return UsageError("missing value after --corpus");
       if (corpusPath) return UsageError("--corpus given twice");
@@ -185,9 +200,11 @@ int RunVariantsCommand(Context& ctx, const Args& args) {
     if (documentPath.has_value() == corpusPath.has_value()) {
       return UsageError("variants --attested needs a DOCUMENT or --corpus FILE, then -- and the strings");
     }
-    return RunAttested(ctx, level, json, documentPath, corpusPath, strings);
+    return RunAttested(ctx, level, json, documentPath, corpusPath, filterNames, strings);
   }
-  if (documentPath || corpusPath) return UsageError("a document or --corpus goes with --attested only");
+  if (documentPath || corpusPath || !filterNames.empty()) {
+    return UsageError("a document, --corpus and --filter go with --attested only");
+  }
 
   std::vector<VariantList> lists;
   for (const std::string& text : strings) lists.push_back(GenerateVariants(ctx.Morva, SubstituteText(ctx.Rules, text), level));

@@ -90,6 +90,8 @@ TEST_F(CliStats, UsageAndFileErrors) {
       {{"variants", doc_, "--corpus", doc_, "--", "roi"}, 2},
       {{"variants", "--attested", missing, "--", "roi"}, 1},
       {{"variants", "--attested", "--corpus", missing, "--", "roi"}, 1},
+      {{"variants", "--attested", "--filter", "none", doc_, "--", "roi"}, 2},
+      {{"variants", "--filter", "none", "roi"}, 2},  // --filter without --attested
       {{"variants", "--attested", doc_, "--", "roi"}, 0},
   };
   for (const auto& c : cases) {

@@ -45,10 +45,19 @@ def write_documents():
     return paths, corpus
 
 
-def word_sequence(doc, result):
+def filters_of(search):
+    """The --filter options among search options."""
+    out = []
+    for k, a in enumerate(search or []):
+        if a == "--filter":
+            out += ["--filter", search[k + 1]]
+    return out
+
+
+def word_sequence(doc, result, filters=()):
     """The words of a document in text order: (form, paragraph start)."""
     words = []
-    for t in run("words", "--json", "--result", result, doc)["targets"]:
+    for t in run("words", "--json", "--result", result, *filters, doc)["targets"]:
         for o in t["occurrences"]:
             words.append((o["wordStart"], t["text"], o["paragraphStart"]))
     words.sort()
@@ -76,7 +85,7 @@ def check_collocates(docs, corpus, search, left, right):
     together, totals = Counter(), Counter()
     n = node = w = 0
     for doc in docs:
-        starts, forms, _ = word_sequence(doc, "2")
+        starts, forms, _ = word_sequence(doc, "2", filters_of(search))
         totals.update(forms)
         n += len(forms)
         for k in occurrence_words(doc, search, starts):
@@ -109,7 +118,7 @@ def check_collocates(docs, corpus, search, left, right):
 def check_ngrams(docs, corpus, size, search=None):
     frequency, documents = Counter(), Counter()
     for doc in docs:
-        starts, forms, paragraphs = word_sequence(doc, "2")
+        starts, forms, paragraphs = word_sequence(doc, "2", filters_of(search))
         held = set(occurrence_words(doc, search, starts)) if search else None
         seen = set()
         for k in range(len(forms) - size + 1):
@@ -131,13 +140,14 @@ def check_ngrams(docs, corpus, size, search=None):
         problems.append(f"ngrams {size} {search}: {diff}")
 
 
-def check_attested(docs, corpus, strings, level):
+def check_attested(docs, corpus, strings, level, filters=()):
     searched = 0
     for doc in docs:
-        for t in run("search", "--json", "--spelling", "3", "--level", str(level),
+        for t in run("search", "--json", "--spelling", "3", "--level", str(level), *filters,
                      *sum((["--string", s] for s in strings), []), doc)["targets"]:
             searched += len(t["occurrences"])
-    got = run("variants", "--level", str(level), "--attested", "--json", "--corpus", corpus, "--", *strings)
+    got = run("variants", "--level", str(level), "--attested", *filters, "--json", "--corpus", corpus, "--",
+              *strings)
     counts = {}
     for lst in got["lists"]:
         for v in lst["variants"]:
@@ -151,12 +161,14 @@ check_collocates(docs, corpus, ["--string", "chat"], 5, 5)
 check_collocates(docs, corpus, ["--string", "roi", "--position", "4"], 2, 0)
 check_collocates(docs, corpus, ["--string", "ensemble", "--spelling", "3", "--level", "3"], 0, 10)
 check_collocates(docs, corpus, ["--string", "e", "--context", "2"], 3, 1)
+check_collocates(docs, corpus, ["--string", "chat", "--filter", "Pluriels"], 4, 4)
 for size in (2, 3, 5):
     check_ngrams(docs, corpus, size)
 check_ngrams(docs, corpus, 3, ["--string", "roi"])
 check_ngrams(docs, corpus, 2, ["--string", "chat", "--string", "mer", "--context", "3", "--no-all"])
 check_attested(docs, corpus, ["ensemble", "cite"], 3)
 check_attested(docs, corpus, ["roi", "es"], 1)
+check_attested(docs, corpus, ["chat", "ensemble"], 2, ["--filter", "Pluriels"])
 for p in problems:
     print(p)
 sys.exit(1 if problems else 0)
