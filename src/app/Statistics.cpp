@@ -630,14 +630,27 @@ NgramResult FindNgrams(const Context& context, SearchRequest request, const Ngra
     for (uint64_t& p : places) p = PairKey(p >> bits, p & low, 32);
     if (places.empty()) return;
     ++runs;
+    // The document's distinct bigrams and their counts: the keys kept at
+    // the front of `places`, which become the list of the first document.
+    size_t distinct = 0;
+    for (size_t i = 0; i < places.size(); ++i) distinct += i == 0 || places[i] != places[i - 1];
+    frequency.reserve(frequency.size() + distinct);
+    size_t out = 0;
     for (size_t i = 0; i < places.size();) {
       size_t j = i + 1;
       while (j < places.size() && places[j] == places[i]) ++j;
-      pairKeys.push_back(places[i]);
+      places[out++] = places[i];
       frequency.push_back(static_cast<uint32_t>(j - i));
-      documents.push_back(1);
       i = j;
     }
+    places.resize(out);
+    if (pairKeys.empty()) {
+      pairKeys.swap(places);
+      pairKeys.shrink_to_fit();
+    } else {
+      pairKeys.insert(pairKeys.end(), places.begin(), places.end());
+    }
+    documents.resize(frequency.size(), 1);
   });
   index.Clear();
   lastDocument = std::vector<uint32_t>();
@@ -665,11 +678,17 @@ NgramResult FindNgrams(const Context& context, SearchRequest request, const Ngra
       frequency.resize(out);
       documents.resize(out);
     }
-    // Keys in text order.
+    // Keys in text order (with one document, every bigram's documents are 1).
     const int bits = BitsFor(rank.size());
     const uint64_t low = (uint64_t{1} << bits) - 1;
     for (uint64_t& k : pairKeys) k = PairKey(rank[k >> 32], rank[k & 0xffffffffu], bits);
-    RadixSort(pairKeys, &frequency, &documents);
+    if (runs > 1) {
+      RadixSort(pairKeys, &frequency, &documents);
+    } else {
+      documents = std::vector<uint32_t>();
+      RadixSort(pairKeys, &frequency);
+      documents.assign(frequency.size(), 1);
+    }
     std::vector<uint32_t> byRank(rank.size());
     for (uint32_t f = 0; f < rank.size(); ++f) byRank[rank[f]] = f;
     keys.resize(pairKeys.size() * 2);
