@@ -10,7 +10,9 @@
 // place: two hits at one place are one occurrence, of the first string that
 // found it. An occurrence belongs to the word where its match began; an
 // occurrence whose word is not listed (a filter let its word through that
-// the word list did not) counts for nothing.
+// the word list did not) counts for nothing. With filters, the words before
+// and after an occurrence are the listed ones. A corpus document listed
+// twice counts once, as in the search and the word list.
 //
 // Definitions:
 //   N       the number of words of the document or corpus;
