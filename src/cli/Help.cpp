@@ -59,7 +59,7 @@ const char kHelp[] =
     "  --filter NAME          with --attested: a filter of the search (repeatable)\n"
     "\n"
     "collocates and ngrams options:\n"
-    "  --left L, --right R    the words before and after an occurrence, 0 to 10\n"
+    "  --left L, --right R    the words before and after an occurrence, 1 to 10\n"
     "  --min-freq N           leave out rows counted fewer than N times\n"
     "  --sort KEY             text, cooccurrences (default), frequency, g2, mi,\n"
     "                         t or logdice\n"

@@ -269,8 +269,8 @@ int ReadWordOptions(Context& ctx, const Args& args, SearchRequest& request, Docu
 int RunCollocatesCommand(Context& ctx, const Args& given) {
   Args args = given;
   std::optional<uint64_t> left, right, minFrequency;
-  if (auto e = TakeNumber(args, "--left", 0, 10, left)) return UsageError(*e);
-  if (auto e = TakeNumber(args, "--right", 0, 10, right)) return UsageError(*e);
+  if (auto e = TakeNumber(args, "--left", 1, 10, left)) return UsageError(*e);
+  if (auto e = TakeNumber(args, "--right", 1, 10, right)) return UsageError(*e);
   if (auto e = TakeNumber(args, "--min-freq", 1, UINT32_MAX, minFrequency)) return UsageError(*e);
   CollocateOrder order = CollocateOrder::Cooccurrences;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -283,8 +283,7 @@ int RunCollocatesCommand(Context& ctx, const Args& given) {
     --i;
   }
   const bool json = TakeFlag(args, "--json");
-  if (!left || !right) return UsageError("collocates needs --left L and --right R (0 to 10)");
-  if (*left + *right == 0) return UsageError("collocates needs a window: --left and --right are both 0");
+  if (!left || !right) return UsageError("collocates needs --left L and --right R (1 to 10)");
 
   SearchRequest request;
   Document document;

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace {
@@ -49,14 +50,21 @@ TEST_F(CliStats, AgreesWithAnIndependentComputation) {
 
 TEST_F(CliStats, TextOutput) {
   // ROY and ROI are one form in "Modifiée"; words: LE ROI NOIR LE ROI GRIS | UN ROI NOIR.
-  // ROI at 1, 4 and 7; one word to the left: LE, LE, UN. N 9, W 3.
-  // LE: O 2, f 2, E = 3*2/9; MI = log2 3; t = (2 - 2/3)/sqrt 2;
-  // logDice = 14 + log2(4/5); G2 = 2(2 ln 3 + 1 ln(1/(7/3)) + 0 + 6 ln(6/(42/9))).
-  kalix::test::CliRun run = Run({"collocates", "--string", "roi", "--left", "1", "--right", "0", "--sort", "text", doc_});
+  // ROI at 1, 4 and 7; one word on each side: LE NOIR, LE GRIS, UN NOIR.
+  // N 9, f(n) 3, W 6. LE: O 2, f 2, E = 6*2/9; MI = log2 1.5;
+  // t = (2 - 4/3)/sqrt 2; logDice = 14 + log2(4/5);
+  // G2 = 2(2 ln 1.5 + 4 ln(4/(14/3)) + 0 + 3 ln(3/(7/3))).
+  kalix::test::CliRun run = Run({"collocates", "--string", "roi", "--left", "1", "--right", "1", "--sort", "text", doc_});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out,
-            "LE\t2\t2\t5.715627\t1.584963\t0.942809\t13.678072\n"
-            "UN\t1\t1\t2.459893\t1.584963\t0.666667\t13.000000\n");
+            "GRIS\t1\t1\t0.872243\t0.584963\t0.333333\t13.000000\n"
+            "LE\t2\t2\t1.896542\t0.584963\t0.471405\t13.678072\n"
+            "NOIR\t2\t2\t1.896542\t0.584963\t0.471405\t13.678072\n"
+            "UN\t1\t1\t0.872243\t0.584963\t0.333333\t13.000000\n");
+  // The default order: co-occurrence frequency, then text.
+  run = Run({"collocates", "--string", "roi", "--left", "1", "--right", "1", "--min-freq", "2", doc_});
+  EXPECT_EQ(run.out.substr(0, 3), "LE\t");
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 2);
   run = Run({"ngrams", "--size", "2", "--min-freq", "2", doc_});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "LE ROI\t2\t1\nROI NOIR\t2\t1\n");
@@ -74,7 +82,7 @@ TEST_F(CliStats, UsageAndFileErrors) {
   } cases[] = {
       {{"collocates", "--string", "roi", "--right", "5", doc_}, 2},                // no --left
       {{"collocates", "--string", "roi", "--left", "11", "--right", "1", doc_}, 2},
-      {{"collocates", "--string", "roi", "--left", "0", "--right", "0", doc_}, 2},  // no window
+      {{"collocates", "--string", "roi", "--left", "0", "--right", "1", doc_}, 2},  // 1 to 10 each
       {{"collocates", "--left", "1", "--right", "1", doc_}, 2},                     // no string
       {{"collocates", "--string", "roi", "--left", "1", "--right", "1", "--sort", "x", doc_}, 2},
       {{"collocates", "--string", "roi", "--left", "1", "--right", "1", missing}, 1},

@@ -158,8 +158,8 @@ def check_attested(docs, corpus, strings, level, filters=()):
 
 docs, corpus = write_documents()
 check_collocates(docs, corpus, ["--string", "chat"], 5, 5)
-check_collocates(docs, corpus, ["--string", "roi", "--position", "4"], 2, 0)
-check_collocates(docs, corpus, ["--string", "ensemble", "--spelling", "3", "--level", "3"], 0, 10)
+check_collocates(docs, corpus, ["--string", "roi", "--position", "4"], 2, 1)
+check_collocates(docs, corpus, ["--string", "ensemble", "--spelling", "3", "--level", "3"], 1, 10)
 check_collocates(docs, corpus, ["--string", "e", "--context", "2"], 3, 1)
 check_collocates(docs, corpus, ["--string", "chat", "--filter", "Pluriels"], 4, 4)
 for size in (2, 3, 5):
