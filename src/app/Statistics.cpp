@@ -322,19 +322,36 @@ bool TextLess(std::string_view a, std::string_view b) { return a < b; }
 
 }  // namespace
 
+std::vector<size_t> CountEachString(const Context& context, const SearchSettings& settings, const cArrowList& strings,
+                                    const cFilterList& filters, const SearchRequest& source, size_t* skipped,
+                                    bool* stopped) {
+  const SearchPlan plan(context.Rules, settings, strings, filters);
+  std::vector<size_t> counts(strings.size(), 0);
+  SearchRequest walk;
+  walk.Settings.UseCorpus = settings.UseCorpus;
+  walk.WindowDocument = source.WindowDocument;
+  walk.Corpus = source.Corpus;
+  walk.Loader = source.Loader;
+  walk.OnUnreadable = source.OnUnreadable;
+  walk.OnProgress = source.OnProgress;
+  walk.Stop = source.Stop;
+  bool wasStopped = false;
+  const size_t n = ForEachText(context, walk, wasStopped, [&](std::string_view text) {
+    for (const Hit& h : ScanOccurrences(plan, text, SplitMinimumOf(source))) ++counts[static_cast<size_t>(h.String)];
+  });
+  if (skipped) *skipped = n;
+  if (stopped) *stopped = wasStopped;
+  return counts;
+}
+
 AttestedResult CountAttestedVariants(const Context& context, SearchRequest request) {
   AttestedResult result;
   request.Settings.SetSpelling(3);
   const PreparedSearch prepared = PrepareSearch(context, request);
   const cArrowList& strings = request.Strings;
-  const SearchPlan plan(context.Rules, request.Settings, strings, prepared.Filters);
-  std::vector<size_t> counts(strings.size(), 0);
-  result.DocumentsSkipped = ForEachText(context, request, result.Stopped, [&](std::string_view text) {
-    for (const Hit& h : ScanOccurrences(plan, text, SplitMinimumOf(request))) {
-      ++counts[static_cast<size_t>(h.String)];
-      ++result.Occurrences;
-    }
-  });
+  const std::vector<size_t> counts = CountEachString(context, request.Settings, strings, prepared.Filters, request,
+                                                     &result.DocumentsSkipped, &result.Stopped);
+  for (size_t c : counts) result.Occurrences += c;
 
   std::unordered_map<std::string, size_t> countOfKey;
   for (size_t n = 0; n < strings.size(); ++n) countOfKey.emplace(strings[n].Key, counts[n]);

@@ -87,6 +87,16 @@ struct AttestedResult {
 // counted for that string in both lists.
 AttestedResult CountAttestedVariants(const Context& context, SearchRequest request);
 
+// The occurrences found by each string of `strings` (keys as they are,
+// variants included: nothing is generated or sorted here) in the search of
+// `settings` and `filters` over the window's document or the corpus of
+// `source` (its document, corpus, reading reports, stop flag and threads):
+// each occurrence counted for the string that found it. The generated-
+// variants dialog shows these counts beside its list.
+std::vector<size_t> CountEachString(const Context& context, const SearchSettings& settings, const cArrowList& strings,
+                                    const cFilterList& filters, const SearchRequest& source,
+                                    size_t* skipped = nullptr, bool* stopped = nullptr);
+
 // One collocate: a form with its counts and measures (see above).
 struct Collocate {
   std::string Text;
