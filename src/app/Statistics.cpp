@@ -248,19 +248,23 @@ std::vector<Hit> ScanOccurrences(const SearchPlan& plan, std::string_view text, 
 
 // The word (its place in `words`) where each occurrence began; occurrences
 // whose word is not listed are left out.
-std::vector<uint32_t> OccurrenceWords(const std::vector<Hit>& hits, const WordSequence& words) {
+std::vector<uint32_t> OccurrenceWords(const std::vector<Hit>& hits, const WordSequence& words,
+                                      std::vector<int32_t>* views = nullptr) {
   std::vector<uint32_t> at;
   at.reserve(hits.size());
   for (const Hit& h : hits) {
     const auto it = std::upper_bound(words.Starts.begin(), words.Starts.end(), h.WordAt);
     if (it == words.Starts.begin()) continue;
     const size_t k = static_cast<size_t>(it - words.Starts.begin()) - 1;
-    if (h.WordAt < words.Ends[k]) at.push_back(static_cast<uint32_t>(k));
+    if (h.WordAt >= words.Ends[k]) continue;
+    at.push_back(static_cast<uint32_t>(k));
+    if (views) views->push_back(h.StartView);
   }
   return at;
 }
 
 // The documents of the request's source, each text handed to `visit` once
+// with its path (empty for the window's document)
 // (a corpus document listed again is passed over, as the search passes over
 // its places). Returns the number of corpus documents that could not be
 // opened; `stopped` tells whether the stop flag ended the walk.
@@ -268,7 +272,7 @@ template <typename Visit>
 size_t ForEachText(const Context& context, const SearchRequest& request, bool& stopped, Visit&& visit) {
   stopped = false;
   if (!request.Settings.UseCorpus) {
-    if (request.WindowDocument != nullptr) visit(request.WindowDocument->Text());
+    if (request.WindowDocument != nullptr) visit(request.WindowDocument->Text(), std::string());
     return 0;
   }
   std::set<std::string> seen;
@@ -277,7 +281,7 @@ size_t ForEachText(const Context& context, const SearchRequest& request, bool& s
   const size_t skipped = ForEachCorpusDocument(
       context, request.Corpus, reading, [&]() -> Document& { return scratch; },
       [&](size_t i, Document& document) {
-        if (seen.insert(MakeDocumentRef(request.Corpus[i])).second) visit(document.Text());
+        if (seen.insert(MakeDocumentRef(request.Corpus[i])).second) visit(document.Text(), request.Corpus[i]);
         return true;
       });
   stopped = request.Stop != nullptr && request.Stop->load();
@@ -336,7 +340,7 @@ std::vector<size_t> CountEachString(const Context& context, const SearchSettings
   walk.OnProgress = source.OnProgress;
   walk.Stop = source.Stop;
   bool wasStopped = false;
-  const size_t n = ForEachText(context, walk, wasStopped, [&](std::string_view text) {
+  const size_t n = ForEachText(context, walk, wasStopped, [&](std::string_view text, const std::string&) {
     for (const Hit& h : ScanOccurrences(plan, text, SplitMinimumOf(source))) ++counts[static_cast<size_t>(h.String)];
   });
   if (skipped) *skipped = n;
@@ -420,7 +424,8 @@ void SortCollocates(std::vector<Collocate>& collocates, CollocateOrder order) {
 
 CollocateResult FindCollocates(const Context& context, SearchRequest request, const CollocateOptions& options) {
   CollocateResult result;
-  const PreparedSearch prepared = PrepareSearch(context, request);
+  PreparedSearch prepared = PrepareSearch(context, request);
+  if (options.Filters != nullptr) prepared.Filters = *options.Filters;
   const SearchSettings& settings = request.Settings;
   const SearchPlan plan(context.Rules, settings, request.Strings, prepared.Filters);
   FormTable forms(context.Rules, settings.ResultSpelling, settings.ShowSymbols);
@@ -429,7 +434,7 @@ CollocateResult FindCollocates(const Context& context, SearchRequest request, co
   std::vector<uint64_t> together;
   const int64_t left = std::clamp(options.Left, 0, 10);
   const int64_t right = std::clamp(options.Right, 0, 10);
-  result.DocumentsSkipped = ForEachText(context, request, result.Stopped, [&](std::string_view text) {
+  result.DocumentsSkipped = ForEachText(context, request, result.Stopped, [&](std::string_view text, const std::string& path) {
     std::vector<Hit> hits;
     BothOf(request, [&] { words.Read(context.Rules, text, prepared.Filters); },
            [&] { hits = ScanOccurrences(plan, text, SIZE_MAX); });
@@ -438,14 +443,25 @@ CollocateResult FindCollocates(const Context& context, SearchRequest request, co
     for (uint32_t f : words.Forms) ++totals[f & ~kOpensParagraph];
     result.Words += words.Forms.size();
     const int64_t n = static_cast<int64_t>(words.Forms.size());
-    for (uint32_t k : OccurrenceWords(hits, words)) {
+    std::vector<int32_t> views;
+    const std::vector<uint32_t> located = OccurrenceWords(hits, words, &views);
+    for (size_t o = 0; o < located.size(); ++o) {
+      const int64_t k = located[o];
       ++result.Occurrences;
       const int64_t from = std::max<int64_t>(0, k - left);
       const int64_t to = std::min<int64_t>(n - 1, k + right);
+      bool meets = false;
       for (int64_t j = from; j <= to; ++j) {
         if (j == k) continue;
-        ++together[words.Forms[static_cast<size_t>(j)] & ~kOpensParagraph];
+        const uint32_t f = words.Forms[static_cast<size_t>(j)] & ~kOpensParagraph;
+        ++together[f];
         ++result.WindowWords;
+        if (!options.Meeting.empty() && forms.Text(f) == options.Meeting) meets = true;
+      }
+      if (meets) {
+        const size_t begin = static_cast<size_t>(words.Starts[static_cast<size_t>(from)]);
+        const size_t end = static_cast<size_t>(words.Ends[static_cast<size_t>(to)]);
+        result.Meetings.push_back(CollocateMeeting{path, views[o], std::string(text.substr(begin, end - begin))});
       }
     }
   });
@@ -589,7 +605,7 @@ NgramResult FindNgrams(const Context& context, SearchRequest request, const Ngra
   };
   uint32_t document = 0;
   std::vector<uint8_t> holds;  // per word: an occurrence began there
-  result.DocumentsSkipped = ForEachText(context, request, result.Stopped, [&](std::string_view text) {
+  result.DocumentsSkipped = ForEachText(context, request, result.Stopped, [&](std::string_view text, const std::string&) {
     ++document;
     std::vector<Hit> hits;
     if (options.Containing) {

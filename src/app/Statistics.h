@@ -112,6 +112,18 @@ struct CollocateOptions {
   int Left = 5;                // L, 0 to 10
   int Right = 5;               // R, 0 to 10
   uint64_t MinFrequency = 1;   // collocates with a smaller O are left out
+  // When given, the filters of the search instead of the request's checked
+  // ones (a window keeps the patterns of its last search).
+  const cFilterList* Filters = nullptr;
+  // A form whose meetings with the occurrences are listed (none: empty).
+  std::string Meeting;
+};
+
+// An occurrence whose window holds a word of the form asked for.
+struct CollocateMeeting {
+  std::string Path;       // the corpus document; empty: the window's document
+  int32_t StartView = 0;  // the occurrence
+  std::string Text;       // the window, from its first word to its last
 };
 
 struct CollocateResult {
@@ -119,6 +131,7 @@ struct CollocateResult {
   uint64_t Words = 0;                 // N
   uint64_t Occurrences = 0;           // f(n)
   uint64_t WindowWords = 0;           // W
+  std::vector<CollocateMeeting> Meetings;  // in text order, documents in order
   size_t DocumentsSkipped = 0;
   bool Stopped = false;
 };

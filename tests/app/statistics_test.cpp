@@ -42,6 +42,14 @@ SearchRequest Search(const Document& doc, std::vector<std::string> strings) {
   return r;
 }
 
+CollocateOptions Window(int left, int right, uint64_t minimum) {
+  CollocateOptions o;
+  o.Left = left;
+  o.Right = right;
+  o.MinFrequency = minimum;
+  return o;
+}
+
 const Collocate* Find(const std::vector<Collocate>& list, const std::string& text) {
   for (const Collocate& c : list) {
     if (c.Text == text) return &c;
@@ -55,7 +63,7 @@ TEST(Statistics, CollocatesOfATinyTextByHand) {
   ReadDocument(ctx.Rules, kTiny, doc);
   // CHAT at 1, 4 and 11; window 1/1: LE NOIR, LE GRIS, LE (11 is the last
   // word). N = 12, f(n) = 3, W = 5.
-  CollocateResult r = FindCollocates(ctx, Search(doc, {"chat"}), CollocateOptions{1, 1, 1});
+  CollocateResult r = FindCollocates(ctx, Search(doc, {"chat"}), Window(1, 1, 1));
   EXPECT_EQ(r.Words, 12u);
   EXPECT_EQ(r.Occurrences, 3u);
   EXPECT_EQ(r.WindowWords, 5u);
@@ -98,12 +106,24 @@ TEST(Statistics, CollocatesOfATinyTextByHand) {
   // A window of 0/3 reaches across the paragraph end (GRIS UN CHIEN after
   // 4) and stops at the document's end (nothing after 11): six words, each
   // once, which a minimum of 2 leaves out.
-  CollocateResult wide = FindCollocates(ctx, Search(doc, {"chat"}), CollocateOptions{0, 3, 1});
+  CollocateResult wide = FindCollocates(ctx, Search(doc, {"chat"}), Window(0, 3, 1));
   EXPECT_EQ(wide.WindowWords, 6u);
   ASSERT_EQ(wide.Collocates.size(), 6u);
   EXPECT_NE(Find(wide.Collocates, "UN"), nullptr);
   EXPECT_NE(Find(wide.Collocates, "CHAT"), nullptr);  // 4 is in the window of 1
-  EXPECT_TRUE(FindCollocates(ctx, Search(doc, {"chat"}), CollocateOptions{0, 3, 2}).Collocates.empty());
+  EXPECT_TRUE(FindCollocates(ctx, Search(doc, {"chat"}), Window(0, 3, 2)).Collocates.empty());
+
+  // Where LE meets CHAT: the three windows, as the text has them.
+  CollocateOptions meeting = Window(1, 1, 1);
+  meeting.Meeting = "LE";
+  const CollocateResult met = FindCollocates(ctx, Search(doc, {"chat"}), meeting);
+  ASSERT_EQ(met.Meetings.size(), 3u);
+  EXPECT_EQ(met.Meetings[0].Text, "le chat noir");
+  EXPECT_EQ(met.Meetings[1].Text, "le chat gris");
+  EXPECT_EQ(met.Meetings[2].Text, "le chat");
+  EXPECT_EQ(met.Meetings[1].StartView, 17);
+  EXPECT_EQ(met.Meetings[1].Path, "");
+  EXPECT_EQ(met.Collocates.size(), r.Collocates.size());
 
   // Sorting by each key: text ascending, the others descending.
   std::vector<Collocate> list = r.Collocates;
@@ -180,7 +200,7 @@ TEST(Statistics, CorpusFormsInTheSearchSpellingAndRepeatedDocuments) {
   // ROY is written ROI: LE ROI twice in b; LE CHAT three times in a.
   EXPECT_EQ(AsMap(bigrams), (M{{"LE CHAT", {3, 1}}, {"LE ROI", {2, 1}}}));
 
-  CollocateResult c = FindCollocates(ctx, r, CollocateOptions{1, 1, 1});
+  CollocateResult c = FindCollocates(ctx, r, Window(1, 1, 1));
   EXPECT_EQ(c.Occurrences, 2u);  // ROY and ROI
   const Collocate* le = Find(c.Collocates, "LE");
   ASSERT_NE(le, nullptr);
@@ -196,7 +216,7 @@ TEST(Statistics, CorpusFormsInTheSearchSpellingAndRepeatedDocuments) {
     progress.push_back(index);
     if (index == 0) stop = true;
   };
-  CollocateResult stopped = FindCollocates(ctx, r, CollocateOptions{1, 1, 1});
+  CollocateResult stopped = FindCollocates(ctx, r, Window(1, 1, 1));
   EXPECT_TRUE(stopped.Stopped);
   EXPECT_EQ(progress, std::vector<size_t>{0});
   EXPECT_EQ(stopped.Words, 12u);
