@@ -143,6 +143,8 @@ class TfrmMain : public QMainWindow {
   bool ReviewGeneratedVariants(const SearchSettings& settings);
   // The word-list command.
   void RunWordList();
+  // The collocates of the last search (ui/TfrmCollocates.cpp).
+  void mnuCollocClick();
   // The result of a search or a word list: status line, grid (sorted by
   // text), and for a search the red highlights.
   void ShowSearchResult(const std::string& status);
@@ -203,6 +205,7 @@ class TfrmMain : public QMainWindow {
   QMenu *Fichier1, *mnuEdit, *Cibles1, *Thesaurus1, *Corpus1, *Options1;
   QAction *mnuOpen, *mnuInfo, *mnuExit;
   QAction *mnuCut, *mnuCopy, *mnuDel, *mnuAll, *mnuFind, *mnuWord, *mnuGoto;
+  QAction* mnuColloc;  // "&Cooccurrents" (ui/TfrmCollocates.cpp)
   QAction *mnuSortText, *mnuSortNum, *mnuSortDocText, *mnuSortDocNum, *mnuUp, *mnuDown,
       *mnuFirst, *mnuPrev, *mnuNext, *mnuLast, *mnuSaveTarget;
   QAction *mnuTNew, *mnuTOpen, *mnuTEdit, *mnuTSave, *mnuTSaveAs, *mnuTClose;

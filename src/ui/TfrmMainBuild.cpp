@@ -393,6 +393,7 @@ void TfrmMain::BuildFileMenus() {
       {},
       {&TfrmMain::mnuFind, "mnuFind", "&Rechercher", QKeySequence("Ctrl+F"), false},
       {&TfrmMain::mnuWord, "mnuWord", "Liste de &mots", QKeySequence("Ctrl+W"), false},
+      {&TfrmMain::mnuColloc, "mnuColloc", "C&ooccurrents", QKeySequence(), true},
       {&TfrmMain::mnuGoto, "mnuGoto", "&Aller \xe0 la marque", QKeySequence("Ctrl+M"), false},
   });
 }
@@ -491,6 +492,7 @@ void TfrmMain::ConnectMenus() {
   connect(mnuCopy, &QAction::triggered, this, &TfrmMain::mnuCopyClick);
   connect(mnuFind, &QAction::triggered, this, &TfrmMain::RunSearch);
   connect(mnuWord, &QAction::triggered, this, &TfrmMain::RunWordList);
+  connect(mnuColloc, &QAction::triggered, this, &TfrmMain::mnuCollocClick);
   connect(mnuTxtCopy, &QAction::triggered, this, &TfrmMain::mnuCopyClick);
   connect(reText, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& at) { popText->popup(reText->viewport()->mapToGlobal(at)); });
