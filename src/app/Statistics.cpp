@@ -581,7 +581,8 @@ NgramResult FindNgrams(const Context& context, SearchRequest request, const Ngra
   NgramResult result;
   const size_t size = static_cast<size_t>(std::clamp(options.Size, 1, 5));
   result.size_ = size;
-  const PreparedSearch prepared = PrepareSearch(context, request);
+  PreparedSearch prepared = PrepareSearch(context, request);
+  if (options.Filters != nullptr) prepared.Filters = *options.Filters;
   const SearchSettings& settings = request.Settings;
   std::unique_ptr<SearchPlan> plan;
   if (options.Containing) plan = std::make_unique<SearchPlan>(context.Rules, settings, request.Strings, prepared.Filters);

@@ -161,6 +161,8 @@ struct NgramOptions {
   int Size = 2;                // n, 1 to 5
   uint64_t MinFrequency = 1;
   bool Containing = false;     // clusters: only places holding an occurrence
+  // When given, the filters instead of the request's checked ones.
+  const cFilterList* Filters = nullptr;
 };
 
 // The n-grams found, kept compact (their forms as numbers, the texts of

@@ -145,6 +145,8 @@ class TfrmMain : public QMainWindow {
   void RunWordList();
   // The collocates of the last search (ui/TfrmCollocates.cpp).
   void mnuCollocClick();
+  // The n-grams and clusters of the document or corpus (ui/TfrmNgrams.cpp).
+  void mnuNgramClick();
   // The result of a search or a word list: status line, grid (sorted by
   // text), and for a search the red highlights.
   void ShowSearchResult(const std::string& status);
@@ -206,6 +208,7 @@ class TfrmMain : public QMainWindow {
   QAction *mnuOpen, *mnuInfo, *mnuExit;
   QAction *mnuCut, *mnuCopy, *mnuDel, *mnuAll, *mnuFind, *mnuWord, *mnuGoto;
   QAction* mnuColloc;  // "&Cooccurrents" (ui/TfrmCollocates.cpp)
+  QAction* mnuNgram;   // "&N-grammes" (ui/TfrmNgrams.cpp)
   QAction *mnuSortText, *mnuSortNum, *mnuSortDocText, *mnuSortDocNum, *mnuUp, *mnuDown,
       *mnuFirst, *mnuPrev, *mnuNext, *mnuLast, *mnuSaveTarget;
   QAction *mnuTNew, *mnuTOpen, *mnuTEdit, *mnuTSave, *mnuTSaveAs, *mnuTClose;

@@ -137,6 +137,14 @@ TEST(Statistics, CollocatesOfATinyTextByHand) {
   EXPECT_EQ(list[2].Text, "NOIR");
 }
 
+NgramOptions Grams(int size, uint64_t minimum, bool containing) {
+  NgramOptions o;
+  o.Size = size;
+  o.MinFrequency = minimum;
+  o.Containing = containing;
+  return o;
+}
+
 std::map<std::string, std::pair<uint64_t, uint64_t>> AsMap(const NgramResult& r) {
   std::map<std::string, std::pair<uint64_t, uint64_t>> m;
   for (size_t k = 0; k < r.Count(); ++k) {
@@ -153,7 +161,7 @@ TEST(Statistics, NgramsAndClustersStayInTheirParagraph) {
   ReadDocument(ctx.Rules, kTiny, doc);
   SearchRequest words = Search(doc, {});
   words.Settings.SetResult(false, 2, false);
-  NgramResult bigrams = FindNgrams(ctx, words, NgramOptions{2, 1, false});
+  NgramResult bigrams = FindNgrams(ctx, words, Grams(2, 1, false));
   using M = std::map<std::string, std::pair<uint64_t, uint64_t>>;
   // GRIS UN crosses the paragraph end; NOIR LE crosses a sentence end only.
   EXPECT_EQ(AsMap(bigrams), (M{{"LE CHAT", {3, 1}}, {"CHAT NOIR", {1, 1}}, {"NOIR LE", {1, 1}},
@@ -165,15 +173,15 @@ TEST(Statistics, NgramsAndClustersStayInTheirParagraph) {
   EXPECT_EQ(bigrams.Row(7).Text, "UN CHIEN");
 
   // Five-word sequences: 6 - 4 in the first paragraph, 6 - 4 in the second.
-  EXPECT_EQ(FindNgrams(ctx, words, NgramOptions{5, 1, false}).Count(), 4u);
+  EXPECT_EQ(FindNgrams(ctx, words, Grams(5, 1, false)).Count(), 4u);
 
   // Clusters of three holding CHAT (1, 4, 11), each met once: none is
   // left at a minimum of 2.
-  NgramResult clusters = FindNgrams(ctx, Search(doc, {"chat"}), NgramOptions{3, 1, true});
+  NgramResult clusters = FindNgrams(ctx, Search(doc, {"chat"}), Grams(3, 1, true));
   EXPECT_EQ(clusters.Occurrences, 3u);
   EXPECT_EQ(AsMap(clusters), (M{{"LE CHAT NOIR", {1, 1}}, {"CHAT NOIR LE", {1, 1}}, {"NOIR LE CHAT", {1, 1}},
                                 {"LE CHAT GRIS", {1, 1}}, {"ET LE CHAT", {1, 1}}}));
-  EXPECT_TRUE(FindNgrams(ctx, Search(doc, {"chat"}), NgramOptions{3, 2, true}).Count() == 0);
+  EXPECT_TRUE(FindNgrams(ctx, Search(doc, {"chat"}), Grams(3, 2, true)).Count() == 0);
 }
 
 TEST(Statistics, CorpusFormsInTheSearchSpellingAndRepeatedDocuments) {
@@ -192,7 +200,7 @@ TEST(Statistics, CorpusFormsInTheSearchSpellingAndRepeatedDocuments) {
   std::vector<std::string> unreadable;
   r.OnUnreadable = [&](const std::string& path, const std::string&) { unreadable.push_back(path); };
 
-  NgramResult bigrams = FindNgrams(ctx, r, NgramOptions{2, 2, false});
+  NgramResult bigrams = FindNgrams(ctx, r, Grams(2, 2, false));
   EXPECT_EQ(bigrams.Words, 12u + 5u);
   EXPECT_EQ(bigrams.DocumentsSkipped, 1u);
   EXPECT_EQ(unreadable.size(), 1u);

@@ -1,13 +1,16 @@
 // The collocates dialog: the grid of a window's last search, sortable by
 // each column, the meetings of a selected collocate, another window size,
-// the names screen readers read, and the English captions.
+// the names screen readers read, and the English captions. The n-grams
+// dialog: bigrams of the document, longer sequences and clusters.
 
 #include "FakeDialogs.h"
 #include "i18n/Language.h"
 #include "platform/Cp1252.h"
 #include "ui/TfrmCollocates.h"
+#include "ui/TfrmNgrams.h"
 #include "ui/UiLanguage.h"
 
+#include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
@@ -99,6 +102,35 @@ class CollocatesTest : public QObject {
     QCOMPARE(dialog.grdColloc->rowCount(), 0);
   }
 
+  void ngramsAndClusters() {
+    TfrmNgrams& dialog = TheNgramsDialog();
+    dialogs_.onExec = [&](QDialog* d) -> int {
+      if (d != &dialog) return QDialog::Rejected;
+      [&] {
+        // Bigrams of one paragraph each: GRIS UN is not one.
+        QCOMPARE(dialog.grdNgram->rowCount(), 8);
+        QCOMPARE(dialog.grdNgram->item(0, 0)->text(), QString("LE CHAT"));
+        QCOMPARE(dialog.grdNgram->item(0, 1)->text(), QString("3"));
+        QCOMPARE(dialog.grdNgram->item(0, 2)->text(), QString("1"));
+        dialog.spnSize->setValue(5);
+        dialog.btnCompute->click();
+        QCOMPARE(dialog.grdNgram->rowCount(), 4);
+        // Clusters of three holding CHAT.
+        QVERIFY(dialog.chkClusters->isEnabled());
+        dialog.spnSize->setValue(3);
+        dialog.chkClusters->setChecked(true);
+        dialog.btnCompute->click();
+        dialog.grdNgram->sortByColumn(0, Qt::AscendingOrder);
+        QCOMPARE(Column(dialog.grdNgram, 0), (QStringList{"CHAT NOIR LE", "ET LE CHAT", "LE CHAT GRIS",
+                                                          "LE CHAT NOIR", "NOIR LE CHAT"}));
+        QCOMPARE(dialog.chkClusters->accessibleName(), QString("Contenant la recherche"));
+        QCOMPARE(dialog.grdNgram->accessibleName(), QString("N-grammes"));
+      }();
+      return QDialog::Accepted;
+    };
+    dialog.ShowFor({ChatSource().Strings, ChatSource().Settings, {}, ChatSource().Doc, {}});
+  }
+
   void englishCaptions() {
     LanguageState& language = TheShell().Ctx.Language;
     QVERIFY(LoadLanguageFile(language, std::string(KALIX_SOURCE_DIR) + "/samples/eng.lng") ==
@@ -114,6 +146,15 @@ class CollocatesTest : public QObject {
       return QDialog::Accepted;
     };
     dialog.ShowFor(ChatSource());
+    dialogs_.onExec = [&](QDialog* d) -> int {
+      [&] {
+        QCOMPARE(d->windowTitle(), QString("N-grams"));
+        QCOMPARE(TheNgramsDialog().chkClusters->text(), QString("Containing the &search"));
+        QCOMPARE(TheNgramsDialog().grdNgram->horizontalHeaderItem(1)->text(), QString("Frequency"));
+      }();
+      return QDialog::Accepted;
+    };
+    TheNgramsDialog().ShowFor({});
     language = LanguageState();
   }
 };
