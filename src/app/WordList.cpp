@@ -131,8 +131,6 @@ std::string ShowWordListResult(const LanguageState& language, cTargetList& targe
   return WordListStatusText(language, targets.size(), CountOccurrences(targets));
 }
 
-namespace {
-
 // True when the form of a word depends on the word's bytes alone: always
 // but in the "Modifiée" spelling, and there too unless a substitution rule
 // could match across the word's end (a rule whose left side holds, after
@@ -178,6 +176,8 @@ void AppendWordForm(const RuleSet& rules, const SubstRuleIndex& index, std::stri
     if (k != 0) out.push_back(static_cast<char>(k));
   }
 }
+
+namespace {
 
 // Counts distinct forms per document, and places. Within one document every
 // word stands at its own place, so every word is an occurrence; a document

@@ -19,6 +19,7 @@
 #include "document/Document.h"
 #include "rules/Filters.h"
 #include "search/HitSink.h"
+#include "search/Normalize.h"
 #include "search/SearchSpec.h"
 #include "targets/Target.h"
 
@@ -41,6 +42,16 @@ struct WordListChoice {
   bool CorpusChecked = false;   // "Utiliser le corpus" checked
   std::string FilterNames;      // the checked filters' labels joined by ", "
 };
+
+// True when the form of a word in `resultSpelling` depends on the word's
+// bytes alone (no substitution rule can read across a word's end); the form
+// of each distinct word can then be written once, by `AppendWordForm`.
+bool FormDependsOnWordAlone(const RuleSet& rules, int resultSpelling);
+
+// Appends the form of `word` standing alone (as `AppendResultForm` of a
+// text that is the word) to `out`.
+void AppendWordForm(const RuleSet& rules, const SubstRuleIndex& index, std::string_view word, int resultSpelling,
+                    bool showSymbols, std::string& out);
 
 // Updates a window's settings from the dialog: `FromWordList`, the result
 // spelling, the symbols (only below "Modifiée"), the corpus use (a corpus is

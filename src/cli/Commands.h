@@ -18,6 +18,8 @@ int RunMarksCommand(Context& ctx, const Args& args);
 int RunVariantsCommand(Context& ctx, const Args& args);
 int RunSearchCommand(Context& ctx, const Args& args);
 int RunWordsCommand(Context& ctx, const Args& args);
+int RunCollocatesCommand(Context& ctx, const Args& args);
+int RunNgramsCommand(Context& ctx, const Args& args);
 
 // --help: every command and option on stdout; returns 0.
 int PrintHelp();

@@ -3,6 +3,7 @@
 #include "platform/Cp1252.h"
 
 #include <charconv>
+#include <cmath>
 
 namespace kalix::cli {
 
@@ -22,6 +23,19 @@ void JsonWriter::Key(std::string_view name) {
   buf_ += name;
   buf_ += "\":";
   afterKey_ = true;
+}
+
+void JsonWriter::Double(double value) {
+  if (!std::isfinite(value)) {
+    Null();
+    return;
+  }
+  Separate();
+  char tmp[32];
+  auto [end, ec] = std::to_chars(tmp, tmp + sizeof tmp, value);
+  (void)ec;  // the shortest form of a double fits in 32 characters
+  buf_.append(tmp, static_cast<size_t>(end - tmp));
+  MaybeFlush();
 }
 
 void JsonWriter::Int(int64_t value) {

@@ -21,6 +21,8 @@ class JsonWriter {
   void EndArray() { buf_ += ']'; first_.pop_back(); MaybeFlush(); }
   void Key(std::string_view name);
   void Int(int64_t value);
+  // A number; one that is not finite is written as null.
+  void Double(double value);
   void Bool(bool value) { Separate(); buf_ += value ? "true" : "false"; }
   void Null() { Separate(); buf_ += "null"; }
   // A code page 1252 text.

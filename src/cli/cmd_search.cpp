@@ -25,6 +25,7 @@
 #include "cli/Commands.h"
 #include "cli/ReportOptions.h"
 #include "cli/ResultOutput.h"
+#include "cli/SearchCommandLine.h"
 #include "document/Reader.h"
 #include "i18n/Messages.h"
 #include "lexicon/ListFile.h"
@@ -283,6 +284,20 @@ int RunSearchCommand(Context& ctx, const Args& args) {
   FinishReportOptions(a.report, result.Settings.Context);
   ReportSource source{result.Settings, result.Strings, targets, document, ctx.Corpus.Entries};
   return EmitReport(ctx, source, a.report);
+}
+
+}  // namespace kalix::cli
+
+namespace kalix::cli {
+
+int ReadSearchCommandLine(Context& ctx, const Args& args, SearchRequest& request, Document& document) {
+  SearchArgs a;
+  if (auto error = ParseSearchArgs(args, a)) return UsageError(*error);
+  if (auto error = CheckFilters(ctx.Rules, a)) return UsageError(*error);
+  ApplySettings(a);
+  if (int status = OpenSource(ctx, a, document)) return status;
+  request = std::move(a.request);
+  return 0;
 }
 
 }  // namespace kalix::cli

@@ -22,7 +22,9 @@ int UsageError(const std::string& message) {
                "usage: kalix-cli [-R RULES] [-L LANGUAGE] COMMAND ...\n"
                "  rules | text DOCUMENT | marks DOCUMENT | variants [--level N] STRING...\n"
                "  search SEARCH-OPTIONS (DOCUMENT | --corpus FILE)\n"
-               "  words WORD-OPTIONS (DOCUMENT | --corpus FILE)\n");
+               "  words WORD-OPTIONS (DOCUMENT | --corpus FILE)\n"
+               "  collocates SEARCH-OPTIONS --left L --right R (DOCUMENT | --corpus FILE)\n"
+               "  ngrams --size N [--containing SEARCH-OPTIONS] (DOCUMENT | --corpus FILE)\n");
   return 2;
 }
 
@@ -105,6 +107,7 @@ int main(int argc, char** argv) {
       {"rules", RunRulesCommand},   {"text", RunTextCommand},
       {"marks", RunMarksCommand},   {"variants", RunVariantsCommand},
       {"search", RunSearchCommand}, {"words", RunWordsCommand},
+      {"collocates", RunCollocatesCommand}, {"ngrams", RunNgramsCommand},
   };
   auto it = commands.find(command);
   if (it == commands.end()) return UsageError("unknown command: " + command);

@@ -148,6 +148,10 @@ class TfrmMain : public QMainWindow {
   bool ReviewGeneratedVariants(const SearchSettings& settings);
   // The word-list command.
   void RunWordList();
+  // The collocates of the last search (ui/TfrmCollocates.cpp).
+  void mnuCollocClick();
+  // The n-grams and clusters of the document or corpus (ui/TfrmNgrams.cpp).
+  void mnuNgramClick();
   // The result of a search or a word list: status line, grid (sorted by
   // text), and for a search the red highlights.
   void ShowSearchResult(const std::string& status);
@@ -208,6 +212,8 @@ class TfrmMain : public QMainWindow {
   QMenu *Fichier1, *mnuEdit, *Cibles1, *Thesaurus1, *Corpus1, *Options1;
   QAction *mnuOpen, *mnuInfo, *mnuExit;
   QAction *mnuCut, *mnuCopy, *mnuDel, *mnuAll, *mnuFind, *mnuWord, *mnuGoto;
+  QAction* mnuColloc;  // "&Cooccurrents" (ui/TfrmCollocates.cpp)
+  QAction* mnuNgram;   // "&N-grammes" (ui/TfrmNgrams.cpp)
   QAction *mnuSortText, *mnuSortNum, *mnuSortDocText, *mnuSortDocNum, *mnuUp, *mnuDown,
       *mnuFirst, *mnuPrev, *mnuNext, *mnuLast, *mnuSaveTarget;
   QAction *mnuTNew, *mnuTOpen, *mnuTEdit, *mnuTSave, *mnuTSaveAs, *mnuTClose;

@@ -401,6 +401,8 @@ void TfrmMain::BuildFileMenus() {
       {},
       {&TfrmMain::mnuFind, "mnuFind", "&Rechercher", QKeySequence("Ctrl+F"), false},
       {&TfrmMain::mnuWord, "mnuWord", "Liste de &mots", QKeySequence("Ctrl+W"), false},
+      {&TfrmMain::mnuColloc, "mnuColloc", "C&ooccurrents", QKeySequence(), true},
+      {&TfrmMain::mnuNgram, "mnuNgram", "&N-grammes", QKeySequence(), true},
       {&TfrmMain::mnuGoto, "mnuGoto", "&Aller \xe0 la marque", QKeySequence("Ctrl+M"), false},
   });
 }
@@ -499,6 +501,8 @@ void TfrmMain::ConnectMenus() {
   connect(mnuCopy, &QAction::triggered, this, &TfrmMain::mnuCopyClick);
   connect(mnuFind, &QAction::triggered, this, &TfrmMain::RunSearch);
   connect(mnuWord, &QAction::triggered, this, &TfrmMain::RunWordList);
+  connect(mnuColloc, &QAction::triggered, this, &TfrmMain::mnuCollocClick);
+  connect(mnuNgram, &QAction::triggered, this, &TfrmMain::mnuNgramClick);
   connect(mnuTxtCopy, &QAction::triggered, this, &TfrmMain::mnuCopyClick);
   connect(reText, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& at) { popText->popup(reText->viewport()->mapToGlobal(at)); });

@@ -402,6 +402,16 @@ bool TfrmMain::ReviewGeneratedVariants(const SearchSettings& settings) {
   ExpandGenerated(TheShell().Ctx.Morva, ArrowList, settings.Level, &bounded);
   std::vector<std::string> boundedTexts;
   for (size_t n : bounded) boundedTexts.push_back(ArrowList[n].Text);
+  // The dialog counts each variant in what the search will read.
+  MorvaCountSource counts{settings, FilterList, nullptr, {}};
+  if (settings.UseCorpus) {
+    counts.Corpus = TheShell().Ctx.Corpus.Entries;
+  } else if (!Doc.path.empty()) {
+    auto doc = std::make_shared<Document>();
+    doc->text = Doc.text;
+    counts.Doc = std::move(doc);
+  }
+  TheMorvaDialog().SetCountSource(std::move(counts));
   if (ReviewVariants(ArrowList, boundedTexts)) return true;
   RemoveTemporaryStrings(ArrowList);
   return false;

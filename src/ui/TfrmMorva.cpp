@@ -1,5 +1,6 @@
 #include "ui/TfrmMorva.h"
 
+#include "app/Statistics.h"
 #include "app/VariantReview.h"
 #include "i18n/Messages.h"
 #include "platform/Cp1252.h"
@@ -11,13 +12,19 @@
 #include "ui/TfrmAddStr.h"
 #include "ui/UiLanguage.h"
 
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QListView>
 #include <QPainter>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <chrono>
+#include <numeric>
 
 namespace kalix::ui {
 namespace {
@@ -74,6 +81,18 @@ void MorvaListModel::Refill() {
   endResetModel();
 }
 
+void MorvaListModel::SetCounts(const std::unordered_map<std::string, size_t>* counts) {
+  beginResetModel();
+  counts_ = counts;
+  endResetModel();
+}
+
+long long MorvaListModel::CountAt(size_t row) const {
+  if (!strings_ || !counts_ || row >= strings_->size()) return -1;
+  const auto it = counts_->find((*strings_)[row].Key);
+  return it == counts_->end() ? -1 : static_cast<long long>(it->second);
+}
+
 int MorvaListModel::rowCount(const QModelIndex& parent) const {
   if (parent.isValid() || !strings_) return 0;
   return static_cast<int>(strings_->size());
@@ -89,6 +108,12 @@ QVariant MorvaListModel::data(const QModelIndex& index, int role) const {
       return FromCp1252(CutAtZero((*strings_)[row].Key));
     case KindRole:
       return static_cast<int>(KindOf(*strings_, row));
+    case CountRole:
+      return CountAt(row);
+    case Qt::AccessibleDescriptionRole: {
+      const long long n = CountAt(row);
+      return n < 0 ? QVariant() : QVariant(QString::number(n));
+    }
     default:
       return {};
   }
@@ -104,6 +129,12 @@ void MorvaItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
   painter->setFont(option.font);
   painter->drawText(option.rect.adjusted(1, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                     index.data(Qt::DisplayRole).toString());
+  // The number of occurrences, once counted, at the right.
+  const long long count = index.data(MorvaListModel::CountRole).toLongLong();
+  if (count >= 0) {
+    painter->drawText(option.rect.adjusted(0, 0, -3, 0), Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine,
+                      QString::number(count));
+  }
   if (option.state & QStyle::State_HasFocus) {
     // The focus rectangle of the current item, as a list box draws it.
     QPen pen(c.text, 1, Qt::DotLine);
@@ -131,6 +162,8 @@ TfrmMorva::TfrmMorva(QWidget* parent) : QDialog(parent) {
   adjustSize();
   CentreOnScreen(this);
 }
+
+TfrmMorva::~TfrmMorva() { StopCount(); }
 
 // The variants, shown by their own model and delegate on white.
 void TfrmMorva::BuildWordList() {
@@ -168,6 +201,19 @@ void TfrmMorva::BuildButtons() {
   Bounded->setWordWrap(true);
   Bounded->setTextFormat(Qt::PlainText);
   Bounded->hide();
+  chkHideAbsent = new QCheckBox(T("Masquer les variantes absentes"), this);
+  chkHideAbsent->setObjectName("chkHideAbsent");
+  btnFreq = PushButton(this, "btnFreq", "Tri par &fr\xe9quence");
+  btnStopCount = PushButton(this, "btnStopCount", "Arr\xeater");
+  // The progress of the count: numbers only, not a caption.
+  lblProgress = new QLabel(this);
+  lblProgress->setAlignment(Qt::AlignCenter);
+  lblProgress->hide();
+  btnStopCount->hide();
+  chkHideAbsent->setEnabled(false);
+  btnFreq->setEnabled(false);
+  countTimer_ = new QTimer(this);
+  countTimer_->setInterval(100);
 }
 
 void TfrmMorva::ConnectButtons() {
@@ -178,6 +224,13 @@ void TfrmMorva::ConnectButtons() {
   connect(btnAppend, &QPushButton::clicked, this, &TfrmMorva::btnAppendClick);
   connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
   connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+  connect(btnFreq, &QPushButton::clicked, this, &TfrmMorva::btnFreqClick);
+  connect(chkHideAbsent, &QCheckBox::toggled, this, &TfrmMorva::ApplyHiding);
+  connect(btnStopCount, &QPushButton::clicked, this, [this] {
+    StopCount();
+    lblProgress->hide();
+  });
+  connect(countTimer_, &QTimer::timeout, this, &TfrmMorva::PollCount);
 }
 
 // The list on the left, the buttons in a column on its right, the note
@@ -189,17 +242,22 @@ void TfrmMorva::LayOutControls() {
   side->addWidget(btnAdd);
   side->addWidget(btnDel);
   side->addWidget(btnSort);
+  side->addWidget(btnFreq);
   side->addSpacing(12);
   side->addWidget(Label1);
   side->addWidget(lblCount);
   side->addSpacing(12);
   side->addWidget(btnSave);
   side->addWidget(btnAppend);
+  side->addSpacing(12);
+  side->addWidget(lblProgress);
+  side->addWidget(btnStopCount);
   side->addStretch(1);
   side->addWidget(OKBtn);
   side->addWidget(CancelBtn);
   layout->addLayout(side, 0, 1);
-  layout->addWidget(Bounded, 1, 0, 1, 2);
+  layout->addWidget(chkHideAbsent, 1, 0, 1, 2);
+  layout->addWidget(Bounded, 2, 0, 1, 2);
   layout->setColumnStretch(0, 1);
   layout->setSizeConstraint(QLayout::SetFixedSize);
   lstWord->setFixedSize(175, 360);
@@ -208,13 +266,15 @@ void TfrmMorva::LayOutControls() {
 void TfrmMorva::NameForScreenReaders() {
   // The list has no label of its own: it is named after the dialog.
   lstWord->setAccessibleName(windowTitle());
-  for (QPushButton* b : {btnAdd, btnDel, btnSort, btnSave, btnAppend, OKBtn, CancelBtn}) {
+  for (QPushButton* b : {btnAdd, btnDel, btnSort, btnFreq, btnSave, btnAppend, btnStopCount, OKBtn, CancelBtn}) {
     b->setAccessibleName(Spoken(b->text()));
   }
   Label1->setAccessibleName(Label1->text());
   lblCount->setAccessibleName(lblCount->text());
   lblCount->setAccessibleDescription(Label1->text());
   Bounded->setAccessibleName(Bounded->text());
+  chkHideAbsent->setAccessibleName(Spoken(chkHideAbsent->text()));
+  lblProgress->setAccessibleName(lblProgress->text());
 }
 
 bool TfrmMorva::Review(cArrowList& strings, const std::vector<std::string>& boundedTexts) {
@@ -229,10 +289,14 @@ bool TfrmMorva::Review(cArrowList& strings, const std::vector<std::string>& boun
   SortStringsInOrder(strings, true);
   ascending_ = true;
   WordModel->Attach(&strings);
+  StartCount();
   Refill();
   NameForScreenReaders();
   lstWord->setFocus();
   const bool ok = CurrentDialogs().Exec(this) == QDialog::Accepted;
+  StopCount();
+  counts_.clear();
+  WordModel->SetCounts(nullptr);
   // The list box is emptied either way; the list stays with the window.
   WordModel->Attach(nullptr);
   strings_ = nullptr;
@@ -243,7 +307,120 @@ bool TfrmMorva::Review(cArrowList& strings, const std::vector<std::string>& boun
 
 void TfrmMorva::Refill() {
   WordModel->Refill();
+  ApplyHiding();
   SetCount();
+}
+
+// Counts the list as it stands when the dialog opens, on a second thread,
+// with a copy of the context, the strings and the source.
+void TfrmMorva::StartCount() {
+  counts_.clear();
+  WordModel->SetCounts(nullptr);
+  chkHideAbsent->setEnabled(false);
+  btnFreq->setEnabled(false);
+  const bool on = source_.has_value() && strings_ != nullptr && !strings_->empty();
+  btnStopCount->setVisible(on);
+  lblProgress->setVisible(on);
+  if (!on) {
+    source_.reset();
+    return;
+  }
+  countStop_ = false;
+  countDone_ = false;
+  countIndex_ = countTotal_ = 0;
+  counted_.clear();
+  lblProgress->setText("...");
+  countThread_ = std::thread([this, ctx = TheShell().Ctx, strings = *strings_, source = std::move(*source_)] {
+    SearchRequest request;
+    request.WindowDocument = source.Doc.get();
+    request.Corpus = source.Corpus;
+    request.Stop = &countStop_;
+    request.OnProgress = [this](size_t i, size_t n, const std::string&) {
+      std::lock_guard<std::mutex> lock(countMutex_);
+      countIndex_ = i;
+      countTotal_ = n;
+    };
+    std::unordered_map<std::string, size_t> result;
+    bool stopped = false;
+    try {
+      const std::vector<size_t> counts =
+          CountEachString(ctx, source.Settings, strings, source.Filters, request, nullptr, &stopped);
+      for (size_t k = 0; k < strings.size(); ++k) result.emplace(strings[k].Key, counts[k]);
+    } catch (...) {
+      stopped = true;  // no counts rather than wrong ones
+    }
+    {
+      std::lock_guard<std::mutex> lock(countMutex_);
+      if (!stopped && !countStop_) counted_ = std::move(result);
+    }
+    countDone_ = true;
+  });
+  source_.reset();
+  countTimer_->start();
+}
+
+void TfrmMorva::StopCount() {
+  countStop_ = true;
+  if (countThread_.joinable()) countThread_.join();
+  if (countTimer_) countTimer_->stop();
+  if (btnStopCount) btnStopCount->hide();
+}
+
+void TfrmMorva::PollCount() {
+  if (!countDone_) {
+    std::lock_guard<std::mutex> lock(countMutex_);
+    if (countTotal_ > 0) {
+      lblProgress->setText(QString("%1 / %2").arg(countIndex_ + 1).arg(countTotal_));
+      lblProgress->setAccessibleName(lblProgress->text());
+    }
+    return;
+  }
+  StopCount();
+  lblProgress->hide();
+  {
+    std::lock_guard<std::mutex> lock(countMutex_);
+    counts_ = std::move(counted_);
+    counted_.clear();
+  }
+  if (counts_.empty()) return;
+  WordModel->SetCounts(&counts_);
+  chkHideAbsent->setEnabled(true);
+  btnFreq->setEnabled(true);
+  ApplyHiding();
+}
+
+void TfrmMorva::WaitForCounts() {
+  while (countThread_.joinable() && !countDone_) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  if (countThread_.joinable()) PollCount();
+}
+
+void TfrmMorva::ApplyHiding() {
+  const bool hide = chkHideAbsent->isChecked();
+  for (int row = 0; row < WordModel->rowCount(); ++row) {
+    lstWord->setRowHidden(row, hide && WordModel->CountAt(static_cast<size_t>(row)) == 0);
+  }
+}
+
+// The strings by number of occurrences, descending (strings not counted
+// last); equal counts keep their order, and every Source its string.
+void TfrmMorva::btnFreqClick() {
+  if (!strings_) return;
+  cArrowList& strings = *strings_;
+  std::vector<size_t> order(strings.size());
+  std::iota(order.begin(), order.end(), size_t{0});
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return WordModel->CountAt(a) > WordModel->CountAt(b); });
+  std::vector<int32_t> place(strings.size());
+  for (size_t k = 0; k < order.size(); ++k) place[order[k]] = static_cast<int32_t>(k);
+  cArrowList sorted;
+  sorted.reserve(strings.size());
+  for (size_t k : order) {
+    sorted.push_back(std::move(strings[k]));
+    SearchString& s = sorted.back();
+    if (s.HasSource()) s.Source = place[static_cast<size_t>(s.Source)];
+  }
+  strings = std::move(sorted);
+  Refill();
 }
 
 void TfrmMorva::SetCount() {
@@ -266,6 +443,7 @@ void TfrmMorva::btnDelClick() {
   }
   const std::vector<int32_t> place = RemoveVariantsAt(*strings_, rows);
   WordModel->Refill();
+  ApplyHiding();
   // The selected typed strings stay, still selected.
   QItemSelection kept;
   for (size_t row : rows) {

@@ -4,16 +4,26 @@
 // add strings, reverse the order, save or append the list to a file.
 #pragma once
 
+#include "document/Document.h"
+#include "rules/Filters.h"
 #include "search/SearchSpec.h"
 
 #include <QAbstractListModel>
 #include <QColor>
 #include <QDialog>
 #include <QStyledItemDelegate>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
+#include <unordered_map>
 #include <vector>
 
+class QCheckBox;
 class QLabel;
+class QTimer;
 class QListView;
 class QPushButton;
 
@@ -33,14 +43,21 @@ struct MorvaColours {
 MorvaColours ColoursOf(MorvaKind kind, bool selected);
 
 // The list's model: one row per string of the attached list, in list
-// order; the text of a row (display and accessible text) is the Key.
+// order; the text of a row (display and accessible text) is the Key. Once
+// the counts are known, a row's number of occurrences is its CountRole
+// (-1: not counted) and its accessible description.
 class MorvaListModel : public QAbstractListModel {
   Q_OBJECT
  public:
   static constexpr int KindRole = Qt::UserRole + 1;
+  static constexpr int CountRole = Qt::UserRole + 2;
   using QAbstractListModel::QAbstractListModel;
   // Attaches a list (nullptr: none) and shows it anew.
   void Attach(const cArrowList* strings);
+  // The occurrences of each key (nullptr: none known); shows the list anew.
+  void SetCounts(const std::unordered_map<std::string, size_t>* counts);
+  // The occurrences of the string at `row`, or -1 when not counted.
+  long long CountAt(size_t row) const;
   // Shows the attached list anew after it changed.
   void Refill();
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -48,6 +65,7 @@ class MorvaListModel : public QAbstractListModel {
 
  private:
   const cArrowList* strings_ = nullptr;
+  const std::unordered_map<std::string, size_t>* counts_ = nullptr;
 };
 
 // Paints each item in the colours of its kind.
@@ -59,10 +77,27 @@ class MorvaItemDelegate : public QStyledItemDelegate {
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 };
 
+// Where the counts of the list come from: the search about to run (its
+// settings and filters) over the window's document or the corpus.
+struct MorvaCountSource {
+  SearchSettings Settings;
+  cFilterList Filters;
+  std::shared_ptr<const Document> Doc;  // without the corpus
+  std::vector<std::string> Corpus;      // with Settings.UseCorpus
+};
+
 class TfrmMorva : public QDialog {
   Q_OBJECT
  public:
   explicit TfrmMorva(QWidget* parent = nullptr);
+  ~TfrmMorva() override;
+
+  // The source of the counts of the next `Review` (none: no counts). The
+  // dialog opens at once; the counts are made on a second thread and shown
+  // when they come.
+  void SetCountSource(std::optional<MorvaCountSource> source) { source_ = std::move(source); }
+  // Waits for the counts of the showing in progress (for tests).
+  void WaitForCounts();
 
   // Shows the dialog modally (through CurrentDialogs().Exec(this)) on the
   // window's strings (the typed strings followed by their generated
@@ -89,6 +124,13 @@ class TfrmMorva : public QDialog {
   QPushButton* CancelBtn;
   // Says which strings' generation the bound stopped; hidden otherwise.
   QLabel* Bounded;
+  // "Masquer les variantes absentes": rows counted 0 are hidden.
+  QCheckBox* chkHideAbsent;
+  // "Tri par &fréquence": the list by number of occurrences, descending.
+  QPushButton* btnFreq;
+  // "Arrêter" the count; the progress of the count beside it.
+  QPushButton* btnStopCount;
+  QLabel* lblProgress;
 
  private:
   void btnAddClick();
@@ -104,9 +146,25 @@ class TfrmMorva : public QDialog {
   void BuildButtons();
   void ConnectButtons();
   void LayOutControls();
+  void btnFreqClick();
+  void StartCount();
+  void StopCount();
+  void PollCount();
+  void ApplyHiding();
 
   cArrowList* strings_ = nullptr;
   bool ascending_ = true;
+
+  // The count of the showing: a second thread, its progress and result.
+  std::optional<MorvaCountSource> source_;
+  std::thread countThread_;
+  std::atomic<bool> countStop_{false};
+  std::atomic<bool> countDone_{false};
+  std::mutex countMutex_;
+  size_t countIndex_ = 0, countTotal_ = 0;  // the corpus document being read
+  std::unordered_map<std::string, size_t> counted_;  // written by the thread until countDone_
+  std::unordered_map<std::string, size_t> counts_;   // shown
+  QTimer* countTimer_ = nullptr;
 };
 
 // The one generated-variants dialog of the process, made on first use.

@@ -86,7 +86,8 @@ TEST_F(CliHelp, HelpAndManualDescribeEveryCommandAndOption) {
                             "--summary", "--level", "--"}) {
     EXPECT_TRUE(options.count(known)) << known;
   }
-  EXPECT_EQ(commands, (std::set<std::string>{"marks", "rules", "search", "text", "variants", "words"}));
+  EXPECT_EQ(commands, (std::set<std::string>{"collocates", "marks", "ngrams", "rules", "search", "text", "variants",
+                                            "words"}));
 
   kalix::test::CliRun help = kalix::test::RunCli({"--help"}, dir_);
   ASSERT_EQ(help.status, 0) << help.err;

@@ -384,7 +384,7 @@ class MorvaTest : public QObject {
     };
     QCOMPARE(names(ControlTree(&TheMorvaDialog())),
              (QStringList{"frmMorva", "lstWord", "btnAdd", "btnDel", "btnSort", "Label1", "lblCount", "btnSave",
-                          "btnAppend", "OKBtn", "CancelBtn"}));
+                          "btnAppend", "OKBtn", "CancelBtn", "chkHideAbsent", "btnFreq", "btnStopCount"}));
     QCOMPARE(names(ControlTree(&TheAddStrDialog())),
              (QStringList{"frmAddStr", "edWord", "pnlPlace", "GroupBox4", "chkExclude", "OKBtn", "CancelBtn"}));
     CaptionControl place = ControlTree(TheAddStrDialog().pnlPlace);

@@ -1,0 +1,225 @@
+#include "ui/TfrmCollocates.h"
+
+#include "platform/Cp1252.h"
+#include "targets/DocumentRef.h"
+#include "ui/Dialogs.h"
+#include "ui/Shell.h"
+#include "ui/TfrmMain.h"
+#include "ui/UiLanguage.h"
+
+#include <QApplication>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace kalix::ui {
+namespace {
+
+QString T(const char* text1252) { return FromCp1252(text1252); }
+
+QString Spoken(const QString& caption) {
+  QString s = caption;
+  s.remove('&');
+  return s;
+}
+
+// The column headings, as messages of the language file.
+const char* const kHeadings[] = {"Forme", "Cooccurrences", "Fr\xe9quence", "G2", "IM", "t", "logDice"};
+
+// A cell holding a number, so that the column sorts by value.
+QTableWidgetItem* NumberItem(double value, bool whole) {
+  auto* item = new QTableWidgetItem;
+  if (whole) {
+    item->setData(Qt::DisplayRole, static_cast<qlonglong>(value));
+  } else {
+    item->setData(Qt::DisplayRole, QString::number(value, 'f', 3).toDouble());
+  }
+  item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  return item;
+}
+
+QSpinBox* SpinBox(QWidget* parent, const char* name, int low, int high, int value) {
+  auto* box = new QSpinBox(parent);
+  box->setObjectName(name);
+  box->setRange(low, high);
+  box->setValue(value);
+  return box;
+}
+
+}  // namespace
+
+TfrmCollocates::TfrmCollocates(QWidget* parent) : QDialog(parent) {
+  setObjectName("frmColloc");
+  setWindowTitle(T("Cooccurrents"));
+  lblLeft = new QLabel(T("Mots \xe0 &gauche"), this);
+  lblLeft->setObjectName("lblLeft");
+  spnLeft = SpinBox(this, "spnLeft", 1, 10, 5);
+  lblRight = new QLabel(T("Mots \xe0 &droite"), this);
+  lblRight->setObjectName("lblRight");
+  spnRight = SpinBox(this, "spnRight", 1, 10, 5);
+  lblMin = new QLabel(T("Fr\xe9quence &minimale"), this);
+  lblMin->setObjectName("lblMin");
+  spnMin = SpinBox(this, "spnMin", 1, 1000000, 1);
+  btnCompute = new QPushButton(T("&Calculer"), this);
+  btnCompute->setObjectName("btnCompute");
+  btnCompute->setAutoDefault(false);
+  grdColloc = new QTableWidget(0, 7, this);
+  grdColloc->setObjectName("grdColloc");
+  grdColloc->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  grdColloc->setSelectionBehavior(QAbstractItemView::SelectRows);
+  grdColloc->setSelectionMode(QAbstractItemView::SingleSelection);
+  grdColloc->verticalHeader()->hide();
+  grdColloc->setSortingEnabled(true);
+  lblMeet = new QLabel(T("Rencontres"), this);
+  lblMeet->setObjectName("lblMeet");
+  lstMeet = new QListWidget(this);
+  lstMeet->setObjectName("lstMeet");
+  // The count of occurrences and words: numbers, not a caption.
+  lblStatus = new QLabel(this);
+  CloseBtn = new QPushButton(T("Fermer"), this);
+  CloseBtn->setObjectName("CloseBtn");
+  CloseBtn->setDefault(true);
+
+  lblLeft->setBuddy(spnLeft);
+  lblRight->setBuddy(spnRight);
+  lblMin->setBuddy(spnMin);
+  lblMeet->setBuddy(lstMeet);
+
+  auto* top = new QHBoxLayout;
+  for (QWidget* w : std::initializer_list<QWidget*>{lblLeft, spnLeft, lblRight, spnRight, lblMin, spnMin, btnCompute}) {
+    top->addWidget(w);
+  }
+  top->addStretch(1);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(top);
+  layout->addWidget(grdColloc, 3);
+  layout->addWidget(lblMeet);
+  layout->addWidget(lstMeet, 2);
+  auto* bottom = new QHBoxLayout;
+  bottom->addWidget(lblStatus, 1);
+  bottom->addWidget(CloseBtn);
+  layout->addLayout(bottom);
+  resize(720, 520);
+
+  connect(btnCompute, &QPushButton::clicked, this, &TfrmCollocates::btnComputeClick);
+  connect(CloseBtn, &QPushButton::clicked, this, &QDialog::accept);
+  connect(grdColloc, &QTableWidget::itemSelectionChanged, this, &TfrmCollocates::grdCollocSelect);
+}
+
+CollocateOptions TfrmCollocates::Options() const {
+  CollocateOptions o;
+  o.Left = spnLeft->value();
+  o.Right = spnRight->value();
+  o.MinFrequency = static_cast<uint64_t>(spnMin->value());
+  o.Filters = &source_.Filters;
+  return o;
+}
+
+SearchRequest TfrmCollocates::Request() const {
+  SearchRequest r;
+  r.Strings = source_.Strings;
+  r.Settings = source_.Settings;
+  r.WindowDocument = source_.Doc.get();
+  r.Corpus = source_.Corpus;
+  return r;
+}
+
+void TfrmCollocates::ShowFor(Source source) {
+  source_ = std::move(source);
+  ApplyLanguageToWidgets("frmColloc", this);
+  QStringList headings;
+  for (const char* h : kHeadings) headings << Tr(h);
+  grdColloc->setHorizontalHeaderLabels(headings);
+  for (QLabel* l : {lblLeft, lblRight, lblMin, lblMeet}) l->setAccessibleName(Spoken(l->text()));
+  spnLeft->setAccessibleName(Spoken(lblLeft->text()));
+  spnRight->setAccessibleName(Spoken(lblRight->text()));
+  spnMin->setAccessibleName(Spoken(lblMin->text()));
+  btnCompute->setAccessibleName(Spoken(btnCompute->text()));
+  CloseBtn->setAccessibleName(Spoken(CloseBtn->text()));
+  grdColloc->setAccessibleName(windowTitle());
+  lstMeet->setAccessibleName(Spoken(lblMeet->text()));
+  btnComputeClick();
+  CurrentDialogs().Exec(this);
+  grdColloc->setRowCount(0);
+  lstMeet->clear();
+  source_ = Source();
+}
+
+void TfrmCollocates::btnComputeClick() {
+  lstMeet->clear();
+  grdColloc->setSortingEnabled(false);
+  grdColloc->setRowCount(0);
+  if (source_.Strings.empty()) {
+    lblStatus->setText(QString());
+    grdColloc->setSortingEnabled(true);
+    return;
+  }
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const CollocateResult r = FindCollocates(TheShell().Ctx, Request(), Options());
+  QApplication::restoreOverrideCursor();
+  grdColloc->setRowCount(static_cast<int>(r.Collocates.size()));
+  for (int row = 0; row < static_cast<int>(r.Collocates.size()); ++row) {
+    const Collocate& c = r.Collocates[static_cast<size_t>(row)];
+    grdColloc->setItem(row, 0, new QTableWidgetItem(FromCp1252(c.Text)));
+    grdColloc->setItem(row, 1, NumberItem(static_cast<double>(c.Cooccurrences), true));
+    grdColloc->setItem(row, 2, NumberItem(static_cast<double>(c.Frequency), true));
+    grdColloc->setItem(row, 3, NumberItem(c.LogLikelihood, false));
+    grdColloc->setItem(row, 4, NumberItem(c.MutualInformation, false));
+    grdColloc->setItem(row, 5, NumberItem(c.TScore, false));
+    grdColloc->setItem(row, 6, NumberItem(c.LogDice, false));
+  }
+  grdColloc->setSortingEnabled(true);
+  grdColloc->sortByColumn(1, Qt::DescendingOrder);
+  lblStatus->setText(QString("%1 / %2 / %3").arg(r.Occurrences).arg(r.Words).arg(r.Collocates.size()));
+  lblStatus->setAccessibleName(lblStatus->text());
+}
+
+void TfrmCollocates::grdCollocSelect() {
+  lstMeet->clear();
+  const QList<QTableWidgetItem*> selected = grdColloc->selectedItems();
+  if (selected.isEmpty()) return;
+  const QTableWidgetItem* form = grdColloc->item(selected.first()->row(), 0);
+  if (form == nullptr) return;
+  CollocateOptions o = Options();
+  o.Meeting = ToCp1252(form->text());
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const CollocateResult r = FindCollocates(TheShell().Ctx, Request(), o);
+  QApplication::restoreOverrideCursor();
+  for (const CollocateMeeting& m : r.Meetings) {
+    QString line = FromCp1252(m.Text);
+    line.replace('\n', ' ');
+    line.replace('\r', ' ');
+    if (!m.Path.empty()) line = FromCp1252(MakeDocumentRef(m.Path)) + "   " + line;
+    lstMeet->addItem(line);
+  }
+}
+
+void TfrmMain::mnuCollocClick() {
+  TfrmCollocates::Source source;
+  if (!Settings.FromWordList) source.Strings = ArrowList;
+  source.Settings = Settings;
+  source.Filters = FilterList;
+  if (Settings.UseCorpus) {
+    source.Corpus = TheShell().Ctx.Corpus.Entries;
+  } else if (!Doc.path.empty()) {
+    auto doc = std::make_shared<Document>();
+    doc->text = Doc.text;
+    source.Doc = std::move(doc);
+  }
+  TheCollocatesDialog().ShowFor(std::move(source));
+}
+
+TfrmCollocates& TheCollocatesDialog() {
+  static QPointer<TfrmCollocates> dialog;
+  if (!dialog) dialog = new TfrmCollocates;
+  return *dialog;
+}
+
+}  // namespace kalix::ui

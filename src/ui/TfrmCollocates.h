@@ -1,0 +1,69 @@
+// The collocates dialog "Cooccurrents": the word forms near the occurrences
+// of a window's last search, with their co-occurrence and total frequencies
+// and association measures (app/Statistics.h), sortable by each column;
+// selecting a collocate lists the windows where it meets the occurrences.
+#pragma once
+
+#include "app/Statistics.h"
+
+#include <QDialog>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QSpinBox;
+class QTableWidget;
+
+namespace kalix::ui {
+
+class TfrmCollocates : public QDialog {
+  Q_OBJECT
+ public:
+  explicit TfrmCollocates(QWidget* parent = nullptr);
+
+  // What the collocates are computed on: a window's last search (strings,
+  // settings, filters) over its document or the corpus.
+  struct Source {
+    cArrowList Strings;
+    SearchSettings Settings;
+    cFilterList Filters;
+    std::shared_ptr<const Document> Doc;  // without the corpus
+    std::vector<std::string> Corpus;      // with Settings.UseCorpus
+  };
+
+  // Shows the dialog modally (through CurrentDialogs().Exec) on `source`,
+  // computed at once with the window sizes shown.
+  void ShowFor(Source source);
+
+  // Computes the collocates with the values of the controls.
+  void btnComputeClick();
+
+  QLabel* lblLeft;
+  QSpinBox* spnLeft;
+  QLabel* lblRight;
+  QSpinBox* spnRight;
+  QLabel* lblMin;
+  QSpinBox* spnMin;
+  QPushButton* btnCompute;
+  QTableWidget* grdColloc;
+  QLabel* lblMeet;
+  QListWidget* lstMeet;
+  QLabel* lblStatus;
+  QPushButton* CloseBtn;
+
+ private:
+  void grdCollocSelect();
+  CollocateOptions Options() const;
+  SearchRequest Request() const;
+
+  Source source_;
+};
+
+// The one collocates dialog of the process, made on first use.
+TfrmCollocates& TheCollocatesDialog();
+
+}  // namespace kalix::ui
