@@ -54,6 +54,8 @@ endforeach()
 
 # Only the platform folder uses Qt (code page conversion, collation).
 target_link_libraries(kalix_platform PUBLIC Qt6::Core)
+# The document reader parses TEI, PAGE and ALTO files with libxml2.
+target_link_libraries(kalix_document PUBLIC LibXml2::LibXml2)
 
 add_library(kalix_core INTERFACE)
 target_link_libraries(kalix_core INTERFACE ${KALIX_CORE_TOP})

@@ -33,7 +33,7 @@ kalix_install_deps() {
 # comes from one of them (or from a package they depend on).
 #
 # Building and running kalix and kalix-cli (scripts/run.sh).
-KALIX_BUILD_PACKAGES=(cmake g++ make qt6-base-dev)
+KALIX_BUILD_PACKAGES=(cmake g++ make qt6-base-dev libxml2-dev)
 # The tests (scripts/test.sh): GoogleTest and GoogleMock (the CMake package
 # of GoogleTest refers to both), JSON for the kalix-cli tests, Python for the
 # include check, clang and its fuzzing runtime for the fuzz targets, a

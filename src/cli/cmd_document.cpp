@@ -5,6 +5,8 @@
 #include "cli/Json.h"
 #include "document/Reader.h"
 #include "i18n/Messages.h"
+#include "cli/ResultOutput.h"
+#include "platform/Cp1252.h"
 #include "platform/Metafile.h"
 
 #include <cstdio>
@@ -17,9 +19,14 @@ namespace {
 // success.
 int Load(Context& ctx, const Args& args, const char* command, Document& document) {
   if (args.size() != 1) return UsageError(std::string(command) + " takes one DOCUMENT");
-  if (!OpenDocument(ctx, document, args[0], nullptr)) {
-    return FileError(ctx, msg::kFileNotFound, args[0]);
+  std::string message;
+  if (!OpenDocument(ctx, document, args[0], &message)) {
+    if (message.empty()) return FileError(ctx, msg::kFileNotFound, args[0]);
+    ReportDocumentMessage(message);
+    return 1;
   }
+  // What the reading passed over or changed (XML documents).
+  for (const std::string& warning : document.warnings) ReportDocumentMessage(warning);
   return -1;
 }
 
@@ -86,6 +93,44 @@ int RunMarksCommand(Context& ctx, const Args& args) {
     json.EndObject();
   }
   json.EndArray();
+  // Documents read from XML: each page's label, image and line zones.
+  if (!document.pages.empty()) {
+    json.Key("pages");
+    json.BeginArray();
+    for (size_t k = 0; k < document.pages.size(); ++k) {
+      const PageFacsimile& page = document.pages[k];
+      json.BeginObject();
+      json.Key("page");
+      json.Int(static_cast<int64_t>(k + 1));
+      json.Key("label");
+      json.String1252(page.label);
+      json.Key("image");
+      if (page.image.empty()) {
+        json.Null();
+      } else {
+        json.String1252(Utf8OrCp1252To1252(page.image));
+      }
+      json.Key("lines");
+      json.BeginArray();
+      for (const LineZone& line : page.lines) {
+        json.BeginObject();
+        json.Key("position");
+        json.Int(line.position);
+        json.Key("left");
+        json.Int(line.left);
+        json.Key("top");
+        json.Int(line.top);
+        json.Key("right");
+        json.Int(line.right);
+        json.Key("bottom");
+        json.Int(line.bottom);
+        json.EndObject();
+      }
+      json.EndArray();
+      json.EndObject();
+    }
+    json.EndArray();
+  }
   json.EndObject();
   json.End();
   return std::ferror(stdout) ? 1 : 0;

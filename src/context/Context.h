@@ -15,6 +15,9 @@ struct Context {
   MorvaRules Morva;
   LanguageState Language;
   kalix::Corpus Corpus;  // the one corpus, shared by every main window
+  // XML documents are read in their normalised layer (<choice> keeps expan,
+  // reg, corr; <del> is left out) rather than the diplomatic one.
+  bool XmlNormalised = false;
 
   std::string Tr(std::string_view message) const { return Translate(Language, message); }
 };

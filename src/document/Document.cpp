@@ -66,6 +66,9 @@ std::span<const Note> NotesOfPage(const Document& document, int32_t page) {
 void ClearDocument(Document& document) {
   document.marks = cMarkList();
   document.notes = cNoteList();
+  document.pages = std::vector<PageFacsimile>();
+  document.glyphImages = std::vector<GlyphImage>();
+  document.warnings = std::vector<std::string>();
   document.text = std::string();
   document.path = std::string();
 }
