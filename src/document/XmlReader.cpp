@@ -10,6 +10,7 @@
 #include <libxml/xmlreader.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -323,7 +324,6 @@ class Builder {
   void Marker(unsigned char c) {
     doc_.text.push_back(static_cast<char>(c));
     view_ += 1;
-    paragraphStart_ = false;
   }
 
   void PutBreak(char c) {
@@ -569,6 +569,10 @@ class TeiReader {
   // Reads the document from the streaming reader, positioned on the root.
   // False when the parser stops on an error.
   bool Read(xmlTextReaderPtr reader);
+  // No text may be larger than 64 times the file and 1 MB: entities that
+  // libxml2 still lets through cannot make more of a small file.
+  void SetInputSize(size_t size) { limit_ = static_cast<int64_t>(size) * 64 + (1 << 20); }
+  bool TooLarge() const { return tooLarge_; }
 
   // The model: <text>'s, or <sourceDoc>'s when <text> wrote nothing.
   Document& Result() {
@@ -582,7 +586,10 @@ class TeiReader {
   Step Start(const Element& e, bool empty);
   void End();
   void Characters(std::string_view utf8) {
-    if (Builder* b = Out()) b->Text(utf8);
+    Builder* b = Out();
+    if (b == nullptr) return;
+    b->Text(utf8);
+    if (b->Written() > limit_) tooLarge_ = true;
   }
   // Walks the children of an expanded node through Start and End.
   void WalkChildren(xmlNodePtr node);
@@ -615,12 +622,14 @@ class TeiReader {
   std::unordered_map<std::string, size_t> surfaceById_;
   std::unordered_map<std::string, LineZone> zones_;
   size_t pbCount_ = 0;
+  int64_t limit_ = INT64_MAX;
+  bool tooLarge_ = false;
 };
 
 bool IsParagraphElement(std::string_view n) {
   static constexpr std::string_view kNames[] = {"p",      "l",     "head",   "ab",     "item",  "trailer",
                                                 "closer", "opener", "dateline", "salute", "signed", "row",
-                                                "label",  "byline", "argument", "epigraph"};
+                                                "byline", "argument", "epigraph"};
   return std::find(std::begin(kNames), std::end(kNames), n) != std::end(kNames);
 }
 
@@ -683,6 +692,7 @@ Step TeiReader::Start(const Element& e, bool empty) {
   } else if (n == "zone" && inSource_ > 0) {
     end = EndAction::Paragraph;
   } else if (IsParagraphElement(n)) {
+    b->ParagraphEnd();  // a paragraph inside another's text begins one of its own
     end = EndAction::Paragraph;
   }
   ends_.push_back(end);
@@ -907,6 +917,7 @@ bool TeiReader::Read(xmlTextReaderPtr reader) {
                type == XML_READER_TYPE_SIGNIFICANT_WHITESPACE || type == XML_READER_TYPE_WHITESPACE) {
       Characters(View(xmlTextReaderConstValue(reader)));
     }
+    if (tooLarge_) return false;
     status = xmlTextReaderRead(reader);
   }
   return status == 0;
@@ -1181,8 +1192,9 @@ std::string FileStem(const std::string& path) { return Utf8OrCp1252To1252(fs::pa
 using ReaderPtr = std::unique_ptr<xmlTextReader, void (*)(xmlTextReaderPtr)>;
 
 // Reads one parsed stream (a file or bytes) into `document`.
-bool ReadStream(const Context& context, ReaderPtr reader, const std::string& path, const XmlReadOptions& options,
-                Document& document, std::string* errorMessage, std::vector<std::string>& refused) {
+bool ReadStream(const Context& context, ReaderPtr reader, const std::string& path, size_t inputSize,
+                const XmlReadOptions& options, Document& document, std::string* errorMessage,
+                std::vector<std::string>& refused) {
   ParseError error;
   auto fail = [&](const char* reason) {
     if (errorMessage) *errorMessage = PlaceMessage(context, error.entities ? msg::kXmlEntities : reason, path, error);
@@ -1205,7 +1217,10 @@ bool ReadStream(const Context& context, ReaderPtr reader, const std::string& pat
                    (ns.empty() || ns == "http://www.tei-c.org/ns/1.0");
   if (tei) {
     TeiReader tr(context, options, path, counts);
-    if (!tr.Read(reader.get()) || error.failed) return fail(msg::kXmlMalformed);
+    tr.SetInputSize(inputSize);
+    const bool read = tr.Read(reader.get());
+    if (tr.TooLarge()) return fail(msg::kXmlEntities);
+    if (!read || error.failed) return fail(msg::kXmlMalformed);
     Adopt(tr.Result(), document);
   } else {
     // PAGE and ALTO pages are small: the whole tree, then the page.
@@ -1307,6 +1322,7 @@ bool IsXmlPath(std::string_view path) { return EndsWithNoCase(path, ".xml") || E
 bool NaturalLess(std::string_view a, std::string_view b) {
   size_t i = 0;
   size_t j = 0;
+  int zeros = 0;  // equal numbers written with more zeros first, when all else is equal
   auto digit = [](char c) { return c >= '0' && c <= '9'; };
   while (i < a.size() && j < b.size()) {
     if (digit(a[i]) && digit(b[j])) {
@@ -1323,7 +1339,7 @@ bool NaturalLess(std::string_view a, std::string_view b) {
       if (ie - is != je - js) return ie - is < je - js;
       const int c = a.substr(is, ie - is).compare(b.substr(js, je - js));
       if (c != 0) return c < 0;
-      if (ie - i != je - j) return ie - i > je - j;  // "012" before "12"? more zeros first
+      if (zeros == 0 && ie - i != je - j) zeros = ie - i > je - j ? -1 : 1;
       i = ie;
       j = je;
       continue;
@@ -1332,7 +1348,8 @@ bool NaturalLess(std::string_view a, std::string_view b) {
     ++i;
     ++j;
   }
-  return a.size() - i < b.size() - j;
+  if (a.size() - i != b.size() - j) return a.size() - i < b.size() - j;
+  return zeros < 0;
 }
 
 bool ParseFolioLabel(std::string_view label, int32_t& number, bool& verso) {
@@ -1373,7 +1390,7 @@ bool ReadXmlDocument(const Context& context, std::string_view bytes, const std::
   ReaderPtr reader(xmlReaderForMemory(bytes.data(), static_cast<int>(bytes.size()),
                                       baseUrl.empty() ? nullptr : baseUrl.c_str(), nullptr, kParseOptions),
                    FreeReader);
-  return ReadStream(context, std::move(reader), baseUrl, options, document, errorMessage, refused);
+  return ReadStream(context, std::move(reader), baseUrl, bytes.size(), options, document, errorMessage, refused);
 }
 
 bool OpenXmlDocument(const Context& context, Document& document, const std::string& path,
@@ -1389,7 +1406,9 @@ bool OpenXmlDocument(const Context& context, Document& document, const std::stri
   std::vector<std::string> refused;
   LoaderScope scope(path, &refused);
   ReaderPtr reader(xmlReaderForFile(path.c_str(), nullptr, kParseOptions), FreeReader);
-  const bool read = ReadStream(context, std::move(reader), path, options, document, errorMessage, refused);
+  const uintmax_t size = fs::file_size(path, error);
+  const bool read = ReadStream(context, std::move(reader), path, error ? 0 : static_cast<size_t>(size), options,
+                               document, errorMessage, refused);
   if (!read) {
     ClearDocument(document);
     document.path = path;
