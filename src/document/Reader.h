@@ -45,6 +45,10 @@ void ReadDocumentInPieces(const RuleSet& rules, std::string_view bytes, size_t p
 // file cannot be opened; then, if `errorMessage` is given, it receives the
 // translated "Fichier non trouvé :", a line feed and the path, and nothing
 // else changes.
+// A folder, a ".xml" or ".tei" file, and a file of another extension than
+// ".rtf" and ".txt" that begins with "<?xml" or "<TEI" are read by the XML
+// reader (document/XmlReader.h), in the layer the context names; it also
+// returns false, with its own message, for a file it refuses.
 bool OpenDocument(const Context& context, Document& document, const std::string& path,
                   std::string* errorMessage);
 

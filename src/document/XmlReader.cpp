@@ -32,7 +32,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr unsigned char kEllipsis = 0x85;
 constexpr unsigned char kUnknownChar = 0x81;
 
 // The parser's options: entities are substituted (within libxml2's bounds),
@@ -563,7 +562,7 @@ enum class EndAction : unsigned char { None, Paragraph, Line, Note, Glyph, Leave
 class TeiReader {
  public:
   TeiReader(const Context& context, const XmlReadOptions& options, const std::string& path, CharCounts& counts)
-      : context_(context), options_(options), path_(path), text_(context.Rules, textDoc_, counts),
+      : options_(options), path_(path), text_(context.Rules, textDoc_, counts),
         source_(context.Rules, sourceDoc_, counts) {}
 
   // Reads the document from the streaming reader, positioned on the root.
@@ -602,7 +601,6 @@ class TeiReader {
   std::string PageImage(const std::string& facs, const std::string& label);
   void Zone(const std::string& facs, Builder& b);
 
-  const Context& context_;
   XmlReadOptions options_;
   std::string path_;
   Document textDoc_;
@@ -668,8 +666,9 @@ Step TeiReader::Start(const Element& e, bool empty) {
     b->BeginNote();
     end = EndAction::Note;
   } else if (n == "g") {
+    // "#id", or a declaration in another file ("chars.xml#id"): its id.
     std::string ref = e.Attr("ref");
-    if (!ref.empty() && ref[0] == '#') ref.erase(0, 1);
+    if (const size_t hash = ref.rfind('#'); hash != std::string::npos) ref.erase(0, hash + 1);
     const auto it = decls_.find(ref);
     b->Glyph(it != decls_.end() ? it->second.image : std::string());
     glyphs_.push_back(GlyphStart{b->Written(), ref});
