@@ -3,6 +3,7 @@
 
 #include "cli/Commands.h"
 #include "cli/Json.h"
+#include "document/PageImage.h"
 #include "document/Reader.h"
 #include "i18n/Messages.h"
 #include "cli/ResultOutput.h"
@@ -104,11 +105,13 @@ int RunMarksCommand(Context& ctx, const Args& args) {
       json.Int(static_cast<int64_t>(k + 1));
       json.Key("label");
       json.String1252(page.label);
+      // The image the document names, else one found beside it.
+      const std::string image = PageImagePath(document, static_cast<int32_t>(k + 1));
       json.Key("image");
-      if (page.image.empty()) {
+      if (image.empty()) {
         json.Null();
       } else {
-        json.String1252(Utf8OrCp1252To1252(page.image));
+        json.String1252(Utf8OrCp1252To1252(image));
       }
       json.Key("lines");
       json.BeginArray();

@@ -211,7 +211,18 @@ class Builder {
         continue;
       }
       if (*p < 0x80) {
-        Char(*p++);
+        // A run of visible ASCII: the first character takes the steps of
+        // Char, the others are copied behind it at once.
+        const unsigned char* q = p + 1;
+        while (q < end && *q > ' ' && *q < 0x80) ++q;
+        Char(*p);
+        const auto n = static_cast<size_t>(q - p - 1);
+        if (n > 0) {
+          (noteDepth_ > 0 ? note_ : doc_.text).append(reinterpret_cast<const char*>(p + 1), n);
+          written_ += static_cast<int64_t>(n);
+          if (noteDepth_ == 0) view_ += static_cast<int32_t>(n);
+        }
+        p = q;
         continue;
       }
       Unicode(NextCodePoint(p, end));
@@ -570,7 +581,10 @@ class TeiReader {
   bool Read(xmlTextReaderPtr reader);
   // No text may be larger than 64 times the file and 1 MB: entities that
   // libxml2 still lets through cannot make more of a small file.
-  void SetInputSize(size_t size) { limit_ = static_cast<int64_t>(size) * 64 + (1 << 20); }
+  void SetInputSize(size_t size) {
+    limit_ = static_cast<int64_t>(size) * 64 + (1 << 20);
+    textDoc_.text.reserve(std::min<size_t>(size / 2, size_t{1} << 30));  // the text is rarely larger
+  }
   bool TooLarge() const { return tooLarge_; }
 
   // The model: <text>'s, or <sourceDoc>'s when <text> wrote nothing.
