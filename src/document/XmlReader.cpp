@@ -1406,8 +1406,9 @@ bool ReadXmlDocument(const Context& context, std::string_view bytes, const std::
   return ReadStream(context, std::move(reader), baseUrl, bytes.size(), options, document, errorMessage, refused);
 }
 
-bool OpenXmlDocument(const Context& context, Document& document, const std::string& path,
+bool OpenXmlDocument(const Context& context, Document& document, const std::string& pathGiven,
                      const XmlReadOptions& options, std::string* errorMessage) {
+  const std::string path = pathGiven;  // the caller may pass the document's own path
   ClearDocument(document);
   document.path = path;
   std::error_code error;

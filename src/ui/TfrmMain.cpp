@@ -326,6 +326,7 @@ void TfrmMain::UpdatePositionPanel() {
     ShownPicture = c.picture;
     pbxGlyph->update();
   }
+  FollowFacsimile();
   UpdateEditMenu();
 }
 

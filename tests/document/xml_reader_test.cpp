@@ -185,6 +185,12 @@ TEST(XmlReader, FolderOfPages) {
   EXPECT_NE(doc.warnings[0].find("f11r.xml\nligne 5, colonne 10"), std::string::npos) << doc.warnings[0];
   EXPECT_NE(doc.warnings[1].find("mets.xml"), std::string::npos);
 
+  // Opened again from its own path, as the window does.
+  Document again;
+  again.path = kFixtures + "registre";
+  ASSERT_TRUE(OpenDocument(ctx, again, again.path, &message)) << message;
+  EXPECT_EQ(again.Text(), doc.Text());
+
   // One page file alone is a document of one page.
   Document one;
   ASSERT_TRUE(OpenDocument(ctx, one, kFixtures + "registre/f10v.xml", &message)) << message;
