@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFont>
 #include <QImage>
 #include <QPainter>
 #include <QTest>
@@ -37,13 +38,20 @@ std::string PageXml(const char* image, const char* line1, const char* line2) {
          line2 + "</Unicode></TextEquiv></TextLine></TextRegion></Page></PcGts>\n";
 }
 
-void WritePageImage(const QString& path) {
+// A page of parchment colour with the two lines written where the zones say.
+void WritePageImage(const QString& path, const char* line1 = "Item a Jehan", const char* line2 = "pour le toit") {
   QImage image(1200, 1600, QImage::Format_RGB32);
   image.fill(QColor(235, 225, 200));
   QPainter p(&image);
-  p.setPen(QPen(Qt::black, 6));
-  p.drawLine(120, 260, 1000, 260);
-  p.drawLine(120, 360, 900, 360);
+  QFont font("serif");
+  font.setItalic(true);
+  font.setPixelSize(64);
+  p.setFont(font);
+  p.setPen(QColor(70, 45, 20));
+  p.drawText(QRect(110, 200, 1000, 80), Qt::AlignLeft | Qt::AlignVCenter, line1);
+  p.drawText(QRect(110, 300, 1000, 80), Qt::AlignLeft | Qt::AlignVCenter, line2);
+  p.setPen(QPen(QColor(120, 90, 50), 3));
+  p.drawRect(40, 40, 1120, 1520);
   p.end();
   QVERIFY(image.save(path));
 }
