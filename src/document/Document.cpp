@@ -69,6 +69,7 @@ void ClearDocument(Document& document) {
   document.pages = std::vector<PageFacsimile>();
   document.glyphImages = std::vector<GlyphImage>();
   document.warnings = std::vector<std::string>();
+  document.information = std::string();
   document.text = std::string();
   document.path = std::string();
 }

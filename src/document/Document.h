@@ -82,6 +82,9 @@ struct Document {
   // What the reading passed over or changed, one message a line (1252 bytes),
   // for the user: a folder's files that were not read, replaced characters.
   std::vector<std::string> warnings;
+  // The document's description of itself (a TEI header: one line per
+  // element that holds text), 1252 bytes; empty: none.
+  std::string information;
 
   // The text without its terminating zero.
   std::string_view Text() const {
@@ -108,7 +111,7 @@ int32_t FirstMarkFrom(const Document& document, int16_t kind, int64_t key);
 std::span<const Note> NotesOfPage(const Document& document, int32_t page);
 
 // Empties the document: marks with their pictures, notes, text (no bytes at
-// all), pages, glyph images, warnings and path.
+// all), pages, glyph images, warnings, information and path.
 void ClearDocument(Document& document);
 
 }  // namespace kalix

@@ -591,7 +591,9 @@ class TeiReader {
   Document& Result() {
     Builder& b = text_.WroteText() || !source_.WroteText() ? text_ : source_;
     b.Finish();
-    return &b == &text_ ? textDoc_ : sourceDoc_;
+    Document& d = &b == &text_ ? textDoc_ : sourceDoc_;
+    d.information = std::move(information_);
+    return d;
   }
 
  private:
@@ -611,6 +613,7 @@ class TeiReader {
   void Select(xmlNodePtr node);
   void ReadSurface(xmlNodePtr node);
   void ReadHeader(xmlNodePtr node);
+  void ReadHeaderText(xmlNodePtr node);
   void ReadFacsimile(xmlNodePtr node);
   std::string PageImage(const std::string& facs, const std::string& label);
   void Zone(const std::string& facs, Builder& b);
@@ -634,6 +637,7 @@ class TeiReader {
   std::unordered_map<std::string, size_t> surfaceById_;
   std::unordered_map<std::string, LineZone> zones_;
   size_t pbCount_ = 0;
+  std::string information_;
   int64_t limit_ = INT64_MAX;
   bool tooLarge_ = false;
 };
@@ -763,6 +767,7 @@ void TeiReader::WalkNode(xmlNodePtr c) {
           ReadSurface(c);
         } else if (e.name == "teiHeader") {
           ReadHeader(c);
+          ReadHeaderText(c);
         } else if (e.name == "facsimile") {
           ReadFacsimile(c);
         }
@@ -850,6 +855,41 @@ void TeiReader::ReadHeader(xmlNodePtr node) {
     } else {
       ReadHeader(c);
     }
+  }
+}
+
+// The header as the document's information: each element that holds text of
+// its own gives one line, its whole text with white space collapsed (the
+// character declarations are left out).
+void TeiReader::ReadHeaderText(xmlNodePtr node) {
+  for (xmlNodePtr c = node->children; c; c = c->next) {
+    if (c->type != XML_ELEMENT_NODE || LocalName(c) == "charDecl") continue;
+    bool ownText = false;
+    for (xmlNodePtr t = c->children; t && !ownText; t = t->next) {
+      if (t->type != XML_TEXT_NODE && t->type != XML_CDATA_SECTION_NODE) continue;
+      for (const char ch : View(t->content)) {
+        if (ch != ' ' && ch != '\t' && ch != '\n' && ch != '\r') {
+          ownText = true;
+          break;
+        }
+      }
+    }
+    if (!ownText) {
+      ReadHeaderText(c);
+      continue;
+    }
+    std::string line;
+    bool blank = false;
+    for (const char ch : To1252(NodeText(c))) {
+      if (ch == ' ' || ch == '\t' || ch == '\n' || ch == '\r') {
+        blank = !line.empty();
+        continue;
+      }
+      if (blank) line += ' ';
+      blank = false;
+      line += ch;
+    }
+    if (!line.empty()) information_ += line + '\n';
   }
 }
 
@@ -1197,6 +1237,7 @@ void Adopt(Document& built, Document& document) {
   document.notes = std::move(built.notes);
   document.pages = std::move(built.pages);
   document.glyphImages = std::move(built.glyphImages);
+  document.information = std::move(built.information);
   for (std::string& w : built.warnings) document.warnings.push_back(std::move(w));
 }
 

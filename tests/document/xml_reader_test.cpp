@@ -89,6 +89,9 @@ TEST(XmlReader, TeiEditionInBothLayers) {
     EXPECT_EQ(doc.glyphImages[0].glyph, 1);
     EXPECT_EQ(doc.glyphImages[1].glyph, 3);
     EXPECT_TRUE(EndsWith(doc.glyphImages[0].image, "xml/glyphes/et.png"));
+    // The header is the document's information, one line per element.
+    EXPECT_EQ(doc.information,
+              "Chronique de l'abbaye (extrait)\nTranscription d'essai.\nParis, ms. fr. 0000, f. 12r-12v.\n");
     // The Tironian et and the p with bar are transliterated, the combining
     // tilde of "ch̃r" dropped: counted, not lost without a word.
     ASSERT_FALSE(doc.warnings.empty());

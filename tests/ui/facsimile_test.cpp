@@ -10,7 +10,9 @@
 #include "platform/TextFile.h"
 #include "rules/RuleSet.h"
 #include "ui/FacsimilePane.h"
+#include "ui/TfrmInfo.h"
 #include "ui/TfrmMain.h"
+#include "ui/Shell.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,6 +21,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QTest>
+#include <QTextEdit>
 
 using namespace kalix;
 using namespace kalix::ui;
@@ -145,6 +148,25 @@ class FacsimileTest : public QObject {
     w->SetCaretView(static_cast<int32_t>(w->Doc.Text().find("Second")) + 2, 0);  // one LF before: view = offset + 1
     QVERIFY(w->Facsimile->ShownPath().ends_with("/ms_f1v.jpg"));
     QTRY_VERIFY(w->Facsimile->ImageShown());
+  }
+
+  // "Informations" of a TEI document without an information file shows its
+  // header; the page image its pb names is the pane's.
+  void teiHeaderAndFacsimile() {
+    auto* w = new TfrmMain();
+    LoadRules(TheShell().Ctx.Rules, KALIX_SOURCE_DIR "/samples/nac.rul");
+    w->show();
+    dialogs_.files.push_back(KALIX_SOURCE_DIR "/tests/document/fixtures/xml/chronique.xml");
+    w->mnuOpenClick();
+    QVERIFY(dialogs_.messages.empty());
+    w->mnuInfoClick();
+    QVERIFY(dialogs_.messages.empty());
+    QCOMPARE(dialogs_.executed.size(), size_t{1});
+    QVERIFY(TheShell().Info->reInfo->toPlainText().startsWith("Chronique de l'abbaye (extrait)\nTranscription"));
+    w->ShowFacsimile(true);
+    w->SetCaretView(10, 0);
+    QVERIFY(w->Facsimile->ShownPath().ends_with("/fixtures/xml/images/f012r.jpg"));
+    QTRY_VERIFY(w->Facsimile->StatusText().startsWith("Image introuvable"));  // the fixture has no images
   }
 };
 
