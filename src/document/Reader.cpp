@@ -795,6 +795,11 @@ bool OpenDocument(const Context& context, Document& document, const std::string&
     if (context.XmlNormalised) options.layer = XmlLayer::Normalised;
     return OpenXmlDocument(context, document, path, options, errorMessage);
   }
+  // What only XML documents have does not outlive them in a reused model.
+  document.pages.clear();
+  document.glyphImages.clear();
+  document.warnings.clear();
+  document.information.clear();
   // Closed however the reading ends (the reader may throw when memory runs out).
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(folder ? nullptr : std::fopen(path.c_str(), "rb"),
                                                               &std::fclose);

@@ -194,6 +194,15 @@ TEST(XmlReader, FolderOfPages) {
   ASSERT_TRUE(OpenDocument(ctx, again, again.path, &message)) << message;
   EXPECT_EQ(again.Text(), doc.Text());
 
+  // A rich-text document read into the same model, as a corpus search reuses
+  // one, keeps nothing of the pages.
+  again.text.clear();
+  again.marks.clear();
+  again.notes.clear();
+  ASSERT_TRUE(OpenDocument(ctx, again, std::string(KALIX_SOURCE_DIR) + "/samples/sample.rtf", &message));
+  EXPECT_TRUE(again.pages.empty());
+  EXPECT_TRUE(again.warnings.empty());
+
   // One page file alone is a document of one page.
   Document one;
   ASSERT_TRUE(OpenDocument(ctx, one, kFixtures + "registre/f10v.xml", &message)) << message;
