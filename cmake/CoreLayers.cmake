@@ -55,6 +55,8 @@ endforeach()
 # Only the platform folder uses Qt (code page conversion, collation) and ICU
 # (the character policy: code pages, normalisation, character properties).
 target_link_libraries(kalix_platform PUBLIC Qt6::Core ICU::uc ICU::data)
+# The document reader parses TEI, PAGE and ALTO files with libxml2.
+target_link_libraries(kalix_document PUBLIC LibXml2::LibXml2)
 
 add_library(kalix_core INTERFACE)
 target_link_libraries(kalix_core INTERFACE ${KALIX_CORE_TOP})

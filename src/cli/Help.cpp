@@ -16,7 +16,7 @@ namespace {
 // kalix-cli(1) describes the same list (a test keeps them in step with the
 // parsers).
 const char kHelp[] =
-    "usage: kalix-cli [-R RULES] [-L LANGUAGE] COMMAND ...\n"
+    "usage: kalix-cli [-R RULES] [-L LANGUAGE] [--layer LAYER] COMMAND ...\n"
     "       kalix-cli --help | --version\n"
     "\n"
     "Searches transcribed documents (rich text or plain text, code page 1252)\n"
@@ -27,6 +27,7 @@ const char kHelp[] =
     "  --translit FILE  the user's transliteration table, UTF-8 (default:\n"
     "                 translit.txt in the current folder, when there is one)\n"
     "  -L LANGUAGE    a language file (.lng) for the messages\n"
+    "  --layer LAYER  XML documents: diplomatic (default) or normalised reading\n"
     "  --help         print this help and exit\n"
     "  --version      print the version and exit\n"
     "\n"

@@ -4,8 +4,11 @@
 #include "cli/Commands.h"
 #include "cli/Json.h"
 #include "cli/ResultOutput.h"
+#include "document/PageImage.h"
 #include "document/Reader.h"
 #include "i18n/Messages.h"
+#include "cli/ResultOutput.h"
+#include "platform/Cp1252.h"
 #include "platform/Metafile.h"
 
 #include <cstdio>
@@ -24,6 +27,8 @@ int Load(Context& ctx, const Args& args, const char* command, Document& document
     return 1;
   }
   WarnReadNotice(ctx, document);
+  // What the reading passed over or changed (XML documents).
+  for (const std::string& warning : document.warnings) ReportDocumentMessage(warning);
   return -1;
 }
 
@@ -96,6 +101,46 @@ int RunMarksCommand(Context& ctx, const Args& args) {
   }
   json.EndArray();
   WriteReplacedJson(json, document, true);
+  // Documents read from XML: each page's label, image and line zones.
+  if (!document.pages.empty()) {
+    json.Key("pages");
+    json.BeginArray();
+    for (size_t k = 0; k < document.pages.size(); ++k) {
+      const PageFacsimile& page = document.pages[k];
+      json.BeginObject();
+      json.Key("page");
+      json.Int(static_cast<int64_t>(k + 1));
+      json.Key("label");
+      json.String1252(page.label);
+      // The image the document names, else one found beside it.
+      const std::string image = PageImagePath(document, static_cast<int32_t>(k + 1));
+      json.Key("image");
+      if (image.empty()) {
+        json.Null();
+      } else {
+        json.String1252(Utf8OrCp1252To1252(image));
+      }
+      json.Key("lines");
+      json.BeginArray();
+      for (const LineZone& line : page.lines) {
+        json.BeginObject();
+        json.Key("position");
+        json.Int(line.position);
+        json.Key("left");
+        json.Int(line.left);
+        json.Key("top");
+        json.Int(line.top);
+        json.Key("right");
+        json.Int(line.right);
+        json.Key("bottom");
+        json.Int(line.bottom);
+        json.EndObject();
+      }
+      json.EndArray();
+      json.EndObject();
+    }
+    json.EndArray();
+  }
   json.EndObject();
   json.End();
   return std::ferror(stdout) ? 1 : 0;

@@ -19,7 +19,7 @@ namespace kalix::cli {
 int UsageError(const std::string& message) {
   std::fprintf(stderr, "kalix-cli: %s\n", message.c_str());
   std::fprintf(stderr,
-               "usage: kalix-cli [-R RULES] [-L LANGUAGE] COMMAND ...\n"
+               "usage: kalix-cli [-R RULES] [-L LANGUAGE] [--layer LAYER] COMMAND ...\n"
                "  rules | text DOCUMENT | marks DOCUMENT | variants [--level N] STRING...\n"
                "  search SEARCH-OPTIONS (DOCUMENT | --corpus FILE)\n"
                "  words WORD-OPTIONS (DOCUMENT | --corpus FILE)\n"
@@ -46,8 +46,16 @@ int main(int argc, char** argv) {
   std::string translitPath = "translit.txt";
   bool rulesGiven = false;
   bool translitGiven = false;
+  bool normalised = false;
   int i = 1;
   for (; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--layer") == 0) {
+      if (i + 1 >= argc) return UsageError(std::string("missing value after ") + argv[i]);
+      const std::string layer = argv[++i];
+      if (layer != "diplomatic" && layer != "normalised") return UsageError("--layer takes diplomatic or normalised");
+      normalised = layer == "normalised";
+      continue;
+    }
     if (std::strcmp(argv[i], "--help") == 0) return PrintHelp();
     if (std::strcmp(argv[i], "--version") == 0) return PrintVersion();
     if (std::strcmp(argv[i], "--translit") == 0) {
@@ -73,6 +81,7 @@ int main(int argc, char** argv) {
   Args args(argv + i, argv + argc);
 
   Context ctx;
+  ctx.XmlNormalised = normalised;
   if (!languagePath.empty()) {
     // A language file that cannot be read is an error here (the desktop
     // program goes on without it); so is one that is not a language file.

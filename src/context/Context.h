@@ -17,6 +17,9 @@ struct Context {
   LanguageState Language;
   kalix::Corpus Corpus;  // the one corpus, shared by every main window
   CharPolicy Characters;  // the character policy, with the user's table
+  // XML documents are read in their normalised layer (<choice> keeps expan,
+  // reg, corr; <del> is left out) rather than the diplomatic one.
+  bool XmlNormalised = false;
 
   std::string Tr(std::string_view message) const { return Translate(Language, message); }
 };

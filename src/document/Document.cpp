@@ -69,6 +69,10 @@ void ClearDocument(Document& document) {
   document.replaced = cReplacedList();
   document.unknownCodePage = 0;
   document.invalidUtf8 = false;
+  document.pages = std::vector<PageFacsimile>();
+  document.glyphImages = std::vector<GlyphImage>();
+  document.warnings = std::vector<std::string>();
+  document.information = std::string();
   document.text = std::string();
   document.path = std::string();
 }

@@ -39,6 +39,31 @@ struct Note {
 using cMarkList = std::vector<Mark>;
 using cNoteList = std::vector<Note>;
 
+// Where a line of the text stands on its page image, in the image's pixels.
+struct LineZone {
+  int32_t position = 0;  // view position where the line's text begins
+  int32_t left = 0;
+  int32_t top = 0;
+  int32_t right = 0;
+  int32_t bottom = 0;
+};
+
+// What a document read from XML knows of one of its pages: the label the
+// transcription gives it ("12r"), the path of its image (as the file system
+// spells it, resolved against the document's folder; empty: none) and its
+// lines on that image, in text order.
+struct PageFacsimile {
+  std::string label;  // 1252 bytes; empty: none
+  std::string image;
+  std::vector<LineZone> lines;
+};
+
+// The image file that a glyph's declaration names (XML documents).
+struct GlyphImage {
+  int32_t glyph = 0;  // the glyph mark's number
+  std::string image;  // path, as for PageFacsimile::image
+};
+
 struct MarkContext {
   int32_t page = 0;
   int32_t folio = 0;
@@ -62,6 +87,16 @@ struct Document {
   // The file began with a UTF-8 byte-order mark but was not valid UTF-8 past
   // some point: the rest was read as 1252.
   bool invalidUtf8 = false;
+  // Documents read from XML: one entry per page mark, in page order (entry
+  // k is page k + 1); empty for rich and plain text.
+  std::vector<PageFacsimile> pages;
+  std::vector<GlyphImage> glyphImages;
+  // What the reading passed over or changed, one message a line (1252 bytes),
+  // for the user: a folder's files that were not read, replaced characters.
+  std::vector<std::string> warnings;
+  // The document's description of itself (a TEI header: one line per
+  // element that holds text), 1252 bytes; empty: none.
+  std::string information;
 
   // The text without its terminating zero.
   std::string_view Text() const {
@@ -88,7 +123,7 @@ int32_t FirstMarkFrom(const Document& document, int16_t kind, int64_t key);
 std::span<const Note> NotesOfPage(const Document& document, int32_t page);
 
 // Empties the document: marks with their pictures, notes, text (no bytes at
-// all) and path.
+// all), pages, glyph images, warnings, information and path.
 void ClearDocument(Document& document);
 
 }  // namespace kalix

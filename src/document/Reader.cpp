@@ -1,6 +1,7 @@
 #include "document/Reader.h"
 
 #include "document/Sniff.h"
+#include "document/XmlReader.h"
 #include "i18n/Messages.h"
 #include "platform/ByteSet.h"
 #include "platform/CharPolicy.h"
@@ -1270,6 +1271,25 @@ void Reader::Finish() {
 // How a file's first bytes say it is to be read.
 enum class Start { RichText, Utf8Bom, Utf16Le, Utf16Be, Plain };
 
+// A file that is neither ".rtf" nor ".txt" and begins (after blanks or a
+// UTF-8 byte-order mark) with "<?xml" or "<TEI".
+bool LooksLikeXml(const std::string& path) {
+  std::string_view name(path);
+  const size_t dot = name.rfind('.');
+  std::string ext(dot == std::string_view::npos ? std::string_view() : name.substr(dot));
+  for (char& c : ext) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  if (ext == ".rtf" || ext == ".txt") return false;
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+  if (!file) return false;
+  char head[64];
+  const size_t n = std::fread(head, 1, sizeof head, file.get());
+  std::string_view h(head, n);
+  if (h.substr(0, 3) == "\xEF\xBB\xBF") h.remove_prefix(3);
+  while (!h.empty() && (h[0] == ' ' || h[0] == '\t' || h[0] == '\r' || h[0] == '\n')) h.remove_prefix(1);
+  return h.substr(0, 5) == "<?xml" || h.substr(0, 4) == "<TEI";
+}
+
+
 Start StartOf(std::string_view head) {
   if (head.starts_with("{\\rtf")) return Start::RichText;
   if (head.starts_with("\xEF\xBB\xBF")) return Start::Utf8Bom;
@@ -1347,9 +1367,19 @@ void ReadDocumentInPieces(const RuleSet& rules, std::string_view bytes, size_t p
 bool OpenDocument(const Context& context, Document& document, const std::string& path,
                   std::string* errorMessage) {
   document.path = path;
-  // A folder opens as a file on some systems but cannot be read as one.
+  // A folder is read as PAGE or ALTO pages, an XML file by the XML reader.
   std::error_code error;
   bool folder = std::filesystem::is_directory(path, error);
+  if (folder || IsXmlPath(path) || LooksLikeXml(path)) {
+    XmlReadOptions options;
+    if (context.XmlNormalised) options.layer = XmlLayer::Normalised;
+    return OpenXmlDocument(context, document, path, options, errorMessage);
+  }
+  // What only XML documents have does not outlive them in a reused model.
+  document.pages.clear();
+  document.glyphImages.clear();
+  document.warnings.clear();
+  document.information.clear();
   // Closed however the reading ends (the reader may throw when memory runs out).
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(folder ? nullptr : std::fopen(path.c_str(), "rb"),
                                                               &std::fclose);

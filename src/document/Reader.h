@@ -61,6 +61,10 @@ void ReadDocumentInPieces(const RuleSet& rules, std::string_view bytes, size_t p
 // document/Sniff.h); then, if `errorMessage` is given, it receives the
 // translated "Fichier non trouvé :" (or "Ce fichier n'est ni du texte ni du
 // texte enrichi :"), a line feed and the path, and nothing else changes.
+// A folder, a ".xml" or ".tei" file, and a file of another extension than
+// ".rtf" and ".txt" that begins with "<?xml" or "<TEI" are read by the XML
+// reader (document/XmlReader.h), in the layer the context names; it also
+// returns false, with its own message, for a file it refuses.
 bool OpenDocument(const Context& context, Document& document, const std::string& path,
                   std::string* errorMessage);
 

@@ -35,4 +35,20 @@ inline constexpr const char* kBadTableLine =
 inline constexpr const char* kDoubtfulRules = "Le fichier de r\xe8gles semble incorrect :";
 inline constexpr const char* kUseDoubtfulRules = "Utiliser ces r\xe8gles quand m\xeame ?";
 
+// Reading XML documents (TEI, PAGE, ALTO). Each is followed by a line feed
+// and the path (and, for a malformed file, a line feed and the place).
+inline constexpr const char* kXmlMalformed = "Document XML mal form\xe9 :";  // "Document XML mal formé :"
+inline constexpr const char* kXmlUnknown =
+    "Document XML d'un type inconnu (ni TEI, ni PAGE, ni ALTO) :";
+inline constexpr const char* kXmlEntities =
+    "Expansion d'entit\xe9s refus\xe9" "e (trop grande ou en boucle) :";  // "Expansion d'entités refusée (trop grande ou en boucle) :"
+inline constexpr const char* kXmlNoPages = "Aucune page PAGE ou ALTO dans le dossier :";
+inline constexpr const char* kXmlSkipped = "Fichier ignor\xe9 (ni PAGE ni ALTO) :";  // "Fichier ignoré (ni PAGE ni ALTO) :"
+inline constexpr const char* kXmlExternal = "Entit\xe9 externe non lue :";  // "Entité externe non lue :"
+// Characters of an XML document that code page 1252 lacks (followed by a
+// blank and their number).
+inline constexpr const char* kCharsTransliterated = "Caract\xe8res translitt\xe9r\xe9s :";
+inline constexpr const char* kCharsReplaced = "Caract\xe8res remplac\xe9s par 0x81 :";
+inline constexpr const char* kCharsDropped = "Caract\xe8res supprim\xe9s :";
+
 }  // namespace kalix::msg

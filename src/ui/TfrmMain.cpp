@@ -21,6 +21,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeySequence>
@@ -28,6 +29,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTextEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -362,6 +364,7 @@ void TfrmMain::UpdatePositionPanel() {
     ShownPicture = c.picture;
     pbxGlyph->update();
   }
+  FollowFacsimile();
   UpdateEditMenu();
 }
 
@@ -455,7 +458,18 @@ void TfrmMain::ShowTextFile(const std::string& fileName) {
 
 void TfrmMain::mnuInfoClick() {
   if (Doc.path.empty()) return;
-  ShowTextFile(InformationFileName(Doc.path, TheShell().Ctx.Language.LanguageCode));
+  const std::string file = InformationFileName(Doc.path, TheShell().Ctx.Language.LanguageCode);
+  // A document that describes itself (a TEI header) shows that description
+  // when it has no information file.
+  if (!Doc.information.empty() && !QFileInfo(DisplayPath(file)).isReadable()) {
+    Shell& shell = TheShell();
+    if (!shell.Info) shell.Info = new TfrmInfo();
+    shell.Info->reInfo->setPlainText(FromCp1252(Doc.information));
+    ApplyLanguageToWidgets("frmInfo", shell.Info);
+    CurrentDialogs().Exec(shell.Info);
+    return;
+  }
+  ShowTextFile(file);
 }
 
 void TfrmMain::mnuHelpClick() {

@@ -35,6 +35,7 @@ namespace kalix::ui {
 class TargetGridModel;
 class TConcordance;
 class TDispersionPlot;
+class TFacsimilePane;
 
 // A panel that reports clicks on its free area (the toolbar panel).
 class TPanel : public QFrame {
@@ -277,6 +278,11 @@ class TfrmMain : public QMainWindow {
   QAction *mnuConcordance = nullptr, *mnuPlot = nullptr;
   void ShowConcordance(bool show);
   void ShowPlot(bool show);
+  // The facsimile pane, beside the document, shown from "Ci&bles" too.
+  TFacsimilePane* Facsimile = nullptr;
+  QAction* mnuFacsimile = nullptr;
+  void ShowFacsimile(bool show);
+  void FollowFacsimile();
   // Selects an occurrence of a target (from the concordance or the plot):
   // the target's row becomes current and the occurrence is shown.
   void SelectTargetOccurrence(int32_t target, int32_t occurrence);

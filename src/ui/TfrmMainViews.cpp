@@ -1,14 +1,16 @@
 // The main window's optional views of the result: the concordance pane and
 // the dispersion plot, below the document view, shown or hidden from the
 // "Ci&bles" menu and remembered in the settings file (section "Window", key
-// "ResultViews": 1 the concordance, 2 the plot). Both hidden, the window is
-// laid out as without them.
+// "ResultViews": 1 the concordance, 2 the plot, 4 the facsimile). Both hidden, the window is
+// laid out as without them. The facsimile pane stands beside the document
+// and shows the image of the page under the caret.
 
 #include "app/Settings.h"
 #include "platform/Cp1252.h"
 #include "platform/IniFile.h"
 #include "ui/Concordance.h"
 #include "ui/DispersionPlot.h"
+#include "ui/FacsimilePane.h"
 #include "ui/Shell.h"
 #include "ui/TfrmMain.h"
 
@@ -24,6 +26,7 @@ namespace {
 constexpr const char* kViewsKey = "ResultViews";
 constexpr int kShowConcordance = 1;
 constexpr int kShowPlot = 2;
+constexpr int kShowFacsimile = 4;
 
 }  // namespace
 
@@ -59,14 +62,25 @@ void TfrmMain::BuildTargetViews() {
     ShowPlot(on);
     RememberTargetViews();
   });
+  Facsimile = new TFacsimilePane(Splitter);
+  Facsimile->hide();
+  mnuFacsimile = Cibles1->addAction(FromCp1252("&Fac-simil\xe9"));
+  mnuFacsimile->setObjectName("mnuFacsimile");
+  mnuFacsimile->setCheckable(true);
+  connect(mnuFacsimile, &QAction::triggered, this, [this](bool on) {
+    ShowFacsimile(on);
+    RememberTargetViews();
+  });
 
   const int shown = IniFile::Load(TheShell().SettingsPath).GetInt(kWindowSection, kViewsKey, 0);
   ShowConcordance(shown & kShowConcordance);
   ShowPlot(shown & kShowPlot);
+  ShowFacsimile(shown & kShowFacsimile);
 }
 
 void TfrmMain::RememberTargetViews() {
-  const int shown = (mnuConcordance->isChecked() ? kShowConcordance : 0) | (mnuPlot->isChecked() ? kShowPlot : 0);
+  const int shown = (mnuConcordance->isChecked() ? kShowConcordance : 0) | (mnuPlot->isChecked() ? kShowPlot : 0) |
+                    (mnuFacsimile->isChecked() ? kShowFacsimile : 0);
   WriteSetting(TheShell().SettingsPath, kWindowSection, kViewsKey, std::to_string(shown));
 }
 
@@ -85,6 +99,18 @@ void TfrmMain::ShowPlot(bool show) {
     plotTarget_ = kPlotStale;
     TargetViewsChanged();
   }
+}
+
+void TfrmMain::ShowFacsimile(bool show) {
+  mnuFacsimile->setChecked(show);
+  Facsimile->setVisible(show);
+  if (show) FollowFacsimile();
+}
+
+void TfrmMain::FollowFacsimile() {
+  if (!Facsimile || !Facsimile->isVisible()) return;
+  const int32_t caret = CaretView();
+  Facsimile->Follow(Doc, ContextAt(Doc, caret + 1).page, caret, SelectionViewLength());
 }
 
 void TfrmMain::TargetViewsChanged() {

@@ -113,7 +113,7 @@ TEST_F(CliHelp, InformationOptionsAnswerAndExitZero) {
   };
   const Case cases[] = {
       {{"--version"}, "kalix-cli " KALIX_VERSION_FOR_TESTS "\n"},
-      {{"--help"}, "usage: kalix-cli [-R RULES] [-L LANGUAGE] COMMAND ...\n"},
+      {{"--help"}, "usage: kalix-cli [-R RULES] [-L LANGUAGE] [--layer LAYER] COMMAND ...\n"},
       // After the global options, before the command.
       {{"-R", "absent.rul", "--version"}, "kalix-cli "},
       {{"-L", "absent.lng", "--help"}, "usage: "},
