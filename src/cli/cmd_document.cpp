@@ -7,7 +7,6 @@
 #include "document/PageImage.h"
 #include "document/Reader.h"
 #include "i18n/Messages.h"
-#include "cli/ResultOutput.h"
 #include "platform/Cp1252.h"
 #include "platform/Metafile.h"
 
