@@ -2,6 +2,7 @@
 
 #include "app/InfoFiles.h"
 #include "app/Translit.h"
+#include "document/ReadNotice.h"
 #include "document/Reader.h"
 #include "i18n/Language.h"
 #include "i18n/Messages.h"
@@ -258,7 +259,18 @@ bool TfrmMain::OpenDocument(const std::string& path, bool reportErrors, bool dis
 
   SetDocumentCommands(true);
   setWindowTitle("Kalix - " + DisplayPath(path));
+  ShowReadingNotice();
   return true;
+}
+
+// What the reading changed or passed over is said in the status line (the
+// whole of it in its tooltip), never in a box at every open.
+void TfrmMain::ShowReadingNotice() {
+  QStringList lines = QString::fromStdString(ReadNotice(TheShell().Ctx, Doc)).split('\n', Qt::SkipEmptyParts);
+  for (const std::string& warning : Doc.warnings) lines << FromCp1252(warning);
+  if (lines.isEmpty()) return;
+  lblStatus->setText(lines.join("  "));
+  lblStatus->setToolTip(lines.join("\n"));
 }
 
 void TfrmMain::CloseDocument() {

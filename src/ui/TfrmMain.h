@@ -78,6 +78,7 @@ class TfrmMain : public QMainWindow {
 
   // View operations.
   void UpdatePositionPanel();
+  void ShowReadingNotice();
   void ShowPicture(QPainter& painter);
   void ClearHighlights();
   // Selects the current target's current occurrence in the document view

@@ -641,6 +641,17 @@ class TargetGridTest : public QObject {
     QCOMPARE(result.btnFile->accessibleDescription(), QString("Choose the file"));
     result.hide();
   }
+
+  // A document that needed the character policy says so in the status line,
+  // without a message box.
+  void readingNoticeInTheStatusLine() {
+    QVERIFY(WriteBinaryFile(Path("s.rtf"), "{\\rtf1 Il e\\u383?t\\par}"));
+    Open(w_, Path("s.rtf"));
+    QVERIFY2(w_->lblStatus->text().contains(QString::fromUtf8("\xc5\xbf (U+017F)")), qPrintable(w_->lblStatus->text()));
+    QVERIFY(dialogs_.messages.empty());
+    Open(w_, Path("b.txt"));
+    QCOMPARE(w_->lblStatus->text(), QString());
+  }
 };
 
 QTEST_MAIN(TargetGridTest)
