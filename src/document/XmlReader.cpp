@@ -1,6 +1,7 @@
 #include "document/XmlReader.h"
 
 #include "i18n/Messages.h"
+#include "platform/CharPolicy.h"
 #include "platform/Cp1252.h"
 
 #include <libxml/parser.h>
@@ -129,55 +130,13 @@ void CollectError(void* data, xmlErrorPtr error) { static_cast<ParseError*>(data
 
 // ---------------------------------------------------------------------------
 // Characters: the one place where the UTF-8 that the parser gives becomes
-// code page 1252.
+// code page 1252 (through the character policy, Builder::Unicode).
 
 struct CharCounts {
   int64_t transliterated = 0;
   int64_t replaced = 0;
   int64_t dropped = 0;
 };
-
-// A base letter and a combining mark that code page 1252 has as one letter.
-struct Composition {
-  char base;
-  char16_t mark;
-  unsigned char byte;
-};
-constexpr Composition kCompositions[] = {
-    {'A', 0x300, 0xC0}, {'A', 0x301, 0xC1}, {'A', 0x302, 0xC2}, {'A', 0x303, 0xC3}, {'A', 0x308, 0xC4},
-    {'A', 0x30A, 0xC5}, {'C', 0x327, 0xC7}, {'E', 0x300, 0xC8}, {'E', 0x301, 0xC9}, {'E', 0x302, 0xCA},
-    {'E', 0x308, 0xCB}, {'I', 0x300, 0xCC}, {'I', 0x301, 0xCD}, {'I', 0x302, 0xCE}, {'I', 0x308, 0xCF},
-    {'N', 0x303, 0xD1}, {'O', 0x300, 0xD2}, {'O', 0x301, 0xD3}, {'O', 0x302, 0xD4}, {'O', 0x303, 0xD5},
-    {'O', 0x308, 0xD6}, {'U', 0x300, 0xD9}, {'U', 0x301, 0xDA}, {'U', 0x302, 0xDB}, {'U', 0x308, 0xDC},
-    {'Y', 0x301, 0xDD}, {'a', 0x300, 0xE0}, {'a', 0x301, 0xE1}, {'a', 0x302, 0xE2}, {'a', 0x303, 0xE3},
-    {'a', 0x308, 0xE4}, {'a', 0x30A, 0xE5}, {'c', 0x327, 0xE7}, {'e', 0x300, 0xE8}, {'e', 0x301, 0xE9},
-    {'e', 0x302, 0xEA}, {'e', 0x308, 0xEB}, {'i', 0x300, 0xEC}, {'i', 0x301, 0xED}, {'i', 0x302, 0xEE},
-    {'i', 0x308, 0xEF}, {'n', 0x303, 0xF1}, {'o', 0x300, 0xF2}, {'o', 0x301, 0xF3}, {'o', 0x302, 0xF4},
-    {'o', 0x303, 0xF5}, {'o', 0x308, 0xF6}, {'u', 0x300, 0xF9}, {'u', 0x301, 0xFA}, {'u', 0x302, 0xFB},
-    {'u', 0x308, 0xFC}, {'y', 0x301, 0xFD}, {'y', 0x308, 0xFF}, {'Y', 0x308, 0x9F}, {'S', 0x30C, 0x8A},
-    {'s', 0x30C, 0x9A}, {'Z', 0x30C, 0x8E}, {'z', 0x30C, 0x9E},
-};
-
-// Characters that code page 1252 lacks and that stand for one of its own.
-constexpr std::pair<char32_t, char> kTransliterations[] = {
-    {0x017F, 's'},  // long s
-    {0x0142, 'l'}, {0x0141, 'L'}, {0x0111, 'd'}, {0x0110, 'D'}, {0x0131, 'i'},
-    {0xA751, 'p'}, {0xA750, 'P'}, {0xA753, 'p'}, {0xA759, 'q'}, {0xA757, 'q'},
-    {0xA75B, 'r'}, {0xA75A, 'R'}, {0x204A, '&'},  // Tironian et
-    {0x0101, 'a'}, {0x0100, 'A'}, {0x0113, 'e'}, {0x0112, 'E'}, {0x012B, 'i'}, {0x012A, 'I'},
-    {0x014D, 'o'}, {0x014C, 'O'}, {0x016B, 'u'}, {0x016A, 'U'}, {0x1EBD, 'e'}, {0x0129, 'i'},
-    {0x0169, 'u'}, {0x1E3F, 'm'}, {0x0144, 'n'}, {0x0107, 'c'},
-    {0x202F, '\xA0'},
-};
-
-bool IsCombining(char32_t c) {
-  return (c >= 0x300 && c <= 0x36F) || (c >= 0x1AB0 && c <= 0x1AFF) || (c >= 0x1DC0 && c <= 0x1DFF) ||
-         (c >= 0x20D0 && c <= 0x20FF) || (c >= 0xFE20 && c <= 0xFE2F);
-}
-
-bool IsFormat(char32_t c) {
-  return (c >= 0x200B && c <= 0x200F) || (c >= 0x2060 && c <= 0x2064) || c == 0xFEFF;
-}
 
 bool IsOtherSpace(char32_t c) { return (c >= 0x2000 && c <= 0x200A) || c == 0x205F || c == 0x3000; }
 
@@ -197,8 +156,8 @@ char32_t NextCodePoint(const unsigned char*& p, const unsigned char* end) {
 // Where characters go: the main text, or the text of the note being read.
 class Builder {
  public:
-  Builder(const RuleSet& rules, Document& document, CharCounts& counts)
-      : rules_(rules), doc_(document), counts_(counts) {}
+  Builder(const RuleSet& rules, const CharPolicy& policy, Document& document, CharCounts& counts)
+      : rules_(rules), policy_(policy), doc_(document), counts_(counts) {}
 
   // Character data (UTF-8): runs of XML white space are one blank.
   void Text(std::string_view utf8) {
@@ -320,6 +279,11 @@ class Builder {
   void Finish() {
     if (!doc_.text.empty() && doc_.text.back() != '\n') PutBreak('\n');
     doc_.text.push_back('\0');
+    // A cluster that composed to a character of the code page holds no record.
+    std::erase_if(doc_.replaced, [](const ReplacedChar& r) { return r.original.empty(); });
+    std::stable_sort(doc_.replaced.begin(), doc_.replaced.end(), [](const ReplacedChar& a, const ReplacedChar& b) {
+      return a.note != b.note ? a.note < b.note : a.offset < b.offset;
+    });
   }
 
  private:
@@ -343,46 +307,70 @@ class Builder {
     joining_ = false;
   }
 
+  // A character outside ASCII, through the character policy: a character of
+  // code page 1252 is its byte; another is transliterated, dropped or
+  // replaced by 0x81, and the document keeps it (its offset, the note it is
+  // in) so that nothing is changed without a word. A combining mark stays
+  // with the character before it: the two are mapped again as one cluster.
   void Unicode(char32_t c) {
-    const int byte = UnicodeToCp1252(c);
-    if (byte > 0) {
-      Char(static_cast<unsigned char>(byte));
-      return;
-    }
-    if (IsCombining(c)) {
-      // A mark on the letter just written: one letter of the code page when
-      // it has one, otherwise the mark is dropped.
-      std::string& out = noteDepth_ > 0 ? note_ : doc_.text;
-      if (!out.empty() && lastWasChar_) {
-        for (const Composition& k : kCompositions) {
-          if (k.mark == c && out.back() == k.base) {
-            out.back() = static_cast<char>(k.byte);
-            ++counts_.transliterated;
-            return;
-          }
-        }
+    std::string& out = noteDepth_ > 0 ? note_ : doc_.text;
+    const int32_t note = noteDepth_ > 0 ? static_cast<int32_t>(doc_.notes.size()) : -1;
+    if (IsCombiningMark(c) && lastWasChar_ && !out.empty()) {
+      if (cluster_.empty() || clusterOffset_ + 1 != out.size()) {
+        // The character before is a byte of the code page, written as such.
+        cluster_.assign(1, Cp1252ToUnicode(static_cast<unsigned char>(out.back())));
+        clusterOffset_ = out.size() - 1;
+        clusterRecord_ = -1;
       }
-      ++counts_.dropped;
-      return;
-    }
-    if (IsFormat(c) || c == 0) {
-      ++counts_.dropped;
+      cluster_.push_back(c);
+      const CharMapping m = policy_.Map(NormalizeNfc(cluster_));
+      out.back() = static_cast<char>(m.byte != 0 ? m.byte : kReplacementByte);
+      if (!m.replaced) {
+        if (clusterRecord_ >= 0) doc_.replaced[static_cast<size_t>(clusterRecord_)].original.clear();
+        return;
+      }
+      const ReplaceKind kind = m.byte != 0 ? m.kind : ReplaceKind::Replaced;
+      if (clusterRecord_ < 0) {
+        clusterRecord_ = static_cast<int32_t>(doc_.replaced.size());
+        doc_.replaced.push_back(ReplacedChar{static_cast<int32_t>(clusterOffset_), note, cluster_, kind});
+      } else {
+        doc_.replaced[static_cast<size_t>(clusterRecord_)].original = cluster_;
+        doc_.replaced[static_cast<size_t>(clusterRecord_)].kind = kind;
+      }
       return;
     }
     if (IsOtherSpace(c)) {
+      // Thin and other spaces are a blank between words.
       ++counts_.transliterated;
       if (!joining_) pendingSpace_ = true;
+      cluster_.clear();
       return;
     }
-    for (const auto& [from, to] : kTransliterations) {
-      if (from == c) {
-        ++counts_.transliterated;
-        Char(static_cast<unsigned char>(to));
-        return;
-      }
+    const int byte = UnicodeToCp1252(c);
+    CharMapping m;
+    if (byte > 0) {
+      m.byte = static_cast<unsigned char>(byte);
+    } else if (IsCombiningMark(c)) {
+      m.byte = kReplacementByte;  // a mark with nothing before it
+      m.replaced = true;
+      m.kind = ReplaceKind::Replaced;
+    } else {
+      m = policy_.Map(std::u32string(1, c));
     }
-    ++counts_.replaced;
-    Char(kUnknownChar);
+    if (m.byte == 0) {  // dropped (a format character): kept at the next byte's place
+      doc_.replaced.push_back(ReplacedChar{static_cast<int32_t>(out.size()), note, std::u32string(1, c),
+                                           ReplaceKind::Dropped});
+      cluster_.clear();
+      return;
+    }
+    Char(m.byte);
+    cluster_.assign(1, c);
+    clusterOffset_ = out.size() - 1;
+    clusterRecord_ = -1;
+    if (m.replaced) {
+      clusterRecord_ = static_cast<int32_t>(doc_.replaced.size());
+      doc_.replaced.push_back(ReplacedChar{static_cast<int32_t>(clusterOffset_), note, cluster_, m.kind});
+    }
   }
 
   void Char(unsigned char c, bool glyph = false) {
@@ -411,6 +399,7 @@ class Builder {
   }
 
   const RuleSet& rules_;
+  const CharPolicy& policy_;
   Document& doc_;
   CharCounts& counts_;
   int32_t view_ = 0;
@@ -423,6 +412,11 @@ class Builder {
   bool lineStart_ = true;
   bool paragraphStart_ = true;
   bool lastWasChar_ = false;
+  // The last character written through the policy, with its marks: where
+  // its byte is and its record (-1: none), so that a mark can join it.
+  std::u32string cluster_;
+  size_t clusterOffset_ = 0;
+  int32_t clusterRecord_ = -1;
   bool wroteText_ = false;
   int64_t written_ = 0;
 };
@@ -573,8 +567,8 @@ enum class EndAction : unsigned char { None, Paragraph, Line, Note, Glyph, Leave
 class TeiReader {
  public:
   TeiReader(const Context& context, const XmlReadOptions& options, const std::string& path, CharCounts& counts)
-      : options_(options), path_(path), text_(context.Rules, textDoc_, counts),
-        source_(context.Rules, sourceDoc_, counts) {}
+      : options_(options), path_(path), text_(context.Rules, context.Characters, textDoc_, counts),
+        source_(context.Rules, context.Characters, sourceDoc_, counts) {}
 
   // Reads the document from the streaming reader, positioned on the root.
   // False when the parser stops on an error.
@@ -1212,18 +1206,6 @@ std::string PlaceMessage(const Context& context, const char* reason, const std::
   return m;
 }
 
-void AddCountWarnings(const Context& context, const CharCounts& counts, Document& document) {
-  if (counts.transliterated > 0) {
-    document.warnings.push_back(context.Tr(msg::kCharsTransliterated) + " " + std::to_string(counts.transliterated));
-  }
-  if (counts.replaced > 0) {
-    document.warnings.push_back(context.Tr(msg::kCharsReplaced) + " " + std::to_string(counts.replaced));
-  }
-  if (counts.dropped > 0) {
-    document.warnings.push_back(context.Tr(msg::kCharsDropped) + " " + std::to_string(counts.dropped));
-  }
-}
-
 void AddRefusedWarnings(const Context& context, const std::vector<std::string>& refused, Document& document) {
   for (const std::string& url : refused) {
     document.warnings.push_back(context.Tr(msg::kXmlExternal) + " " + Utf8OrCp1252To1252(url));
@@ -1235,6 +1217,7 @@ void Adopt(Document& built, Document& document) {
   document.text = std::move(built.text);
   document.marks = std::move(built.marks);
   document.notes = std::move(built.notes);
+  document.replaced = std::move(built.replaced);
   document.pages = std::move(built.pages);
   document.glyphImages = std::move(built.glyphImages);
   document.information = std::move(built.information);
@@ -1283,7 +1266,7 @@ bool ReadStream(const Context& context, ReaderPtr reader, const std::string& pat
     const PageKind kind = KindOf(root);
     if (kind == PageKind::None) return fail(msg::kXmlUnknown);
     Document built;
-    Builder b(context.Rules, built, counts);
+    Builder b(context.Rules, context.Characters, built, counts);
     if (kind == PageKind::Page) {
       ReadPage(root, b, FileStem(path), path);
     } else {
@@ -1297,7 +1280,6 @@ bool ReadStream(const Context& context, ReaderPtr reader, const std::string& pat
     Adopt(built, document);
   }
   AddRefusedWarnings(context, refused, document);
-  AddCountWarnings(context, counts, document);
   return true;
 }
 
@@ -1326,7 +1308,7 @@ bool ReadFolder(const Context& context, Document& document, const std::string& f
   std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return NaturalLess(a.first, b.first); });
   Document built;
   CharCounts counts;
-  Builder b(context.Rules, built, counts);
+  Builder b(context.Rules, context.Characters, built, counts);
   std::vector<std::string> refused;
   for (const auto& [name, path] : files) {
     // The whole page is parsed before any of it is read: a malformed page
@@ -1364,7 +1346,6 @@ bool ReadFolder(const Context& context, Document& document, const std::string& f
   }
   b.Finish();
   AddRefusedWarnings(context, refused, built);
-  AddCountWarnings(context, counts, built);
   Adopt(built, document);
   return true;
 }

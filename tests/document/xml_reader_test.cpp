@@ -4,6 +4,8 @@
 
 #include "document/Reader.h"
 #include "document/XmlReader.h"
+#include "platform/CharPolicy.h"
+
 #include "TestUtil.h"
 
 #include <gtest/gtest.h>
@@ -92,9 +94,20 @@ TEST(XmlReader, TeiEditionInBothLayers) {
     // The header is the document's information, one line per element.
     EXPECT_EQ(doc.information,
               "Chronique de l'abbaye (extrait)\nTranscription d'essai.\nParis, ms. fr. 0000, f. 12r-12v.\n");
-    // The Tironian et and the p with bar are transliterated, the combining
-    // tilde of "ch̃r" dropped: counted, not lost without a word.
-    ASSERT_FALSE(doc.warnings.empty());
+    // The Tironian et, the p with bar and "h̃" of the diplomatic layer are
+    // transliterated through the character policy, and the document keeps
+    // each of them.
+    const ReplacedSummary summary = SummarizeReplaced(doc.replaced);
+    EXPECT_EQ(summary.replaced, 0);
+    if (c.layer == XmlLayer::Diplomatic) {
+      EXPECT_GE(summary.transliterated, 3);
+      EXPECT_NE(std::find(summary.characters.begin(), summary.characters.end(), "h\xcc\x83"),
+                summary.characters.end());
+    }
+    for (const ReplacedChar& r : doc.replaced) {
+      const std::string_view in = r.note < 0 ? doc.Text() : std::string_view(doc.notes[static_cast<size_t>(r.note)].text);
+      ASSERT_LT(static_cast<size_t>(r.offset), in.size());
+    }
   }
 }
 
