@@ -10,22 +10,24 @@
 #
 #   bench/window_search.sh [SIZE_MB] [RUNS]
 #
-# Builds Release binaries in build-bench/. make-corpus.py is looked up in
-# $KALIX_SHARED/bench, else in ../shared/bench or ../../shared/bench.
+# Builds Release binaries in build-bench-window/ (the window benchmarks' own
+# folder: the command-line benchmarks configure build-bench/ without the
+# window). make-corpus.py is looked up in $KALIX_SHARED/bench, else in
+# ../shared/bench or ../../shared/bench.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 . "$root/scripts/deps.sh"
 kalix_install_deps "${KALIX_BUILD_PACKAGES[@]}" "${KALIX_BENCH_PACKAGES[@]}"
 size=${1:-20}
 runs=${2:-5}
-build="$root/build-bench"
+build="$root/build-bench-window"
 generator=""
 for dir in "${KALIX_SHARED:-}" "$root/../shared" "$root/../../shared"; do
   if [ -n "$dir" ] && [ -f "$dir/bench/make-corpus.py" ]; then generator="$dir/bench/make-corpus.py"; break; fi
 done
 [ -n "$generator" ] || { echo "make-corpus.py not found (set KALIX_SHARED)" >&2; exit 1; }
 
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DKALIX_TESTS=OFF -DKALIX_BENCH=ON >/dev/null
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DKALIX_TESTS=OFF -DKALIX_GUI=ON -DKALIX_BENCH=ON >/dev/null
 cmake --build "$build" -j2 --target window_search kalix-cli >/dev/null
 
 data="$build/bench-data"
