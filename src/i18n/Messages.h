@@ -30,6 +30,11 @@ inline constexpr const char* kInvalidUtf8 =
 inline constexpr const char* kBadTableLine =
     "Ligne ignor\xe9" "e dans la table de translitt\xe9ration :";  // "Ligne ignorée dans la table de translittération :"
 
+// An operation of the window that failed (followed by a line feed and what
+// failed), and one that ran out of memory.
+inline constexpr const char* kOperationFailed = "L'op\xe9ration a \xe9\x63hou\xe9 :";  // "L'opération a échoué :"
+inline constexpr const char* kOutOfMemory = "M\xe9moire insuffisante";            // "Mémoire insuffisante"
+
 // A rules file that looks wrong (followed by the path and the reason, a
 // line each; the window then asks kUseDoubtfulRules).
 inline constexpr const char* kDoubtfulRules = "Le fichier de r\xe8gles semble incorrect :";

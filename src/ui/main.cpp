@@ -2,6 +2,7 @@
 
 #include "app/CommandLine.h"
 #include "app/StartupCorpus.h"
+#include "ui/Application.h"
 #include "ui/CommandLineCorpus.h"
 #include "ui/Shell.h"
 #include "ui/TfrmAddStr.h"
@@ -128,7 +129,7 @@ int main(int argc, char** argv) {
   // A corpus file given as the document is opened as the corpus instead.
   std::string startupCorpus = TakePendingCorpus(shell.Options);
 
-  QApplication app(argc, argv);
+  KalixApplication app(argc, argv);
   SetUpApplication();
   try {
     LocatePaths(shell);
