@@ -284,6 +284,7 @@ void TfrmMain::CloseDocument() {
   ShownPicture = nullptr;
   pbxGlyph->update();
   SetDocumentCommands(false);
+  setWindowTitle("Kalix");
 }
 
 void TfrmMain::SetDocumentCommands(bool displayed) {

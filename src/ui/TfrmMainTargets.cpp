@@ -435,10 +435,12 @@ void TfrmMain::OpenTargetInOtherWindow() {
   if (row <= 0 || row > static_cast<int32_t>(TargetList.size())) return;
   Shell& shell = TheShell();
   const std::string path = DocumentRefPath(TargetList[static_cast<size_t>(row - 1)].DocumentRef);
-  const QString caption = "Kalix - " + DisplayPath(path);
+  // Another window that shows the document: a window is known by the
+  // document it holds, not by its caption (which a corpus search or a failed
+  // opening leaves behind).
   TfrmMain* other = nullptr;
   for (TfrmMain* w : shell.MainWindowList) {
-    if (w->windowTitle() == caption) {
+    if (w != this && !w->Doc.path.empty() && w->Doc.path == path) {
       other = w;
       break;
     }

@@ -163,11 +163,19 @@ def grid_rows_from_cli(result):
 # -- report and corpus (their windows come with the grid and corpus work) -----
 
 
+# Qt's own file dialog speaks the program's language (French): its name
+# field and its buttons. The English names are only recognised so that a
+# dialog left in English fails with a message that says so.
+FILE_NAME = "Nom de fichier :"
+SAVE = "Enregistrer"
+OPEN = "Ouvrir"
+
+
 def is_file_dialog(s, top):
-    return bool(s.find_all(top, "text", "File name:"))
+    return bool(s.find_all(top, "text", FILE_NAME)) or bool(s.find_all(top, "text", "File name:"))
 
 
-def answer_file_dialog(s, paths, accept=("Save", "Open")):
+def answer_file_dialog(s, paths, accept=(SAVE, OPEN)):
     """Answers the program's file dialog (Qt's own, as under a bare X server)
     by typing the file name(s) and pressing Save or Open. Several files are
     given as the dialog takes them: each between double quotes."""
@@ -179,7 +187,8 @@ def answer_file_dialog(s, paths, accept=("Save", "Open")):
                 return top
         return None
     dialog = poll("a file dialog", probe, timeout=20)
-    edit = s.find(dialog, "text", "File name:")
+    check(bool(s.find_all(dialog, "text", FILE_NAME)), f'the file dialog speaks French ("{FILE_NAME}")')
+    edit = s.find(dialog, "text", FILE_NAME)
     if len(paths) == 1:
         text = paths[0]
     else:
@@ -223,7 +232,7 @@ def save_report(s, frame, path):
     check_equal(len(edits), 1, 'the number of edit fields of "Résultat" (the file name)')
     # Typing a name does not enable OK: the file is chosen through "...".
     s.press(s.find(dialog, "push button", "..."))
-    answer_file_dialog(s, [path], accept=("Save",))
+    answer_file_dialog(s, [path], accept=(SAVE,))
     poll(f"the file field to hold {path}", lambda: s.text(edits[0]) == path, timeout=10)
     ok = s.find(dialog, "push button", "OK")
     s.wait_enabled(ok)
@@ -246,12 +255,12 @@ def make_corpus(s, frame, documents, path):
     # relative names, which a screen-reader user rarely does).
     for document in documents:
         s.press(s.find(dialog, "push button", "Ajouter"))
-        answer_file_dialog(s, [document], accept=("Open",))
+        answer_file_dialog(s, [document], accept=(OPEN,))
     s.screenshot("corpus-editor")
     save = s.find(dialog, "push button", "Sauver")
     s.wait_enabled(save)
     s.press(save)
-    answer_file_dialog(s, [path], accept=("Save",))
+    answer_file_dialog(s, [path], accept=(SAVE,))
     poll(f"the corpus file {path} to be written", lambda: os.path.exists(path), timeout=30)
 
 
@@ -282,9 +291,10 @@ def scenario_main_window(s, args):
 
     # Folio 2 (on page 2): type it, go there; the fields and the notes pane
     # follow the caret. Then glyph 3, further on page 2, and back to page 1.
-    others = [a for a in s.find_all(frame, "text", "") if s.text(a) != s.text(view_text)]
-    check_equal(len(others), 1, "the number of unnamed text views besides the document view (the notes pane)")
-    notes = others[0]
+    check_equal(view_text.name, "Texte du document", "the document view's name")
+    named_notes = s.find_all(frame, "text", "Notes de la page")
+    check_equal(len(named_notes), 1, 'the number of views named "Notes de la page"')
+    notes = named_notes[0]
     s.step("go to folio 2")
     s.set_text(fields["Folio"], "2")
     s.wait_enabled(goto)
@@ -330,7 +340,7 @@ def scenario_main_window(s, args):
     with open(second, "wb") as f:
         f.write(SECOND_DOCUMENT)
     s.choose_menu(frame, "Fichier", "Ouvrir")
-    answer_file_dialog(s, [second], accept=("Open",))
+    answer_file_dialog(s, [second], accept=(OPEN,))
     poll(f'the caption to become "Kalix - {second}"', lambda: frame.name == f"Kalix - {second}")
     poll("the document view to show the second document",
          lambda: s.text(view_text).startswith("Une isle en la mer."))
@@ -422,7 +432,7 @@ def scenario_export(s, args):
     item = s.menu_item(frame, "Cibles", "Exporter...")
     s.wait_enabled(item)
     s.press(item)
-    answer_file_dialog(s, [path], accept=("Save",))
+    answer_file_dialog(s, [path], accept=(SAVE,))
     poll(f"the export {path} to be written", lambda: os.path.exists(path), timeout=60)
     expected = os.path.join(s.scratch, "expected.csv")
     out = subprocess.run([args.cli, "search", "--string", "isle", "--format", "csv", "--output", expected,

@@ -460,6 +460,14 @@ class TargetGridTest : public QObject {
     QVERIFY(dialogs_.messages[0].text.endsWith(QString::fromStdString(Path("gone.txt"))));
     QVERIFY(w_->Doc.path.empty());
     QCOMPARE(Steps(w_), QString("0000"));
+    QCOMPARE(w_->windowTitle(), QString("Kalix"));
+    // A window is known by the document it holds, never by a caption: a
+    // target of a.txt opens a window of its own.
+    w_->SetCurrentGridRow(2);
+    w_->mnuGrdOpenNew->trigger();
+    QCOMPARE(TheShell().MainWindowList.size(), 3);
+    QCOMPARE(TheShell().MainWindowList[2]->Doc.path, Path("a.txt"));
+    QVERIFY(w_->Doc.path.empty());
   }
 
   void reportDialog() {
