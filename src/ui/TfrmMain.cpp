@@ -284,7 +284,6 @@ void TfrmMain::CloseDocument() {
   ShownPicture = nullptr;
   pbxGlyph->update();
   SetDocumentCommands(false);
-  setWindowTitle("Kalix");
 }
 
 void TfrmMain::SetDocumentCommands(bool displayed) {

@@ -460,14 +460,22 @@ class TargetGridTest : public QObject {
     QVERIFY(dialogs_.messages[0].text.endsWith(QString::fromStdString(Path("gone.txt"))));
     QVERIFY(w_->Doc.path.empty());
     QCOMPARE(Steps(w_), QString("0000"));
-    QCOMPARE(w_->windowTitle(), QString("Kalix"));
-    // A window is known by the document it holds, never by a caption: a
-    // target of a.txt opens a window of its own.
+    // A window is known by the document it holds, never by the caption a
+    // failed opening left: a target of a.txt opens a window of its own.
     w_->SetCurrentGridRow(2);
     w_->mnuGrdOpenNew->trigger();
     QCOMPARE(TheShell().MainWindowList.size(), 3);
     QCOMPARE(TheShell().MainWindowList[2]->Doc.path, Path("a.txt"));
     QVERIFY(w_->Doc.path.empty());
+    // This window's caption still names b.txt: a target of b.txt goes to the
+    // window that holds it, and this window keeps its result.
+    QCOMPARE(w_->windowTitle(), "Kalix - " + QString::fromStdString(Path("b.txt")));
+    w_->SetCurrentGridRow(4);
+    w_->mnuGrdOpenNew->trigger();
+    QCOMPARE(TheShell().MainWindowList.size(), 3);
+    QCOMPARE(w_->TargetList.size(), before);
+    QVERIFY(w_->Doc.path.empty());
+    QVERIFY(w_->Settings.UseCorpus);
   }
 
   void reportDialog() {
