@@ -524,6 +524,9 @@ bool Reader::UnicodeEscape(const unsigned char*& p, const unsigned char* end, Ma
   int digits = 0;
   for (; q != end && IsDigit(*q) && digits < 6; ++q, ++digits) n = n * 10 + (*q - '0');
   if (digits == 0 || q == end || IsDigit(*q)) return false;
+  // Bytes that the reader drops or treats apart (zero, CR, LF, the end of
+  // input) after the number: the general steps decide where the word ends.
+  if (*q == 0 || *q == '\r' || *q == '\n' || *q == kEndOfInput) return false;
   if (negative) n = n > 0 && n <= 32768 ? 65536 - n : -1;
   if (n <= 0 || n > 0x10FFFF || (n >= 0xD800 && n <= 0xDFFF)) return false;
   if (*q == ' ') ++q;  // the word's delimiting blank

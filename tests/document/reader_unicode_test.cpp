@@ -176,3 +176,29 @@ TEST(UnicodeReader, PngAndJpegPictures) {
 
 }  // namespace
 }  // namespace kalix
+
+namespace kalix {
+namespace {
+
+// "\uN" whose number is followed by a byte the reader drops (zero, CR) or by
+// the end of the input reads the same whole and byte by byte: the dropped
+// byte does not end the word, and a word cut by the end of input does nothing.
+TEST(ReaderUnicodeEdges, ANumberBeforeADroppedByteReadsAsInPieces) {
+  const std::string inputs[] = {std::string("L\\uc0 \\u8\0", 10), std::string("L\\uc \\u8\0", 9),
+                                std::string("L\\uc0 \\u233\r", 12), std::string("L\\uc0 \\u233\0 x", 13),
+                                std::string("L\\uc0 \\u233\n\\par", 16)};
+  for (const std::string& in : inputs) {
+    Document whole, pieces;
+    ReadDocument(DefaultRules(), in, whole);
+    ReadDocumentInPieces(DefaultRules(), in, 1, pieces);
+    EXPECT_EQ(whole.text, pieces.text) << in;
+  }
+  for (const char* in : {"L\\uc0 \\u233 x", "L\\uc0\\u233 x", "{\\rtf1 L\\uc0 \\u233 x}"}) {
+    Document doc;
+    ReadDocument(DefaultRules(), in, doc);
+    EXPECT_EQ(doc.Text(), std::string_view("L\xe9x\n")) << in;
+  }
+}
+
+}  // namespace
+}  // namespace kalix
