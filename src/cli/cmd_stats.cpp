@@ -93,6 +93,14 @@ void AppendCount(std::string& out, uint64_t n) {
 
 void Write(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
+// Writes the rows gathered once they pass 1 MB, so that a long list never
+// waits whole in memory.
+void WriteWhenFull(std::string& out) {
+  if (out.size() <= (1u << 20)) return;
+  Write(out);
+  out.clear();
+}
+
 void WriteCollocates(const CollocateResult& r, bool json) {
   if (!json) {
     std::string out;
@@ -100,10 +108,7 @@ void WriteCollocates(const CollocateResult& r, bool json) {
       out += c.Text + '\t' + std::to_string(c.Cooccurrences) + '\t' + std::to_string(c.Frequency) + '\t' +
              Number(c.LogLikelihood) + '\t' + Number(c.MutualInformation) + '\t' + Number(c.TScore) + '\t' +
              Number(c.LogDice) + '\n';
-      if (out.size() > (1u << 20)) {
-        Write(out);
-        out.clear();
-      }
+      WriteWhenFull(out);
     }
     Write(out);
     return;
@@ -151,10 +156,7 @@ void WriteNgrams(const NgramResult& r, bool containing, bool json) {
       out += '\t';
       AppendCount(out, r.Documents(k));
       out += '\n';
-      if (out.size() > (1u << 20)) {
-        Write(out);
-        out.clear();
-      }
+      WriteWhenFull(out);
     }
     Write(out);
     return;

@@ -122,14 +122,7 @@ CollocateOptions TfrmCollocates::Options() const {
   return o;
 }
 
-SearchRequest TfrmCollocates::Request() const {
-  SearchRequest r;
-  r.Strings = source_.Strings;
-  r.Settings = source_.Settings;
-  r.WindowDocument = source_.Doc.get();
-  r.Corpus = source_.Corpus;
-  return r;
-}
+SearchRequest TfrmCollocates::Request() const { return source_.Request(); }
 
 void TfrmCollocates::ShowFor(Source source) {
   source_ = std::move(source);
@@ -201,8 +194,12 @@ void TfrmCollocates::grdCollocSelect() {
   }
 }
 
-void TfrmMain::mnuCollocClick() {
-  TfrmCollocates::Source source;
+void TfrmMain::mnuCollocClick() { TheCollocatesDialog().ShowFor(CurrentStatisticsSource()); }
+
+// The statistics dialogs take the window's result as it stands: its strings
+// (none after a word list), settings and filters, and its text or corpus.
+StatisticsSource TfrmMain::CurrentStatisticsSource() const {
+  StatisticsSource source;
   if (!Settings.FromWordList) source.Strings = ArrowList;
   source.Settings = Settings;
   source.Filters = FilterList;
@@ -213,7 +210,7 @@ void TfrmMain::mnuCollocClick() {
     doc->text = Doc.text;
     source.Doc = std::move(doc);
   }
-  TheCollocatesDialog().ShowFor(std::move(source));
+  return source;
 }
 
 TfrmCollocates& TheCollocatesDialog() {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "app/Statistics.h"
+#include "ui/StatisticsSource.h"
 
 #include <QDialog>
 
@@ -27,13 +28,7 @@ class TfrmCollocates : public QDialog {
 
   // What the collocates are computed on: a window's last search (strings,
   // settings, filters) over its document or the corpus.
-  struct Source {
-    cArrowList Strings;
-    SearchSettings Settings;
-    cFilterList Filters;
-    std::shared_ptr<const Document> Doc;  // without the corpus
-    std::vector<std::string> Corpus;      // with Settings.UseCorpus
-  };
+  using Source = StatisticsSource;
 
   // Shows the dialog modally (through CurrentDialogs().Exec) on `source`,
   // computed at once with the window sizes shown.

@@ -32,6 +32,7 @@ class QToolButton;
 
 namespace kalix::ui {
 
+struct StatisticsSource;
 class TargetGridModel;
 class TConcordance;
 class TDispersionPlot;
@@ -152,6 +153,7 @@ class TfrmMain : public QMainWindow {
   void RunWordList();
   // The collocates of the last search (ui/TfrmCollocates.cpp).
   void mnuCollocClick();
+  StatisticsSource CurrentStatisticsSource() const;
   // The n-grams and clusters of the document or corpus (ui/TfrmNgrams.cpp).
   void mnuNgramClick();
   // The result of a search or a word list: status line, grid (sorted by

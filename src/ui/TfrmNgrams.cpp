@@ -123,11 +123,7 @@ void TfrmNgrams::btnComputeClick() {
     grdNgram->setSortingEnabled(true);
     return;
   }
-  SearchRequest request;
-  request.Strings = source_.Strings;
-  request.Settings = source_.Settings;
-  request.WindowDocument = source_.Doc.get();
-  request.Corpus = source_.Corpus;
+  SearchRequest request = source_.Request();
   NgramOptions options;
   options.Size = spnSize->value();
   options.MinFrequency = static_cast<uint64_t>(spnMin->value());
@@ -152,20 +148,7 @@ void TfrmNgrams::btnComputeClick() {
   lblStatus->setAccessibleName(lblStatus->text());
 }
 
-void TfrmMain::mnuNgramClick() {
-  TfrmNgrams::Source source;
-  if (!Settings.FromWordList) source.Strings = ArrowList;
-  source.Settings = Settings;
-  source.Filters = FilterList;
-  if (Settings.UseCorpus) {
-    source.Corpus = TheShell().Ctx.Corpus.Entries;
-  } else if (!Doc.path.empty()) {
-    auto doc = std::make_shared<Document>();
-    doc->text = Doc.text;
-    source.Doc = std::move(doc);
-  }
-  TheNgramsDialog().ShowFor(std::move(source));
-}
+void TfrmMain::mnuNgramClick() { TheNgramsDialog().ShowFor(CurrentStatisticsSource()); }
 
 TfrmNgrams& TheNgramsDialog() {
   static QPointer<TfrmNgrams> dialog;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "app/Statistics.h"
+#include "ui/StatisticsSource.h"
 
 #include <QDialog>
 
@@ -28,13 +29,7 @@ class TfrmNgrams : public QDialog {
   // What the n-grams are made of: a window's last search or word list (its
   // result form and filters; the strings of a search for the clusters) over
   // its document or the corpus.
-  struct Source {
-    cArrowList Strings;
-    SearchSettings Settings;
-    cFilterList Filters;
-    std::shared_ptr<const Document> Doc;  // without the corpus
-    std::vector<std::string> Corpus;      // with Settings.UseCorpus
-  };
+  using Source = StatisticsSource;
 
   // Shows the dialog modally (through CurrentDialogs().Exec) on `source`,
   // computed at once.
