@@ -452,12 +452,58 @@ def scenario_export(s, args):
     quit_program(s, frame)
 
 
+def scenario_statistics(s, args):
+    """After a search for "isle": "Edition" > "Cooccurrents" shows, in its grid
+    "Cooccurrents", the forms and co-occurrences that kalix-cli collocates
+    gives for a window of 5 words each side; "Edition" > "N-grammes" shows as
+    many bigrams as kalix-cli ngrams --size 2. Each dialog closes with
+    "Fermer"."""
+    frame = open_sample(s)
+    run_search_dialog(s, frame, ["isle"])
+    status_line(s, frame)
+
+    s.step("Edition > Cooccurrents")
+    s.press(s.menu_item(frame, "Edition", "Cooccurrents"))
+    dialog = s.window("Cooccurrents", timeout=15)
+    grid = s.find(dialog, "table", "Cooccurrents", what='the grid "Cooccurrents"')
+    expected = cli_json(s, args.cli, ["collocates", "--string", "isle", "--left", "5", "--right", "5",
+                                      "sample.rtf"])
+    want = sorted((c["text"], str(c["cooccurrences"])) for c in expected["collocates"])
+    poll("the collocates grid to fill", lambda: s.table(grid)[1] != [], timeout=30)
+    headers, rows = s.table(grid)
+    check_equal(headers[:3], ["Forme", "Cooccurrences", "Fréquence"], "the collocates grid's headers")
+    check_equal(sorted((r[0], r[1]) for r in rows), want, "the collocates of ISLE, against kalix-cli's")
+    for name in ("Mots à gauche", "Mots à droite", "Fréquence minimale"):
+        s.find(dialog, "spin button", name, what=f'the spin box "{name}"')
+    s.find(dialog, "list", "Rencontres", what='the list "Rencontres"')
+    s.screenshot("collocates")
+    s.press(s.find_named(dialog, "push button", ["Fermer"])["Fermer"])
+    poll("the collocates dialog to close", lambda: not dialog.getState().contains(s.pyatspi.STATE_SHOWING),
+         timeout=10)
+
+    s.step("Edition > N-grammes")
+    s.press(s.menu_item(frame, "Edition", "N-grammes"))
+    dialog = s.window("N-grammes", timeout=15)
+    grid = s.find(dialog, "table", "N-grammes", what='the grid "N-grammes"')
+    expected = cli_json(s, args.cli, ["ngrams", "--size", "2", "sample.rtf"])
+    poll("the n-grams grid to fill", lambda: s.table(grid)[1] != [], timeout=30)
+    rows = s.table(grid)[1]
+    check_equal(len(rows), min(5000, len(expected["ngrams"])), "the number of bigrams, against kalix-cli's")
+    s.find(dialog, "check box", "Contenant la recherche", what='the check box "Contenant la recherche"')
+    s.screenshot("ngrams")
+    s.press(s.find_named(dialog, "push button", ["Fermer"])["Fermer"])
+    poll("the n-grams dialog to close", lambda: not dialog.getState().contains(s.pyatspi.STATE_SHOWING),
+         timeout=10)
+    quit_program(s, frame)
+
+
 SCENARIOS = {
     "main_window": scenario_main_window,
     "search": scenario_search,
     "report": scenario_report,
     "corpus": scenario_corpus,
     "export": scenario_export,
+    "statistics": scenario_statistics,
 }
 
 

@@ -3,6 +3,7 @@
 // the names screen readers read, and the English captions. The n-grams
 // dialog: bigrams of the document, longer sequences and clusters.
 
+#include "ControlNames.h"
 #include "FakeDialogs.h"
 #include "i18n/Language.h"
 #include "platform/Cp1252.h"
@@ -95,6 +96,8 @@ class CollocatesTest : public QObject {
         QCOMPARE(dialog.spnLeft->accessibleName(), FromCp1252("Mots \xe0 gauche"));
         QCOMPARE(dialog.btnCompute->accessibleName(), QString("Calculer"));
         QCOMPARE(dialog.grdColloc->horizontalHeaderItem(2)->text(), FromCp1252("Fr\xe9quence"));
+        QVERIFY2(UnnamedControls(&dialog).isEmpty(), qPrintable("unnamed: " + UnnamedControls(&dialog).join(", ")));
+        SaveShot(&dialog, "kalix-collocates.png");
       }();
       return QDialog::Accepted;
     };
@@ -125,6 +128,8 @@ class CollocatesTest : public QObject {
                                                           "LE CHAT NOIR", "NOIR LE CHAT"}));
         QCOMPARE(dialog.chkClusters->accessibleName(), QString("Contenant la recherche"));
         QCOMPARE(dialog.grdNgram->accessibleName(), QString("N-grammes"));
+        QVERIFY2(UnnamedControls(&dialog).isEmpty(), qPrintable("unnamed: " + UnnamedControls(&dialog).join(", ")));
+        SaveShot(&dialog, "kalix-ngrams.png");
       }();
       return QDialog::Accepted;
     };

@@ -5,6 +5,7 @@
 //
 // With KALIX_SHOTS set to a folder, a screenshot of the window is saved there.
 
+#include "ControlNames.h"
 #include "FakeDialogs.h"
 #include "platform/IniFile.h"
 #include "platform/TextFile.h"
@@ -118,6 +119,7 @@ class FacsimileTest : public QObject {
     QCOMPARE(w->Facsimile->HitLines().size(), size_t{1});
     QCOMPARE(w->Facsimile->HitLines()[0].top(), 300);
     Shot(w, "facsimile.png");
+    QVERIFY2(UnnamedControls(w->Facsimile).isEmpty(), qPrintable("unnamed: " + UnnamedControls(w->Facsimile).join(", ")));
 
     // Page 2: its image is missing, and the pane says so.
     w->SetCaretView(w->Doc.pages[1].lines[0].position + 2, 0);

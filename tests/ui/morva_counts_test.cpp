@@ -3,6 +3,7 @@
 // readers, the order by frequency, the unattested rows hidden, and a
 // dialog without a source that counts nothing.
 
+#include "ControlNames.h"
 #include "FakeDialogs.h"
 #include "platform/Cp1252.h"
 #include "ui/TfrmMorva.h"
@@ -98,6 +99,8 @@ class MorvaCountsTest : public QObject {
         QCOMPARE(Shown(*morva).first(), QString("CHIEN=0"));
         morva->btnFreq->click();
         QCOMPARE(Shown(*morva), (QStringList{"CHA=3", "CHIEN=0", "CHATS=0", "CHAT=0"}));
+        QVERIFY2(UnnamedControls(morva).isEmpty(), qPrintable("unnamed: " + UnnamedControls(morva).join(", ")));
+        SaveShot(morva, "kalix-variants-counts.png");
       }();
       return QDialog::Accepted;
     };
