@@ -27,8 +27,10 @@ struct CorpusReading {
   // A document that cannot be opened (it is skipped): its path, the message.
   std::function<void(const std::string& path, const std::string& message)> OnUnreadable;
   // When given and set (from any thread), the walk ends before the next
-  // document is read.
+  // document is read, and a scan that reads it ends at its next block.
   const std::atomic<bool>* Stop = nullptr;
+  // When given, the bytes scanned so far (search/ScanControl.h).
+  std::atomic<uint64_t>* Scanned = nullptr;
   // A document whose reading needed the character policy, or doubted its
   // encoding: its path and the notice (document/ReadNotice.h, UTF-8).
   std::function<void(const std::string& path, const std::string& notice)> OnNotice;

@@ -111,34 +111,38 @@ class ShiftedSink final : public HitSink {
 // the second part is scanned on a second thread into a collector of its
 // own, which `sink` then takes over.
 void ScanDocument(const SearchPlan& plan, std::string_view text, const cMarkList& marks,
-                  const std::string& documentRef, size_t splitMinimum, TargetCollector& sink) {
+                  const std::string& documentRef, size_t splitMinimum, TargetCollector& sink,
+                  const ScanControl& control) {
   const SearchSettings& settings = plan.Settings();
   sink.BeginDocument(text, marks, documentRef);
   const size_t split = sink.RepeatedDocument() || splitMinimum == SIZE_MAX
                            ? 0
                            : SplitPoint(plan.Rules(), settings, plan.Filters(), text, splitMinimum);
   if (split == 0) {
-    SearchDocument(plan, text, sink);
+    SearchDocument(plan, text, sink, control);
     sink.EndDocument();
     return;
   }
   TargetCollector rest(plan.Rules(), settings.ResultSpelling, settings.ShowSymbols);
   RunInParallel(
-      [&] { SearchDocument(plan, text.substr(0, split), sink); },
+      [&] { SearchDocument(plan, text.substr(0, split), sink, control); },
       [&] {
         rest.BeginDocument(text, marks, documentRef);
         ShiftedSink shifted(rest, static_cast<int32_t>(split), ViewPositionAt(text, split),
                             settings.Context != 0);
-        SearchDocument(plan, text.substr(split), shifted);
+        SearchDocument(plan, text.substr(split), shifted, control);
         rest.EndDocument();
       });
   sink.EndDocument();
   sink.Absorb(rest);
 }
 
+// How the request follows and stops each scan.
+ScanControl ControlOf(const SearchRequest& source) { return ScanControl{source.Stop, source.Scanned}; }
+
 // How the request reads its corpus.
 CorpusReading ReadingOf(const SearchRequest& source) {
-  CorpusReading reading{source.Loader, source.OnProgress, source.OnUnreadable, source.Stop};
+  CorpusReading reading{source.Loader, source.OnProgress, source.OnUnreadable, source.Stop, source.Scanned};
   reading.OnNotice = source.OnNotice;
   return reading;
 }
@@ -151,7 +155,7 @@ void ScanCorpusHere(const Context& context, const SearchPlan& plan, const Search
       context, source.Corpus, ReadingOf(source), [&]() -> Document& { return scratch; },
       [&](size_t i, Document& document) {
         ScanDocument(plan, document.Text(), document.marks, MakeDocumentRef(source.Corpus[i]), splitMinimum,
-                     sink);
+                     sink, ControlOf(source));
         return true;
       });
   if (skipped) *skipped += n;
@@ -248,7 +252,8 @@ class CorpusOnTwoThreads {
     if (seen == wentThere_.end()) wentThere_.emplace(ref, there);
     if (!there) {
       // While the second thread is busy, a short document is not cut.
-      ScanDocument(plan_, doc_->Text(), doc_->marks, ref, small ? SIZE_MAX : source_.SplitMinimum, sink_);
+      ScanDocument(plan_, doc_->Text(), doc_->marks, ref, small ? SIZE_MAX : source_.SplitMinimum, sink_,
+                   ControlOf(source_));
     }
     return true;
   }
@@ -285,7 +290,7 @@ class CorpusOnTwoThreads {
         changed_.notify_all();
       }
       otherSink_.BeginDocument(next.doc->Text(), next.doc->marks, next.ref);
-      SearchDocument(plan_, next.doc->Text(), otherSink_);
+      SearchDocument(plan_, next.doc->Text(), otherSink_, ControlOf(source_));
       otherSink_.EndDocument();
       std::lock_guard<std::mutex> lock(mutex_);
       spare_.push_back(std::move(next.doc));
@@ -331,7 +336,7 @@ cTargetList ScanForTargets(const Context& context, const SearchSettings& setting
     ScanCorpusHere(context, plan, source, splitMinimum, sink, skipped);
   } else if (source.WindowDocument != nullptr) {
     const Document& doc = *source.WindowDocument;
-    ScanDocument(plan, doc.Text(), doc.marks, std::string(), splitMinimum, sink);
+    ScanDocument(plan, doc.Text(), doc.marks, std::string(), splitMinimum, sink, ControlOf(source));
   }
   return sink.Finish();
 }

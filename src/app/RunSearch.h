@@ -41,9 +41,14 @@ struct SearchRequest {
   std::function<void(const std::string& path, const std::string& message)> OnUnreadable;
   // Before each corpus document: its place (0-based), the count, its path.
   std::function<void(size_t index, size_t count, const std::string& path)> OnProgress;
-  // When given and set (from any thread), the corpus documents not yet read
-  // are left out: the search ends early with the targets found so far.
+  // When given and set (from any thread), the search ends early with the
+  // targets found so far: the document being scanned is left at the next
+  // block (search/ScanControl.h), the corpus documents not yet read are
+  // left out.
   const std::atomic<bool>* Stop = nullptr;
+  // When given, the bytes scanned so far, counted as the scan goes (every
+  // block of each document; for a corpus, of every document so far).
+  std::atomic<uint64_t>* Scanned = nullptr;
   // A corpus document whose reading needed the character policy: its path
   // and the notice (document/ReadNotice.h).
   std::function<void(const std::string& path, const std::string& notice)> OnNotice;

@@ -1,9 +1,12 @@
 #include "app/WordList.h"
 
+#include "search/ScanControl.h"
+
 #include "app/CorpusDocuments.h"
 #include "document/Reader.h"
 #include "platform/WordSet.h"
 #include "search/Engine.h"
+#include "search/ScanControl.h"
 #include "search/Units.h"
 #include "targets/Collector.h"
 #include "targets/DocumentRef.h"
@@ -66,7 +69,8 @@ inline __attribute__((always_inline)) void SetWordHit(const UnitTracker& units, 
 // compiler call it directly): every word that passes the filters, in text
 // order, with its sentence and paragraph.
 template <typename Sink>
-void ScanWords(const RuleSet& rules, std::string_view text, const cFilterList& filters, Sink& sink) {
+void ScanWords(const RuleSet& rules, std::string_view text, const cFilterList& filters, Sink& sink,
+               const ScanControl& control = {}) {
   const bool filtered = !filters.empty();
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const int32_t n = static_cast<int32_t>(text.size());
@@ -79,7 +83,9 @@ void ScanWords(const RuleSet& rules, std::string_view text, const cFilterList& f
   // short.
   constexpr int kWordsPerBatch = 16;
   int inBatch = 0;
+  ScanBlocks blocks(control);
   for (int32_t i = 0; i < n; ++i) {
+    if (blocks.Due(static_cast<size_t>(i)) && !blocks.Go(static_cast<size_t>(i))) return;
     const unsigned char c = bytes[i];
     const int cls = classOf[c];
     if (cls == kLetter) {
@@ -101,6 +107,7 @@ void ScanWords(const RuleSet& rules, std::string_view text, const cFilterList& f
     }
     if (IsLineBreak(c)) ++breaks;
   }
+  blocks.Finish(static_cast<size_t>(n));
 }
 
 }  // namespace
@@ -279,7 +286,7 @@ class WordCounter {
 // end of the text count as symbols, so that a word still open when the text
 // ends is not listed.
 void ScanWordsToCount(const RuleSet& rules, std::string_view text, const cFilterList& filters,
-                      WordCounter& counter) {
+                      WordCounter& counter, const ScanControl& control) {
   std::array<uint8_t, 256> isLetter;
   std::array<uint8_t, 256> isSymbol;
   for (int c = 0; c < 256; ++c) {
@@ -292,7 +299,9 @@ void ScanWordsToCount(const RuleSet& rules, std::string_view text, const cFilter
   const int32_t n = static_cast<int32_t>(text.size());
 
   UnitTracker units;
+  ScanBlocks blocks(control);
   for (int32_t base = 0; base < n; base += 64) {
+    if (blocks.Due(static_cast<size_t>(base)) && !blocks.Go(static_cast<size_t>(base))) return;
     uint64_t letters = 0;
     uint64_t symbols = 0;
     const int32_t count = n - base < 64 ? n - base : 64;
@@ -337,6 +346,7 @@ void ScanWordsToCount(const RuleSet& rules, std::string_view text, const cFilter
     }
     if (units.InWord() && letters != 0) units.InnerLetter(base + 63 - __builtin_clzll(letters));
   }
+  blocks.Finish(static_cast<size_t>(n));
 }
 
 // Collects a word list into targets whose occurrences are word places
@@ -716,7 +726,8 @@ WordListCounts CountWordList(const Context& context, const SearchSettings& setti
   ForEachListedDocument(context, settings, windowDocument, corpusEntries, reading,
                         [&](const Document& document, const std::string&) {
                           counter.BeginDocument(document.Text());
-                          ScanWordsToCount(context.Rules, document.Text(), filters, counter);
+                          ScanWordsToCount(context.Rules, document.Text(), filters, counter,
+                                           ScanControl{reading.Stop, reading.Scanned});
                           counter.EndDocument();
                         });
   return WordListCounts{counter.Targets(), counter.Occurrences()};
@@ -729,7 +740,8 @@ cTargetList RunWordList(const Context& context, const SearchSettings& settings, 
   ForEachListedDocument(context, settings, windowDocument, corpusEntries, reading,
                         [&](const Document& document, std::string ref) {
                           builder.BeginDocument(document.Text(), document.marks, std::move(ref));
-                          ScanWords(context.Rules, document.Text(), filters, builder);
+                          ScanWords(context.Rules, document.Text(), filters, builder,
+                                    ScanControl{reading.Stop, reading.Scanned});
                           builder.EndDocument();
                         });
   return builder.Finish();

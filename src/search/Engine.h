@@ -61,6 +61,7 @@
 #include "rules/RuleSet.h"
 #include "search/HitSink.h"
 #include "search/Normalize.h"
+#include "search/ScanControl.h"
 #include "search/SearchSpec.h"
 
 #include <cstdint>
@@ -112,8 +113,9 @@ class SearchPlan {
 
 // Scans `text` (a document text without its terminating zero) with the
 // plan, and pushes accepted hits into `sink`. Scans of one plan may run at
-// once on several threads.
-void SearchDocument(const SearchPlan& plan, std::string_view text, HitSink& sink);
+// once on several threads. `control` follows and stops the scan
+// (search/ScanControl.h); returns false when it was stopped before the end.
+bool SearchDocument(const SearchPlan& plan, std::string_view text, HitSink& sink, const ScanControl& control = {});
 
 // The same for a caller that scans one text: makes the plan and scans.
 void SearchDocument(const RuleSet& rules, const SearchSettings& settings, const cArrowList& strings,

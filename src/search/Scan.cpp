@@ -5,10 +5,14 @@
 namespace kalix {
 
 template <class Matcher>
-void Scan<Matcher>::Run() {
+bool Scan<Matcher>::Run() {
   Cursor& c = cursor_;
   const auto& cls = plan_.rules.SeparatorClass;
   while (c.offset < size_) {
+    if (blocks_.Due(static_cast<size_t>(c.offset)) && !blocks_.Go(static_cast<size_t>(c.offset))) {
+      ResetAll();
+      return false;
+    }
     if constexpr (Matcher::kProbes) {
       if (probe_.snapshotDue) TakeSnapshot();
       if (probe_.active && !fast_.enabled) {
@@ -41,6 +45,8 @@ void Scan<Matcher>::Run() {
   }
   // Hits still pending at the end of the text produce no target.
   ResetAll();
+  blocks_.Finish(static_cast<size_t>(size_));
+  return true;
 }
 
 template <class Matcher>
@@ -127,19 +133,17 @@ void Scan<Matcher>::Rewind() {
   matcher_.Reset();
 }
 
-void SearchDocument(const SearchPlan& plan, std::string_view text, HitSink& sink) {
+bool SearchDocument(const SearchPlan& plan, std::string_view text, HitSink& sink, const ScanControl& control) {
   const PlanTables& tables = plan.Tables();
   switch (tables.keys.matcher) {
     case MatcherKind::Automaton:
-      Scan<AutomatonMatcher>(tables, text, sink).Run();
-      break;
+      return Scan<AutomatonMatcher>(tables, text, sink, control).Run();
     case MatcherKind::Trie:
-      Scan<TrieMatcher>(tables, text, sink).Run();
-      break;
+      return Scan<TrieMatcher>(tables, text, sink, control).Run();
     case MatcherKind::PerString:
-      Scan<PerStringMatcher>(tables, text, sink).Run();
-      break;
+      return Scan<PerStringMatcher>(tables, text, sink, control).Run();
   }
+  return true;
 }
 
 void SearchDocument(const RuleSet& rules, const SearchSettings& settings, const cArrowList& strings,

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "search/Matchers.h"
+#include "search/ScanControl.h"
 #include "search/ScanState.h"
 
 namespace kalix {
@@ -32,11 +33,12 @@ struct ProbeState {
 template <class Matcher>
 class Scan final : public ScanCore {
  public:
-  Scan(const PlanTables& plan, std::string_view text, HitSink& sink)
-      : ScanCore(plan, text, sink), matcher_(plan) {
+  Scan(const PlanTables& plan, std::string_view text, HitSink& sink, const ScanControl& control)
+      : ScanCore(plan, text, sink), matcher_(plan), blocks_(control) {
     probe_.snapshotDue = Matcher::kProbes && plan.probe.enabled;
   }
-  void Run();
+  // Returns false when the control stopped the scan.
+  bool Run();
 
  private:
   void Separator(int cls);
@@ -62,6 +64,7 @@ class Scan final : public ScanCore {
 
   Matcher matcher_;
   ProbeState probe_;
+  ScanBlocks blocks_;
 };
 
 }  // namespace kalix
