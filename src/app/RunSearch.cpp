@@ -41,7 +41,7 @@ void PrepareKeys(const RuleSet& rules, const SearchSettings& settings, cArrowLis
     SearchString& s = strings[i];
     s.Index = static_cast<int32_t>(i);
     s.SetKey(s.Text);
-    if (settings.Spelling == 0) continue;
+    if (settings.Spelling == kSpellingIdentical) continue;
     if (settings.Substitute) {
       SubstituteString(rules, s);
     } else {
@@ -129,7 +129,7 @@ void ScanDocument(const SearchPlan& plan, std::string_view text, const cMarkList
       [&] {
         rest.BeginDocument(text, marks, documentRef);
         ShiftedSink shifted(rest, static_cast<int32_t>(split), ViewPositionAt(text, split),
-                            settings.Context != 0);
+                            settings.Context != kContextText);
         SearchDocument(plan, text.substr(split), shifted, control);
         rest.EndDocument();
       });

@@ -143,7 +143,7 @@ std::string ShowWordListResult(const LanguageState& language, cTargetList& targe
 // could match across the word's end (a rule whose left side holds, after
 // its first character, the upper-case form of a symbol or separator).
 bool FormDependsOnWordAlone(const RuleSet& rules, int resultSpelling) {
-  if (resultSpelling != 2) return true;
+  if (resultSpelling != kResultModified) return true;
   std::array<bool, 256> edge{};
   for (int c = 0; c < 256; ++c) {
     if (rules.SeparatorClass[c] != kLetter) edge[rules.UpperMap[c]] = true;
@@ -165,7 +165,7 @@ void AppendWordForm(const RuleSet& rules, const SubstRuleIndex& index, std::stri
                     bool showSymbols, std::string& out) {
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(word.data());
   const size_t n = word.size();
-  if (resultSpelling != 2) {
+  if (resultSpelling != kResultModified) {
     AppendResultForm(rules, index, word, 0, n, resultSpelling, showSymbols, out);
     return;
   }

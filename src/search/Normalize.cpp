@@ -106,14 +106,14 @@ void AppendResultForm(const RuleSet& rules, const SubstRuleIndex& index, std::st
                       std::string& out) {
   size_t end = wordAt + wordLength;
   if (end > text.size()) end = text.size();
-  if (resultSpelling == 1) {
+  if (resultSpelling == kResultUpper) {
     for (size_t p = wordAt; p < end; ++p) {
       unsigned char c = static_cast<unsigned char>(text[p]);
       if (!showSymbols && rules.SeparatorClass[c] == kSymbol) continue;
       unsigned char u = rules.UpperMap[c];
       if (u != 0) out.push_back(static_cast<char>(u));
     }
-  } else if (resultSpelling == 2) {
+  } else if (resultSpelling == kResultModified) {
     Substituter st;
     for (size_t p = wordAt; p < end; ++p) {
       unsigned char c = static_cast<unsigned char>(text[p]);

@@ -56,7 +56,7 @@ void Scan<Matcher>::Separator(int cl) {
   const bool pending = !pending_.hits.empty();
   if (pending) CloseWord(cl, contextEnd);
   cursor_.units.Separator(cl);
-  bool flush = settings_.Context == 0;
+  bool flush = settings_.Context == kContextText;
   if (contextEnd) {
     flush = pending && EndContext(cl);
     ResetAll();

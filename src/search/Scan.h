@@ -58,7 +58,7 @@ class Scan final : public ScanCore {
   bool FastRunMayStart() const {
     return fast_.enabled && !cursor_.substituterBusy && matcher_.Idle() &&
            pending_.wordsClosed == pending_.hits.size() &&
-           (settings_.Context >= 2 || (pending_.hits.empty() && counts_.counted.empty()));
+           (settings_.Context >= kContextSentence || (pending_.hits.empty() && counts_.counted.empty()));
   }
   bool QuietRunMayStart() const { return !probe_.active && !cursor_.substituterBusy && matcher_.Idle(); }
 

@@ -61,7 +61,7 @@ void BuildStringTables(const cArrowList& strings, const SearchSettings& settings
   }
   t.wordTrie.Seal();
   t.midTrie.Seal();
-  t.deferWords = settings.Context >= 2;
+  t.deferWords = settings.Context >= kContextSentence;
   for (const SearchString& s : strings) {
     if (s.Position != kAnywhere) t.deferWords = false;
   }
@@ -284,7 +284,7 @@ void BuildGrams(const RuleSet& rules, const SearchSettings& settings, const cArr
   for (int c = 0; c < 256; ++c) {
     const int k = cls[c];
     if (k < kWordSeparator) continue;
-    t.resetsStrings[c] = settings.Context == 0 ? (!settings.IgnoreSeparators || k >= kSentenceSeparator)
+    t.resetsStrings[c] = settings.Context == kContextText ? (!settings.IgnoreSeparators || k >= kSentenceSeparator)
                                                : k >= bytes.contextEndClass;
   }
   for (const SearchString& str : strings) {
@@ -378,7 +378,7 @@ PlanTables::PlanTables(const RuleSet& r, const SearchSettings& s, const cArrowLi
   BuildStops(rules, settings, bytes, fast);
   BuildGrams(rules, settings, strings, bytes, fast);
   BuildRunBytes(bytes, fast);
-  probe.enabled = keys.matcher == MatcherKind::Automaton && settings.AllStrings && settings.Context != 0 &&
+  probe.enabled = keys.matcher == MatcherKind::Automaton && settings.AllStrings && settings.Context != kContextText &&
                   keys.keptRoots > 0 && keys.keptRoots <= 64 && !settings.IgnoreSeparators;
   BuildProbeTables(rules, settings, strings, keys, probe);
 }

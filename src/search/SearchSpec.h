@@ -21,6 +21,33 @@ enum PositionRule : int16_t {
   kWholeWord = 4,    // "Mot entier"
 };
 
+// The unit a search's strings must share (`SearchSettings::Context`);
+// "Texte" is the whole text, where each match stands alone.
+enum SearchContext : int16_t {
+  kContextText = 0,       // "Texte"
+  kContextWord = 1,       // "Mot"
+  kContextSentence = 2,   // "Phrase"
+  kContextParagraph = 3,  // "Paragraphe"
+};
+
+// How texts are compared (`SearchSettings::Spelling`), each mode adding to
+// the one before: case folded and symbols skipped, then the substitution
+// rules, then the generated variants.
+enum SpellingMode : int16_t {
+  kSpellingIdentical = 0,  // "Identique"
+  kSpellingUpper = 1,      // "Majuscule"
+  kSpellingModified = 2,   // "Modifiée"
+  kSpellingGenerated = 3,  // "Générée"
+};
+
+// How a found word is written in the result (`SearchSettings::ResultSpelling`,
+// the word list's "Résultat").
+enum ResultSpellingMode : int16_t {
+  kResultIdentical = 0,  // "Identique"
+  kResultUpper = 1,      // "Majuscule"
+  kResultModified = 2,   // "Modifié"
+};
+
 // One search string. The engine only reads the strings: FoundCount,
 // OrderPending and the partial-match fields at the end are left as they are
 // (the string record has them); a scan keeps its per-string counts and its
@@ -67,17 +94,17 @@ using cArrowList = std::vector<SearchString>;
 // The options of the last search or word list of a window.
 struct SearchSettings {
   bool FromWordList = false;
-  int16_t Spelling = 0;        // 0 "Identique", 1 "Majuscule", 2 "Modifiée", 3 "Générée"
-  bool FoldCase = false;       // Spelling > 0
-  bool Substitute = false;     // Spelling > 1
-  bool Generate = false;       // Spelling == 3
-  bool SkipSymbols = false;    // Spelling != 0
+  int16_t Spelling = 0;        // SpellingMode
+  bool FoldCase = false;       // Spelling above "Identique"
+  bool Substitute = false;     // Spelling "Modifiée" or "Générée"
+  bool Generate = false;       // Spelling "Générée"
+  bool SkipSymbols = false;    // Spelling above "Identique"
   bool IgnoreSeparators = false;
-  int16_t Context = 0;         // 0 "Texte", 1 "Mot", 2 "Phrase", 3 "Paragraphe"
+  int16_t Context = 0;         // SearchContext
   bool AllStrings = false;
   bool InOrder = false;
   bool ResultAsSpelling = false;
-  int16_t ResultSpelling = 0;  // 0 "Identique", 1 "Majuscule", 2 "Modifié"
+  int16_t ResultSpelling = 0;  // ResultSpellingMode
   bool ShowSymbols = false;
   bool UseCorpus = false;
   int32_t Level = 0;
@@ -86,18 +113,18 @@ struct SearchSettings {
   // Sets Spelling and the four flags that follow from it.
   void SetSpelling(int16_t spelling) {
     Spelling = spelling;
-    FoldCase = spelling > 0;
-    Substitute = spelling > 1;
-    Generate = spelling == 3;
-    SkipSymbols = spelling != 0;
+    FoldCase = spelling > kSpellingIdentical;
+    Substitute = spelling > kSpellingUpper;
+    Generate = spelling == kSpellingGenerated;
+    SkipSymbols = spelling != kSpellingIdentical;
   }
   // Sets the result options as the dialog does: with `asSpelling` the result
-  // spelling is the spelling mode capped at 2; symbols are shown only when
-  // asked and the result spelling is below 2.
+  // spelling is the spelling mode, "Générée" giving "Modifié"; symbols are
+  // shown only when asked and the result spelling is below "Modifié".
   void SetResult(bool asSpelling, int16_t chosen, bool symbols) {
     ResultAsSpelling = asSpelling;
-    ResultSpelling = asSpelling ? (Spelling > 2 ? int16_t{2} : Spelling) : chosen;
-    ShowSymbols = symbols && ResultSpelling < 2;
+    ResultSpelling = asSpelling ? (Spelling > kSpellingModified ? int16_t{kResultModified} : Spelling) : chosen;
+    ShowSymbols = symbols && ResultSpelling < kResultModified;
   }
 };
 

@@ -285,8 +285,8 @@ class ReportWriter {
 std::string FileNameIn1252(std::string_view name) { return Utf8OrCp1252To1252(name); }
 
 int PreselectedExtractKind(int context) {
-  if (context == 2) return kSentenceExtracts;
-  if (context == 3) return kParagraphExtracts;
+  if (context == kContextSentence) return kSentenceExtracts;
+  if (context == kContextParagraph) return kParagraphExtracts;
   return kNoExtracts;
 }
 

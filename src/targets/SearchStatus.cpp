@@ -23,11 +23,11 @@ std::string SearchStatusText(const LanguageState& language, const cArrowList& st
     s += std::string_view(str.Key).substr(0, str.Key.find('\0'));
   }
   s += '"';
-  if (settings.Context != 0) {
+  if (settings.Context != kContextText) {
     static const char* const kUnits[] = {"Mot", "Phrase", "Paragraphe"};
     s += " (";
     s += Translate(language, "Contx : ");
-    s += Translate(language, kUnits[std::clamp<int>(settings.Context, 1, 3) - 1]);
+    s += Translate(language, kUnits[std::clamp<int>(settings.Context, kContextWord, kContextParagraph) - 1]);
     if (settings.AllStrings) {
       s += ", ";
       s += Translate(language, "tout");
