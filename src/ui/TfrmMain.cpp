@@ -64,7 +64,7 @@ void SetBase(QLineEdit* edit, const QColor& colour) {
 
 // The process-wide initialisation, run by the first main window.
 void TfrmMain::ProcessWideInit() {
-  Shell& shell = TheShell();
+  Shell& shell = shell_;
   shell.MainWindowListExists = true;
   shell.MainWindowList.clear();
   shell.Ctx.Corpus = Corpus();
@@ -109,7 +109,7 @@ void TfrmMain::ProcessWideInit() {
 }
 
 TfrmMain::~TfrmMain() {
-  Shell& shell = TheShell();
+  Shell& shell = shell_;
   WindowLayout layout = CurrentLayout();
   ClearDocument(Doc);
   Mapping.Clear();
@@ -202,7 +202,7 @@ WindowLayout TfrmMain::CurrentLayout() const {
 // Documents
 
 void TfrmMain::mnuOpenClick() {
-  Shell& shell = TheShell();
+  Shell& shell = shell_;
   if (!shell.Options.PendingDocument.empty()) {
     Doc.path = shell.Options.PendingDocument;
     shell.Options.PendingDocument.clear();
@@ -225,7 +225,7 @@ void TfrmMain::mnuOpenClick() {
 }
 
 bool TfrmMain::OpenDocument(const std::string& path, bool reportErrors, bool display) {
-  Shell& shell = TheShell();
+  Shell& shell = shell_;
   std::string message;
   if (!kalix::OpenDocument(shell.Ctx, Doc, path, &message)) {
     if (reportErrors) {
@@ -266,7 +266,7 @@ bool TfrmMain::OpenDocument(const std::string& path, bool reportErrors, bool dis
 // What the reading changed or passed over is said in the status line (the
 // whole of it in its tooltip), never in a box at every open.
 void TfrmMain::ShowReadingNotice() {
-  QStringList lines = QString::fromStdString(ReadNotice(TheShell().Ctx, Doc)).split('\n', Qt::SkipEmptyParts);
+  QStringList lines = QString::fromStdString(ReadNotice(shell_.Ctx, Doc)).split('\n', Qt::SkipEmptyParts);
   for (const std::string& warning : Doc.warnings) lines << FromCp1252(warning);
   if (lines.isEmpty()) return;
   lblStatus->setText(lines.join("  "));
@@ -287,7 +287,7 @@ void TfrmMain::CloseDocument() {
 }
 
 void TfrmMain::SetDocumentCommands(bool displayed) {
-  bool search = displayed || TheShell().Ctx.Corpus.Open;
+  bool search = displayed || shell_.Ctx.Corpus.Open;
   btnFind->setEnabled(search);
   btnWord->setEnabled(search);
   mnuFind->setEnabled(search);
@@ -299,8 +299,8 @@ void TfrmMain::SetDocumentCommands(bool displayed) {
 }
 
 void TfrmMain::SelectOccurrence(bool show) {
-  if (!show || CurrentTarget < 0 || CurrentTarget >= static_cast<int32_t>(TargetList.size())) return;
-  const Target& target = TargetList[static_cast<size_t>(CurrentTarget)];
+  if (!show || session_.CurrentTarget < 0 || session_.CurrentTarget >= static_cast<int32_t>(TargetList.size())) return;
+  const Target& target = TargetList[static_cast<size_t>(session_.CurrentTarget)];
   if (target.CurrentStart < 0 || target.CurrentStart >= static_cast<int32_t>(target.Starts.size())) return;
   const Occurrence& occurrence = target.Starts[static_cast<size_t>(target.CurrentStart)];
   SetCaretView(occurrence.StartView, occurrence.ViewLength);
@@ -317,7 +317,7 @@ void TfrmMain::ResetTargetView(bool freeTargets) {
     lblStatus->clear();
     grdTarget->horizontalHeader()->setSortIndicatorShown(false);
   }
-  CurrentTarget = -1;
+  session_.CurrentTarget = -1;
   RefillGrid(static_cast<int32_t>(TargetList.size()));
   for (QToolButton* b : {btnFirst, btnPrev, btnNext, btnLast, btnGrdOpen, btnGrdOpenNew}) b->setEnabled(false);
   for (QAction* a : {mnuFirst, mnuPrev, mnuNext, mnuLast, mnuGrdOpen, mnuGrdOpenNew}) a->setEnabled(false);
@@ -457,7 +457,7 @@ void TfrmMain::mnuCopyClick() {
 // Information, help, about, language, rules
 
 void TfrmMain::ShowTextFile(const std::string& fileName) {
-  Shell& shell = TheShell();
+  Shell& shell = shell_;
   if (!shell.Info) shell.Info = new TfrmInfo();
   if (!shell.Info->LoadFile(fileName)) {
     CurrentDialogs().Message(this, "Kalix", Tr(msg::kFileNotFound) + "\n" + DisplayPath(fileName),
@@ -470,11 +470,11 @@ void TfrmMain::ShowTextFile(const std::string& fileName) {
 
 void TfrmMain::mnuInfoClick() {
   if (Doc.path.empty()) return;
-  const std::string file = InformationFileName(Doc.path, TheShell().Ctx.Language.LanguageCode);
+  const std::string file = InformationFileName(Doc.path, shell_.Ctx.Language.LanguageCode);
   // A document that describes itself (a TEI header) shows that description
   // when it has no information file.
   if (!Doc.information.empty() && !QFileInfo(DisplayPath(file)).isReadable()) {
-    Shell& shell = TheShell();
+    Shell& shell = shell_;
     if (!shell.Info) shell.Info = new TfrmInfo();
     shell.Info->reInfo->setPlainText(FromCp1252(Doc.information));
     ApplyLanguageToWidgets("frmInfo", shell.Info);
@@ -485,13 +485,13 @@ void TfrmMain::mnuInfoClick() {
 }
 
 void TfrmMain::mnuHelpClick() {
-  Shell& shell = TheShell();
+  Shell& shell = shell_;
   ShowTextFile(WithFallbackFolders(HelpFileName(shell.ProgramDir, shell.Ctx.Language.LanguageCode),
                                    {".", shell.DataDir}));
 }
 
 void TfrmMain::mnuAboutClick() {
-  Shell& shell = TheShell();
+  Shell& shell = shell_;
   ShowTextFile(WithFallbackFolders(AboutFileName(shell.Ctx.Language.LanguageCode),
                                    {shell.ProgramDir, shell.DataDir}));
 }
@@ -499,7 +499,7 @@ void TfrmMain::mnuAboutClick() {
 void TfrmMain::mnuExitClick() { close(); }
 
 void TfrmMain::mnuLangueClick() {
-  Shell& shell = TheShell();
+  Shell& shell = shell_;
   FileDialogOptions o;
   o.filter = "Lang file (*.lng)|*.lng";
   o.defaultExtension = "lng";
@@ -514,7 +514,7 @@ void TfrmMain::mnuLangueClick() {
 }
 
 void TfrmMain::mnuRulesClick() {
-  Shell& shell = TheShell();
+  Shell& shell = shell_;
   FileDialogOptions o;
   o.filter = "Rule file (*.rul)|*.rul";
   o.defaultExtension = "rul";

@@ -121,7 +121,9 @@ void TPaintBox::paintEvent(QPaintEvent*) {
 
 // ---------------------------------------------------------------------------
 
-TfrmMain::TfrmMain(QWidget* owner) : QMainWindow(owner) {
+TfrmMain::TfrmMain(QWidget* owner) : TfrmMain(TheShell(), owner) {}
+
+TfrmMain::TfrmMain(Shell& shell, QWidget* owner) : QMainWindow(owner), shell_(shell) {
   setAttribute(Qt::WA_DeleteOnClose);
   setObjectName("frmMain");
   setWindowTitle("Kalix");
@@ -135,7 +137,6 @@ TfrmMain::TfrmMain(QWidget* owner) : QMainWindow(owner) {
   BuildTargetViews();
   InstallExportCommands(*this);
 
-  Shell& shell = TheShell();
   if (!shell.MainWindowListExists) ProcessWideInit();
   shell.MainWindowList.append(this);
 

@@ -360,8 +360,8 @@ class SearchTest : public QObject {
     QCOMPARE(w->TargetModel->rowCount(), 3);
     QCOMPARE(w->TargetModel->data(w->TargetModel->index(0, 1), Qt::DisplayRole).toString(), QString("CHAT"));
     QCOMPARE(w->TargetModel->data(w->TargetModel->index(0, 0), Qt::DisplayRole).toString(), QString("3000"));
-    QCOMPARE(w->SortState, int16_t{2});
-    QCOMPARE(w->CurrentTarget, -1);
+    QCOMPARE(static_cast<int>(w->Session().Order), 2);
+    QCOMPARE(w->Session().CurrentTarget, -1);
     QVERIFY(w->btnSaveTarget->isEnabled());
     QVERIFY(w->mnuSortNum->isEnabled());
     QCOMPARE(w->ArrowList[0].Key, std::string("CHAT"));

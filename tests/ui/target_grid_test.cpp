@@ -130,7 +130,7 @@ class TargetGridTest : public QObject {
   std::pair<int, int> ViewSelection(TfrmMain* w) { return {w->CaretView(), w->SelectionViewLength()}; }
 
   Occurrence Current(TfrmMain* w) {
-    const Target& t = w->TargetList[static_cast<size_t>(w->CurrentTarget)];
+    const Target& t = w->TargetList[static_cast<size_t>(w->Session().CurrentTarget)];
     return t.Starts[static_cast<size_t>(t.CurrentStart)];
   }
 
@@ -166,7 +166,7 @@ class TargetGridTest : public QObject {
     Open(w_, Path("a.txt"));
     Fill(w_, {"roi", "dame"}, 1);
     QCOMPARE(Rows(w_), QStringList({"1 Dame", "3 ROI", "1 ROIS", "1 Roi", "1 dame", "2 roi"}));
-    QCOMPARE(w_->SortState, int16_t{2});
+    QCOMPARE(static_cast<int>(w_->Session().Order), 2);
     for (QAction* a : {w_->mnuSortText, w_->mnuSortNum, w_->mnuSortDocText, w_->mnuSortDocNum, w_->mnuGrdSortNum,
                        w_->mnuSaveTarget}) {
       QVERIFY2(a->isEnabled(), qPrintable(a->objectName()));
@@ -202,16 +202,16 @@ class TargetGridTest : public QObject {
     for (size_t k = 0; k < std::size(steps); ++k) {
       const Step& s = steps[k];
       w_->SetCurrentGridRow(2);
-      QVERIFY(w_->CurrentTarget >= 0);
+      QVERIFY(w_->Session().CurrentTarget >= 0);
       s.item->trigger();
-      QCOMPARE(w_->SortState, int16_t(s.state));
+      QCOMPARE(static_cast<int>(w_->Session().Order), int(s.state));
       QCOMPARE(Rows(w_), s.rows);
       // The order shows in the heading, and the text keeps its highlights.
       QCOMPARE(heading->sortIndicatorSection(), shown[k].first);
       QCOMPARE(heading->sortIndicatorOrder(), shown[k].second);
       QCOMPARE(w_->HighlightSpans.size(), lit);
       // Every sort ends with the view reset: no current target or row.
-      QCOMPARE(w_->CurrentTarget, -1);
+      QCOMPARE(w_->Session().CurrentTarget, -1);
       QCOMPARE(w_->CurrentGridRow(), 0);
       QCOMPARE(Steps(w_), QString("0000"));
     }
@@ -236,9 +236,9 @@ class TargetGridTest : public QObject {
     for (const Click& c : clicks) {
       w_->SetCurrentGridRow(1);
       PressHeading(w_, c.column);
-      QCOMPARE(w_->SortState, int16_t(c.state));
+      QCOMPARE(static_cast<int>(w_->Session().Order), int(c.state));
       QCOMPARE(Rows(w_), c.rows);
-      QCOMPARE(w_->CurrentTarget, -1);
+      QCOMPARE(w_->Session().CurrentTarget, -1);
       QCOMPARE(w_->CurrentGridRow(), 0);
     }
   }
@@ -253,7 +253,7 @@ class TargetGridTest : public QObject {
     // occurrence.
     QTableView* grid = w_->grdTarget;
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, grid->visualRect(grid->model()->index(0, 1)).center());
-    QCOMPARE(w_->CurrentTarget, 0);
+    QCOMPARE(w_->Session().CurrentTarget, 0);
     QCOMPARE(ViewSelection(w_), std::make_pair(roi[0].StartView, roi[0].ViewLength));
     QCOMPARE(Steps(w_), QString("0011"));
     QVERIFY(!w_->btnUp->isEnabled());
@@ -289,7 +289,7 @@ class TargetGridTest : public QObject {
     // Down and Up move one row; a target keeps its current occurrence.
     w_->btnDown->click();
     QCOMPARE(w_->CurrentGridRow(), 2);
-    QCOMPARE(w_->CurrentTarget, 1);
+    QCOMPARE(w_->Session().CurrentTarget, 1);
     QCOMPARE(Steps(w_), QString("0000"));  // one occurrence
     QVERIFY(w_->btnUp->isEnabled());
     w_->mnuDown->trigger();
@@ -355,7 +355,7 @@ class TargetGridTest : public QObject {
     QCOMPARE(QApplication::clipboard()->text(), QString("1\tROIS\n1\tRoi"));
     QCOMPARE(Rows(w_), QStringList({"3 ROI", "2 roi"}));
     QCOMPARE(w_->CurrentGridRow(), 0);
-    QCOMPARE(w_->CurrentTarget, -1);
+    QCOMPARE(w_->Session().CurrentTarget, -1);
     // The status line counts what is left; the rows left stay highlighted.
     QVERIFY2(w_->lblStatus->text().endsWith("Mots : 2  Occurrences : 5"), qPrintable(w_->lblStatus->text()));
     QCOMPARE(w_->HighlightSpans.size(), size_t{5});
@@ -363,7 +363,7 @@ class TargetGridTest : public QObject {
     // Select all, then delete: an empty list.
     w_->mnuAll->trigger();
     QCOMPARE(grid->selectionModel()->selectedRows().size(), 2);
-    QCOMPARE(w_->CurrentTarget, -1);
+    QCOMPARE(w_->Session().CurrentTarget, -1);
     w_->mnuDel->trigger();
     QCOMPARE(Rows(w_), QStringList());
     QVERIFY(w_->lblStatus->text().endsWith("Mots : 0  Occurrences : 0"));
@@ -412,7 +412,7 @@ class TargetGridTest : public QObject {
     QCOMPARE(other->Settings.Level, 0);
     QCOMPARE(other->Settings.Context, w_->Settings.Context);
     QCOMPARE(other->Settings.Spelling, w_->Settings.Spelling);
-    QCOMPARE(other->SortState, int16_t{2});
+    QCOMPARE(static_cast<int>(other->Session().Order), 2);
     QVERIFY(other->lblStatus->text().contains("Mots : 3"));
     QVERIFY(!w_->mnuGrdOpenNew->isEnabled());
     QVERIFY(!w_->btnGrdOpenNew->isEnabled());
@@ -424,8 +424,8 @@ class TargetGridTest : public QObject {
     QCOMPARE(w_->TargetList.size(), before);
     QCOMPARE(Steps(other), QString("0000"));
     other->SetCurrentGridRow(1);
-    QCOMPARE(other->CurrentTarget, 0);
-    QCOMPARE(w_->CurrentTarget, 3);
+    QCOMPARE(other->Session().CurrentTarget, 0);
+    QCOMPARE(w_->Session().CurrentTarget, 3);
 
     // Opening the same document again reuses the window with that caption.
     w_->SetCurrentGridRow(1);
