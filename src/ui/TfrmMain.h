@@ -37,6 +37,9 @@ struct BackgroundRun;
 struct Shell;
 struct StatisticsSource;
 class TargetGridModel;
+class TTargetPane;
+class TDocumentPane;
+class TStatusLine;
 class TConcordance;
 class TDispersionPlot;
 class TFacsimilePane;
@@ -211,24 +214,12 @@ class TfrmMain : public QMainWindow {
   TPanel* pnlTop;
   QToolButton *btnOpen, *btnFind, *btnWord, *btnSaveTarget, *btnUp, *btnDown, *btnFirst,
       *btnPrev, *btnNext, *btnLast, *btnGrdOpen, *btnGrdOpenNew, *btnHelp;
-  QWidget* pnlTarget;
-  QTableView* grdTarget;
-  TargetGridModel* TargetModel;
-  QSplitter* Splitter;
-  QWidget* pnlDoc;
-  QFrame* pnlPos;
-  QLabel *lblPage, *lblFolio, *lblVign;
-  QLineEdit *edPage, *edFolio, *edVign;
-  QToolButton *btnGoto, *btnInfo;
-  QSplitter* Splitter1;
-  QPlainTextEdit* reText;
-  QWidget* pnlNote;
-  QSplitter* Splitter2;
-  QPlainTextEdit* reNote;
-  QFrame* pnlGlyph;
-  TPaintBox* pbxGlyph;
-  QFrame* plnStatus;
-  QLabel* lblStatus;
+  // The panes (each owns its widgets).
+  TTargetPane* TargetPane() const { return targetPane_; }
+  TDocumentPane* DocumentPane() const { return documentPane_; }
+  TStatusLine* StatusLine() const { return statusLine_; }
+  TargetGridModel* TargetModel;  // the target pane's model
+  QSplitter* Splitter;           // target pane | document pane
 
   // --- menus ---
   QMenuBar* MainMenu;
@@ -351,6 +342,27 @@ class TfrmMain : public QMainWindow {
   void ShowTextFile(const std::string& fileName);
   void SetDocumentCommands(bool displayed);
   void ConnectLexiconMenus();
+
+  // The panes, and their widgets under the names the window's code uses.
+  TTargetPane* targetPane_ = nullptr;
+  TDocumentPane* documentPane_ = nullptr;
+  TStatusLine* statusLine_ = nullptr;
+  QWidget* pnlTarget;
+  QTableView* grdTarget;
+  QWidget* pnlDoc;
+  QFrame* pnlPos;
+  QLabel *lblPage, *lblFolio, *lblVign;
+  QLineEdit *edPage, *edFolio, *edVign;
+  QToolButton *btnGoto, *btnInfo;
+  QSplitter* Splitter1;
+  QPlainTextEdit* reText;
+  QWidget* pnlNote;
+  QSplitter* Splitter2;
+  QPlainTextEdit* reNote;
+  QFrame* pnlGlyph;
+  TPaintBox* pbxGlyph;
+  QFrame* plnStatus;
+  QLabel* lblStatus;
 
   WindowLayout layout_;
   bool restoredFromSettings_ = false;

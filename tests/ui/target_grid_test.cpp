@@ -13,8 +13,10 @@
 #include "targets/Report.h"
 #include "ui/TargetGrid.h"
 #include "ui/TfrmMain.h"
+#include "ui/WindowPanes.h"
 #include "ui/TfrmResult.h"
 
+#include <thread>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -61,7 +63,7 @@ class TargetGridTest : public QObject {
   // corpus search), in row order.
   QStringList Rows(TfrmMain* w) {
     QStringList rows;
-    QAbstractItemModel* m = w->grdTarget->model();
+    QAbstractItemModel* m = w->TargetPane()->Grid()->model();
     for (int r = 0; r < m->rowCount(); ++r) {
       QString row = m->index(r, 0).data().toString() + " " + m->index(r, 1).data().toString();
       const QString doc = m->index(r, 2).data().toString();
@@ -107,7 +109,7 @@ class TargetGridTest : public QObject {
 
   // Presses the mouse on a heading (column -1: right of the last column).
   void PressHeading(TfrmMain* w, int column) {
-    QHeaderView* h = w->grdTarget->horizontalHeader();
+    QHeaderView* h = w->TargetPane()->Grid()->horizontalHeader();
     int x = column < 0 ? h->length() + 10 : h->sectionViewportPosition(column) + h->sectionSize(column) / 2;
     QTest::mousePress(h->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(x, h->height() / 2));
     QTest::mouseRelease(h->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(x, h->height() / 2));
@@ -155,13 +157,13 @@ class TargetGridTest : public QObject {
   void emptyListAndSorts() {
     // An empty list: only the headings; sorts, select all and the report
     // are disabled.
-    QCOMPARE(w_->grdTarget->model()->rowCount(), 0);
+    QCOMPARE(w_->TargetPane()->Grid()->model()->rowCount(), 0);
     for (QAction* a : {w_->mnuSortText, w_->mnuSortNum, w_->mnuSortDocText, w_->mnuSortDocNum, w_->mnuGrdSortText,
                        w_->mnuAll, w_->mnuGrdAll, w_->mnuSaveTarget, w_->mnuUp, w_->mnuDown}) {
       QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
     }
     QVERIFY(!w_->btnSaveTarget->isEnabled());
-    QCOMPARE(w_->grdTarget->model()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), QString("Texte"));
+    QCOMPARE(w_->TargetPane()->Grid()->model()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), QString("Texte"));
 
     Open(w_, Path("a.txt"));
     Fill(w_, {"roi", "dame"}, 1);
@@ -190,7 +192,7 @@ class TargetGridTest : public QObject {
         {w_->mnuSortDocText, 2, {"1 Dame", "3 ROI", "1 ROIS", "1 Roi", "1 dame", "2 roi"}},
         {w_->mnuSortDocNum, 0, {"1 Dame", "1 ROIS", "1 Roi", "1 dame", "2 roi", "3 ROI"}},
     };
-    QHeaderView* heading = w_->grdTarget->horizontalHeader();
+    QHeaderView* heading = w_->TargetPane()->Grid()->horizontalHeader();
     QVERIFY(heading->isSortIndicatorShown());
     QCOMPARE(heading->sortIndicatorSection(), 1);
     const size_t lit = w_->HighlightSpans.size();
@@ -251,7 +253,7 @@ class TargetGridTest : public QObject {
 
     // A click on a row makes its target current and selects its first
     // occurrence.
-    QTableView* grid = w_->grdTarget;
+    QTableView* grid = w_->TargetPane()->Grid();
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, grid->visualRect(grid->model()->index(0, 1)).center());
     QCOMPARE(w_->Session().CurrentTarget, 0);
     QCOMPARE(ViewSelection(w_), std::make_pair(roi[0].StartView, roi[0].ViewLength));
@@ -328,7 +330,7 @@ class TargetGridTest : public QObject {
   void copyCutDelete() {
     Open(w_, Path("a.txt"));
     Fill(w_, {"roi"}, 1);
-    QTableView* grid = w_->grdTarget;
+    QTableView* grid = w_->TargetPane()->Grid();
     grid->setFocus();
     QApplication::processEvents();
     QVERIFY(w_->focusWidget() == grid);
@@ -357,7 +359,7 @@ class TargetGridTest : public QObject {
     QCOMPARE(w_->CurrentGridRow(), 0);
     QCOMPARE(w_->Session().CurrentTarget, -1);
     // The status line counts what is left; the rows left stay highlighted.
-    QVERIFY2(w_->lblStatus->text().endsWith("Mots : 2  Occurrences : 5"), qPrintable(w_->lblStatus->text()));
+    QVERIFY2(w_->StatusLine()->Label()->text().endsWith("Mots : 2  Occurrences : 5"), qPrintable(w_->StatusLine()->Label()->text()));
     QCOMPARE(w_->HighlightSpans.size(), size_t{5});
 
     // Select all, then delete: an empty list.
@@ -366,14 +368,14 @@ class TargetGridTest : public QObject {
     QCOMPARE(w_->Session().CurrentTarget, -1);
     w_->mnuDel->trigger();
     QCOMPARE(Rows(w_), QStringList());
-    QVERIFY(w_->lblStatus->text().endsWith("Mots : 0  Occurrences : 0"));
+    QVERIFY(w_->StatusLine()->Label()->text().endsWith("Mots : 0  Occurrences : 0"));
     QVERIFY(w_->HighlightSpans.empty());
-    QVERIFY(!w_->grdTarget->horizontalHeader()->isSortIndicatorShown());
+    QVERIFY(!w_->TargetPane()->Grid()->horizontalHeader()->isSortIndicatorShown());
     // Another document: no result, no status.
     Fill(w_, {"roi"}, 1);
-    QVERIFY(!w_->lblStatus->text().isEmpty());
+    QVERIFY(!w_->StatusLine()->Label()->text().isEmpty());
     Open(w_, Path("b.txt"));
-    QCOMPARE(w_->lblStatus->text(), QString());
+    QCOMPARE(w_->StatusLine()->Label()->text(), QString());
     QVERIFY(!w_->mnuSortText->isEnabled());
     QVERIFY(!w_->btnSaveTarget->isEnabled());
     // Nothing selected: copying leaves an empty clipboard.
@@ -400,7 +402,13 @@ class TargetGridTest : public QObject {
 
     const size_t before = w_->TargetList.size();
     w_->Settings.Level = 7;
+    // The other window's search runs on a second thread, not on this one.
+    std::thread::id workedOn;
+    TfrmMain::BeforeBackgroundWork = [&] { workedOn = std::this_thread::get_id(); };
     w_->mnuGrdOpenNew->trigger();
+    TfrmMain::BeforeBackgroundWork = nullptr;
+    QVERIFY(workedOn != std::thread::id());
+    QVERIFY(workedOn != std::this_thread::get_id());
     QCOMPARE(TheShell().MainWindowList.size(), 2);
     TfrmMain* other = TheShell().MainWindowList[1];
     QCOMPARE(other->windowTitle(), "Kalix - " + QString::fromStdString(Path("b.txt")));
@@ -413,7 +421,7 @@ class TargetGridTest : public QObject {
     QCOMPARE(other->Settings.Context, w_->Settings.Context);
     QCOMPARE(other->Settings.Spelling, w_->Settings.Spelling);
     QCOMPARE(static_cast<int>(other->Session().Order), 2);
-    QVERIFY(other->lblStatus->text().contains("Mots : 3"));
+    QVERIFY(other->StatusLine()->Label()->text().contains("Mots : 3"));
     QVERIFY(!w_->mnuGrdOpenNew->isEnabled());
     QVERIFY(!w_->btnGrdOpenNew->isEnabled());
     QVERIFY(w_->mnuGrdOpen->isEnabled());
@@ -448,7 +456,7 @@ class TargetGridTest : public QObject {
     QCOMPARE(w_->windowTitle(), "Kalix - " + QString::fromStdString(Path("b.txt")));
     QCOMPARE(ViewSelection(w_), std::make_pair(w_->TargetList[3].Starts[0].StartView, 3));
     // ROI and roi of b.txt (DAME's reference now names the missing file).
-    QCOMPARE(w_->reText->extraSelections().size(), 2);
+    QCOMPARE(w_->DocumentPane()->TextView()->extraSelections().size(), 2);
     QVERIFY(!w_->mnuGrdOpen->isEnabled());
     QVERIFY(!w_->btnGrdOpenNew->isEnabled());
     // Then a target of a document that cannot be opened: the loader's
@@ -550,7 +558,13 @@ class TargetGridTest : public QObject {
         r->rbExtract[c.extracts]->setChecked(true);
         return int(QDialog::Accepted);
       };
+      // The report (and its extracts) is written on a second thread.
+      std::thread::id workedOn;
+      TfrmMain::BeforeBackgroundWork = [&] { workedOn = std::this_thread::get_id(); };
       w_->btnSaveTarget->click();
+      TfrmMain::BeforeBackgroundWork = nullptr;
+      QVERIFY(workedOn != std::thread::id());
+      QVERIFY(workedOn != std::this_thread::get_id());
       QCOMPARE(preset, 2);  // "Phrase" preselects "Phrases"
       ReportOptions o;
       o.Informations = c.info;
@@ -624,13 +638,13 @@ class TargetGridTest : public QObject {
   void menusNamesAndLimits() {
     Open(w_, Path("a.txt"));
     Fill(w_, {"roi"}, 1);
-    const QRect row2 = w_->grdTarget->visualRect(w_->grdTarget->model()->index(1, 1));
+    const QRect row2 = w_->TargetPane()->Grid()->visualRect(w_->TargetPane()->Grid()->model()->index(1, 1));
     w_->GridMenuRequested(row2.center());
     QCOMPARE(w_->CurrentGridRow(), 2);
     QVERIFY(w_->mnuGrdCopy->isEnabled());
     w_->popGrid->hide();
-    QCOMPARE(w_->reText->accessibleName(), QString("Texte du document"));
-    QCOMPARE(w_->reNote->accessibleName(), QString("Notes de la page"));
+    QCOMPARE(w_->DocumentPane()->TextView()->accessibleName(), QString("Texte du document"));
+    QCOMPARE(w_->DocumentPane()->NoteView()->accessibleName(), QString("Notes de la page"));
 
     QCOMPARE(w_->GridFullWidth, 351);
     w_->resize(1000, 600);
@@ -663,10 +677,10 @@ class TargetGridTest : public QObject {
   void readingNoticeInTheStatusLine() {
     QVERIFY(WriteBinaryFile(Path("s.rtf"), "{\\rtf1 Il e\\u383?t\\par}"));
     Open(w_, Path("s.rtf"));
-    QVERIFY2(w_->lblStatus->text().contains(QString::fromUtf8("\xc5\xbf (U+017F)")), qPrintable(w_->lblStatus->text()));
+    QVERIFY2(w_->StatusLine()->Label()->text().contains(QString::fromUtf8("\xc5\xbf (U+017F)")), qPrintable(w_->StatusLine()->Label()->text()));
     QVERIFY(dialogs_.messages.empty());
     Open(w_, Path("b.txt"));
-    QCOMPARE(w_->lblStatus->text(), QString());
+    QCOMPARE(w_->StatusLine()->Label()->text(), QString());
   }
 };
 

@@ -17,6 +17,7 @@
 #include "ui/Concordance.h"
 #include "ui/DispersionPlot.h"
 #include "ui/TfrmMain.h"
+#include "ui/WindowPanes.h"
 
 #include <QAction>
 #include <QApplication>
@@ -64,7 +65,7 @@ class TargetViewsTest : public QObject {
     w->Settings = result.Settings;
     w->ArrowList = result.Strings;
     w->Session().Order = GridOrder::TextUp;
-    w->lblStatus->setText(FromCp1252(result.Status));
+    w->StatusLine()->Label()->setText(FromCp1252(result.Status));
     w->RefillGrid(static_cast<int32_t>(w->TargetList.size()));
   }
 
