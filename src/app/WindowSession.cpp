@@ -304,6 +304,17 @@ std::string WindowSession::StatusText(const Context& context) const {
   return ResultStatusText(context, Settings, Strings, Targets);
 }
 
+ExportTable WindowSession::ResultTable(const Context& context, const ReportDocumentError& onError) const {
+  if (Settings.FromWordList) return WordListTable(Targets);
+  return OccurrenceTable(context, ExportSource{Settings, Strings, Targets, Doc}, OccurrenceExportOptions{}, onError);
+}
+
+ExportStatus WindowSession::Export(const Context& context, const std::string& path, ExportFormat format,
+                                   const ReportDocumentError& onError, const ExportProgress& progress) const {
+  ExportTable table = ResultTable(context, onError);
+  return SaveTable(path, format, table, progress);
+}
+
 std::string WindowSession::Report(const Context& context, const std::vector<std::string>& corpusEntries,
                                   const ReportOptions& options, const ReportDocumentError& onError) const {
   const ReportSource source{Settings, Strings, Targets, Doc, corpusEntries};

@@ -24,6 +24,8 @@
 #include "document/ViewIndex.h"
 #include "rules/Filters.h"
 #include "search/SearchSpec.h"
+#include "targets/ExportRows.h"
+#include "targets/ExportTable.h"
 #include "targets/Report.h"
 #include "targets/Target.h"
 
@@ -182,6 +184,15 @@ class WindowSession {
   bool LocateAt(int32_t view);
   // The status line of what is left (after rows were deleted, say).
   std::string StatusText(const Context& context) const;
+
+  // --- export ---
+  // The result as a table: a word list's words, or a search's occurrences
+  // (documents of a corpus result are read for their texts; one that cannot
+  // be read is told to `onError`).
+  ExportTable ResultTable(const Context& context, const ReportDocumentError& onError = {}) const;
+  // The table written to `path` in `format` (never half-written).
+  ExportStatus Export(const Context& context, const std::string& path, ExportFormat format,
+                      const ReportDocumentError& onError = {}, const ExportProgress& progress = {}) const;
 
   // --- the report ---
   // The report text; documents that cannot be read for extracts are told

@@ -428,7 +428,7 @@ void TfrmMain::OpenTargetInOtherWindow() {
     }
   }
   if (!other) {
-    other = new TfrmMain();
+    other = new TfrmMain(shell_);
     other->move(x() + 25, y() + 25);
     other->show();
     other->Doc.path = path;

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -206,6 +207,19 @@ TEST(WindowSession, OneWindowThroughSearchSortStepDeleteReportWordListCorpusAndR
   report.OutputFile = (dir / "no such folder" / "r.txt").string();
   EXPECT_FALSE(session.SaveReport(ctx, {}, report));
 
+  // Export: one row per occurrence left, in tab-separated text.
+  {
+    const ExportTable table = session.ResultTable(ctx);
+    EXPECT_EQ(table.RowCount, 3u);
+    const std::string tsv = (dir / "result.tsv").string();
+    ASSERT_EQ(session.Export(ctx, tsv, ExportFormat::kTsv), ExportStatus::kWritten);
+    const std::string rows = ReadFile(tsv);
+    EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 4) << rows;  // a heading and three rows
+    EXPECT_NE(rows.find("CHAT"), std::string::npos) << rows;
+    EXPECT_EQ(session.Export(ctx, (dir / "no such folder" / "r.tsv").string(), ExportFormat::kTsv),
+              ExportStatus::kCannotWrite);
+  }
+
   // The word list of the document: every distinct word; the strings stay.
   WordListChoice words;
   words.ResultItem = 1;
@@ -215,6 +229,7 @@ TEST(WindowSession, OneWindowThroughSearchSortStepDeleteReportWordListCorpusAndR
                                                       "UN:1"}));
   EXPECT_EQ(session.Strings.size(), 2u);
   EXPECT_TRUE(session.HasDocument());
+  EXPECT_EQ(session.ResultTable(ctx).RowCount, 7u);  // one row per word
 
   // A corpus search: a missing document is told and skipped, the window's
   // document closes, the targets name their documents.
