@@ -41,44 +41,34 @@ BackgroundRun::~BackgroundRun() {
   if (thread.joinable()) thread.join();
 }
 
-namespace {
+InputBlocker::InputBlocker(QWidget* window) : window_(window) { qApp->installEventFilter(this); }
+InputBlocker::~InputBlocker() { qApp->removeEventFilter(this); }
 
-// Keeps the user's input away from one window while its search runs and no
-// progress dialog shows yet (the dialog then blocks the window itself); the
-// window still repaints, scrolls and moves.
-class InputBlocker : public QObject {
- public:
-  explicit InputBlocker(QWidget* window) : window_(window) { qApp->installEventFilter(this); }
-  ~InputBlocker() override { qApp->removeEventFilter(this); }
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    switch (event->type()) {
-      case QEvent::MouseButtonPress:
-      case QEvent::MouseButtonRelease:
-      case QEvent::MouseButtonDblClick:
-      case QEvent::KeyPress:
-      case QEvent::KeyRelease:
-      case QEvent::ShortcutOverride: {
-        auto* w = qobject_cast<QWidget*>(watched);
-        return w && w->window() == window_;
-      }
-      case QEvent::Shortcut:
-        return QApplication::activeWindow() == window_;
-      case QEvent::Close:
-        if (watched == window_) {
-          event->ignore();
-          return true;
-        }
-        return false;
-      default:
-        return false;
+bool InputBlocker::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride: {
+      auto* w = qobject_cast<QWidget*>(watched);
+      return w && w->window() == window_;
     }
+    case QEvent::Shortcut:
+      return QApplication::activeWindow() == window_;
+    case QEvent::Close:
+      if (watched == window_) {
+        event->ignore();
+        return true;
+      }
+      return false;
+    default:
+      return false;
   }
+}
 
- private:
-  QWidget* window_;
-};
+namespace {
 
 // A small progress window: what is being read, a bar, Cancel.
 class ProgressWindow : public QDialog {

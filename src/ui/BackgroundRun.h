@@ -7,6 +7,7 @@
 
 #include "app/WindowSession.h"
 
+#include <QObject>
 #include <QString>
 #include <atomic>
 #include <deque>
@@ -48,6 +49,21 @@ struct BackgroundRun : SessionPort {
   std::deque<std::string> unreadable;  // the reader's messages, to show
   std::atomic<bool> cancelled{false};
   std::thread thread;
+};
+
+// Keeps the user's input away from one window while long work runs for it
+// (or for another window it started) and no progress dialog shows yet; the
+// window still repaints, scrolls and moves, and cannot be closed.
+class InputBlocker : public QObject {
+ public:
+  explicit InputBlocker(QWidget* window);
+  ~InputBlocker() override;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  QWidget* window_;
 };
 
 // Runs `run` on a second thread (`before` first on that thread, for tests)

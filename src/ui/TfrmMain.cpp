@@ -1,4 +1,5 @@
 #include "ui/TfrmMain.h"
+#include "ui/WindowPanes.h"
 
 #include "app/InfoFiles.h"
 #include "app/Translit.h"
@@ -269,8 +270,8 @@ void TfrmMain::ShowReadingNotice() {
   QStringList lines = QString::fromStdString(ReadNotice(shell_.Ctx, Doc)).split('\n', Qt::SkipEmptyParts);
   for (const std::string& warning : Doc.warnings) lines << FromCp1252(warning);
   if (lines.isEmpty()) return;
-  lblStatus->setText(lines.join("  "));
-  lblStatus->setToolTip(lines.join("\n"));
+  statusLine_->SetText(lines.join("  "));
+  statusLine_->SetToolTip(lines.join("\n"));
 }
 
 void TfrmMain::CloseDocument() {
@@ -314,7 +315,7 @@ void TfrmMain::ResetTargetView(bool freeTargets) {
   if (freeTargets) {
     // No result is left to describe.
     TargetList.clear();
-    lblStatus->clear();
+    statusLine_->SetText(QString());
     grdTarget->horizontalHeader()->setSortIndicatorShown(false);
   }
   session_.CurrentTarget = -1;

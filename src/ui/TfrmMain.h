@@ -1,5 +1,9 @@
-// The main window: toolbar, target grid, document view with its position
-// panel, notes pane and picture pane, status line and menus.
+// The main window: the toolbar and the menus wired to a window session
+// (app/WindowSession.h), which holds the document, the strings, the result
+// and its commands, and to the panes that show them: the target pane, the
+// document pane (position panel, text, notes and picture), the status line
+// (ui/WindowPanes.h), the concordance, the plot and the facsimile. Long
+// work runs on a second thread (ui/BackgroundRun.h).
 #pragma once
 
 #include "app/PositionPanel.h"
@@ -361,8 +365,6 @@ class TfrmMain : public QMainWindow {
   QPlainTextEdit* reNote;
   QFrame* pnlGlyph;
   TPaintBox* pbxGlyph;
-  QFrame* plnStatus;
-  QLabel* lblStatus;
 
   WindowLayout layout_;
   bool restoredFromSettings_ = false;

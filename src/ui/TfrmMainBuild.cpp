@@ -129,7 +129,7 @@ TfrmMain::TfrmMain(Shell& shell, QWidget* owner) : QMainWindow(owner), shell_(sh
   GridFullWidth = 26;
   for (int c = 0; c < TargetModel->columnCount(); ++c) GridFullWidth += grdTarget->columnWidth(c);
   connect(Splitter, &QSplitter::splitterMoved, this, &TfrmMain::LimitTargetPanel);
-  lblStatus->setText(QString());
+  statusLine_->SetText(QString());
 }
 
 void TfrmMain::BuildControls() {
@@ -233,9 +233,7 @@ void TfrmMain::BuildDocumentPanel() {
 
 QWidget* TfrmMain::BuildStatusLine(QWidget* client) {
   statusLine_ = new TStatusLine(client);
-  plnStatus = statusLine_;
-  lblStatus = statusLine_->Label();
-  return plnStatus;
+  return statusLine_;
 }
 
 void TfrmMain::ConnectControls() {

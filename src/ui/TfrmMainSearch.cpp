@@ -16,6 +16,7 @@
 #include "ui/TargetGrid.h"
 #include "ui/TfrmFind.h"
 #include "ui/TfrmMain.h"
+#include "ui/WindowPanes.h"
 #include "ui/TfrmMorva.h"
 #include "ui/TfrmWord.h"
 
@@ -191,7 +192,7 @@ void TfrmMain::ShowSearchResult(const std::string& status, std::vector<std::pair
 // The status line and the grid of a new result, sorted by text; a word list
 // shows no highlights until a target is chosen.
 void TfrmMain::ShowWordListResult(const std::string& status) {
-  lblStatus->setText(FromCp1252(status));
+  statusLine_->SetText(FromCp1252(status));
   session_.Status = status;
   session_.Order = GridOrder::TextUp;
   session_.CurrentTarget = -1;

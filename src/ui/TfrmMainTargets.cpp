@@ -19,6 +19,7 @@
 #include "ui/Shell.h"
 #include "ui/TargetGrid.h"
 #include "ui/TfrmMain.h"
+#include "ui/WindowPanes.h"
 #include "ui/TfrmResult.h"
 
 #include <QAction>
@@ -353,7 +354,7 @@ void TfrmMain::DeleteTargetRows() {
   ResetTargetView(false);
   // The rows left keep their highlights and are counted anew.
   if (!Settings.FromWordList) HighlightShownTargets();
-  lblStatus->setText(FromCp1252(session_.Status));
+  statusLine_->SetText(FromCp1252(session_.Status));
   grdTarget->horizontalHeader()->setSortIndicatorShown(!TargetList.empty());
 }
 
@@ -443,9 +444,19 @@ void TfrmMain::OpenTargetInOtherWindow() {
   // The other window searches as this one did, in its own document, on a
   // second thread with its progress and Cancel (cancelled: it keeps what it
   // held).
+  // This window waits too: it cannot close, nor start another command, under
+  // the run.
+  if (other->SearchRunning) return;
   auto run = std::make_shared<BackgroundRun>();
   run->Job = other->Session().PrepareRepeat(shell.Ctx, session_);
-  if (other->SearchRunning || !other->RunInBackground(run, DisplayPath(FileNameOf(path)))) return;
+  bool done;
+  {
+    InputBlocker blocker(this);
+    SearchRunning = true;
+    done = other->RunInBackground(run, DisplayPath(FileNameOf(path)));
+    SearchRunning = false;
+  }
+  if (!done) return;
   other->ApplyRepeat(run->Job);
   Enable({btnGrdOpenNew}, {mnuGrdOpenNew}, false);
 }

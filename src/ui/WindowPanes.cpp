@@ -178,5 +178,6 @@ TStatusLine::TStatusLine(QWidget* parent) : QFrame(parent) {
 
 void TStatusLine::SetText(const QString& text) { lblStatus_->setText(text); }
 QString TStatusLine::Text() const { return lblStatus_->text(); }
+void TStatusLine::SetToolTip(const QString& text) { lblStatus_->setToolTip(text); }
 
 }  // namespace kalix::ui

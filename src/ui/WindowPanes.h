@@ -90,6 +90,8 @@ class TStatusLine : public QFrame {
   explicit TStatusLine(QWidget* parent);
   void SetText(const QString& text);
   QString Text() const;
+  // The whole of a text the line shows shortened.
+  void SetToolTip(const QString& text);
   QLabel* Label() const { return lblStatus_; }
 
  private:
