@@ -16,7 +16,6 @@
 #include "ui/WindowPanes.h"
 #include "ui/TfrmResult.h"
 
-#include <thread>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -33,7 +32,11 @@
 #include <QRadioButton>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 using namespace kalix;
 using namespace kalix::ui;
@@ -402,13 +405,23 @@ class TargetGridTest : public QObject {
 
     const size_t before = w_->TargetList.size();
     w_->Settings.Level = 7;
-    // The other window's search runs on a second thread, not on this one.
+    // The other window's search runs on a second thread, not on this one,
+    // whose events go on meanwhile (a timer fires while the search works).
     std::thread::id workedOn;
-    TfrmMain::BeforeBackgroundWork = [&] { workedOn = std::this_thread::get_id(); };
+    std::atomic<bool> working{false};
+    bool firedWhileWorking = false;
+    TfrmMain::BeforeBackgroundWork = [&] {
+      workedOn = std::this_thread::get_id();
+      working = true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      working = false;
+    };
+    QTimer::singleShot(100, [&] { firedWhileWorking = working.load(); });
     w_->mnuGrdOpenNew->trigger();
     TfrmMain::BeforeBackgroundWork = nullptr;
     QVERIFY(workedOn != std::thread::id());
     QVERIFY(workedOn != std::this_thread::get_id());
+    QVERIFY(firedWhileWorking);
     QCOMPARE(TheShell().MainWindowList.size(), 2);
     TfrmMain* other = TheShell().MainWindowList[1];
     QCOMPARE(other->windowTitle(), "Kalix - " + QString::fromStdString(Path("b.txt")));
