@@ -324,11 +324,7 @@ void TfrmMain::ResetTargetView(bool freeTargets) {
   for (QAction* a : {mnuFirst, mnuPrev, mnuNext, mnuLast, mnuGrdOpen, mnuGrdOpenNew}) a->setEnabled(false);
 }
 
-void TfrmMain::ClearHighlights() {
-  HighlightSpans.clear();
-  HighlightLongest = 0;
-  reText->setExtraSelections({});
-}
+void TfrmMain::ClearHighlights() { documentPane_->ClearHighlights(); }
 
 // ---------------------------------------------------------------------------
 // View

@@ -199,9 +199,6 @@ class TfrmMain : public QMainWindow {
   // The same for a run repeated here from another window (its targets join
   // those the window holds).
   void ApplyRepeat(SessionRun& run);
-  // The occurrences to colour, as (widget position, length), by position.
-  std::vector<std::pair<int32_t, int32_t>> HighlightSpans;
-  int32_t HighlightLongest = 0;
   bool SearchRunning = false;
   int ProgressDelayMs = 300;
   // Runs that were cancelled and are still ending (joined when they end or

@@ -42,22 +42,6 @@ std::function<void()> TfrmMain::BeforeBackgroundWork;
 
 namespace {
 
-// Recomputes the highlights of the visible part when the view's viewport
-// changes size.
-class ViewportWatcher : public QObject {
- public:
-  explicit ViewportWatcher(TfrmMain* window) : QObject(window), window_(window) {}
-
- protected:
-  bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Resize) window_->UpdateVisibleHighlights();
-    return false;
-  }
-
- private:
-  TfrmMain* window_;
-};
-
 // The window's answers to the session's questions before a search runs: the
 // generated variants are reviewed (by default in the generated-variants
 // dialog, which counts each variant in what the search will read).
@@ -214,49 +198,9 @@ void TfrmMain::HighlightShownTargets(int32_t onlyTarget) {
 }
 
 void TfrmMain::ShowHighlights(std::vector<std::pair<int32_t, int32_t>> spans, int32_t longest) {
-  HighlightSpans = std::move(spans);
-  HighlightLongest = longest;
-  if (!property("kalixHighlightWatch").toBool()) {
-    setProperty("kalixHighlightWatch", true);
-    connect(reText->verticalScrollBar(), &QScrollBar::valueChanged, this, &TfrmMain::UpdateVisibleHighlights);
-    reText->viewport()->installEventFilter(new ViewportWatcher(this));
-  }
-  // The caret goes back to the start (black, nothing selected).
-  QTextCursor cursor = reText->textCursor();
-  cursor.setPosition(0);
-  reText->setTextCursor(cursor);
-  UpdateVisibleHighlights();
+  documentPane_->ShowHighlights(std::move(spans), longest);
 }
 
-void TfrmMain::UpdateVisibleHighlights() {
-  if (HighlightSpans.empty()) {
-    if (!reText->extraSelections().isEmpty()) reText->setExtraSelections({});
-    return;
-  }
-  QTextCursor firstCursor = reText->cursorForPosition(QPoint(0, 0));
-  firstCursor.movePosition(QTextCursor::StartOfBlock);
-  const QWidget* port = reText->viewport();
-  QTextCursor lastCursor = reText->cursorForPosition(QPoint(port->width() - 1, port->height() - 1));
-  lastCursor.movePosition(QTextCursor::EndOfBlock);
-  const int32_t first = firstCursor.position();
-  const int32_t last = lastCursor.position();
-
-  QTextCharFormat red;
-  red.setForeground(QColor(255, 0, 0));
-  QList<QTextEdit::ExtraSelection> selections;
-  auto it = std::lower_bound(HighlightSpans.begin(), HighlightSpans.end(),
-                             std::pair<int32_t, int32_t>(first - HighlightLongest, 0));
-  constexpr int kMostShown = 20000;
-  for (; it != HighlightSpans.end() && it->first <= last && selections.size() < kMostShown; ++it) {
-    if (it->first + it->second < first) continue;
-    QTextEdit::ExtraSelection s;
-    s.cursor = QTextCursor(reText->document());
-    s.cursor.setPosition(it->first);
-    s.cursor.setPosition(it->first + it->second, QTextCursor::KeepAnchor);
-    s.format = red;
-    selections.append(s);
-  }
-  reText->setExtraSelections(selections);
-}
+void TfrmMain::UpdateVisibleHighlights() { documentPane_->UpdateVisibleHighlights(); }
 
 }  // namespace kalix::ui

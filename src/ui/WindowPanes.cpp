@@ -9,6 +9,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <algorithm>
 #include <QSplitter>
 #include <QTableView>
 #include <QToolButton>
@@ -26,6 +29,22 @@ QFont TextFont() {
   textFont.setPointSize(10);
   return textFont;
 }
+
+// Recomputes the highlights of the visible part when the view's viewport
+// changes size.
+class ViewportWatcher : public QObject {
+ public:
+  explicit ViewportWatcher(TDocumentPane* pane) : QObject(pane), pane_(pane) {}
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Resize) pane_->UpdateVisibleHighlights();
+    return false;
+  }
+
+ private:
+  TDocumentPane* pane_;
+};
 
 }  // namespace
 
@@ -161,6 +180,58 @@ void TDocumentPane::BuildNotePanel() {
   pbxGlyph_ = new TPaintBox(pnlGlyph_);
   pbxGlyph_->setObjectName("pbxGlyph");
   glyphLayout->addWidget(pbxGlyph_);
+}
+
+void TDocumentPane::ClearHighlights() {
+  highlights_.clear();
+  longest_ = 0;
+  reText_->setExtraSelections({});
+}
+
+void TDocumentPane::ShowHighlights(std::vector<std::pair<int32_t, int32_t>> spans, int32_t longest) {
+  highlights_ = std::move(spans);
+  longest_ = longest;
+  if (!watching_) {
+    watching_ = true;
+    connect(reText_->verticalScrollBar(), &QScrollBar::valueChanged, this, &TDocumentPane::UpdateVisibleHighlights);
+    reText_->viewport()->installEventFilter(new ViewportWatcher(this));
+  }
+  // The caret goes back to the start (black, nothing selected).
+  QTextCursor cursor = reText_->textCursor();
+  cursor.setPosition(0);
+  reText_->setTextCursor(cursor);
+  UpdateVisibleHighlights();
+}
+
+void TDocumentPane::UpdateVisibleHighlights() {
+  if (highlights_.empty()) {
+    if (!reText_->extraSelections().isEmpty()) reText_->setExtraSelections({});
+    return;
+  }
+  QTextCursor firstCursor = reText_->cursorForPosition(QPoint(0, 0));
+  firstCursor.movePosition(QTextCursor::StartOfBlock);
+  const QWidget* port = reText_->viewport();
+  QTextCursor lastCursor = reText_->cursorForPosition(QPoint(port->width() - 1, port->height() - 1));
+  lastCursor.movePosition(QTextCursor::EndOfBlock);
+  const int32_t first = firstCursor.position();
+  const int32_t last = lastCursor.position();
+
+  QTextCharFormat red;
+  red.setForeground(QColor(255, 0, 0));
+  QList<QTextEdit::ExtraSelection> selections;
+  auto it = std::lower_bound(highlights_.begin(), highlights_.end(),
+                             std::pair<int32_t, int32_t>(first - longest_, 0));
+  constexpr int kMostShown = 20000;
+  for (; it != highlights_.end() && it->first <= last && selections.size() < kMostShown; ++it) {
+    if (it->first + it->second < first) continue;
+    QTextEdit::ExtraSelection s;
+    s.cursor = QTextCursor(reText_->document());
+    s.cursor.setPosition(it->first);
+    s.cursor.setPosition(it->first + it->second, QTextCursor::KeepAnchor);
+    s.format = red;
+    selections.append(s);
+  }
+  reText_->setExtraSelections(selections);
 }
 
 // ---------------------------------------------------------------------------

@@ -11,6 +11,9 @@
 #include <QString>
 #include <QStyle>
 #include <QWidget>
+#include <cstdint>
+#include <utility>
+#include <vector>
 
 class QLabel;
 class QLineEdit;
@@ -65,6 +68,15 @@ class TDocumentPane : public QWidget {
   QFrame* GlyphPanel() const { return pnlGlyph_; }
   TPaintBox* GlyphBox() const { return pbxGlyph_; }
 
+  // Colours red the occurrences `spans` ((text position, length), by
+  // position; `longest`: the longest length) in the visible part of the text
+  // as it scrolls; the caret goes back to the start.
+  void ShowHighlights(std::vector<std::pair<int32_t, int32_t>> spans, int32_t longest);
+  void ClearHighlights();
+  const std::vector<std::pair<int32_t, int32_t>>& Highlights() const { return highlights_; }
+  // Colours the occurrences that the text shows now.
+  void UpdateVisibleHighlights();
+
  private:
   QWidget* BuildPositionPanel();
   void BuildTextView();
@@ -81,6 +93,9 @@ class TDocumentPane : public QWidget {
   QPlainTextEdit* reNote_;
   QFrame* pnlGlyph_;
   TPaintBox* pbxGlyph_;
+  std::vector<std::pair<int32_t, int32_t>> highlights_;
+  int32_t longest_ = 0;
+  bool watching_ = false;  // the scroll bar and the viewport's size are followed
 };
 
 // The status line ("plnStatus").

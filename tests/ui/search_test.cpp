@@ -368,7 +368,7 @@ class SearchTest : public QObject {
     QCOMPARE(w->ArrowList[0].Key, std::string("CHAT"));
 
     // Red highlights on the visible part only, at the occurrences.
-    QCOMPARE(w->HighlightSpans.size(), size_t{9000});
+    QCOMPARE(w->DocumentPane()->Highlights().size(), size_t{9000});
     QList<QTextEdit::ExtraSelection> shown = w->DocumentPane()->TextView()->extraSelections();
     QVERIFY(!shown.isEmpty());
     QVERIFY(shown.size() < 1000);
@@ -512,7 +512,7 @@ class SearchTest : public QObject {
     QVERIFY(SameSettings(w->Settings, settings));
     QString why;
     QVERIFY2(SameTargets(w->TargetList, targets, &why), qPrintable(why));
-    QCOMPARE(w->HighlightSpans.size(), size_t{1});
+    QCOMPARE(w->DocumentPane()->Highlights().size(), size_t{1});
     QVERIFY(!w->SearchRunning);
     {
       std::lock_guard<std::mutex> lock(m);
@@ -561,7 +561,7 @@ class SearchTest : public QObject {
     QString why;
     QVERIFY2(SameTargets(w->TargetList, expected.Targets, &why), qPrintable(why));
     QCOMPARE(w->TargetList.size(), size_t{3});  // ROI in a, ROI in b, ROIS in b
-    QVERIFY(w->HighlightSpans.empty());         // no document shown
+    QVERIFY(w->DocumentPane()->Highlights().empty());         // no document shown
 
     // The word list, with symbols shown, over the corpus.
     dialogs_.onExec = [&boxes](QDialog* d) {

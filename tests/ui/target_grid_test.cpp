@@ -198,7 +198,7 @@ class TargetGridTest : public QObject {
     QHeaderView* heading = w_->TargetPane()->Grid()->horizontalHeader();
     QVERIFY(heading->isSortIndicatorShown());
     QCOMPARE(heading->sortIndicatorSection(), 1);
-    const size_t lit = w_->HighlightSpans.size();
+    const size_t lit = w_->DocumentPane()->Highlights().size();
     QCOMPARE(lit, size_t{9});
     const std::pair<int, Qt::SortOrder> shown[] = {{1, Qt::DescendingOrder}, {1, Qt::AscendingOrder},
                                                    {0, Qt::AscendingOrder},  {0, Qt::DescendingOrder},
@@ -214,7 +214,7 @@ class TargetGridTest : public QObject {
       // The order shows in the heading, and the text keeps its highlights.
       QCOMPARE(heading->sortIndicatorSection(), shown[k].first);
       QCOMPARE(heading->sortIndicatorOrder(), shown[k].second);
-      QCOMPARE(w_->HighlightSpans.size(), lit);
+      QCOMPARE(w_->DocumentPane()->Highlights().size(), lit);
       // Every sort ends with the view reset: no current target or row.
       QCOMPARE(w_->Session().CurrentTarget, -1);
       QCOMPARE(w_->CurrentGridRow(), 0);
@@ -363,7 +363,7 @@ class TargetGridTest : public QObject {
     QCOMPARE(w_->Session().CurrentTarget, -1);
     // The status line counts what is left; the rows left stay highlighted.
     QVERIFY2(w_->StatusLine()->Label()->text().endsWith("Mots : 2  Occurrences : 5"), qPrintable(w_->StatusLine()->Label()->text()));
-    QCOMPARE(w_->HighlightSpans.size(), size_t{5});
+    QCOMPARE(w_->DocumentPane()->Highlights().size(), size_t{5});
 
     // Select all, then delete: an empty list.
     w_->mnuAll->trigger();
@@ -372,7 +372,7 @@ class TargetGridTest : public QObject {
     w_->mnuDel->trigger();
     QCOMPARE(Rows(w_), QStringList());
     QVERIFY(w_->StatusLine()->Label()->text().endsWith("Mots : 0  Occurrences : 0"));
-    QVERIFY(w_->HighlightSpans.empty());
+    QVERIFY(w_->DocumentPane()->Highlights().empty());
     QVERIFY(!w_->TargetPane()->Grid()->horizontalHeader()->isSortIndicatorShown());
     // Another document: no result, no status.
     Fill(w_, {"roi"}, 1);
