@@ -443,9 +443,8 @@ void TfrmMain::OpenTargetInOtherWindow() {
 
   // The other window searches as this one did, in its own document, on a
   // second thread with its progress and Cancel (cancelled: it keeps what it
-  // held).
-  // This window waits too: it cannot close, nor start another command, under
-  // the run.
+  // held). This window waits too: it cannot close, nor start another
+  // command, under the run.
   if (other->SearchRunning) return;
   auto run = std::make_shared<BackgroundRun>();
   run->Job = other->Session().PrepareRepeat(shell.Ctx, session_);
