@@ -13,6 +13,7 @@
 #include "ui/DocumentView.h"
 #include "ui/Shell.h"
 #include "ui/TfrmMain.h"
+#include "ui/WindowPanes.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -77,7 +78,7 @@ int main(int argc, char** argv) {
     window->resize(1000, 700);
     window->show();
     app.processEvents();
-    window->reText->viewport()->installEventFilter(&watch);
+    window->DocumentPane()->TextView()->viewport()->installEventFilter(&watch);
     QTimer::singleShot(0, [&] {
       clock.start();
       watch.armed = true;
@@ -92,7 +93,7 @@ int main(int argc, char** argv) {
     // Caret moves over the whole text: each one converts the position and
     // updates the position panel (and the notes and picture on a change).
     const int moves = 2000;
-    int32_t viewLength = window->Mapping.ViewFromWidget(window->reText->document()->characterCount() - 1);
+    int32_t viewLength = window->Mapping.ViewFromWidget(window->DocumentPane()->TextView()->document()->characterCount() - 1);
     QElapsedTimer moveClock;
     moveClock.start();
     uint32_t seed = 12345;

@@ -12,6 +12,7 @@
 #include "ui/Shell.h"
 #include "ui/TfrmFind.h"
 #include "ui/TfrmMain.h"
+#include "ui/WindowPanes.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -85,13 +86,13 @@ int main(int argc, char** argv) {
     gapClock.start();
     beat.start();
     window->RunSearch();
-    window->reText->viewport()->repaint();
-    window->lblStatus->repaint();
+    window->DocumentPane()->TextView()->viewport()->repaint();
+    window->StatusLine()->Label()->repaint();
     const qint64 ms = clock.elapsed();
     beat.stop();
     std::printf("window_ms=%lld longest_gap_ms=%lld targets=%zu status=%s\n", static_cast<long long>(ms),
                 static_cast<long long>(longestGap), window->TargetList.size(),
-                window->lblStatus->text().toUtf8().constData());
+                window->StatusLine()->Label()->text().toUtf8().constData());
     std::fflush(stdout);
   }
   kalix::ui::SetDialogs(nullptr);

@@ -17,7 +17,11 @@
 namespace kalix::ui {
 
 ConcordanceModel::ConcordanceModel(TfrmMain* window, QObject* parent)
-    : QAbstractTableModel(parent), window_(window) {}
+    : QAbstractTableModel(parent), window_(window), loader_(new DocumentLoader(window->AppShell().Ctx, this)) {
+  loader_->Loaded = [this](const std::string& path, std::shared_ptr<const Document> document) {
+    DocumentLoaded(path, std::move(document));
+  };
+}
 
 int ConcordanceModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_; }
 int ConcordanceModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kColumns; }
@@ -36,14 +40,32 @@ bool ConcordanceModel::TextOf(const Target& target, std::string_view& text, cons
   }
   const std::string path = DocumentRefPath(ref);
   if (path != scratchPath_) {
-    scratchPath_ = path;
-    scratchRead_ = LoadScratchDocument(TheShell().Ctx, scratch_, path, nullptr);
-    scratchIndex_ = scratchRead_ ? ViewIndex(scratch_.Text()) : ViewIndex();
+    // Read on a worker; the lines show when it is read.
+    loader_->Request(path);
+    return false;
   }
   if (!scratchRead_) return false;
-  text = scratch_.Text();
+  text = scratch_->Text();
   index = &scratchIndex_;
   return true;
+}
+
+bool ConcordanceModel::Loading() const { return loader_->Busy(); }
+
+void ConcordanceModel::DocumentLoaded(const std::string& path, std::shared_ptr<const Document> document) {
+  const Target* t = CurrentTargetRecord();
+  // Only the document the current target's lines need is kept.
+  if (!t || t->DocumentRef.empty() || DocumentRefPath(t->DocumentRef) != path) return;
+  scratchPath_ = path;
+  scratchRead_ = document != nullptr;
+  scratchIndex_ = scratchRead_ ? ViewIndex(document->Text()) : ViewIndex();
+  scratch_ = std::move(document);
+  if (order_ != kConcordanceInText) {
+    SetOrder(order_);
+    emit Reordered();
+  } else if (rows_ > 0) {
+    emit dataChanged(index(0, 0), index(rows_ - 1, kColumns - 1));
+  }
 }
 
 int32_t ConcordanceModel::OccurrenceOfRow(int row) const {
@@ -101,7 +123,7 @@ QVariant ConcordanceModel::headerData(int section, Qt::Orientation orientation, 
 }
 
 void ConcordanceModel::ForgetDocuments() {
-  ClearDocument(scratch_);
+  scratch_.reset();
   scratchIndex_ = ViewIndex();
   scratchPath_.clear();
   scratchRead_ = false;
@@ -172,6 +194,8 @@ TConcordance::TConcordance(TfrmMain* window, QWidget* parent) : QWidget(parent),
     Model->SetOrder(order);
     Follow();
   });
+  // Lines ordered once another document was read: the current line again.
+  connect(Model, &ConcordanceModel::Reordered, this, &TConcordance::Follow);
   connect(View, &QTableView::clicked, this, [this](const QModelIndex& index) {
     const int32_t occurrence = Model->OccurrenceOfRow(index.row());
     if (occurrence >= 0) window_->SelectTargetOccurrence(Model->TargetIndex(), occurrence);
@@ -180,7 +204,7 @@ TConcordance::TConcordance(TfrmMain* window, QWidget* parent) : QWidget(parent),
 
 void TConcordance::Follow() {
   if (!isVisible() && !window_->mnuConcordance->isChecked()) return;
-  const int32_t target = window_->CurrentTarget;
+  const int32_t target = window_->Session().CurrentTarget;
   if (target != Model->TargetIndex() || (target >= 0 && Model->rowCount() != static_cast<int>(
                                                             window_->TargetList[static_cast<size_t>(target)].Starts.size()))) {
     Model->SetTarget(target);

@@ -7,8 +7,11 @@
 // The text of an occurrence is the window's document when the target has no
 // document reference or the window shows that document; otherwise the
 // document is read into a scratch model of the pane (one document kept at a
-// time), never into the window's.
+// time, read on a worker thread: its lines fill in when it has been read),
+// never into the window's.
 #pragma once
+
+#include "ui/DocumentLoader.h"
 
 #include "document/Document.h"
 #include "document/ViewIndex.h"
@@ -52,10 +55,16 @@ class ConcordanceModel : public QAbstractTableModel {
   int32_t OccurrenceOfRow(int row) const;
   int RowOfOccurrence(int32_t occurrence) const;
 
+  // Whether another document is still being read for the lines.
+  bool Loading() const;
   // Drops the scratch document, so that the next lines of another document
   // read it again (a new result may name other files, or the same names
   // written since).
   void ForgetDocuments();
+
+ signals:
+  // The lines were ordered anew (the document they come from was read).
+  void Reordered();
 
  private:
   const Target* CurrentTargetRecord() const;
@@ -67,11 +76,16 @@ class ConcordanceModel : public QAbstractTableModel {
   int rows_ = 0;
   int order_ = 0;
   std::vector<int32_t> ordering_;  // empty: the text's order
-  // The scratch document of another document's occurrences.
-  mutable Document scratch_;
-  mutable ViewIndex scratchIndex_;
-  mutable std::string scratchPath_;
-  mutable bool scratchRead_ = false;
+  // Another document's text arrived: its lines are shown (and ordered).
+  void DocumentLoaded(const std::string& path, std::shared_ptr<const Document> document);
+
+  // Another document of the occurrences, read on a worker (one kept at a
+  // time); until it is read its lines are empty.
+  DocumentLoader* loader_;
+  std::shared_ptr<const Document> scratch_;
+  ViewIndex scratchIndex_;
+  std::string scratchPath_;
+  bool scratchRead_ = false;
 };
 
 class TConcordance : public QWidget {

@@ -37,30 +37,52 @@ std::vector<std::pair<int32_t, int32_t>> PagesOf(const Document& doc) {
 
 }  // namespace
 
-DispersionCanvas::DispersionCanvas(TfrmMain* window, QWidget* parent) : QWidget(parent), window_(window) {
+DispersionCanvas::DispersionCanvas(TfrmMain* window, QWidget* parent)
+    : QWidget(parent), window_(window), loader_(new DocumentLoader(window->AppShell().Ctx, this)) {
+  loader_->Loaded = [this](const std::string& path, std::shared_ptr<const Document> document) {
+    DocumentLoaded(path, std::move(document));
+  };
   setAccessibleName(FromCp1252("Dispersion"));
   setMinimumHeight(kTop * 2 + kStripHeight);
   setBackgroundRole(QPalette::Base);
   setAutoFillBackground(true);
 }
 
-const DispersionCanvas::Strip& DispersionCanvas::StripOf(const std::string& ref) {
+DispersionCanvas::Strip DispersionCanvas::StripOf(const std::string& ref) {
   auto found = known_.find(ref);
   if (found != known_.end()) return found->second;
   Strip s;
   s.ref = ref;
   s.label = FromCp1252(DocumentRefFileName(ref));
-  Document scratch;
-  if (kalix::OpenDocument(TheShell().Ctx, scratch, DocumentRefPath(ref), nullptr)) {
-    s.viewLength = std::max<int32_t>(1, ViewIndex(scratch.Text()).ViewLength());
-    s.pages = PagesOf(scratch);
+  s.viewLength = 0;  // unknown until read: the occurrences decide
+  const std::string path = DocumentRefPath(ref);
+  refOfPath_[path] = ref;
+  loader_->Request(path);
+  return s;
+}
+
+void DispersionCanvas::DocumentLoaded(const std::string& path, std::shared_ptr<const Document> document) {
+  auto ref = refOfPath_.find(path);
+  if (ref == refOfPath_.end()) return;
+  Strip s;
+  s.ref = ref->second;
+  s.label = FromCp1252(DocumentRefFileName(s.ref));
+  if (document) {
+    s.viewLength = std::max<int32_t>(1, ViewIndex(document->Text()).ViewLength());
+    s.pages = PagesOf(*document);
   } else {
     s.viewLength = 0;  // unknown: the occurrences decide
   }
-  return known_.emplace(ref, std::move(s)).first->second;
+  known_[s.ref] = std::move(s);
+  refOfPath_.erase(ref);
+  Rebuild();
+  update();
 }
 
-void DispersionCanvas::ForgetDocuments() { known_.clear(); }
+void DispersionCanvas::ForgetDocuments() {
+  known_.clear();
+  refOfPath_.clear();
+}
 
 void DispersionCanvas::Rebuild() {
   strips_.clear();
@@ -69,8 +91,8 @@ void DispersionCanvas::Rebuild() {
   std::vector<int32_t> chosen;
   if (AllTargets) {
     for (size_t t = 0; t < targets.size(); ++t) chosen.push_back(static_cast<int32_t>(t));
-  } else if (window_->CurrentTarget >= 0 && window_->CurrentTarget < static_cast<int32_t>(targets.size())) {
-    chosen.push_back(window_->CurrentTarget);
+  } else if (window_->Session().CurrentTarget >= 0 && window_->Session().CurrentTarget < static_cast<int32_t>(targets.size())) {
+    chosen.push_back(window_->Session().CurrentTarget);
   }
   const std::string shownRef = window_->Doc.path.empty() ? std::string() : MakeDocumentRef(window_->Doc.path);
   std::map<std::string, int> stripOfRef;
@@ -159,7 +181,7 @@ void DispersionCanvas::paintEvent(QPaintEvent*) {
     p.drawText(rect(), Qt::AlignCenter, Tr("Aucune cible"));
     return;
   }
-  const int32_t currentTarget = window_->CurrentTarget;
+  const int32_t currentTarget = window_->Session().CurrentTarget;
   const int32_t currentOccurrence =
       currentTarget >= 0 && currentTarget < static_cast<int32_t>(window_->TargetList.size())
           ? window_->TargetList[static_cast<size_t>(currentTarget)].CurrentStart

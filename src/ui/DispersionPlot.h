@@ -5,6 +5,7 @@
 #pragma once
 
 #include "document/Document.h"
+#include "ui/DocumentLoader.h"
 #include "targets/Target.h"
 
 #include <QWidget>
@@ -27,6 +28,8 @@ class DispersionCanvas : public QWidget {
   bool AllTargets = false;
   // Recomputes the strips from the window's targets.
   void Rebuild();
+  // Whether other documents are still being read for the strips.
+  bool Loading() const { return loader_->Busy(); }
   // Forgets the lengths and pages read from other documents (a new result).
   void ForgetDocuments();
 
@@ -58,13 +61,19 @@ class DispersionCanvas : public QWidget {
 
  private:
   QRect StripRect(int strip) const;
-  const Strip& StripOf(const std::string& ref);
+  // The strip of another document: as read, or (while it is read on a
+  // worker, or when it cannot be read) one whose length the occurrences
+  // decide.
+  Strip StripOf(const std::string& ref);
+  void DocumentLoaded(const std::string& path, std::shared_ptr<const Document> document);
 
   TfrmMain* window_;
   std::vector<Strip> strips_;
   std::vector<Tick> ticks_;
-  // Lengths and pages of other documents, read once each.
+  // Lengths and pages of other documents, read once each on a worker.
   std::map<std::string, Strip> known_;
+  DocumentLoader* loader_;
+  std::map<std::string, std::string> refOfPath_;  // the documents being read
 };
 
 class TDispersionPlot : public QWidget {

@@ -1,4 +1,5 @@
 #include "ui/TfrmMain.h"
+#include "ui/WindowPanes.h"
 
 #include "app/InfoFiles.h"
 #include "app/Translit.h"
@@ -64,7 +65,7 @@ void SetBase(QLineEdit* edit, const QColor& colour) {
 
 // The process-wide initialisation, run by the first main window.
 void TfrmMain::ProcessWideInit() {
-  Shell& shell = TheShell();
+  Shell& shell = shell_;
   shell.MainWindowListExists = true;
   shell.MainWindowList.clear();
   shell.Ctx.Corpus = Corpus();
@@ -109,7 +110,7 @@ void TfrmMain::ProcessWideInit() {
 }
 
 TfrmMain::~TfrmMain() {
-  Shell& shell = TheShell();
+  Shell& shell = shell_;
   WindowLayout layout = CurrentLayout();
   ClearDocument(Doc);
   Mapping.Clear();
@@ -202,7 +203,7 @@ WindowLayout TfrmMain::CurrentLayout() const {
 // Documents
 
 void TfrmMain::mnuOpenClick() {
-  Shell& shell = TheShell();
+  Shell& shell = shell_;
   if (!shell.Options.PendingDocument.empty()) {
     Doc.path = shell.Options.PendingDocument;
     shell.Options.PendingDocument.clear();
@@ -225,7 +226,7 @@ void TfrmMain::mnuOpenClick() {
 }
 
 bool TfrmMain::OpenDocument(const std::string& path, bool reportErrors, bool display) {
-  Shell& shell = TheShell();
+  Shell& shell = shell_;
   std::string message;
   if (!kalix::OpenDocument(shell.Ctx, Doc, path, &message)) {
     if (reportErrors) {
@@ -266,11 +267,11 @@ bool TfrmMain::OpenDocument(const std::string& path, bool reportErrors, bool dis
 // What the reading changed or passed over is said in the status line (the
 // whole of it in its tooltip), never in a box at every open.
 void TfrmMain::ShowReadingNotice() {
-  QStringList lines = QString::fromStdString(ReadNotice(TheShell().Ctx, Doc)).split('\n', Qt::SkipEmptyParts);
+  QStringList lines = QString::fromStdString(ReadNotice(shell_.Ctx, Doc)).split('\n', Qt::SkipEmptyParts);
   for (const std::string& warning : Doc.warnings) lines << FromCp1252(warning);
   if (lines.isEmpty()) return;
-  lblStatus->setText(lines.join("  "));
-  lblStatus->setToolTip(lines.join("\n"));
+  statusLine_->SetText(lines.join("  "));
+  statusLine_->SetToolTip(lines.join("\n"));
 }
 
 void TfrmMain::CloseDocument() {
@@ -287,7 +288,7 @@ void TfrmMain::CloseDocument() {
 }
 
 void TfrmMain::SetDocumentCommands(bool displayed) {
-  bool search = displayed || TheShell().Ctx.Corpus.Open;
+  bool search = displayed || shell_.Ctx.Corpus.Open;
   btnFind->setEnabled(search);
   btnWord->setEnabled(search);
   mnuFind->setEnabled(search);
@@ -299,8 +300,8 @@ void TfrmMain::SetDocumentCommands(bool displayed) {
 }
 
 void TfrmMain::SelectOccurrence(bool show) {
-  if (!show || CurrentTarget < 0 || CurrentTarget >= static_cast<int32_t>(TargetList.size())) return;
-  const Target& target = TargetList[static_cast<size_t>(CurrentTarget)];
+  if (!show || session_.CurrentTarget < 0 || session_.CurrentTarget >= static_cast<int32_t>(TargetList.size())) return;
+  const Target& target = TargetList[static_cast<size_t>(session_.CurrentTarget)];
   if (target.CurrentStart < 0 || target.CurrentStart >= static_cast<int32_t>(target.Starts.size())) return;
   const Occurrence& occurrence = target.Starts[static_cast<size_t>(target.CurrentStart)];
   SetCaretView(occurrence.StartView, occurrence.ViewLength);
@@ -314,20 +315,16 @@ void TfrmMain::ResetTargetView(bool freeTargets) {
   if (freeTargets) {
     // No result is left to describe.
     TargetList.clear();
-    lblStatus->clear();
+    statusLine_->SetText(QString());
     grdTarget->horizontalHeader()->setSortIndicatorShown(false);
   }
-  CurrentTarget = -1;
+  session_.CurrentTarget = -1;
   RefillGrid(static_cast<int32_t>(TargetList.size()));
   for (QToolButton* b : {btnFirst, btnPrev, btnNext, btnLast, btnGrdOpen, btnGrdOpenNew}) b->setEnabled(false);
   for (QAction* a : {mnuFirst, mnuPrev, mnuNext, mnuLast, mnuGrdOpen, mnuGrdOpenNew}) a->setEnabled(false);
 }
 
-void TfrmMain::ClearHighlights() {
-  HighlightSpans.clear();
-  HighlightLongest = 0;
-  reText->setExtraSelections({});
-}
+void TfrmMain::ClearHighlights() { documentPane_->ClearHighlights(); }
 
 // ---------------------------------------------------------------------------
 // View
@@ -457,7 +454,7 @@ void TfrmMain::mnuCopyClick() {
 // Information, help, about, language, rules
 
 void TfrmMain::ShowTextFile(const std::string& fileName) {
-  Shell& shell = TheShell();
+  Shell& shell = shell_;
   if (!shell.Info) shell.Info = new TfrmInfo();
   if (!shell.Info->LoadFile(fileName)) {
     CurrentDialogs().Message(this, "Kalix", Tr(msg::kFileNotFound) + "\n" + DisplayPath(fileName),
@@ -470,11 +467,11 @@ void TfrmMain::ShowTextFile(const std::string& fileName) {
 
 void TfrmMain::mnuInfoClick() {
   if (Doc.path.empty()) return;
-  const std::string file = InformationFileName(Doc.path, TheShell().Ctx.Language.LanguageCode);
+  const std::string file = InformationFileName(Doc.path, shell_.Ctx.Language.LanguageCode);
   // A document that describes itself (a TEI header) shows that description
   // when it has no information file.
   if (!Doc.information.empty() && !QFileInfo(DisplayPath(file)).isReadable()) {
-    Shell& shell = TheShell();
+    Shell& shell = shell_;
     if (!shell.Info) shell.Info = new TfrmInfo();
     shell.Info->reInfo->setPlainText(FromCp1252(Doc.information));
     ApplyLanguageToWidgets("frmInfo", shell.Info);
@@ -485,13 +482,13 @@ void TfrmMain::mnuInfoClick() {
 }
 
 void TfrmMain::mnuHelpClick() {
-  Shell& shell = TheShell();
+  Shell& shell = shell_;
   ShowTextFile(WithFallbackFolders(HelpFileName(shell.ProgramDir, shell.Ctx.Language.LanguageCode),
                                    {".", shell.DataDir}));
 }
 
 void TfrmMain::mnuAboutClick() {
-  Shell& shell = TheShell();
+  Shell& shell = shell_;
   ShowTextFile(WithFallbackFolders(AboutFileName(shell.Ctx.Language.LanguageCode),
                                    {shell.ProgramDir, shell.DataDir}));
 }
@@ -499,7 +496,7 @@ void TfrmMain::mnuAboutClick() {
 void TfrmMain::mnuExitClick() { close(); }
 
 void TfrmMain::mnuLangueClick() {
-  Shell& shell = TheShell();
+  Shell& shell = shell_;
   FileDialogOptions o;
   o.filter = "Lang file (*.lng)|*.lng";
   o.defaultExtension = "lng";
@@ -514,7 +511,7 @@ void TfrmMain::mnuLangueClick() {
 }
 
 void TfrmMain::mnuRulesClick() {
-  Shell& shell = TheShell();
+  Shell& shell = shell_;
   FileDialogOptions o;
   o.filter = "Rule file (*.rul)|*.rul";
   o.defaultExtension = "rul";

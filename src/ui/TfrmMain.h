@@ -1,8 +1,13 @@
-// The main window: toolbar, target grid, document view with its position
-// panel, notes pane and picture pane, status line and menus.
+// The main window: the toolbar and the menus wired to a window session
+// (app/WindowSession.h), which holds the document, the strings, the result
+// and its commands, and to the panes that show them: the target pane, the
+// document pane (position panel, text, notes and picture), the status line
+// (ui/WindowPanes.h), the concordance, the plot and the facsimile. Long
+// work runs on a second thread (ui/BackgroundRun.h).
 #pragma once
 
 #include "app/PositionPanel.h"
+#include "app/WindowSession.h"
 #include "app/Settings.h"
 #include "document/Document.h"
 #include "lexicon/EntryList.h"
@@ -32,8 +37,13 @@ class QToolButton;
 
 namespace kalix::ui {
 
+struct BackgroundRun;
+struct Shell;
 struct StatisticsSource;
 class TargetGridModel;
+class TTargetPane;
+class TDocumentPane;
+class TStatusLine;
 class TConcordance;
 class TDispersionPlot;
 class TFacsimilePane;
@@ -66,6 +76,9 @@ class TPaintBox : public QWidget {
 class TfrmMain : public QMainWindow {
   Q_OBJECT
  public:
+  // A main window of `shell`'s program.
+  explicit TfrmMain(Shell& shell, QWidget* owner = nullptr);
+  // A main window of the program's shell.
   explicit TfrmMain(QWidget* owner = nullptr);
   ~TfrmMain() override;
 
@@ -120,8 +133,26 @@ class TfrmMain : public QMainWindow {
   // the modified corpus; false when the user keeps the window open.
   bool CloseLexiconQuestions();
 
+  // --- the window's session: document, strings, filters, options,
+  // targets, grid order, current target and occurrence, status line ---
+  WindowSession& Session() { return session_; }
+  const WindowSession& Session() const { return session_; }
+  // The program's shell this window belongs to.
+  Shell& AppShell() const { return shell_; }
+
+ private:
+  Shell& shell_;
+  WindowSession session_;
+
+ public:
+  // The session's state under the names the window's commands use.
+  Document& Doc = session_.Doc;
+  cArrowList& ArrowList = session_.Strings;      // the search strings of the search dialog
+  cFilterList& FilterList = session_.Filters;    // the patterns of the checked filters
+  SearchSettings& Settings = session_.Settings;  // the options of the last search or word list
+  cTargetList& TargetList = session_.Targets;    // the result, in the order the grid shows it
+
   // --- per-window state ---
-  Document Doc;
   ViewMapping Mapping;
   bool Loading = false;
   bool PanelUpdate = false;
@@ -131,14 +162,7 @@ class TfrmMain : public QMainWindow {
   int GridFullWidth = 0;
   int AcceptedTargetWidth = 235;  // the target panel's last accepted width
 
-  // --- search, result and thesaurus state of this window ---
-  cArrowList ArrowList;        // the search strings of the search dialog
-  cFilterList FilterList;      // the patterns of the checked filters
-  SearchSettings Settings;     // the options of the last search or word list
-  cTargetList TargetList;      // the result, in the order the grid shows it
-  int32_t CurrentTarget = -1;  // index into TargetList; -1: none
-  int16_t SortState = 0;       // 0 number up, 1 number down, 2 text up, 3 text down
-  Thesaurus ThesaurusList;     // the window's thesaurus
+  Thesaurus ThesaurusList;  // the window's thesaurus
 
   // --- searching from the window: search dialog, word list, result ---
   // The search command: the search dialog, the keys, the generated variants
@@ -146,9 +170,6 @@ class TfrmMain : public QMainWindow {
   void RunSearch();
   // The search dialog on this window's strings and filters; false: cancelled.
   bool AskForSearch();
-  // The generated variants of the strings, reviewed; false: cancelled (the
-  // temporary strings are gone).
-  bool ReviewGeneratedVariants(const SearchSettings& settings);
   // The word-list command.
   void RunWordList();
   // The collocates of the last search (ui/TfrmCollocates.cpp).
@@ -171,16 +192,18 @@ class TfrmMain : public QMainWindow {
   // Runs `run`'s work on a second thread while this window stays alive;
   // after about ProgressDelayMs a progress dialog shows, with Cancel.
   // False when cancelled (or failed): nothing of the window has changed.
-  bool RunInBackground(const std::shared_ptr<struct BackgroundRun>& run, const QString& what);
-  void TakeSource(struct BackgroundRun& run, bool useCorpus, bool withDocument) const;
-  // The occurrences to colour, as (widget position, length), by position.
-  std::vector<std::pair<int32_t, int32_t>> HighlightSpans;
-  int32_t HighlightLongest = 0;
+  bool RunInBackground(const std::shared_ptr<BackgroundRun>& run, const QString& what);
+  // A finished search or word list becomes the window's: grid, status line
+  // and, for a search, the red highlights.
+  void ApplyRun(SessionRun& run);
+  // The same for a run repeated here from another window (its targets join
+  // those the window holds).
+  void ApplyRepeat(SessionRun& run);
   bool SearchRunning = false;
   int ProgressDelayMs = 300;
   // Runs that were cancelled and are still ending (joined when they end or
   // with the window).
-  std::vector<std::shared_ptr<struct BackgroundRun>> AbandonedRuns;
+  std::vector<std::shared_ptr<BackgroundRun>> AbandonedRuns;
   // Shows the generated variants for review (by default the
   // generated-variants dialog); false: cancelled, the temporary strings
   // are removed.
@@ -192,24 +215,12 @@ class TfrmMain : public QMainWindow {
   TPanel* pnlTop;
   QToolButton *btnOpen, *btnFind, *btnWord, *btnSaveTarget, *btnUp, *btnDown, *btnFirst,
       *btnPrev, *btnNext, *btnLast, *btnGrdOpen, *btnGrdOpenNew, *btnHelp;
-  QWidget* pnlTarget;
-  QTableView* grdTarget;
-  TargetGridModel* TargetModel;
-  QSplitter* Splitter;
-  QWidget* pnlDoc;
-  QFrame* pnlPos;
-  QLabel *lblPage, *lblFolio, *lblVign;
-  QLineEdit *edPage, *edFolio, *edVign;
-  QToolButton *btnGoto, *btnInfo;
-  QSplitter* Splitter1;
-  QPlainTextEdit* reText;
-  QWidget* pnlNote;
-  QSplitter* Splitter2;
-  QPlainTextEdit* reNote;
-  QFrame* pnlGlyph;
-  TPaintBox* pbxGlyph;
-  QFrame* plnStatus;
-  QLabel* lblStatus;
+  // The panes (each owns its widgets).
+  TTargetPane* TargetPane() const { return targetPane_; }
+  TDocumentPane* DocumentPane() const { return documentPane_; }
+  TStatusLine* StatusLine() const { return statusLine_; }
+  TargetGridModel* TargetModel;  // the target pane's model
+  QSplitter* Splitter;           // target pane | document pane
 
   // --- menus ---
   QMenuBar* MainMenu;
@@ -332,6 +343,25 @@ class TfrmMain : public QMainWindow {
   void ShowTextFile(const std::string& fileName);
   void SetDocumentCommands(bool displayed);
   void ConnectLexiconMenus();
+
+  // The panes, and their widgets under the names the window's code uses.
+  TTargetPane* targetPane_ = nullptr;
+  TDocumentPane* documentPane_ = nullptr;
+  TStatusLine* statusLine_ = nullptr;
+  QWidget* pnlTarget;
+  QTableView* grdTarget;
+  QWidget* pnlDoc;
+  QFrame* pnlPos;
+  QLabel *lblPage, *lblFolio, *lblVign;
+  QLineEdit *edPage, *edFolio, *edVign;
+  QToolButton *btnGoto, *btnInfo;
+  QSplitter* Splitter1;
+  QPlainTextEdit* reText;
+  QWidget* pnlNote;
+  QSplitter* Splitter2;
+  QPlainTextEdit* reNote;
+  QFrame* pnlGlyph;
+  TPaintBox* pbxGlyph;
 
   WindowLayout layout_;
   bool restoredFromSettings_ = false;

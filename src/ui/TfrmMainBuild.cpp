@@ -1,5 +1,6 @@
 // The main window's construction: its controls, menus and their connections.
 #include "ui/TfrmMain.h"
+#include "ui/WindowPanes.h"
 
 #include "app/InfoFiles.h"
 #include "document/Reader.h"
@@ -55,26 +56,6 @@ QMenu* SubMenu(QMenuBar* bar, const char* name, const char* caption) {
   return m;
 }
 
-// A tool button of the toolbar or of the position panel.
-QToolButton* ToolButton(QWidget* parent, QStyle* style, const char* name, const char* hint,
-                        QStyle::StandardPixmap icon, bool enabled) {
-  auto* b = new QToolButton(parent);
-  b->setObjectName(name);
-  b->setFixedSize(23, 22);
-  b->setAutoRaise(true);
-  b->setIcon(style->standardIcon(icon));
-  b->setToolTip(T(hint));
-  b->setEnabled(enabled);
-  return b;
-}
-
-// The font of the text and of the notes.
-QFont TextFont() {
-  QFont textFont("Arial");
-  textFont.setPointSize(10);
-  return textFont;
-}
-
 // One command of a menu: the member that keeps it, its name, caption, key
 // and first state; an empty design is a separator.
 struct MenuItemDesign {
@@ -121,7 +102,9 @@ void TPaintBox::paintEvent(QPaintEvent*) {
 
 // ---------------------------------------------------------------------------
 
-TfrmMain::TfrmMain(QWidget* owner) : QMainWindow(owner) {
+TfrmMain::TfrmMain(QWidget* owner) : TfrmMain(TheShell(), owner) {}
+
+TfrmMain::TfrmMain(Shell& shell, QWidget* owner) : QMainWindow(owner), shell_(shell) {
   setAttribute(Qt::WA_DeleteOnClose);
   setObjectName("frmMain");
   setWindowTitle("Kalix");
@@ -135,7 +118,6 @@ TfrmMain::TfrmMain(QWidget* owner) : QMainWindow(owner) {
   BuildTargetViews();
   InstallExportCommands(*this);
 
-  Shell& shell = TheShell();
   if (!shell.MainWindowListExists) ProcessWideInit();
   shell.MainWindowList.append(this);
 
@@ -147,7 +129,7 @@ TfrmMain::TfrmMain(QWidget* owner) : QMainWindow(owner) {
   GridFullWidth = 26;
   for (int c = 0; c < TargetModel->columnCount(); ++c) GridFullWidth += grdTarget->columnWidth(c);
   connect(Splitter, &QSplitter::splitterMoved, this, &TfrmMain::LimitTargetPanel);
-  lblStatus->setText(QString());
+  statusLine_->SetText(QString());
 }
 
 void TfrmMain::BuildControls() {
@@ -204,156 +186,54 @@ QWidget* TfrmMain::BuildToolbar(QWidget* client) {
   };
   for (const ButtonDesign& d : buttons) {
     if (d.gapBefore) topLayout->addSpacing(8);
-    *d.button = ToolButton(pnlTop, style(), d.name, d.hint, d.icon, d.enabled);
+    *d.button = MakeToolButton(pnlTop, style(), d.name, d.hint, d.icon, d.enabled);
     topLayout->addWidget(*d.button);
   }
   topLayout->addStretch(1);
   return pnlTop;
 }
 
-// The target grid, left of the document.
+// The target pane, left of the document.
 void TfrmMain::BuildTargetPanel() {
-  pnlTarget = new QWidget(Splitter);
-  pnlTarget->setObjectName("pnlTarget");
-  pnlTarget->setMinimumWidth(1);
-  auto* targetLayout = new QVBoxLayout(pnlTarget);
-  targetLayout->setContentsMargins(0, 0, 0, 0);
-  grdTarget = new QTableView(pnlTarget);
-  grdTarget->setObjectName("grdTarget");
-  TargetModel = new TargetGridModel(&TargetList, grdTarget);
-  grdTarget->setModel(TargetModel);
-  grdTarget->setSelectionBehavior(QAbstractItemView::SelectRows);
-  grdTarget->setSelectionMode(QAbstractItemView::ContiguousSelection);
-  grdTarget->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  grdTarget->verticalHeader()->hide();
-  grdTarget->verticalHeader()->setDefaultSectionSize(17);
-  QFont gridFont("Arial");
-  gridFont.setPixelSize(11);
-  grdTarget->setFont(gridFont);
-  grdTarget->setColumnWidth(0, 38);
-  grdTarget->setColumnWidth(1, 150);
-  grdTarget->setColumnWidth(2, 137);
-  grdTarget->setContextMenuPolicy(Qt::CustomContextMenu);
+  targetPane_ = new TTargetPane(&session_.Targets, Splitter);
+  pnlTarget = targetPane_;
+  grdTarget = targetPane_->Grid();
+  TargetModel = targetPane_->Model();
   grdTarget->installEventFilter(this);
   grdTarget->viewport()->installEventFilter(this);
-  targetLayout->addWidget(grdTarget);
 }
 
-// The document panel: the position panel above the text and its notes.
+// The document pane: the position panel above the text and its notes.
 void TfrmMain::BuildDocumentPanel() {
-  pnlDoc = new QWidget(Splitter);
-  pnlDoc->setObjectName("pnlDoc");
-  auto* docLayout = new QVBoxLayout(pnlDoc);
-  docLayout->setContentsMargins(0, 0, 0, 0);
-  docLayout->setSpacing(0);
+  documentPane_ = new TDocumentPane(Splitter);
   Splitter->setStretchFactor(0, 0);
   Splitter->setStretchFactor(1, 1);
-  docLayout->addWidget(BuildPositionPanel());
-
-  // Text above, notes below.
-  Splitter1 = new QSplitter(Qt::Vertical, pnlDoc);
-  Splitter1->setObjectName("Splitter1");
-  Splitter1->setChildrenCollapsible(false);
-  docLayout->addWidget(Splitter1, 1);
-  BuildTextView();
-  BuildNotePanel();
-  Splitter1->setStretchFactor(0, 1);
-  Splitter1->setStretchFactor(1, 0);
-  Splitter2->setStretchFactor(0, 0);
-  Splitter2->setStretchFactor(1, 1);
-}
-
-// Page, folio and glyph fields, "go to the mark" and the information button.
-QWidget* TfrmMain::BuildPositionPanel() {
-  pnlPos = new QFrame(pnlDoc);
-  pnlPos->setObjectName("pnlPos");
-  pnlPos->setFixedHeight(30);
-  pnlPos->setFrameShape(QFrame::StyledPanel);
-  auto* posLayout = new QHBoxLayout(pnlPos);
-  posLayout->setContentsMargins(6, 2, 6, 2);
-  posLayout->setSpacing(4);
-  auto field = [&](QLabel*& label, const char* labelName, const char* caption, QLineEdit*& edit,
-                   const char* editName) {
-    label = new QLabel(T(caption), pnlPos);
-    label->setObjectName(labelName);
-    edit = new QLineEdit(pnlPos);
-    edit->setObjectName(editName);
-    SetFieldLength(edit, 4);
-    label->setBuddy(edit);
-    posLayout->addWidget(label);
-    posLayout->addWidget(edit);
-    posLayout->addSpacing(8);
-  };
-  field(lblPage, "lblPage", "Page", edPage, "edPage");
-  field(lblFolio, "lblFolio", "Folio", edFolio, "edFolio");
-  field(lblVign, "lblVign", "Glyphe", edVign, "edVign");
+  TDocumentPane* d = documentPane_;
+  pnlDoc = d;
+  pnlPos = d->PositionPanel();
+  lblPage = d->PageLabel();
+  lblFolio = d->FolioLabel();
+  lblVign = d->GlyphLabel();
+  edPage = d->PageField();
+  edFolio = d->FolioField();
+  edVign = d->GlyphField();
+  btnGoto = d->GotoButton();
+  btnInfo = d->InfoButton();
+  Splitter1 = d->TextSplitter();
+  reText = d->TextView();
+  pnlNote = d->NotePanel();
+  Splitter2 = d->NoteSplitter();
+  reNote = d->NoteView();
+  pnlGlyph = d->GlyphPanel();
+  pbxGlyph = d->GlyphBox();
   SetFieldColours(kGotoNone);
-  btnGoto = ToolButton(pnlPos, style(), "btnGoto", "Aller \xe0 la marque", QStyle::SP_ArrowRight, false);
-  posLayout->addWidget(btnGoto);
-  btnInfo = ToolButton(pnlPos, style(), "btnInfo", "Informations sur le document", QStyle::SP_MessageBoxInformation, false);
-  posLayout->addWidget(btnInfo);
-  posLayout->addStretch(1);
-  return pnlPos;
-}
-
-// The document's text, read-only, its selection visible without the focus.
-void TfrmMain::BuildTextView() {
-  reText = new QPlainTextEdit(Splitter1);
-  reText->setObjectName("reText");
-  reText->setReadOnly(true);
-  reText->setUndoRedoEnabled(false);
-  reText->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-  reText->setFont(TextFont());
-  reText->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-  reText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  QPalette p = reText->palette();
-  p.setColor(QPalette::Inactive, QPalette::Highlight, p.color(QPalette::Active, QPalette::Highlight));
-  p.setColor(QPalette::Inactive, QPalette::HighlightedText, p.color(QPalette::Active, QPalette::HighlightedText));
-  p.setColor(QPalette::Base, Qt::white);
-  p.setColor(QPalette::Text, Qt::black);
-  reText->setPalette(p);
-  reText->setContextMenuPolicy(Qt::CustomContextMenu);
   reText->installEventFilter(this);
-}
-
-// The note of the page beside the picture of the glyph.
-void TfrmMain::BuildNotePanel() {
-  pnlNote = new QWidget(Splitter1);
-  pnlNote->setObjectName("pnlNote");
-  pnlNote->setMinimumHeight(1);
-  auto* noteLayout = new QHBoxLayout(pnlNote);
-  noteLayout->setContentsMargins(0, 0, 0, 0);
-  Splitter2 = new QSplitter(Qt::Horizontal, pnlNote);
-  Splitter2->setObjectName("Splitter2");
-  Splitter2->setChildrenCollapsible(false);
-  noteLayout->addWidget(Splitter2);
-  reNote = new QPlainTextEdit(Splitter2);
-  reNote->setObjectName("reNote");
-  reNote->setReadOnly(true);
-  reNote->setUndoRedoEnabled(false);
-  reNote->setFont(TextFont());
-  pnlGlyph = new QFrame(Splitter2);
-  pnlGlyph->setObjectName("pnlGlyph");
-  pnlGlyph->setFrameShape(QFrame::NoFrame);
-  auto* glyphLayout = new QVBoxLayout(pnlGlyph);
-  glyphLayout->setContentsMargins(0, 0, 0, 0);
-  pbxGlyph = new TPaintBox(pnlGlyph);
-  pbxGlyph->setObjectName("pbxGlyph");
   pbxGlyph->OnPaint = [this](QPainter& painter) { ShowPicture(painter); };
-  glyphLayout->addWidget(pbxGlyph);
 }
 
 QWidget* TfrmMain::BuildStatusLine(QWidget* client) {
-  plnStatus = new QFrame(client);
-  plnStatus->setObjectName("plnStatus");
-  plnStatus->setFixedHeight(19);
-  plnStatus->setFrameShape(QFrame::StyledPanel);
-  auto* statusLayout = new QHBoxLayout(plnStatus);
-  statusLayout->setContentsMargins(4, 0, 4, 0);
-  lblStatus = new QLabel(plnStatus);
-  lblStatus->setObjectName("lblStatus");
-  statusLayout->addWidget(lblStatus);
-  return plnStatus;
+  statusLine_ = new TStatusLine(client);
+  return statusLine_;
 }
 
 void TfrmMain::ConnectControls() {

@@ -55,7 +55,7 @@ class ListDialogs : public EntryListDialogs {
     o.filter = FromCp1252(request.Filter);
     o.defaultExtension = FromCp1252(request.DefaultExtension);
     o.fileName = DisplayPath(request.FileName);
-    o.initialFolder = DisplayPath(TheShell().ProgramDir);
+    o.initialFolder = DisplayPath(window_->AppShell().ProgramDir);
     o.mustExist = true;
     QString chosen = CurrentDialogs().OpenFile(window_, o);
     if (chosen.isEmpty()) return std::nullopt;
@@ -85,7 +85,7 @@ class ListDialogs : public EntryListDialogs {
     if (corpus_) {
       // Corpus entries are paths as the file system gives them.
       for (const std::string& e : entries) lines << DisplayPath(e);
-      r = TheCorpusEditor().EditEntries(lines, DisplayPath(TheShell().DocumentPath), result);
+      r = TheCorpusEditor().EditEntries(lines, DisplayPath(window_->AppShell().DocumentPath), result);
       edited.clear();
       for (const QString& line : result) edited.push_back(FileSystemPath(line));
     } else {
@@ -120,12 +120,12 @@ class ListDialogs : public EntryListDialogs {
   bool corpus_;
 };
 
-EntryListOps ThesaurusOps(TfrmMain* window, ListDialogs& dialogs) {
-  return {window->ThesaurusList, kThesaurusKind, dialogs, TheShell().Ctx.Language};
+EntryListOps ThesaurusOps(const Shell& shell, TfrmMain* window, ListDialogs& dialogs) {
+  return {window->ThesaurusList, kThesaurusKind, dialogs, shell.Ctx.Language};
 }
 
-EntryListOps CorpusOps(ListDialogs& dialogs) {
-  return {TheShell().Ctx.Corpus, kCorpusKind, dialogs, TheShell().Ctx.Language};
+EntryListOps CorpusOps(Shell& shell, ListDialogs& dialogs) {
+  return {shell.Ctx.Corpus, kCorpusKind, dialogs, shell.Ctx.Language};
 }
 
 }  // namespace
@@ -135,27 +135,27 @@ EntryListOps CorpusOps(ListDialogs& dialogs) {
 
 void TfrmMain::NewThesaurus() {
   ListDialogs dialogs(this, false);
-  ThesaurusOps(this, dialogs).New();
+  ThesaurusOps(shell_, this, dialogs).New();
 }
 
 void TfrmMain::OpenThesaurus() {
   ListDialogs dialogs(this, false);
-  kalix::OpenThesaurus(ThesaurusOps(this, dialogs));
+  kalix::OpenThesaurus(ThesaurusOps(shell_, this, dialogs));
 }
 
 bool TfrmMain::EditThesaurus() {
   ListDialogs dialogs(this, false);
-  return ThesaurusOps(this, dialogs).Edit();
+  return ThesaurusOps(shell_, this, dialogs).Edit();
 }
 
 bool TfrmMain::SaveThesaurus(bool asNew) {
   ListDialogs dialogs(this, false);
-  return ThesaurusOps(this, dialogs).Save(asNew);
+  return ThesaurusOps(shell_, this, dialogs).Save(asNew);
 }
 
 bool TfrmMain::CloseThesaurus() {
   ListDialogs dialogs(this, false);
-  return ThesaurusOps(this, dialogs).Close();
+  return ThesaurusOps(shell_, this, dialogs).Close();
 }
 
 void TfrmMain::ApplyThesaurusMenuState(int s) {
@@ -172,33 +172,33 @@ void TfrmMain::ApplyThesaurusMenuState(int s) {
 
 void TfrmMain::NewCorpus() {
   ListDialogs dialogs(this, true);
-  CorpusOps(dialogs).New();
+  CorpusOps(shell_, dialogs).New();
 }
 
 void TfrmMain::OpenCorpus() {
   ListDialogs dialogs(this, true);
-  OpenCorpusAndEdit(CorpusOps(dialogs));
+  OpenCorpusAndEdit(CorpusOps(shell_, dialogs));
 }
 
 bool TfrmMain::EditCorpus() {
   ListDialogs dialogs(this, true);
-  return CorpusOps(dialogs).Edit();
+  return CorpusOps(shell_, dialogs).Edit();
 }
 
 bool TfrmMain::SaveCorpus(bool asNew) {
   ListDialogs dialogs(this, true);
-  return CorpusOps(dialogs).Save(asNew);
+  return CorpusOps(shell_, dialogs).Save(asNew);
 }
 
 bool TfrmMain::CloseCorpus() {
   ListDialogs dialogs(this, true);
-  return CorpusOps(dialogs).Close();
+  return CorpusOps(shell_, dialogs).Close();
 }
 
 bool TfrmMain::OpenCorpusFile(const std::string& path) {
   ListDialogs dialogs(this, true);
   dialogs.PresetOpen = path;
-  return CorpusOps(dialogs).OpenFile();
+  return CorpusOps(shell_, dialogs).OpenFile();
 }
 
 void TfrmMain::ApplyCorpusMenuState(int s) {
@@ -209,11 +209,11 @@ void TfrmMain::ApplyCorpusMenuState(int s) {
   mnuCSaveAs->setEnabled(s >= kListMenuOpen);
   mnuCClose->setEnabled(s >= kListMenuOpen);
 
-  const bool search = !Doc.path.empty() || TheShell().Ctx.Corpus.Open;
+  const bool search = !Doc.path.empty() || shell_.Ctx.Corpus.Open;
   for (QToolButton* b : {btnFind, btnWord}) b->setEnabled(search);
   for (QAction* a : {mnuFind, mnuWord}) a->setEnabled(search);
 
-  for (TfrmMain* other : TheShell().MainWindowList) {
+  for (TfrmMain* other : shell_.MainWindowList) {
     if (other == this) continue;
     other->mnuCEdit->setEnabled(mnuCEdit->isEnabled());
     other->mnuCSave->setEnabled(mnuCSave->isEnabled());
@@ -244,12 +244,12 @@ bool TfrmMain::CloseLexiconQuestions() {
   // The window's thesaurus, then, for the last window, the corpus: each
   // modified list asks whether to save it, as "&Fermer" does. Nothing is
   // emptied before every answer is in: a Cancel keeps both lists as they are.
-  Shell& shell = TheShell();
+  Shell& shell = shell_;
   const bool last = shell.MainWindowList.size() == 1 && shell.MainWindowList.first() == this;
   ListDialogs thesaurusDialogs(this, false);
-  EntryListOps thesaurus = ThesaurusOps(this, thesaurusDialogs);
+  EntryListOps thesaurus = ThesaurusOps(shell_, this, thesaurusDialogs);
   ListDialogs corpusDialogs(this, true);
-  EntryListOps corpus = CorpusOps(corpusDialogs);
+  EntryListOps corpus = CorpusOps(shell_, corpusDialogs);
   const bool askThesaurus = ThesaurusList.Modified;
   const bool askCorpus = last && shell.Ctx.Corpus.Modified;
   if (askThesaurus && !thesaurus.SaveIfWanted()) return false;

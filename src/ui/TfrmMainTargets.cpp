@@ -5,6 +5,7 @@
 // result report.
 
 #include "app/RunSearch.h"
+#include "app/Settings.h"
 #include "app/WordList.h"
 #include "document/Reader.h"
 #include "i18n/Messages.h"
@@ -12,11 +13,13 @@
 #include "targets/DocumentRef.h"
 #include "targets/Report.h"
 #include "targets/Sorting.h"
+#include "ui/BackgroundRun.h"
 #include "ui/Dialogs.h"
 #include "ui/FilePaths.h"
 #include "ui/Shell.h"
 #include "ui/TargetGrid.h"
 #include "ui/TfrmMain.h"
+#include "ui/WindowPanes.h"
 #include "ui/TfrmResult.h"
 
 #include <QAction>
@@ -73,10 +76,13 @@ void TfrmMain::SetUpTargetGrid() {
 
 void TfrmMain::ConnectTargetCommands() {
   SetUpTargetGrid();
-  const auto sortText = [this] { SortTargets(SortState == 2 ? 3 : 2, false); };
-  const auto sortNum = [this] { SortTargets(SortState == 0 ? 1 : 0, false); };
-  const auto sortDocText = [this] { SortTargets(SortState == 2 ? 3 : 2, true); };
-  const auto sortDocNum = [this] { SortTargets(SortState == 0 ? 1 : 0, true); };
+  const auto sort = [this](bool byText, bool byDocument) {
+    SortTargets(static_cast<int>(NextOrder(session_.Order, byText)), byDocument);
+  };
+  const auto sortText = [sort] { sort(true, false); };
+  const auto sortNum = [sort] { sort(false, false); };
+  const auto sortDocText = [sort] { sort(true, true); };
+  const auto sortDocNum = [sort] { sort(false, true); };
   for (QAction* a : {mnuSortText, mnuGrdSortText}) connect(a, &QAction::triggered, this, sortText);
   for (QAction* a : {mnuSortNum, mnuGrdSortNum}) connect(a, &QAction::triggered, this, sortNum);
   for (QAction* a : {mnuSortDocText, mnuGrdSortDocText}) connect(a, &QAction::triggered, this, sortDocText);
@@ -156,8 +162,8 @@ bool TfrmMain::TargetGridEvent(QObject* watched, QEvent* event) {
     // the current occurrence is selected in the view.
     const auto* mouse = static_cast<QMouseEvent*>(event);
     if ((mouse->modifiers() & Qt::ShiftModifier) && (Settings.Context == 2 || Settings.Context == 3) &&
-        CurrentTarget >= 0 && CurrentTarget < static_cast<int32_t>(TargetList.size())) {
-      const Target& t = TargetList[static_cast<size_t>(CurrentTarget)];
+        session_.CurrentTarget >= 0 && session_.CurrentTarget < static_cast<int32_t>(TargetList.size())) {
+      const Target& t = TargetList[static_cast<size_t>(session_.CurrentTarget)];
       if (t.CurrentStart >= 0 && t.CurrentStart < static_cast<int32_t>(t.Starts.size())) {
         const Occurrence& o = t.Starts[static_cast<size_t>(t.CurrentStart)];
         SetCaretView(o.ContextStartView, static_cast<int16_t>(o.ContextViewLength));
@@ -211,7 +217,7 @@ void TfrmMain::RefillGrid(int32_t count) {
 }
 
 void TfrmMain::UpdateLineButtons(int32_t row) {
-  const int32_t rowCount = static_cast<int32_t>(TargetList.size()) + 1;
+  const int32_t rowCount = static_cast<int32_t>(session_.Targets.size()) + 1;
   Enable({btnDown}, {mnuDown}, row < rowCount - 1);
   Enable({btnUp}, {mnuUp}, row > 1);
 }
@@ -220,8 +226,8 @@ void TfrmMain::SelectTargetRow(int32_t row) {
   if (row <= 0 || row > static_cast<int32_t>(TargetList.size())) return;
   bool shown = !Doc.path.empty();
   const int32_t t = row - 1;
-  if (t == CurrentTarget) return;
-  CurrentTarget = t;
+  if (t == session_.CurrentTarget) return;
+  session_.CurrentTarget = t;
   Enable({btnGrdOpen, btnGrdOpenNew}, {mnuGrdOpen, mnuGrdOpenNew}, false);
   const Target& target = TargetList[static_cast<size_t>(t)];
   if (!target.DocumentRef.empty()) {
@@ -241,18 +247,11 @@ void TfrmMain::SelectTargetRow(int32_t row) {
 }
 
 void TfrmMain::StepOccurrence(int kind) {
-  if (CurrentTarget < 0 || CurrentTarget >= static_cast<int32_t>(TargetList.size())) return;
-  Target& target = TargetList[static_cast<size_t>(CurrentTarget)];
-  const int32_t count = static_cast<int32_t>(target.Starts.size());
-  int32_t i = target.CurrentStart;
-  switch (kind) {
-    case kStepFirst: i = 0; break;
-    case kStepPrevious: if (i > 0) --i; break;
-    case kStepNext: if (i < count - 1) ++i; break;
-    case kStepLast: i = count - 1; break;
-    default: break;
-  }
-  target.CurrentStart = i;
+  static constexpr OccurrenceStep kSteps[] = {OccurrenceStep::Show, OccurrenceStep::First, OccurrenceStep::Previous,
+                                              OccurrenceStep::Next, OccurrenceStep::Last};
+  if (!session_.Current()) return;
+  const int32_t i = session_.Step(kind >= kStepFirst && kind <= kStepLast ? kSteps[kind] : OccurrenceStep::Show);
+  const int32_t count = static_cast<int32_t>(session_.Current()->Starts.size());
   SelectOccurrence(true);
   Enable({btnFirst, btnPrev}, {mnuFirst, mnuPrev}, i > 0);
   Enable({btnNext, btnLast}, {mnuNext, mnuLast}, i < count - 1);
@@ -303,10 +302,9 @@ void TfrmMain::LimitTargetPanel() {
 // A new order keeps the document's highlights (a search's: a word list
 // highlights only its chosen target) and shows itself in the heading.
 void TfrmMain::SortTargets(int key, bool byDocument) {
-  kalix::SortTargets(TargetList, key, byDocument);
+  session_.Sort(static_cast<GridOrder>(key), byDocument);
   ResetTargetView(false);
   if (!Settings.FromWordList) HighlightShownTargets();
-  SortState = static_cast<int16_t>(key);
   ShowSortOrder(key, byDocument);
   grdTarget->viewport()->update();
 }
@@ -322,11 +320,12 @@ void TfrmMain::ShowSortOrder(int key, bool byDocument) {
 void TfrmMain::GridHeadingPressed(int column) {
   UpdateLineButtons(0);
   switch (column) {
-    case 0: SortTargets(SortState == 0 ? 1 : 0, false); break;
-    case 1: SortTargets(SortState == 2 ? 3 : 2, false); break;
+    case 0: SortTargets(static_cast<int>(NextOrder(session_.Order, false)), false); break;
+    case 1: SortTargets(static_cast<int>(NextOrder(session_.Order, true)), false); break;
     case 2:
-      SortTargets(SortState, true);
-      SortState = static_cast<int16_t>((SortState + 1) % 4);
+      // The document column sorts in the present order and moves it on.
+      SortTargets(static_cast<int>(session_.Order), true);
+      session_.Order = static_cast<GridOrder>((static_cast<int>(session_.Order) + 1) % 4);
       break;
     default:  // beyond the columns: the view is reset all the same
       ResetTargetView(false);
@@ -343,30 +342,19 @@ void TfrmMain::CopyTargetRows() {
   clipboard->clear();
   int32_t top = 0, bottom = 0;
   SelectedGridRows(top, bottom);
-  std::string text;
-  for (int32_t r = std::max(top, 1); r <= bottom && r <= static_cast<int32_t>(TargetList.size()); ++r) {
-    const Target& t = TargetList[static_cast<size_t>(r - 1)];
-    text += std::to_string(t.Starts.size());
-    text += '\t';
-    text += t.Text;
-    text += '\n';
-  }
+  const std::string text = session_.TargetsText(std::max(top, 1) - 1, bottom - 1);
   if (text.empty()) return;
-  text.pop_back();
   clipboard->setText(FromCp1252(text));
 }
 
 void TfrmMain::DeleteTargetRows() {
   int32_t top = 0, bottom = 0;
   SelectedGridRows(top, bottom);
-  top = std::max(top, 1);
-  bottom = std::min(bottom, static_cast<int32_t>(TargetList.size()));
-  if (bottom < top) return;
-  TargetList.erase(TargetList.begin() + (top - 1), TargetList.begin() + bottom);
+  if (!session_.DeleteTargets(shell_.Ctx, std::max(top, 1) - 1, bottom - 1)) return;
   ResetTargetView(false);
   // The rows left keep their highlights and are counted anew.
   if (!Settings.FromWordList) HighlightShownTargets();
-  lblStatus->setText(FromCp1252(ResultStatusText(TheShell().Ctx, Settings, ArrowList, TargetList)));
+  statusLine_->SetText(FromCp1252(session_.Status));
   grdTarget->horizontalHeader()->setSortIndicatorShown(!TargetList.empty());
 }
 
@@ -379,19 +367,14 @@ void TfrmMain::SelectAllRows() {
 }
 
 void TfrmMain::LocateTargetAtCaret() {
-  const int32_t caret = CaretView();
-  for (size_t t = 0; t < TargetList.size(); ++t) {
-    Target& target = TargetList[t];
-    for (size_t k = 0; k < target.Starts.size(); ++k) {
-      const Occurrence& o = target.Starts[k];
-      if (o.StartView <= caret && caret < o.StartView + o.ViewLength) {
-        target.CurrentStart = static_cast<int32_t>(k);
-        SetCurrentGridRow(static_cast<int32_t>(t) + 1);
-        TargetViewsChanged();
-        return;
-      }
-    }
-  }
+  // The session makes the target current; the grid row follows (and shows
+  // it), as a click on the row would.
+  const int32_t before = session_.CurrentTarget;
+  if (!session_.LocateAt(CaretView())) return;
+  const int32_t found = session_.CurrentTarget;
+  session_.CurrentTarget = before;
+  SetCurrentGridRow(found + 1);
+  TargetViewsChanged();
 }
 
 void TfrmMain::SelectTargetOccurrence(int32_t target, int32_t occurrence) {
@@ -399,7 +382,7 @@ void TfrmMain::SelectTargetOccurrence(int32_t target, int32_t occurrence) {
   Target& t = TargetList[static_cast<size_t>(target)];
   if (occurrence < 0 || occurrence >= static_cast<int32_t>(t.Starts.size())) return;
   t.CurrentStart = occurrence;
-  if (target != CurrentTarget) {
+  if (target != session_.CurrentTarget) {
     SetCurrentGridRow(target + 1);  // runs SelectTargetRow, which shows the occurrence
   } else {
     StepOccurrence(kStepShow);
@@ -433,7 +416,7 @@ void TfrmMain::OpenTargetHere() {
 void TfrmMain::OpenTargetInOtherWindow() {
   const int32_t row = CurrentGridRow();
   if (row <= 0 || row > static_cast<int32_t>(TargetList.size())) return;
-  Shell& shell = TheShell();
+  Shell& shell = shell_;
   const std::string path = DocumentRefPath(TargetList[static_cast<size_t>(row - 1)].DocumentRef);
   // Another window that shows the document: a window is known by the
   // document it holds, not by its caption (which a corpus search or a failed
@@ -446,7 +429,7 @@ void TfrmMain::OpenTargetInOtherWindow() {
     }
   }
   if (!other) {
-    other = new TfrmMain();
+    other = new TfrmMain(shell_);
     other->move(x() + 25, y() + 25);
     other->show();
     other->Doc.path = path;
@@ -458,51 +441,63 @@ void TfrmMain::OpenTargetInOtherWindow() {
     }
   }
 
-  // The other window searches as this one did, in its own document.
-  const bool generate = other->Settings.Generate;
-  const int32_t level = other->Settings.Level;
-  other->Settings = Settings;
-  other->Settings.Generate = generate;
-  other->Settings.Level = level;
-  other->Settings.UseCorpus = false;
-  other->ArrowList = ArrowList;
-  other->FilterList = FilterList;
-  other->ResetTargetView(false);
-  std::string status;
-  if (Settings.FromWordList) {
-    cTargetList found = kalix::RunWordList(shell.Ctx, other->Settings, FilterList, other->Doc, {});
-    for (Target& t : found) other->TargetList.push_back(std::move(t));
-    status = kalix::ShowWordListResult(shell.Ctx.Language, other->TargetList);
-  } else {
-    SearchRequest source;
-    source.WindowDocument = &other->Doc;
-    cTargetList found =
-        ScanForTargets(shell.Ctx, other->Settings, other->ArrowList, FilterList, source, nullptr);
-    for (Target& t : found) other->TargetList.push_back(std::move(t));
-    status = FinishSearch(shell.Ctx, other->Settings, other->ArrowList, other->TargetList);
+  // The other window searches as this one did, in its own document, on a
+  // second thread with its progress and Cancel (cancelled: it keeps what it
+  // held). This window waits too: it cannot close, nor start another
+  // command, under the run.
+  if (other->SearchRunning) return;
+  auto run = std::make_shared<BackgroundRun>();
+  run->Job = other->Session().PrepareRepeat(shell.Ctx, session_);
+  bool done;
+  {
+    InputBlocker blocker(this);
+    SearchRunning = true;
+    done = other->RunInBackground(run, DisplayPath(FileNameOf(path)));
+    SearchRunning = false;
   }
-  other->ShowWordListResult(status);
-  if (!other->Settings.FromWordList) other->HighlightShownTargets();
-
+  if (!done) return;
+  other->ApplyRepeat(run->Job);
   Enable({btnGrdOpenNew}, {mnuGrdOpenNew}, false);
+}
+
+// The targets of a search or word list repeated here join those the window
+// held: grid, status line and, for a search, the red highlights.
+void TfrmMain::ApplyRepeat(SessionRun& run) {
+  ResetTargetView(false);
+  std::vector<std::pair<int32_t, int32_t>> spans = std::move(run.Spans);
+  const int32_t longest = run.Longest;
+  session_.Apply(std::move(run));
+  ShowWordListResult(session_.Status);
+  if (!Settings.FromWordList) ShowHighlights(std::move(spans), longest);
 }
 
 // ---------------------------------------------------------------------------
 // The report
 
+// The report is written on a second thread from a copy of the result (its
+// extracts may read every corpus document), with progress and Cancel.
 void TfrmMain::SaveResult() {
-  Shell& shell = TheShell();
+  if (SearchRunning) return;
   TfrmResult& dialog = TheResultDialog();
   dialog.PresetExtractKind(PreselectedExtractKind(Settings.Context));
   if (CurrentDialogs().Exec(&dialog) != QDialog::Accepted) return;
-  ReportOptions options = dialog.Options();
-  const ReportSource source{Settings, ArrowList, TargetList, Doc, shell.Ctx.Corpus.Entries};
-  std::string report;
-  WriteReport(shell.Ctx, source, options, report, [this](const std::string& message) {
-    CurrentDialogs().Message(this, "Kalix", QString::fromStdString(FileMessageUtf8(message)),
-                             MessageIcon::Exclamation);
-  });
-  if (!SaveReportText(options.OutputFile, report, options.Append)) {
+  auto copy = std::make_shared<WindowSession>();
+  copy->Settings = Settings;
+  copy->Strings = ArrowList;
+  copy->Targets = TargetList;
+  copy->Doc.path = Doc.path;
+  copy->Doc.text = Doc.text;
+  copy->Doc.marks = Doc.marks;
+  auto run = std::make_shared<BackgroundRun>();
+  auto written = std::make_shared<bool>(true);
+  run->Work = [copy, written, ctx = shell_.Ctx, entries = shell_.Ctx.Corpus.Entries,
+               options = dialog.Options()](BackgroundRun& r) {
+    const std::string report =
+        copy->Report(ctx, entries, options, [&r](const std::string& message) { r.Unreadable({}, message); });
+    if (!r.cancelled) *written = SaveReportText(options.OutputFile, report, options.Append);
+  };
+  if (!RunInBackground(run, dialog.FileName())) return;
+  if (!*written) {
     CurrentDialogs().Message(this, "Kalix", Tr(msg::kCannotWrite) + "\n" + dialog.FileName(),
                              MessageIcon::Exclamation);
   }

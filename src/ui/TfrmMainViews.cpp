@@ -72,7 +72,7 @@ void TfrmMain::BuildTargetViews() {
     RememberTargetViews();
   });
 
-  const int shown = IniFile::Load(TheShell().SettingsPath).GetInt(kWindowSection, kViewsKey, 0);
+  const int shown = IniFile::Load(shell_.SettingsPath).GetInt(kWindowSection, kViewsKey, 0);
   ShowConcordance(shown & kShowConcordance);
   ShowPlot(shown & kShowPlot);
   ShowFacsimile(shown & kShowFacsimile);
@@ -81,7 +81,7 @@ void TfrmMain::BuildTargetViews() {
 void TfrmMain::RememberTargetViews() {
   const int shown = (mnuConcordance->isChecked() ? kShowConcordance : 0) | (mnuPlot->isChecked() ? kShowPlot : 0) |
                     (mnuFacsimile->isChecked() ? kShowFacsimile : 0);
-  WriteSetting(TheShell().SettingsPath, kWindowSection, kViewsKey, std::to_string(shown));
+  WriteSetting(shell_.SettingsPath, kWindowSection, kViewsKey, std::to_string(shown));
 }
 
 void TfrmMain::ShowConcordance(bool show) {
@@ -119,8 +119,8 @@ void TfrmMain::TargetViewsChanged() {
   if (mnuPlot->isChecked()) {
     // The strips change with the list, and with the target unless all
     // targets are shown; a step only moves the marked tick.
-    if (plotTarget_ == kPlotStale || (!Plot->Canvas->AllTargets && plotTarget_ != CurrentTarget)) {
-      plotTarget_ = CurrentTarget;
+    if (plotTarget_ == kPlotStale || (!Plot->Canvas->AllTargets && plotTarget_ != session_.CurrentTarget)) {
+      plotTarget_ = session_.CurrentTarget;
       Plot->Follow();
     } else {
       Plot->Canvas->update();

@@ -70,7 +70,7 @@ kalix::ui::TfrmMain* CreateWindows(kalix::ui::Shell& shell, QApplication& app) {
   shell.Start = start;
   QObject::connect(start, &TfrmStart::closed, &app, &QApplication::quit, Qt::QueuedConnection);
 
-  auto* first = new TfrmMain();
+  auto* first = new TfrmMain(shell);
   shell.Info = new TfrmInfo();
   TheAddStrDialog();
   TheMorvaDialog();

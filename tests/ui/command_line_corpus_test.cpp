@@ -8,6 +8,7 @@
 #include "platform/TextFile.h"
 #include "ui/CommandLineCorpus.h"
 #include "ui/TfrmMain.h"
+#include "ui/WindowPanes.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -64,7 +65,7 @@ class CommandLineCorpusTest : public QObject {
     for (QWidget* b : std::initializer_list<QWidget*>{first->btnFind, first->btnWord}) QVERIFY(b->isEnabled());
     for (QAction* a : {first->mnuFind, first->mnuWord}) QVERIFY(a->isEnabled());
     // The commands that need a document stay off.
-    QVERIFY(!first->btnInfo->isEnabled());
+    QVERIFY(!first->DocumentPane()->InfoButton()->isEnabled());
     QVERIFY(!first->mnuGoto->isEnabled());
     // The editor is not shown at start-up.
     QVERIFY(dialogs_.executed.empty());

@@ -7,6 +7,7 @@
 #include "ui/RtfDocument.h"
 #include "ui/TfrmInfo.h"
 #include "ui/TfrmMain.h"
+#include "ui/WindowPanes.h"
 
 #include <QTest>
 #include <QTextBlock>
@@ -192,7 +193,7 @@ class InfoTest : public QObject {
     QVERIFY(dialogs_.executed.empty());
 
     QVERIFY(WriteTextFile(Path("livre_fra.rtf"), "{\\rtf1 {\\b Notice} du livre\\par}"));
-    w->btnInfo->click();
+    w->DocumentPane()->InfoButton()->click();
     QCOMPARE(dialogs_.executed.size(), 1u);
     auto* info = qobject_cast<TfrmInfo*>(dialogs_.executed[0]);
     QVERIFY(info);

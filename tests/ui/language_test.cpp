@@ -6,6 +6,7 @@
 #include "platform/TextFile.h"
 #include "ui/TfrmInfo.h"
 #include "ui/TfrmMain.h"
+#include "ui/WindowPanes.h"
 #include "ui/UiLanguage.h"
 
 #include <QAction>
@@ -91,13 +92,13 @@ class LanguageTest : public QObject {
       QCOMPARE(w->mnuOpen->text(), QString("&Open"));
       QCOMPARE(w->Fichier1->title(), QString("&File"));
       QCOMPARE(w->Fichier1->menuAction()->statusTip(), QString("File commands"));
-      QCOMPARE(w->lblPage->text(), QString("Page no."));
+      QCOMPARE(w->DocumentPane()->PageLabel()->text(), QString("Page no."));
       QCOMPARE(w->mnuTxtTarget->text(), QString("&Target"));
       QCOMPARE(w->mnuInfo->text(), QString("&Informations"));  // no line: unchanged
     }
     // The grid's headings are translated as they are drawn.
-    QCOMPARE(a->grdTarget->model()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), QString("Text"));
-    QCOMPARE(a->grdTarget->model()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QString("#"));
+    QCOMPARE(a->TargetPane()->Grid()->model()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), QString("Text"));
+    QCOMPARE(a->TargetPane()->Grid()->model()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QString("#"));
     // The information window takes the language each time it is shown.
     QVERIFY(WriteTextFile("about_eng.rtf", "{\\rtf1 About\\par}"));
     a->mnuAboutClick();

@@ -7,6 +7,7 @@
 #include "platform/IniFile.h"
 #include "platform/TextFile.h"
 #include "ui/TfrmMain.h"
+#include "ui/WindowPanes.h"
 
 #include <QAction>
 #include <QLabel>
@@ -94,17 +95,17 @@ class MainWindowTest : public QObject {
       QVERIFY2(w->findChild<QWidget*>(name), name);
     }
     QCOMPARE(w->pnlTop->height(), 29);
-    QCOMPARE(w->pnlPos->height(), 30);
-    QCOMPARE(w->plnStatus->height(), 19);
-    for (QLineEdit* e : {w->edPage, w->edFolio, w->edVign}) QCOMPARE(e->maxLength(), 4);
-    QVERIFY(w->reText->isReadOnly());
-    QVERIFY(w->reNote->isReadOnly());
-    QCOMPARE(w->reText->font().pointSize(), 10);
-    QCOMPARE(w->lblStatus->text(), QString());
-    QCOMPARE(w->grdTarget->model()->columnCount(), 3);
-    QCOMPARE(w->grdTarget->columnWidth(0), 38);
-    QCOMPARE(w->grdTarget->columnWidth(1), 150);
-    QCOMPARE(w->grdTarget->columnWidth(2), 137);
+    QCOMPARE(w->DocumentPane()->PositionPanel()->height(), 30);
+    QCOMPARE(w->StatusLine()->height(), 19);
+    for (QLineEdit* e : {w->DocumentPane()->PageField(), w->DocumentPane()->FolioField(), w->DocumentPane()->GlyphField()}) QCOMPARE(e->maxLength(), 4);
+    QVERIFY(w->DocumentPane()->TextView()->isReadOnly());
+    QVERIFY(w->DocumentPane()->NoteView()->isReadOnly());
+    QCOMPARE(w->DocumentPane()->TextView()->font().pointSize(), 10);
+    QCOMPARE(w->StatusLine()->Label()->text(), QString());
+    QCOMPARE(w->TargetPane()->Grid()->model()->columnCount(), 3);
+    QCOMPARE(w->TargetPane()->Grid()->columnWidth(0), 38);
+    QCOMPARE(w->TargetPane()->Grid()->columnWidth(1), 150);
+    QCOMPARE(w->TargetPane()->Grid()->columnWidth(2), 137);
     QCOMPARE(w->GridFullWidth, 26 + 38 + 150 + 137);
 
     struct Item {
@@ -199,9 +200,9 @@ class MainWindowTest : public QObject {
     w->ShowAsDesigned();
     QVERIFY(QTest::qWaitForWindowExposed(w));
     QVERIFY(w->isMaximized());
-    QTRY_COMPARE(w->pnlTarget->width(), 235);
-    QTRY_COMPARE(w->pnlNote->height(), 60);
-    QTRY_COMPARE(w->reNote->width(), 300);
+    QTRY_COMPARE(w->TargetPane()->width(), 235);
+    QTRY_COMPARE(w->DocumentPane()->NotePanel()->height(), 60);
+    QTRY_COMPARE(w->DocumentPane()->NoteView()->width(), 300);
     QCOMPARE(TheShell().Ctx.Rules.PageMarker, static_cast<unsigned char>(0xB1));
     delete w;
   }
@@ -216,9 +217,9 @@ class MainWindowTest : public QObject {
     QVERIFY(!w->isMaximized());
     QCOMPARE(w->size(), QSize(700, 500));
     QCOMPARE(w->pos(), QPoint(20, 10));
-    QTRY_COMPARE(w->pnlTarget->width(), 200);
-    QTRY_COMPARE(w->pnlNote->height(), 80);
-    QTRY_COMPARE(w->reNote->width(), 150);
+    QTRY_COMPARE(w->TargetPane()->width(), 200);
+    QTRY_COMPARE(w->DocumentPane()->NotePanel()->height(), 80);
+    QTRY_COMPARE(w->DocumentPane()->NoteView()->width(), 150);
     delete w;
     // Deleting the last window wrote the layout back.
     IniFile ini = IniFile::Load(TheShell().SettingsPath);
@@ -332,15 +333,15 @@ class MainWindowTest : public QObject {
     QCOMPARE(w->Doc.path, good);  // letter case kept
     QCOMPARE(w->windowTitle(), QString::fromStdString("Kalix - " + good));
     // The reader ends the text with one more paragraph end.
-    QCOMPARE(w->reText->toPlainText(), T("\xb1premi\xe8re page\n\xb1seconde\n\n"));
-    for (QWidget* c : std::initializer_list<QWidget*>{w->btnFind, w->btnWord, w->btnInfo, w->btnGoto}) {
+    QCOMPARE(w->DocumentPane()->TextView()->toPlainText(), T("\xb1premi\xe8re page\n\xb1seconde\n\n"));
+    for (QWidget* c : std::initializer_list<QWidget*>{w->btnFind, w->btnWord, w->DocumentPane()->InfoButton(), w->DocumentPane()->GotoButton()}) {
       QVERIFY(c->isEnabled());
     }
     for (QAction* a : {w->mnuFind, w->mnuWord, w->mnuInfo, w->mnuGoto}) QVERIFY(a->isEnabled());
     std::string folder = dir_.path().toStdString() + "/";
     QCOMPARE(TheShell().DocumentPath, folder);
     QCOMPARE(IniFile::Load(TheShell().SettingsPath).GetString("Kalix", "DocumentPath", ""), folder);
-    QCOMPARE(w->edPage->text(), QString("0"));  // caret at 0, before the page marker
+    QCOMPARE(w->DocumentPane()->PageField()->text(), QString("0"));  // caret at 0, before the page marker
 
     // The next dialog starts in that folder.
     w->mnuOpenClick();
@@ -357,8 +358,8 @@ class MainWindowTest : public QObject {
     QCOMPARE(dialogs_.messages[0].icon, MessageIcon::Exclamation);
     QCOMPARE(w->Doc.path, gone);
     QVERIFY(w->Doc.text.empty());
-    QVERIFY(w->reText->toPlainText().isEmpty());
-    for (QWidget* c : std::initializer_list<QWidget*>{w->btnFind, w->btnWord, w->btnInfo, w->btnGoto}) {
+    QVERIFY(w->DocumentPane()->TextView()->toPlainText().isEmpty());
+    for (QWidget* c : std::initializer_list<QWidget*>{w->btnFind, w->btnWord, w->DocumentPane()->InfoButton(), w->DocumentPane()->GotoButton()}) {
       QVERIFY(!c->isEnabled());
     }
     for (QAction* a : {w->mnuFind, w->mnuWord, w->mnuInfo, w->mnuGoto}) QVERIFY(!a->isEnabled());
@@ -370,7 +371,7 @@ class MainWindowTest : public QObject {
     w->CloseDocument();
     QVERIFY(w->btnFind->isEnabled());
     QVERIFY(w->mnuWord->isEnabled());
-    QVERIFY(!w->btnInfo->isEnabled());
+    QVERIFY(!w->DocumentPane()->InfoButton()->isEnabled());
     delete w;
   }
 
@@ -384,7 +385,7 @@ class MainWindowTest : public QObject {
     QTRY_COMPARE(w->Doc.path, good);
     QVERIFY(TheShell().Options.PendingDocument.empty());
     QVERIFY(dialogs_.fileRequests.empty());  // no dialog
-    QCOMPARE(w->reText->toPlainText(), QString("abc\n\n"));
+    QCOMPARE(w->DocumentPane()->TextView()->toPlainText(), QString("abc\n\n"));
     QCOMPARE(TheShell().DocumentPath, std::string());  // unchanged
     delete w;
   }
@@ -394,7 +395,7 @@ class MainWindowTest : public QObject {
     auto* w = new TfrmMain();
     QTRY_COMPARE(dialogs_.messages.size(), size_t(1));
     QCOMPARE(w->Doc.path, std::string("\"quoted.rtf\""));
-    QVERIFY(!w->btnGoto->isEnabled());
+    QVERIFY(!w->DocumentPane()->GotoButton()->isEnabled());
     QCOMPARE(w->windowTitle(), QString("Kalix"));
     delete w;
   }

@@ -6,6 +6,7 @@
 #include "platform/Metafile.h"
 #include "platform/TextFile.h"
 #include "ui/TfrmMain.h"
+#include "ui/WindowPanes.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -70,7 +71,7 @@ class PositionTest : public QObject {
     return -1;
   }
 
-  QString Notes() { return w_->reNote->toPlainText(); }
+  QString Notes() { return w_->DocumentPane()->NoteView()->toPlainText(); }
 
  private slots:
   void init() {
@@ -99,11 +100,11 @@ class PositionTest : public QObject {
 
   void pageMarkerAtTheStart() {
     QCOMPARE(w_->CaretView(), 0);
-    QCOMPARE(w_->edPage->text(), QString("0"));
-    QCOMPARE(w_->edFolio->text(), QString("0"));
-    QCOMPARE(w_->edVign->text(), QString("0"));
+    QCOMPARE(w_->DocumentPane()->PageField()->text(), QString("0"));
+    QCOMPARE(w_->DocumentPane()->FolioField()->text(), QString("0"));
+    QCOMPARE(w_->DocumentPane()->GlyphField()->text(), QString("0"));
     w_->SetCaretView(1);
-    QCOMPARE(w_->edPage->text(), QString("1"));
+    QCOMPARE(w_->DocumentPane()->PageField()->text(), QString("1"));
     QCOMPARE(Notes(), T("1) premi\xe8re\n2) seconde"));
   }
 
@@ -112,63 +113,63 @@ class PositionTest : public QObject {
     int recto7 = MarkPosition(kFolioMark, 7, 0);
     QVERIFY(verso7 > recto7 && recto7 > 0);
     w_->SetCaretView(verso7 + 1);
-    QCOMPARE(w_->edFolio->text(), QString("7V"));
+    QCOMPARE(w_->DocumentPane()->FolioField()->text(), QString("7V"));
     w_->SetCaretView(recto7 + 1);
-    QCOMPARE(w_->edFolio->text(), QString("7"));
+    QCOMPARE(w_->DocumentPane()->FolioField()->text(), QString("7"));
     // On the marker itself, the previous unit is still in effect.
     w_->SetCaretView(recto7);
-    QCOMPARE(w_->edFolio->text(), QString("6V"));
+    QCOMPARE(w_->DocumentPane()->FolioField()->text(), QString("6V"));
   }
 
   void typedFieldTurnsYellowAndProgrammaticChangeWhite() {
-    QTest::keyClicks(w_->edFolio, "x");
+    QTest::keyClicks(w_->DocumentPane()->FolioField(), "x");
     QCOMPARE(w_->PendingGotoKind, int16_t(kGotoFolio));
-    QCOMPARE(w_->edFolio->palette().color(QPalette::Base), QColor(255, 255, 0));
-    QCOMPARE(w_->edPage->palette().color(QPalette::Base), QColor(255, 255, 255));
-    QTest::keyClicks(w_->edVign, "2");
+    QCOMPARE(w_->DocumentPane()->FolioField()->palette().color(QPalette::Base), QColor(255, 255, 0));
+    QCOMPARE(w_->DocumentPane()->PageField()->palette().color(QPalette::Base), QColor(255, 255, 255));
+    QTest::keyClicks(w_->DocumentPane()->GlyphField(), "2");
     QCOMPARE(w_->PendingGotoKind, int16_t(kGotoGlyph));
-    QCOMPARE(w_->edVign->palette().color(QPalette::Base), QColor(255, 255, 0));
-    QCOMPARE(w_->edFolio->palette().color(QPalette::Base), QColor(255, 255, 255));
+    QCOMPARE(w_->DocumentPane()->GlyphField()->palette().color(QPalette::Base), QColor(255, 255, 0));
+    QCOMPARE(w_->DocumentPane()->FolioField()->palette().color(QPalette::Base), QColor(255, 255, 255));
     // A caret move rewrites the fields: all white, nothing pending.
     w_->SetCaretView(5);
     QCOMPARE(w_->PendingGotoKind, int16_t(kGotoNone));
-    for (QLineEdit* e : {w_->edPage, w_->edFolio, w_->edVign}) {
+    for (QLineEdit* e : {w_->DocumentPane()->PageField(), w_->DocumentPane()->FolioField(), w_->DocumentPane()->GlyphField()}) {
       QCOMPARE(e->palette().color(QPalette::Base), QColor(255, 255, 255));
     }
   }
 
   void lowerCaseVLooksForTheRecto() {
-    w_->edFolio->selectAll();
-    QTest::keyClicks(w_->edFolio, "12v");
+    w_->DocumentPane()->FolioField()->selectAll();
+    QTest::keyClicks(w_->DocumentPane()->FolioField(), "12v");
     w_->mnuGotoClick();
     QCOMPARE(w_->CaretView(), MarkPosition(kFolioMark, 12, 0) + 1);
-    QCOMPARE(w_->edFolio->text(), QString("12"));
+    QCOMPARE(w_->DocumentPane()->FolioField()->text(), QString("12"));
     QCOMPARE(w_->PendingGotoKind, int16_t(kGotoNone));
     // Upper case: the verso.
-    w_->edFolio->selectAll();
-    QTest::keyClicks(w_->edFolio, "12V");
+    w_->DocumentPane()->FolioField()->selectAll();
+    QTest::keyClicks(w_->DocumentPane()->FolioField(), "12V");
     w_->mnuGotoClick();
     QCOMPARE(w_->CaretView(), MarkPosition(kFolioMark, 12, 1) + 1);
-    QCOMPARE(w_->edFolio->text(), QString("12V"));
+    QCOMPARE(w_->DocumentPane()->FolioField()->text(), QString("12V"));
   }
 
   void missingFolioGoesToTheNextOne() {
-    w_->edFolio->selectAll();
-    QTest::keyClicks(w_->edFolio, "0");  // before the first folio: the first one
+    w_->DocumentPane()->FolioField()->selectAll();
+    QTest::keyClicks(w_->DocumentPane()->FolioField(), "0");  // before the first folio: the first one
     w_->mnuGotoClick();
     QCOMPARE(w_->CaretView(), MarkPosition(kFolioMark, 1, 0) + 1);
   }
 
   void pageBeyondTheLast() {
     w_->SetCaretView(7);
-    w_->edPage->selectAll();
-    QTest::keyClicks(w_->edPage, "5");
-    QCOMPARE(w_->edPage->palette().color(QPalette::Base), QColor(255, 255, 0));
+    w_->DocumentPane()->PageField()->selectAll();
+    QTest::keyClicks(w_->DocumentPane()->PageField(), "5");
+    QCOMPARE(w_->DocumentPane()->PageField()->palette().color(QPalette::Base), QColor(255, 255, 0));
     w_->mnuGotoClick();
-    QVERIFY(w_->reText->hasFocus());
+    QVERIFY(w_->DocumentPane()->TextView()->hasFocus());
     QCOMPARE(w_->CaretView(), 7);
-    QCOMPARE(w_->edPage->text(), QString("5"));
-    QCOMPARE(w_->edPage->palette().color(QPalette::Base), QColor(255, 255, 255));
+    QCOMPARE(w_->DocumentPane()->PageField()->text(), QString("5"));
+    QCOMPARE(w_->DocumentPane()->PageField()->palette().color(QPalette::Base), QColor(255, 255, 255));
     QCOMPARE(w_->PendingGotoKind, int16_t(kGotoNone));
   }
 
@@ -181,29 +182,29 @@ class PositionTest : public QObject {
     rtf += "}";
     Open(rtf);
     w_->SetCaretView(MarkPosition(kFolioMark, 1076, 1) + 1);
-    QCOMPARE(w_->edFolio->text(), QString("1076V"));
+    QCOMPARE(w_->DocumentPane()->FolioField()->text(), QString("1076V"));
     w_->SetCaretView(MarkPosition(kPageMark, 21539) + 1);
-    QCOMPARE(w_->edPage->text(), QString("21539"));
-    QCOMPARE(w_->edFolio->text(), QString("1076V"));
-    w_->edFolio->selectAll();
-    QTest::keyClicks(w_->edFolio, "1075V");
-    QCOMPARE(w_->edFolio->text(), QString("1075V"));
+    QCOMPARE(w_->DocumentPane()->PageField()->text(), QString("21539"));
+    QCOMPARE(w_->DocumentPane()->FolioField()->text(), QString("1076V"));
+    w_->DocumentPane()->FolioField()->selectAll();
+    QTest::keyClicks(w_->DocumentPane()->FolioField(), "1075V");
+    QCOMPARE(w_->DocumentPane()->FolioField()->text(), QString("1075V"));
     w_->mnuGotoClick();
     QCOMPARE(w_->CaretView(), MarkPosition(kFolioMark, 1075, 1) + 1);
-    w_->edPage->selectAll();
-    QTest::keyClicks(w_->edPage, "123456");  // one digit more than the document needs
-    QCOMPARE(w_->edPage->text(), QString("12345"));
+    w_->DocumentPane()->PageField()->selectAll();
+    QTest::keyClicks(w_->DocumentPane()->PageField(), "123456");  // one digit more than the document needs
+    QCOMPARE(w_->DocumentPane()->PageField()->text(), QString("12345"));
   }
 
   void pageTwo() {
-    w_->edPage->selectAll();
-    QTest::keyClicks(w_->edPage, "2");
-    w_->btnGoto->click();
+    w_->DocumentPane()->PageField()->selectAll();
+    QTest::keyClicks(w_->DocumentPane()->PageField(), "2");
+    w_->DocumentPane()->GotoButton()->click();
     int marker = MarkPosition(kPageMark, 2);
     QCOMPARE(w_->CaretView(), marker + 1);
     QCOMPARE(w_->SelectionViewLength(), 0);
-    QCOMPARE(w_->edPage->text(), QString("2"));
-    QCOMPARE(w_->edFolio->text(), QString("9V"));
+    QCOMPARE(w_->DocumentPane()->PageField()->text(), QString("2"));
+    QCOMPARE(w_->DocumentPane()->FolioField()->text(), QString("9V"));
     QCOMPARE(Notes(), T("1) troisi\xe8me"));
   }
 
@@ -217,13 +218,13 @@ class PositionTest : public QObject {
   void notesAreRebuiltOnlyOnAPageChange() {
     w_->SetCaretView(2);
     QCOMPARE(Notes(), T("1) premi\xe8re\n2) seconde"));
-    w_->reNote->appendPlainText("marque");  // would vanish with a rebuild
+    w_->DocumentPane()->NoteView()->appendPlainText("marque");  // would vanish with a rebuild
     w_->SetCaretView(20);
     w_->SetCaretView(4, 3);
     QCOMPARE(Notes(), T("1) premi\xe8re\n2) seconde\nmarque"));
     // Page 3 has no notes: emptied.
     w_->SetCaretView(MarkPosition(kPageMark, 3) + 1);
-    QCOMPARE(w_->edPage->text(), QString("3"));
+    QCOMPARE(w_->DocumentPane()->PageField()->text(), QString("3"));
     QCOMPARE(Notes(), QString());
   }
 
@@ -231,26 +232,26 @@ class PositionTest : public QObject {
     int glyph = MarkPosition(kGlyphMark, 1);
     QVERIFY(glyph > 0);
     QCOMPARE(w_->ShownPicture, nullptr);
-    w_->edVign->selectAll();
-    QTest::keyClicks(w_->edVign, "1");
+    w_->DocumentPane()->GlyphField()->selectAll();
+    QTest::keyClicks(w_->DocumentPane()->GlyphField(), "1");
     w_->mnuGotoClick();
     QCOMPARE(w_->CaretView(), glyph + 1);
-    QCOMPARE(w_->edVign->text(), QString("1"));
+    QCOMPARE(w_->DocumentPane()->GlyphField()->text(), QString("1"));
     QVERIFY(w_->ShownPicture != nullptr);
     QCOMPARE(w_->ShownPicture->right, 40);  // 600 twips
     // The pane draws it at its own size, 2 pixels in.
-    w_->pnlGlyph->resize(200, 100);
-    w_->pbxGlyph->resize(200, 100);
-    QImage pane = w_->pbxGlyph->grab().toImage();
+    w_->DocumentPane()->GlyphPanel()->resize(200, 100);
+    w_->DocumentPane()->GlyphBox()->resize(200, 100);
+    QImage pane = w_->DocumentPane()->GlyphBox()->grab().toImage();
     QCOMPARE(QColor(pane.pixel(20, 20)), QColor(Qt::white));  // the rectangle's default brush
     QVERIFY(QColor(pane.pixel(2, 20)).lightness() < 200);    // its black left edge, anti-aliased
-    QCOMPARE(QColor(pane.pixel(100, 20)), w_->pbxGlyph->palette().color(QPalette::Window));
+    QCOMPARE(QColor(pane.pixel(100, 20)), w_->DocumentPane()->GlyphBox()->palette().color(QPalette::Window));
     // Closing the document forgets the picture, and the fields and notes
     // of the old document go.
     w_->CloseDocument();
     QCOMPARE(w_->ShownPicture, nullptr);
-    QCOMPARE(w_->edPage->text(), QString("0"));
-    QCOMPARE(w_->edVign->text(), QString("0"));
+    QCOMPARE(w_->DocumentPane()->PageField()->text(), QString("0"));
+    QCOMPARE(w_->DocumentPane()->GlyphField()->text(), QString("0"));
     QCOMPARE(Notes(), QString());
   }
 
@@ -266,24 +267,24 @@ class PositionTest : public QObject {
 
   void lineBreaksCountTwoViewPositions() {
     Open("{\\rtf1 ab\\line cd\\par \\'b1ef\\par}");
-    QCOMPARE(w_->reText->toPlainText(), FromCp1252("ab\ncd\n\xb1" "ef\n\n"));
+    QCOMPARE(w_->DocumentPane()->TextView()->toPlainText(), FromCp1252("ab\ncd\n\xb1" "ef\n\n"));
     QCOMPARE(MarkPosition(kPageMark, 1), 0);  // the first ordinary character opens page 1
     QCOMPARE(MarkPosition(kPageMark, 2), 8);  // a b CR CR c d LF LF
-    w_->edPage->selectAll();
-    QTest::keyClicks(w_->edPage, "2");
+    w_->DocumentPane()->PageField()->selectAll();
+    QTest::keyClicks(w_->DocumentPane()->PageField(), "2");
     w_->mnuGotoClick();
     QCOMPARE(w_->CaretView(), 9);
-    QCOMPARE(w_->reText->textCursor().position(), 7);  // one widget position per line end
-    QCOMPARE(w_->edPage->text(), QString("2"));
+    QCOMPARE(w_->DocumentPane()->TextView()->textCursor().position(), 7);  // one widget position per line end
+    QCOMPARE(w_->DocumentPane()->PageField()->text(), QString("2"));
     // A selection across a line break is two view positions longer.
     w_->SetCaretView(1, 4);  // b, the break, c
-    QCOMPARE(w_->reText->textCursor().selectedText(), QString("b") + QChar(0x2029) + "c");
+    QCOMPARE(w_->DocumentPane()->TextView()->textCursor().selectedText(), QString("b") + QChar(0x2029) + "c");
     QCOMPARE(w_->SelectionViewLength(), 4);
   }
 
   void editMenuFollowsTheSelection() {
-    w_->reText->setFocus();
-    QVERIFY(w_->reText->hasFocus());
+    w_->DocumentPane()->TextView()->setFocus();
+    QVERIFY(w_->DocumentPane()->TextView()->hasFocus());
     w_->SetCaretView(2);
     QVERIFY(!w_->mnuCopy->isEnabled());
     QVERIFY(!w_->mnuTxtCopy->isEnabled());
@@ -292,7 +293,7 @@ class PositionTest : public QObject {
     QVERIFY(w_->mnuTxtCopy->isEnabled());
     QVERIFY(!w_->mnuCut->isEnabled());  // rows only
     w_->mnuCopy->trigger();
-    QCOMPARE(QGuiApplication::clipboard()->text(), w_->reText->textCursor().selectedText());
+    QCOMPARE(QGuiApplication::clipboard()->text(), w_->DocumentPane()->TextView()->textCursor().selectedText());
   }
 
  private:

@@ -13,6 +13,7 @@
 #include "ui/TargetGrid.h"
 #include "ui/TfrmFind.h"
 #include "ui/TfrmMain.h"
+#include "ui/WindowPanes.h"
 #include "ui/TfrmWord.h"
 
 #include <QAbstractButton>
@@ -353,32 +354,32 @@ class SearchTest : public QObject {
     request.Settings = w->Settings;
     request.WindowDocument = &w->Doc;
     SearchResult expected = kalix::RunSearch(TheShell().Ctx, request);
-    QCOMPARE(w->lblStatus->text(), FromCp1252(expected.Status));
-    QCOMPARE(w->lblStatus->text(), QString("\"CHAT\"  Mots : 3  Occurrences : 9000"));
+    QCOMPARE(w->StatusLine()->Label()->text(), FromCp1252(expected.Status));
+    QCOMPARE(w->StatusLine()->Label()->text(), QString("\"CHAT\"  Mots : 3  Occurrences : 9000"));
     QString why;
     QVERIFY2(SameTargets(w->TargetList, expected.Targets, &why), qPrintable(why));
     QCOMPARE(w->TargetModel->rowCount(), 3);
     QCOMPARE(w->TargetModel->data(w->TargetModel->index(0, 1), Qt::DisplayRole).toString(), QString("CHAT"));
     QCOMPARE(w->TargetModel->data(w->TargetModel->index(0, 0), Qt::DisplayRole).toString(), QString("3000"));
-    QCOMPARE(w->SortState, int16_t{2});
-    QCOMPARE(w->CurrentTarget, -1);
+    QCOMPARE(static_cast<int>(w->Session().Order), 2);
+    QCOMPARE(w->Session().CurrentTarget, -1);
     QVERIFY(w->btnSaveTarget->isEnabled());
     QVERIFY(w->mnuSortNum->isEnabled());
     QCOMPARE(w->ArrowList[0].Key, std::string("CHAT"));
 
     // Red highlights on the visible part only, at the occurrences.
-    QCOMPARE(w->HighlightSpans.size(), size_t{9000});
-    QList<QTextEdit::ExtraSelection> shown = w->reText->extraSelections();
+    QCOMPARE(w->DocumentPane()->Highlights().size(), size_t{9000});
+    QList<QTextEdit::ExtraSelection> shown = w->DocumentPane()->TextView()->extraSelections();
     QVERIFY(!shown.isEmpty());
     QVERIFY(shown.size() < 1000);
     QCOMPARE(shown[0].cursor.selectionStart(), 3);
     QCOMPARE(shown[0].cursor.selectedText(), QString("chat"));
     QCOMPARE(shown[1].cursor.selectedText(), QString("chat"));  // in "chats"
     QCOMPARE(shown[0].format.foreground().color(), QColor(255, 0, 0));
-    QCOMPARE(w->reText->textCursor().position(), 0);
+    QCOMPARE(w->DocumentPane()->TextView()->textCursor().position(), 0);
     // Scrolling to the end colours the occurrences there.
-    w->reText->verticalScrollBar()->setValue(w->reText->verticalScrollBar()->maximum());
-    shown = w->reText->extraSelections();
+    w->DocumentPane()->TextView()->verticalScrollBar()->setValue(w->DocumentPane()->TextView()->verticalScrollBar()->maximum());
+    shown = w->DocumentPane()->TextView()->extraSelections();
     QVERIFY(!shown.isEmpty());
     QVERIFY(shown.last().cursor.selectionStart() > static_cast<int>(text.size()) - 2000);
     QCOMPARE(shown.last().cursor.selectedText(), QString("chat"));
@@ -393,7 +394,7 @@ class SearchTest : public QObject {
     w->btnFind->click();
     QVERIFY(SameSettings(w->Settings, before));
     QCOMPARE(w->TargetList.size(), size_t{3});
-    QCOMPARE(w->lblStatus->text(), QString("\"CHAT\"  Mots : 3  Occurrences : 9000"));
+    QCOMPARE(w->StatusLine()->Label()->text(), QString("\"CHAT\"  Mots : 3  Occurrences : 9000"));
 
     // "Générée" through the generated-variants dialog confirmed unchanged:
     // the core's result.
@@ -412,7 +413,7 @@ class SearchTest : public QObject {
       generated.Settings = w->Settings;
       generated.WindowDocument = &w->Doc;
       SearchResult g = kalix::RunSearch(TheShell().Ctx, generated);
-      QCOMPARE(w->lblStatus->text(), FromCp1252(g.Status));
+      QCOMPARE(w->StatusLine()->Label()->text(), FromCp1252(g.Status));
       QVERIFY2(SameTargets(w->TargetList, g.Targets, &why), qPrintable(why));
       QCOMPARE(w->Settings.Spelling, int16_t{3});
     }
@@ -437,7 +438,7 @@ class SearchTest : public QObject {
     QCOMPARE(w->Settings.Spelling, int16_t{3});
     QCOMPARE(w->Settings.ResultSpelling, int16_t{2});
     QCOMPARE(w->TargetList.size(), size_t{3});
-    QCOMPARE(w->lblStatus->text(), QString("\"CHAT\"  Mots : 3  Occurrences : 9000"));
+    QCOMPARE(w->StatusLine()->Label()->text(), QString("\"CHAT\"  Mots : 3  Occurrences : 9000"));
     QCOMPARE(w->ArrowList.size(), size_t{1});
     // Accepted: the search runs on the reviewed list.
     TfrmMain::ReviewVariants = [](cArrowList& strings, const std::vector<std::string>&) {
@@ -445,7 +446,7 @@ class SearchTest : public QObject {
       return true;
     };
     w->btnFind->click();
-    QCOMPARE(w->lblStatus->text(), QString("\"CHAT\"  Mots : 3  Occurrences : 9000"));
+    QCOMPARE(w->StatusLine()->Label()->text(), QString("\"CHAT\"  Mots : 3  Occurrences : 9000"));
     QCOMPARE(w->TargetList[0].Text, std::string("CHAT"));
   }
 
@@ -464,7 +465,7 @@ class SearchTest : public QObject {
       return f->result();
     };
     w->RunSearch();
-    const QString status = w->lblStatus->text();
+    const QString status = w->StatusLine()->Label()->text();
     QCOMPARE(status, QString("\"CHAT\"  Mots : 1  Occurrences : 1"));
     const SearchSettings settings = w->Settings;
     const cTargetList targets = w->TargetList;
@@ -507,11 +508,11 @@ class SearchTest : public QObject {
     poll.start();
     w->RunSearch();
     QVERIFY(progressSeen);
-    QCOMPARE(w->lblStatus->text(), status);
+    QCOMPARE(w->StatusLine()->Label()->text(), status);
     QVERIFY(SameSettings(w->Settings, settings));
     QString why;
     QVERIFY2(SameTargets(w->TargetList, targets, &why), qPrintable(why));
-    QCOMPARE(w->HighlightSpans.size(), size_t{1});
+    QCOMPARE(w->DocumentPane()->Highlights().size(), size_t{1});
     QVERIFY(!w->SearchRunning);
     {
       std::lock_guard<std::mutex> lock(m);
@@ -522,7 +523,7 @@ class SearchTest : public QObject {
     // The window searches again.
     w->ProgressDelayMs = 300;
     w->RunSearch();
-    QCOMPARE(w->lblStatus->text(), QString("\"CHIEN\" (Contx : Phrase, tout)  Mots : 1  Occurrences : 1"));
+    QCOMPARE(w->StatusLine()->Label()->text(), QString("\"CHIEN\" (Contx : Phrase, tout)  Mots : 1  Occurrences : 1"));
   }
 
   // A corpus search and a corpus word list from a window without a document:
@@ -556,11 +557,11 @@ class SearchTest : public QObject {
     request.Settings = w->Settings;
     request.Corpus = corpus.Entries;
     SearchResult expected = kalix::RunSearch(TheShell().Ctx, request);
-    QCOMPARE(w->lblStatus->text(), FromCp1252(expected.Status));
+    QCOMPARE(w->StatusLine()->Label()->text(), FromCp1252(expected.Status));
     QString why;
     QVERIFY2(SameTargets(w->TargetList, expected.Targets, &why), qPrintable(why));
     QCOMPARE(w->TargetList.size(), size_t{3});  // ROI in a, ROI in b, ROIS in b
-    QVERIFY(w->HighlightSpans.empty());         // no document shown
+    QVERIFY(w->DocumentPane()->Highlights().empty());         // no document shown
 
     // The word list, with symbols shown, over the corpus.
     dialogs_.onExec = [&boxes](QDialog* d) {
@@ -582,12 +583,12 @@ class SearchTest : public QObject {
     QCOMPARE(w->Settings.Spelling, int16_t{1});  // kept from the search
     cTargetList words = kalix::RunWordList(TheShell().Ctx, w->Settings, w->FilterList, Document(), corpus.Entries);
     const std::string status = kalix::ShowWordListResult(TheShell().Ctx.Language, words);
-    QCOMPARE(w->lblStatus->text(), FromCp1252(status));
+    QCOMPARE(w->StatusLine()->Label()->text(), FromCp1252(status));
     QVERIFY2(SameTargets(w->TargetList, words, &why), qPrintable(why));
     bool lami = false;
     for (const Target& t : w->TargetList) lami |= t.Text == "L'ami";
     QVERIFY(lami);
-    QVERIFY(w->reText->extraSelections().isEmpty());
+    QVERIFY(w->DocumentPane()->TextView()->extraSelections().isEmpty());
   }
 
   // The dialogs name every control for screen readers, and the window's
@@ -609,7 +610,7 @@ class SearchTest : public QObject {
         if (c->objectName().isEmpty() || c->objectName().startsWith("qt_")) continue;
         if (qobject_cast<QAbstractButton*>(c) || qobject_cast<QLineEdit*>(c) ||
             qobject_cast<QAbstractItemView*>(c) || qobject_cast<QSpinBox*>(c)) {
-          if (c == static_cast<QWidget*>(w->grdTarget)) continue;
+          if (c == static_cast<QWidget*>(w->TargetPane()->Grid())) continue;
           QVERIFY2(!c->accessibleName().isEmpty(), qPrintable(c->objectName()));
         }
       }

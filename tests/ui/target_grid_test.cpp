@@ -13,6 +13,7 @@
 #include "targets/Report.h"
 #include "ui/TargetGrid.h"
 #include "ui/TfrmMain.h"
+#include "ui/WindowPanes.h"
 #include "ui/TfrmResult.h"
 
 #include <QAction>
@@ -31,7 +32,11 @@
 #include <QRadioButton>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 using namespace kalix;
 using namespace kalix::ui;
@@ -61,7 +66,7 @@ class TargetGridTest : public QObject {
   // corpus search), in row order.
   QStringList Rows(TfrmMain* w) {
     QStringList rows;
-    QAbstractItemModel* m = w->grdTarget->model();
+    QAbstractItemModel* m = w->TargetPane()->Grid()->model();
     for (int r = 0; r < m->rowCount(); ++r) {
       QString row = m->index(r, 0).data().toString() + " " + m->index(r, 1).data().toString();
       const QString doc = m->index(r, 2).data().toString();
@@ -107,7 +112,7 @@ class TargetGridTest : public QObject {
 
   // Presses the mouse on a heading (column -1: right of the last column).
   void PressHeading(TfrmMain* w, int column) {
-    QHeaderView* h = w->grdTarget->horizontalHeader();
+    QHeaderView* h = w->TargetPane()->Grid()->horizontalHeader();
     int x = column < 0 ? h->length() + 10 : h->sectionViewportPosition(column) + h->sectionSize(column) / 2;
     QTest::mousePress(h->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(x, h->height() / 2));
     QTest::mouseRelease(h->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(x, h->height() / 2));
@@ -130,7 +135,7 @@ class TargetGridTest : public QObject {
   std::pair<int, int> ViewSelection(TfrmMain* w) { return {w->CaretView(), w->SelectionViewLength()}; }
 
   Occurrence Current(TfrmMain* w) {
-    const Target& t = w->TargetList[static_cast<size_t>(w->CurrentTarget)];
+    const Target& t = w->TargetList[static_cast<size_t>(w->Session().CurrentTarget)];
     return t.Starts[static_cast<size_t>(t.CurrentStart)];
   }
 
@@ -155,18 +160,18 @@ class TargetGridTest : public QObject {
   void emptyListAndSorts() {
     // An empty list: only the headings; sorts, select all and the report
     // are disabled.
-    QCOMPARE(w_->grdTarget->model()->rowCount(), 0);
+    QCOMPARE(w_->TargetPane()->Grid()->model()->rowCount(), 0);
     for (QAction* a : {w_->mnuSortText, w_->mnuSortNum, w_->mnuSortDocText, w_->mnuSortDocNum, w_->mnuGrdSortText,
                        w_->mnuAll, w_->mnuGrdAll, w_->mnuSaveTarget, w_->mnuUp, w_->mnuDown}) {
       QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
     }
     QVERIFY(!w_->btnSaveTarget->isEnabled());
-    QCOMPARE(w_->grdTarget->model()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), QString("Texte"));
+    QCOMPARE(w_->TargetPane()->Grid()->model()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), QString("Texte"));
 
     Open(w_, Path("a.txt"));
     Fill(w_, {"roi", "dame"}, 1);
     QCOMPARE(Rows(w_), QStringList({"1 Dame", "3 ROI", "1 ROIS", "1 Roi", "1 dame", "2 roi"}));
-    QCOMPARE(w_->SortState, int16_t{2});
+    QCOMPARE(static_cast<int>(w_->Session().Order), 2);
     for (QAction* a : {w_->mnuSortText, w_->mnuSortNum, w_->mnuSortDocText, w_->mnuSortDocNum, w_->mnuGrdSortNum,
                        w_->mnuSaveTarget}) {
       QVERIFY2(a->isEnabled(), qPrintable(a->objectName()));
@@ -190,10 +195,10 @@ class TargetGridTest : public QObject {
         {w_->mnuSortDocText, 2, {"1 Dame", "3 ROI", "1 ROIS", "1 Roi", "1 dame", "2 roi"}},
         {w_->mnuSortDocNum, 0, {"1 Dame", "1 ROIS", "1 Roi", "1 dame", "2 roi", "3 ROI"}},
     };
-    QHeaderView* heading = w_->grdTarget->horizontalHeader();
+    QHeaderView* heading = w_->TargetPane()->Grid()->horizontalHeader();
     QVERIFY(heading->isSortIndicatorShown());
     QCOMPARE(heading->sortIndicatorSection(), 1);
-    const size_t lit = w_->HighlightSpans.size();
+    const size_t lit = w_->DocumentPane()->Highlights().size();
     QCOMPARE(lit, size_t{9});
     const std::pair<int, Qt::SortOrder> shown[] = {{1, Qt::DescendingOrder}, {1, Qt::AscendingOrder},
                                                    {0, Qt::AscendingOrder},  {0, Qt::DescendingOrder},
@@ -202,16 +207,16 @@ class TargetGridTest : public QObject {
     for (size_t k = 0; k < std::size(steps); ++k) {
       const Step& s = steps[k];
       w_->SetCurrentGridRow(2);
-      QVERIFY(w_->CurrentTarget >= 0);
+      QVERIFY(w_->Session().CurrentTarget >= 0);
       s.item->trigger();
-      QCOMPARE(w_->SortState, int16_t(s.state));
+      QCOMPARE(static_cast<int>(w_->Session().Order), int(s.state));
       QCOMPARE(Rows(w_), s.rows);
       // The order shows in the heading, and the text keeps its highlights.
       QCOMPARE(heading->sortIndicatorSection(), shown[k].first);
       QCOMPARE(heading->sortIndicatorOrder(), shown[k].second);
-      QCOMPARE(w_->HighlightSpans.size(), lit);
+      QCOMPARE(w_->DocumentPane()->Highlights().size(), lit);
       // Every sort ends with the view reset: no current target or row.
-      QCOMPARE(w_->CurrentTarget, -1);
+      QCOMPARE(w_->Session().CurrentTarget, -1);
       QCOMPARE(w_->CurrentGridRow(), 0);
       QCOMPARE(Steps(w_), QString("0000"));
     }
@@ -236,9 +241,9 @@ class TargetGridTest : public QObject {
     for (const Click& c : clicks) {
       w_->SetCurrentGridRow(1);
       PressHeading(w_, c.column);
-      QCOMPARE(w_->SortState, int16_t(c.state));
+      QCOMPARE(static_cast<int>(w_->Session().Order), int(c.state));
       QCOMPARE(Rows(w_), c.rows);
-      QCOMPARE(w_->CurrentTarget, -1);
+      QCOMPARE(w_->Session().CurrentTarget, -1);
       QCOMPARE(w_->CurrentGridRow(), 0);
     }
   }
@@ -251,9 +256,9 @@ class TargetGridTest : public QObject {
 
     // A click on a row makes its target current and selects its first
     // occurrence.
-    QTableView* grid = w_->grdTarget;
+    QTableView* grid = w_->TargetPane()->Grid();
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, grid->visualRect(grid->model()->index(0, 1)).center());
-    QCOMPARE(w_->CurrentTarget, 0);
+    QCOMPARE(w_->Session().CurrentTarget, 0);
     QCOMPARE(ViewSelection(w_), std::make_pair(roi[0].StartView, roi[0].ViewLength));
     QCOMPARE(Steps(w_), QString("0011"));
     QVERIFY(!w_->btnUp->isEnabled());
@@ -289,7 +294,7 @@ class TargetGridTest : public QObject {
     // Down and Up move one row; a target keeps its current occurrence.
     w_->btnDown->click();
     QCOMPARE(w_->CurrentGridRow(), 2);
-    QCOMPARE(w_->CurrentTarget, 1);
+    QCOMPARE(w_->Session().CurrentTarget, 1);
     QCOMPARE(Steps(w_), QString("0000"));  // one occurrence
     QVERIFY(w_->btnUp->isEnabled());
     w_->mnuDown->trigger();
@@ -328,7 +333,7 @@ class TargetGridTest : public QObject {
   void copyCutDelete() {
     Open(w_, Path("a.txt"));
     Fill(w_, {"roi"}, 1);
-    QTableView* grid = w_->grdTarget;
+    QTableView* grid = w_->TargetPane()->Grid();
     grid->setFocus();
     QApplication::processEvents();
     QVERIFY(w_->focusWidget() == grid);
@@ -355,25 +360,25 @@ class TargetGridTest : public QObject {
     QCOMPARE(QApplication::clipboard()->text(), QString("1\tROIS\n1\tRoi"));
     QCOMPARE(Rows(w_), QStringList({"3 ROI", "2 roi"}));
     QCOMPARE(w_->CurrentGridRow(), 0);
-    QCOMPARE(w_->CurrentTarget, -1);
+    QCOMPARE(w_->Session().CurrentTarget, -1);
     // The status line counts what is left; the rows left stay highlighted.
-    QVERIFY2(w_->lblStatus->text().endsWith("Mots : 2  Occurrences : 5"), qPrintable(w_->lblStatus->text()));
-    QCOMPARE(w_->HighlightSpans.size(), size_t{5});
+    QVERIFY2(w_->StatusLine()->Label()->text().endsWith("Mots : 2  Occurrences : 5"), qPrintable(w_->StatusLine()->Label()->text()));
+    QCOMPARE(w_->DocumentPane()->Highlights().size(), size_t{5});
 
     // Select all, then delete: an empty list.
     w_->mnuAll->trigger();
     QCOMPARE(grid->selectionModel()->selectedRows().size(), 2);
-    QCOMPARE(w_->CurrentTarget, -1);
+    QCOMPARE(w_->Session().CurrentTarget, -1);
     w_->mnuDel->trigger();
     QCOMPARE(Rows(w_), QStringList());
-    QVERIFY(w_->lblStatus->text().endsWith("Mots : 0  Occurrences : 0"));
-    QVERIFY(w_->HighlightSpans.empty());
-    QVERIFY(!w_->grdTarget->horizontalHeader()->isSortIndicatorShown());
+    QVERIFY(w_->StatusLine()->Label()->text().endsWith("Mots : 0  Occurrences : 0"));
+    QVERIFY(w_->DocumentPane()->Highlights().empty());
+    QVERIFY(!w_->TargetPane()->Grid()->horizontalHeader()->isSortIndicatorShown());
     // Another document: no result, no status.
     Fill(w_, {"roi"}, 1);
-    QVERIFY(!w_->lblStatus->text().isEmpty());
+    QVERIFY(!w_->StatusLine()->Label()->text().isEmpty());
     Open(w_, Path("b.txt"));
-    QCOMPARE(w_->lblStatus->text(), QString());
+    QCOMPARE(w_->StatusLine()->Label()->text(), QString());
     QVERIFY(!w_->mnuSortText->isEnabled());
     QVERIFY(!w_->btnSaveTarget->isEnabled());
     // Nothing selected: copying leaves an empty clipboard.
@@ -400,7 +405,23 @@ class TargetGridTest : public QObject {
 
     const size_t before = w_->TargetList.size();
     w_->Settings.Level = 7;
+    // The other window's search runs on a second thread, not on this one,
+    // whose events go on meanwhile (a timer fires while the search works).
+    std::thread::id workedOn;
+    std::atomic<bool> working{false};
+    bool firedWhileWorking = false;
+    TfrmMain::BeforeBackgroundWork = [&] {
+      workedOn = std::this_thread::get_id();
+      working = true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      working = false;
+    };
+    QTimer::singleShot(100, [&] { firedWhileWorking = working.load(); });
     w_->mnuGrdOpenNew->trigger();
+    TfrmMain::BeforeBackgroundWork = nullptr;
+    QVERIFY(workedOn != std::thread::id());
+    QVERIFY(workedOn != std::this_thread::get_id());
+    QVERIFY(firedWhileWorking);
     QCOMPARE(TheShell().MainWindowList.size(), 2);
     TfrmMain* other = TheShell().MainWindowList[1];
     QCOMPARE(other->windowTitle(), "Kalix - " + QString::fromStdString(Path("b.txt")));
@@ -412,8 +433,8 @@ class TargetGridTest : public QObject {
     QCOMPARE(other->Settings.Level, 0);
     QCOMPARE(other->Settings.Context, w_->Settings.Context);
     QCOMPARE(other->Settings.Spelling, w_->Settings.Spelling);
-    QCOMPARE(other->SortState, int16_t{2});
-    QVERIFY(other->lblStatus->text().contains("Mots : 3"));
+    QCOMPARE(static_cast<int>(other->Session().Order), 2);
+    QVERIFY(other->StatusLine()->Label()->text().contains("Mots : 3"));
     QVERIFY(!w_->mnuGrdOpenNew->isEnabled());
     QVERIFY(!w_->btnGrdOpenNew->isEnabled());
     QVERIFY(w_->mnuGrdOpen->isEnabled());
@@ -424,8 +445,8 @@ class TargetGridTest : public QObject {
     QCOMPARE(w_->TargetList.size(), before);
     QCOMPARE(Steps(other), QString("0000"));
     other->SetCurrentGridRow(1);
-    QCOMPARE(other->CurrentTarget, 0);
-    QCOMPARE(w_->CurrentTarget, 3);
+    QCOMPARE(other->Session().CurrentTarget, 0);
+    QCOMPARE(w_->Session().CurrentTarget, 3);
 
     // Opening the same document again reuses the window with that caption.
     w_->SetCurrentGridRow(1);
@@ -448,7 +469,7 @@ class TargetGridTest : public QObject {
     QCOMPARE(w_->windowTitle(), "Kalix - " + QString::fromStdString(Path("b.txt")));
     QCOMPARE(ViewSelection(w_), std::make_pair(w_->TargetList[3].Starts[0].StartView, 3));
     // ROI and roi of b.txt (DAME's reference now names the missing file).
-    QCOMPARE(w_->reText->extraSelections().size(), 2);
+    QCOMPARE(w_->DocumentPane()->TextView()->extraSelections().size(), 2);
     QVERIFY(!w_->mnuGrdOpen->isEnabled());
     QVERIFY(!w_->btnGrdOpenNew->isEnabled());
     // Then a target of a document that cannot be opened: the loader's
@@ -550,7 +571,13 @@ class TargetGridTest : public QObject {
         r->rbExtract[c.extracts]->setChecked(true);
         return int(QDialog::Accepted);
       };
+      // The report (and its extracts) is written on a second thread.
+      std::thread::id workedOn;
+      TfrmMain::BeforeBackgroundWork = [&] { workedOn = std::this_thread::get_id(); };
       w_->btnSaveTarget->click();
+      TfrmMain::BeforeBackgroundWork = nullptr;
+      QVERIFY(workedOn != std::thread::id());
+      QVERIFY(workedOn != std::this_thread::get_id());
       QCOMPARE(preset, 2);  // "Phrase" preselects "Phrases"
       ReportOptions o;
       o.Informations = c.info;
@@ -624,13 +651,13 @@ class TargetGridTest : public QObject {
   void menusNamesAndLimits() {
     Open(w_, Path("a.txt"));
     Fill(w_, {"roi"}, 1);
-    const QRect row2 = w_->grdTarget->visualRect(w_->grdTarget->model()->index(1, 1));
+    const QRect row2 = w_->TargetPane()->Grid()->visualRect(w_->TargetPane()->Grid()->model()->index(1, 1));
     w_->GridMenuRequested(row2.center());
     QCOMPARE(w_->CurrentGridRow(), 2);
     QVERIFY(w_->mnuGrdCopy->isEnabled());
     w_->popGrid->hide();
-    QCOMPARE(w_->reText->accessibleName(), QString("Texte du document"));
-    QCOMPARE(w_->reNote->accessibleName(), QString("Notes de la page"));
+    QCOMPARE(w_->DocumentPane()->TextView()->accessibleName(), QString("Texte du document"));
+    QCOMPARE(w_->DocumentPane()->NoteView()->accessibleName(), QString("Notes de la page"));
 
     QCOMPARE(w_->GridFullWidth, 351);
     w_->resize(1000, 600);
@@ -663,10 +690,10 @@ class TargetGridTest : public QObject {
   void readingNoticeInTheStatusLine() {
     QVERIFY(WriteBinaryFile(Path("s.rtf"), "{\\rtf1 Il e\\u383?t\\par}"));
     Open(w_, Path("s.rtf"));
-    QVERIFY2(w_->lblStatus->text().contains(QString::fromUtf8("\xc5\xbf (U+017F)")), qPrintable(w_->lblStatus->text()));
+    QVERIFY2(w_->StatusLine()->Label()->text().contains(QString::fromUtf8("\xc5\xbf (U+017F)")), qPrintable(w_->StatusLine()->Label()->text()));
     QVERIFY(dialogs_.messages.empty());
     Open(w_, Path("b.txt"));
-    QCOMPARE(w_->lblStatus->text(), QString());
+    QCOMPARE(w_->StatusLine()->Label()->text(), QString());
   }
 };
 

@@ -17,6 +17,7 @@
 #include "ui/Concordance.h"
 #include "ui/DispersionPlot.h"
 #include "ui/TfrmMain.h"
+#include "ui/WindowPanes.h"
 
 #include <QAction>
 #include <QApplication>
@@ -63,8 +64,8 @@ class TargetViewsTest : public QObject {
     w->TargetList = std::move(result.Targets);
     w->Settings = result.Settings;
     w->ArrowList = result.Strings;
-    w->SortState = 2;
-    w->lblStatus->setText(FromCp1252(result.Status));
+    w->Session().Order = GridOrder::TextUp;
+    w->StatusLine()->Label()->setText(FromCp1252(result.Status));
     w->RefillGrid(static_cast<int32_t>(w->TargetList.size()));
   }
 
@@ -163,7 +164,7 @@ class TargetViewsTest : public QObject {
     // A click on a tick selects that occurrence.
     const DispersionCanvas::Tick last = canvas->Ticks().back();
     QTest::mouseClick(canvas, Qt::LeftButton, Qt::NoModifier, canvas->TickPoint(last));
-    QCOMPARE(w->CurrentTarget, 1);
+    QCOMPARE(w->Session().CurrentTarget, 1);
     QCOMPARE(roi.CurrentStart, last.occurrence);
     QCOMPARE(w->CaretView(), roi.Starts[static_cast<size_t>(last.occurrence)].StartView);
     // All targets.
@@ -192,11 +193,17 @@ class TargetViewsTest : public QObject {
     QCOMPARE(w->Concordance->Model->rowCount(), 2);
     QVERIFY(!view->isColumnHidden(ConcordanceModel::kDocument));
     QCOMPARE(Cell(w, 1, ConcordanceModel::kDocument), QString("b.txt"));
+    // b.txt is read on a worker, never by the view's questions: its lines
+    // fill in once it has been read.
+    QCOMPARE(Cell(w, 1, ConcordanceModel::kLeft), QString());
+    QVERIFY(w->Concordance->Model->Loading());
+    QTRY_VERIFY(!w->Concordance->Model->Loading());
     QCOMPARE(Cell(w, 1, ConcordanceModel::kLeft), QString("\u00b1" "1 Le roi de b. \u00b1" "2 Encore un "));
     QCOMPARE(Cell(w, 1, ConcordanceModel::kReference), QString("p:2 f:0R"));
     QCOMPARE(w->Doc.path, Path("a.txt"));
     QCOMPARE(std::string(w->Doc.Text()), shownText);
-    // The plot draws b.txt's strip with its own pages.
+    // The plot draws b.txt's strip with its own pages, once read.
+    QTRY_VERIFY(!canvas->Loading());
     QCOMPARE(canvas->Strips().size(), size_t{1});
     QCOMPARE(canvas->Strips()[0].pages.size(), size_t{2});
     QCOMPARE(canvas->Strips()[0].label, QString("b.txt"));
@@ -209,9 +216,13 @@ class TargetViewsTest : public QObject {
     QVERIFY(WriteTextFile(Path("c.txt"), "Ici se trouve un texte plus long que b, et le roi y parle.\n"));
     Fill(w, {"roi"}, {Path("b.txt"), Path("c.txt")});
     w->SetCurrentGridRow(1);
+    Cell(w, 0, ConcordanceModel::kMatch);
+    QTRY_VERIFY(!w->Concordance->Model->Loading());
     QCOMPARE(Cell(w, 0, ConcordanceModel::kMatch), QString("roi"));
     QCOMPARE(Cell(w, 1, ConcordanceModel::kRight), QString(" ici.  "));
     w->SetCurrentGridRow(2);
+    Cell(w, 0, ConcordanceModel::kMatch);
+    QTRY_VERIFY(!w->Concordance->Model->Loading());
     QCOMPARE(Cell(w, 0, ConcordanceModel::kDocument), QString("c.txt"));
     QCOMPARE(Cell(w, 0, ConcordanceModel::kMatch), QString("roi"));
     QVERIFY(Cell(w, 0, ConcordanceModel::kLeft).endsWith("que b, et le "));

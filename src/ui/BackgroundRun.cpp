@@ -1,0 +1,240 @@
+#include "ui/BackgroundRun.h"
+
+#include "document/Reader.h"
+#include "i18n/Messages.h"
+#include "platform/Cp1252.h"
+#include "ui/Dialogs.h"
+#include "ui/FilePaths.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace kalix::ui {
+
+void BackgroundRun::Progress(size_t i, size_t n, const std::string& p) {
+  std::lock_guard<std::mutex> lock(mutex);
+  index = i;
+  count = n;
+  path = p;
+}
+
+void BackgroundRun::Unreadable(const std::string&, const std::string& message) {
+  std::lock_guard<std::mutex> lock(mutex);
+  unreadable.push_back(message);
+}
+
+bool BackgroundRun::Done() {
+  std::lock_guard<std::mutex> lock(mutex);
+  return done;
+}
+
+BackgroundRun::~BackgroundRun() {
+  if (thread.joinable()) thread.join();
+}
+
+InputBlocker::InputBlocker(QWidget* window) : window_(window) { qApp->installEventFilter(this); }
+InputBlocker::~InputBlocker() { qApp->removeEventFilter(this); }
+
+bool InputBlocker::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride: {
+      auto* w = qobject_cast<QWidget*>(watched);
+      return w && w->window() == window_;
+    }
+    case QEvent::Shortcut:
+      return QApplication::activeWindow() == window_;
+    case QEvent::Close:
+      if (watched == window_) {
+        event->ignore();
+        return true;
+      }
+      return false;
+    default:
+      return false;
+  }
+}
+
+namespace {
+
+// A small progress window: what is being read, a bar, Cancel.
+class ProgressWindow : public QDialog {
+ public:
+  explicit ProgressWindow(QWidget* parent) : QDialog(parent) {
+    setObjectName("frmProgress");
+    setWindowTitle("Kalix");
+    setWindowModality(Qt::WindowModal);
+    label = new QLabel(this);
+    label->setMinimumWidth(320);
+    bar = new QProgressBar(this);
+    bar->setRange(0, 0);
+    bar->setAccessibleName(FromCp1252("Progression"));
+    cancel = new QPushButton(FromCp1252("Annuler"), this);
+    cancel->setObjectName("CancelBtn");
+    cancel->setAccessibleName(cancel->text());
+    auto* v = new QVBoxLayout(this);
+    v->addWidget(label);
+    v->addWidget(bar);
+    auto* h = new QHBoxLayout;
+    h->addStretch(1);
+    h->addWidget(cancel);
+    v->addLayout(h);
+  }
+  void Show(const QString& text, size_t index, size_t count) {
+    if (label->text() != text) {
+      label->setText(text);
+      label->setAccessibleName(text);
+    }
+    if (count > 1) {
+      bar->setRange(0, static_cast<int>(count));
+      bar->setValue(static_cast<int>(index));
+    }
+  }
+  QLabel* label;
+  QProgressBar* bar;
+  QPushButton* cancel;
+};
+
+// Starts the run's work on a thread of its own (`before` first, for tests);
+// the thread quits the run's event loop when the work has ended.
+void StartWorker(BackgroundRun& run, std::function<void()> before) {
+  run.thread = std::thread([r = &run, before = std::move(before)] {
+    bool failed = false;
+    try {
+      if (before) before();
+      if (!r->cancelled) r->Work(*r);
+    } catch (...) {
+      failed = true;
+    }
+    std::lock_guard<std::mutex> lock(r->mutex);
+    r->done = true;
+    r->failed = failed;
+    if (r->loop) QMetaObject::invokeMethod(r->loop, "quit", Qt::QueuedConnection);
+  });
+}
+
+// While a run works: its progress, shown after a delay, with Cancel (which
+// quits the loop); the messages of corpus documents that could not be
+// opened, shown as they come.
+class RunMonitor {
+ public:
+  RunMonitor(QWidget* window, BackgroundRun& run, const QString& what, QEventLoop& loop, int delayMs)
+      : window_(window), run_(run), what_(what), delayMs_(delayMs), progress_(window) {
+    QObject::connect(progress_.cancel, &QPushButton::clicked, &loop, [this, &loop] { Cancel(loop); });
+    QObject::connect(&progress_, &QDialog::rejected, &loop, [this, &loop] { Cancel(loop); });
+    clock_.start();
+    timer_.setInterval(std::min(100, std::max(10, delayMs)));
+    QObject::connect(&timer_, &QTimer::timeout, &loop, [this] { Tick(); });
+    timer_.start();
+    if (delayMs <= 0) QTimer::singleShot(0, &loop, [this] { Tick(); });
+  }
+
+  void Stop() {
+    timer_.stop();
+    progress_.hide();
+  }
+
+  // Shows the messages waiting, one after the other (not again while one
+  // is shown: the message box runs the event loop).
+  void FlushMessages() {
+    if (messageShown_) return;
+    for (;;) {
+      std::string message;
+      {
+        std::lock_guard<std::mutex> lock(run_.mutex);
+        if (run_.unreadable.empty()) return;
+        message = std::move(run_.unreadable.front());
+        run_.unreadable.pop_front();
+      }
+      if (run_.cancelled) return;
+      messageShown_ = true;
+      CurrentDialogs().Message(window_, "Kalix", QString::fromStdString(FileMessageUtf8(message)),
+                               MessageIcon::Exclamation);
+      messageShown_ = false;
+    }
+  }
+
+ private:
+  void Cancel(QEventLoop& loop) {
+    run_.cancelled = true;
+    loop.quit();
+  }
+
+  void Tick() {
+    size_t index, count;
+    std::string path;
+    bool done;
+    {
+      std::lock_guard<std::mutex> lock(run_.mutex);
+      index = run_.index;
+      count = run_.count;
+      path = run_.path;
+      done = run_.done;
+    }
+    QString text = what_;
+    if (count > 0) text = QString("%1/%2  %3").arg(index + 1).arg(count).arg(DisplayPath(path));
+    progress_.Show(text, index, count);
+    if (!done && !run_.cancelled && !progress_.isVisible() && clock_.elapsed() >= delayMs_) progress_.show();
+    FlushMessages();
+  }
+
+  QWidget* window_;
+  BackgroundRun& run_;
+  QString what_;
+  int delayMs_;
+  ProgressWindow progress_;
+  QElapsedTimer clock_;
+  QTimer timer_;
+  bool messageShown_ = false;
+};
+
+}  // namespace
+
+bool RunInBackground(QWidget* window, const std::shared_ptr<BackgroundRun>& run, const QString& what,
+                     int delayMs, const std::function<void()>& before,
+                     std::vector<std::shared_ptr<BackgroundRun>>& abandoned) {
+  // Runs cancelled earlier that have ended since are let go.
+  std::erase_if(abandoned, [](const std::shared_ptr<BackgroundRun>& r) { return r->Done(); });
+
+  QEventLoop loop;
+  {
+    std::lock_guard<std::mutex> lock(run->mutex);
+    run->loop = &loop;
+  }
+  InputBlocker blocker(window);
+  StartWorker(*run, before);
+  RunMonitor monitor(window, *run, what, loop, delayMs);
+  if (!run->Done()) loop.exec();
+  monitor.Stop();
+  {
+    std::lock_guard<std::mutex> lock(run->mutex);
+    run->loop = nullptr;
+  }
+
+  if (run->cancelled) {
+    if (run->Done()) {
+      run->thread.join();
+    } else {
+      abandoned.push_back(run);
+    }
+    return false;
+  }
+  run->thread.join();
+  monitor.FlushMessages();
+  return !run->failed;
+}
+
+}  // namespace kalix::ui
