@@ -75,6 +75,7 @@ void SessionRun::Work(SessionPort& port) {
     reading.OnUnreadable = unreadable;
     reading.OnProgress = progress;
     reading.Stop = stop;
+    reading.Scanned = port.ScannedBytes();
     cTargetList found = RunWordList(Ctx, Settings, Filters, Doc ? *Doc : kNone, Corpus, reading);
     Append(std::move(found));
     Status = ShowWordListResult(Ctx.Language, Targets);
@@ -85,6 +86,7 @@ void SessionRun::Work(SessionPort& port) {
     source.OnUnreadable = unreadable;
     source.OnProgress = progress;
     source.Stop = stop;
+    source.Scanned = port.ScannedBytes();
     Append(ScanForTargets(Ctx, Settings, Strings, Filters, source, nullptr));
     Status = FinishSearch(Ctx, Settings, Strings, Targets);
     if (Doc) {

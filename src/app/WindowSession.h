@@ -66,6 +66,9 @@ class SessionPort {
   // The flag that, once set from any thread, ends the work early (null:
   // the work always runs to its end).
   virtual const std::atomic<bool>* StopFlag() = 0;
+  // The counter of bytes scanned so far, added to as the work goes, every
+  // block of each document (null: not counted).
+  virtual std::atomic<uint64_t>* ScannedBytes() { return nullptr; }
 };
 
 // A port that confirms the variants as generated (sorted by key, as

@@ -93,7 +93,9 @@ class ProgressWindow : public QDialog {
     h->addWidget(cancel);
     v->addLayout(h);
   }
-  void Show(const QString& text, size_t index, size_t count) {
+  // A corpus advances document by document; one document by its bytes
+  // scanned (`done` of `total`); anything else is a busy bar.
+  void Show(const QString& text, size_t index, size_t count, uint64_t done, uint64_t total) {
     if (label->text() != text) {
       label->setText(text);
       label->setAccessibleName(text);
@@ -101,8 +103,12 @@ class ProgressWindow : public QDialog {
     if (count > 1) {
       bar->setRange(0, static_cast<int>(count));
       bar->setValue(static_cast<int>(index));
+    } else if (total > 0) {
+      bar->setRange(0, kPermille);
+      bar->setValue(static_cast<int>(std::min(done, total) * kPermille / total));
     }
   }
+  static constexpr int kPermille = 1000;
   QLabel* label;
   QProgressBar* bar;
   QPushButton* cancel;
@@ -186,7 +192,7 @@ class RunMonitor {
     }
     QString text = what_;
     if (count > 0) text = QString("%1/%2  %3").arg(index + 1).arg(count).arg(DisplayPath(path));
-    progress_.Show(text, index, count);
+    progress_.Show(text, index, count, run_.scanned.load(std::memory_order_relaxed), run_.scanTotal);
     if (!done && !run_.cancelled && !progress_.isVisible() && clock_.elapsed() >= delayMs_) progress_.show();
     FlushMessages();
   }
@@ -215,6 +221,7 @@ bool RunInBackground(QWidget* window, const std::shared_ptr<BackgroundRun>& run,
     run->loop = &loop;
   }
   InputBlocker blocker(window);
+  if (run->Job.Doc && run->Job.Corpus.empty()) run->scanTotal = run->Job.Doc->text.size();
   StartWorker(*run, before);
   RunMonitor monitor(window, *run, what, loop, delayMs);
   if (!run->Done()) loop.exec();

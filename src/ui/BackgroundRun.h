@@ -35,6 +35,7 @@ struct BackgroundRun : SessionPort {
   void Unreadable(const std::string& path, const std::string& message) override;
   void Progress(size_t index, size_t count, const std::string& path) override;
   const std::atomic<bool>* StopFlag() override { return &cancelled; }
+  std::atomic<uint64_t>* ScannedBytes() override { return &scanned; }
 
   bool Done();
   ~BackgroundRun() override;
@@ -48,6 +49,10 @@ struct BackgroundRun : SessionPort {
   std::string path;
   std::deque<std::string> unreadable;  // the reader's messages, to show
   std::atomic<bool> cancelled{false};
+  // Bytes scanned of the one document the job reads (set before the run
+  // starts; 0: a corpus, or work that is not a scan).
+  std::atomic<uint64_t> scanned{0};
+  uint64_t scanTotal = 0;
   std::thread thread;
 };
 

@@ -9,6 +9,7 @@
 #include "platform/Cp1252.h"
 #include "platform/TextFile.h"
 #include "rules/RuleSet.h"
+#include "ui/BackgroundRun.h"
 #include "ui/RadioGroup.h"
 #include "ui/TargetGrid.h"
 #include "ui/TfrmFind.h"
@@ -25,6 +26,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSpinBox>
@@ -524,6 +526,49 @@ class SearchTest : public QObject {
     w->ProgressDelayMs = 300;
     w->RunSearch();
     QCOMPARE(w->StatusLine()->Label()->text(), QString("\"CHIEN\" (Contx : Phrase, tout)  Mots : 1  Occurrences : 1"));
+  }
+
+  // A long document: the progress bar follows the bytes scanned, and Cancel
+  // stops the scan itself, which ends before reaching the text's end.
+  void cancelInsideOneDocument() {
+    TfrmMain* w = Window();
+    std::string text;
+    while (text.size() < (size_t{12} << 20)) text += "Le chat dort. Le chien veille.\n";
+    const std::string path = File("long.txt", text);
+    QVERIFY(w->OpenDocument(path, true, true));
+    w->ProgressDelayMs = 0;
+    dialogs_.onExec = [](QDialog* d) {
+      auto* f = qobject_cast<TfrmFind*>(d);
+      f->btnErase->click();
+      f->edWord->setText("chien");
+      f->OKBtn->click();
+      return f->result();
+    };
+    int maximum = -1;
+    QTimer poll;
+    poll.setInterval(5);
+    connect(&poll, &QTimer::timeout, this, [&] {
+      for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top->objectName() != "frmProgress" || !top->isVisible()) continue;
+        maximum = top->findChild<QProgressBar*>()->maximum();
+        poll.stop();
+        top->findChild<QPushButton*>("CancelBtn")->click();
+        return;
+      }
+    });
+    poll.start();
+    w->RunSearch();
+    QCOMPARE(maximum, 1000);
+    QCOMPARE(w->StatusLine()->Label()->text(), QString());
+    QCOMPARE(w->AbandonedRuns.size(), size_t{1});
+    const std::shared_ptr<BackgroundRun> run = w->AbandonedRuns.front();
+    QTRY_VERIFY_WITH_TIMEOUT(run->Done(), 60000);
+    QVERIFY(run->scanned.load() < run->scanTotal);
+    QCOMPARE(run->scanTotal, uint64_t{w->Doc.text.size()});
+    // The window searches again, to the end.
+    w->ProgressDelayMs = 300;
+    w->RunSearch();
+    QVERIFY(w->StatusLine()->Label()->text().startsWith("\"CHIEN\"  Mots : 1  Occurrences : "));
   }
 
   // A corpus search and a corpus word list from a window without a document:
