@@ -1,5 +1,7 @@
 #include "targets/ZipFile.h"
 
+#include <isa-l/crc.h>
+#include <isa-l/igzip_lib.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -46,48 +48,48 @@ std::string ExtraRoom(bool zip64, uint64_t size, uint64_t compressed) {
 }  // namespace
 
 struct PieceDeflater::Stream {
-  z_stream z{};
-  bool ready = false;
+  isal_zstream z{};
+  std::vector<uint8_t> level = std::vector<uint8_t>(ISAL_DEF_LVL1_DEFAULT);
 };
 
-PieceDeflater::PieceDeflater() : stream_(std::make_unique<Stream>()) {
-  stream_->ready = deflateInit2(&stream_->z, 1, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) == Z_OK;
-}
+PieceDeflater::PieceDeflater() : stream_(std::make_unique<Stream>()) { isal_deflate_init(&stream_->z); }
 
-PieceDeflater::~PieceDeflater() {
-  if (stream_->ready) deflateEnd(&stream_->z);
-}
+PieceDeflater::~PieceDeflater() = default;
 
 void PieceDeflater::Deflate(std::string_view text, DeflatedPiece& piece) {
   piece.Size = text.size();
   piece.Crc = 0;
   piece.Bytes.clear();
-  // Long texts in slices that zlib's 32-bit lengths take.
+  // Long texts in slices that 32-bit lengths take.
   constexpr size_t kSlice = size_t{1} << 30;
   for (size_t from = 0; from < text.size(); from += kSlice) {
     const size_t n = std::min(kSlice, text.size() - from);
-    piece.Crc = static_cast<uint32_t>(
-        crc32(piece.Crc, reinterpret_cast<const Bytef*>(text.data() + from), static_cast<uInt>(n)));
+    piece.Crc = crc32_gzip_refl(piece.Crc, reinterpret_cast<const unsigned char*>(text.data() + from), n);
   }
-  if (!stream_->ready) return;
-  z_stream& z = stream_->z;
-  deflateReset(&z);
+  isal_zstream& z = stream_->z;
+  isal_deflate_reset(&z);
+  z.level = 1;
+  z.level_buf = stream_->level.data();
+  z.level_buf_size = static_cast<uint32_t>(stream_->level.size());
+  z.gzip_flag = IGZIP_DEFLATE;
+  z.end_of_stream = 0;
   size_t from = 0;
   do {
     const size_t n = std::min(kSlice, text.size() - from);
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data() + from));
-    z.avail_in = static_cast<uInt>(n);
+    z.next_in = reinterpret_cast<uint8_t*>(const_cast<char*>(text.data() + from));
+    z.avail_in = static_cast<uint32_t>(n);
     from += n;
-    const int flush = from < text.size() ? Z_NO_FLUSH : Z_SYNC_FLUSH;
+    z.flush = from < text.size() ? NO_FLUSH : SYNC_FLUSH;
     do {
       const size_t at = piece.Bytes.size();
-      const size_t room = deflateBound(&z, z.avail_in) + 16;
+      const size_t room = z.avail_in + z.avail_in / 8 + 4096;
       piece.Bytes.resize(at + room);
-      z.next_out = reinterpret_cast<Bytef*>(piece.Bytes.data() + at);
-      z.avail_out = static_cast<uInt>(room);
-      deflate(&z, flush);
+      z.next_out = reinterpret_cast<uint8_t*>(piece.Bytes.data() + at);
+      z.avail_out = static_cast<uint32_t>(room);
+      const int status = isal_deflate(&z);
       piece.Bytes.resize(at + room - z.avail_out);
-    } while (z.avail_in > 0 || (flush == Z_SYNC_FLUSH && z.avail_out == 0));
+      if (status != COMP_OK) break;
+    } while (z.avail_in > 0 || z.avail_out == 0);
   } while (from < text.size());
 }
 

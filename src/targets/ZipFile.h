@@ -28,7 +28,7 @@ struct DeflatedPiece {
   uint64_t Size = 0;
 };
 
-// Deflates pieces, fast (level 1); one per thread.
+// Deflates pieces, fast (ISA-L's level 1); one per thread.
 class PieceDeflater {
  public:
   PieceDeflater();
