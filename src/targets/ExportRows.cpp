@@ -16,6 +16,10 @@
 #include <mutex>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace kalix {
 namespace {
 
@@ -54,11 +58,27 @@ void AppendFlatUtf8(std::string& out, std::string_view bytes) {
   const size_t at = out.size();
   out.resize(at + bytes.size() * 3);
   char* p = out.data() + at;
-  for (char c : bytes) {
+  auto one = [&](char c) {
     const FlatUtf8& u = table[static_cast<unsigned char>(c)];
     std::memcpy(p, u.bytes, 3);
     p += u.length;
+  };
+  size_t k = 0;
+#if defined(__SSE2__)
+  // Sixteen bytes at a time: copied as they are when all are ASCII from the
+  // blank on (as signed bytes, the others are below the blank).
+  const __m128i blank = _mm_set1_epi8(' ');
+  for (; k + 16 <= bytes.size(); k += 16) {
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data() + k));
+    if (_mm_movemask_epi8(_mm_cmplt_epi8(b, blank)) == 0) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p), b);
+      p += 16;
+    } else {
+      for (size_t j = k; j < k + 16; ++j) one(bytes[j]);
+    }
   }
+#endif
+  for (; k < bytes.size(); ++k) one(bytes[k]);
   out.resize(static_cast<size_t>(p - out.data()));
 }
 
