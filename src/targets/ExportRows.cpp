@@ -52,34 +52,46 @@ const std::array<FlatUtf8, 256>& FlatUtf8Table() {
   return table;
 }
 
-// 1252 bytes as UTF-8, line breaks and TABs as blanks, appended to `out`.
+// 1252 bytes as UTF-8, line breaks and TABs as blanks, appended to `out`:
+// made in a buffer on the stack a slice at a time, so that `out` grows by
+// what is made only.
 void AppendFlatUtf8(std::string& out, std::string_view bytes) {
   const std::array<FlatUtf8, 256>& table = FlatUtf8Table();
-  const size_t at = out.size();
-  out.resize(at + bytes.size() * 3);
-  char* p = out.data() + at;
-  auto one = [&](char c) {
-    const FlatUtf8& u = table[static_cast<unsigned char>(c)];
-    std::memcpy(p, u.bytes, 3);
-    p += u.length;
-  };
-  size_t k = 0;
+  constexpr size_t kSlice = 512;
+  char made[kSlice * 3 + 16];
+  for (size_t from = 0; from < bytes.size(); from += kSlice) {
+    const std::string_view slice = bytes.substr(from, kSlice);
+    char* p = made;
+    auto one = [&](char c) {
+      const FlatUtf8& u = table[static_cast<unsigned char>(c)];
+      std::memcpy(p, u.bytes, 3);
+      p += u.length;
+    };
+    size_t k = 0;
 #if defined(__SSE2__)
-  // Sixteen bytes at a time: copied as they are when all are ASCII from the
-  // blank on (as signed bytes, the others are below the blank).
-  const __m128i blank = _mm_set1_epi8(' ');
-  for (; k + 16 <= bytes.size(); k += 16) {
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data() + k));
-    if (_mm_movemask_epi8(_mm_cmplt_epi8(b, blank)) == 0) {
+    // Sixteen bytes at a time: ASCII from the blank on is copied as it is
+    // (as signed bytes, the others are below the blank).
+    const __m128i blank = _mm_set1_epi8(' ');
+    while (k + 16 <= slice.size()) {
+      const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(slice.data() + k));
+      const int mask = _mm_movemask_epi8(_mm_cmplt_epi8(b, blank));
+      // The bytes before the first other one are copied (all sixteen are
+      // stored: what follows is written over), that one converted.
       _mm_storeu_si128(reinterpret_cast<__m128i*>(p), b);
-      p += 16;
-    } else {
-      for (size_t j = k; j < k + 16; ++j) one(bytes[j]);
+      if (mask == 0) {
+        p += 16;
+        k += 16;
+      } else {
+        const size_t plain = static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+        p += plain;
+        one(slice[k + plain]);
+        k += plain + 1;
+      }
     }
-  }
 #endif
-  for (; k < bytes.size(); ++k) one(bytes[k]);
-  out.resize(static_cast<size_t>(p - out.data()));
+    for (; k < slice.size(); ++k) one(slice[k]);
+    out.append(made, static_cast<size_t>(p - made));
+  }
 }
 
 void AppendNumber(std::string& out, long long value) {
@@ -501,45 +513,51 @@ WordContext ContextWords(const RuleSet& rules, std::string_view text, int32_t st
   start = std::clamp(start, 0, length);
   end = std::clamp(end, start, length);
   const int wanted = std::max(0, options.ContextWords);
-  auto cls = [&](int32_t p) { return rules.Class(static_cast<unsigned char>(text[static_cast<size_t>(p)])); };
 
-  // Left: word starts before `start`, walking back.
+  // The walks below choose with conditional moves rather than branches:
+  // where words end is what a branch predictor cannot guess.
+  const unsigned char* classes = rules.SeparatorClass.data();
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const bool cut = options.CutAtParagraph;
+
+  // Left: word starts before `start`, walking back; the text's start (or
+  // the end of the bytes looked at) ends a word as a paragraph separator.
   int32_t from = start;
-  int words = 0;
-  int32_t candidate = -1;  // the lowest letter since the last separator seen
-  const int32_t low = std::max(0, start - kContextLookBytes);
-  for (int32_t p = start - 1; words < wanted; --p) {
-    const int c = p >= low ? cls(p) : int{kParagraphSeparator};
-    if (c >= kWordSeparator) {
-      if (candidate >= 0) {
-        from = candidate;
-        ++words;
-        candidate = -1;
-      }
-      if (p < low || (options.CutAtParagraph && c >= kParagraphSeparator)) break;
-    } else if (c == kLetter) {
-      candidate = p;
+  if (wanted > 0) {
+    int words = 0;
+    int32_t candidate = -1;  // the lowest letter since the last separator seen
+    const int32_t low = std::max(0, start - kContextLookBytes);
+    int32_t p = start - 1;
+    for (; p >= low; --p) {
+      const int c = classes[bytes[p]];
+      const bool separator = c >= kWordSeparator;
+      const bool closing = separator && candidate >= 0;
+      from = closing ? candidate : from;
+      words += closing ? 1 : 0;
+      candidate = separator ? -1 : (c == kLetter ? p : candidate);
+      if (words >= wanted || (cut && c >= kParagraphSeparator)) break;
     }
+    if (p < low && candidate >= 0) from = candidate;
   }
   around.Left = text.substr(static_cast<size_t>(from), static_cast<size_t>(start - from));
 
   // Right: word ends after `end`, walking on.
   int32_t to = end;
-  words = 0;
-  int32_t lastLetter = -1;  // the last letter of the word open, or -1
-  const int32_t high = std::min(length, end + kContextLookBytes);
-  for (int32_t p = end; words < wanted; ++p) {
-    const int c = p < high ? cls(p) : int{kParagraphSeparator};
-    if (c >= kWordSeparator) {
-      if (lastLetter >= 0) {
-        to = lastLetter + 1;
-        ++words;
-        lastLetter = -1;
-      }
-      if (p >= high || (options.CutAtParagraph && c >= kParagraphSeparator)) break;
-    } else if (c == kLetter) {
-      lastLetter = p;
+  if (wanted > 0) {
+    int words = 0;
+    int32_t lastLetter = -1;  // the last letter of the word open, or -1
+    const int32_t high = std::min(length, end + kContextLookBytes);
+    int32_t p = end;
+    for (; p < high; ++p) {
+      const int c = classes[bytes[p]];
+      const bool separator = c >= kWordSeparator;
+      const bool closing = separator && lastLetter >= 0;
+      to = closing ? lastLetter + 1 : to;
+      words += closing ? 1 : 0;
+      lastLetter = separator ? -1 : (c == kLetter ? p : lastLetter);
+      if (words >= wanted || (cut && c >= kParagraphSeparator)) break;
     }
+    if (p >= high && lastLetter >= 0) to = lastLetter + 1;
   }
   around.Right = text.substr(static_cast<size_t>(end), static_cast<size_t>(to - end));
   return around;

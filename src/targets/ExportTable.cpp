@@ -386,12 +386,35 @@ const std::array<uint8_t, 256>& XmlEscapes() {
   return table;
 }
 
-void AppendXmlText(std::string& out, std::string_view text) {
+// The index of the first byte from `k` on that AppendXmlText escapes, or
+// the size of `text`.
+size_t NextEscaped(std::string_view text, size_t k) {
   const std::array<uint8_t, 256>& escapes = XmlEscapes();
+#if defined(__SSE2__)
+  // Sixteen bytes at a time: "&", "<", ">", and below the blank (as
+  // unsigned bytes) but TAB and LF.
+  const __m128i amp = _mm_set1_epi8('&'), lt = _mm_set1_epi8('<'), gt = _mm_set1_epi8('>');
+  const __m128i blank = _mm_set1_epi8(' '), zero = _mm_setzero_si128();
+  const __m128i tab = _mm_set1_epi8('\t'), lf = _mm_set1_epi8('\n');
+  for (; k + 16 <= text.size(); k += 16) {
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + k));
+    const __m128i control = _mm_andnot_si128(_mm_or_si128(_mm_cmplt_epi8(b, zero), _mm_or_si128(
+                                                 _mm_cmpeq_epi8(b, tab), _mm_cmpeq_epi8(b, lf))),
+                                             _mm_cmplt_epi8(b, blank));
+    const __m128i hit = _mm_or_si128(control, _mm_or_si128(_mm_cmpeq_epi8(b, amp),
+                                                           _mm_or_si128(_mm_cmpeq_epi8(b, lt), _mm_cmpeq_epi8(b, gt))));
+    const int mask = _mm_movemask_epi8(hit);
+    if (mask != 0) return k + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+  }
+#endif
+  while (k < text.size() && escapes[static_cast<unsigned char>(text[k])] == 0) ++k;
+  return k;
+}
+
+void AppendXmlText(std::string& out, std::string_view text) {
   size_t from = 0;
-  for (size_t k = 0; k < text.size(); ++k) {
+  for (size_t k = NextEscaped(text, 0); k < text.size(); k = NextEscaped(text, k + 1)) {
     const unsigned char c = static_cast<unsigned char>(text[k]);
-    if (escapes[c] == 0) continue;
     out.append(text.data() + from, k - from);
     from = k + 1;
     if (c == '&') {
@@ -418,6 +441,12 @@ std::string ColumnLetters(size_t column) {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
+// Appends a string literal, its length known here.
+template <size_t N>
+void Put(std::string& out, const char (&literal)[N]) {
+  out.append(literal, N - 1);
+}
+
 // The rows of a worksheet as XML.
 class SheetRows {
  public:
@@ -427,9 +456,9 @@ class SheetRows {
 
   // Row `number` (1 for the header) of `cells`, or of the column names.
   void Append(std::string& xml, size_t number, const std::vector<std::string>* cells) {
-    xml += "<row r=\"";
+    Put(xml, "<row r=\"");
     AppendCount(xml, number);
-    xml += "\">";
+    Put(xml, "\">");
     bool skipped = false;  // a cell before was empty: this one names its place
     for (size_t k = 0; k < columns_.size(); ++k) {
       const ExportColumn& c = columns_[k];
@@ -438,32 +467,32 @@ class SheetRows {
         skipped = true;
         continue;
       }
-      xml += "<c";
+      Put(xml, "<c");
       if (skipped) {
-        xml += " r=\"";
+        Put(xml, " r=\"");
         xml += letters_[k];
         AppendCount(xml, number);
         xml += '"';
         skipped = false;
       }
-      if (cells == nullptr || c.Bold) xml += " s=\"1\"";
+      if (cells == nullptr || c.Bold) Put(xml, " s=\"1\"");
       if (cells != nullptr && c.Number) {
-        xml += "><v>";
+        Put(xml, "><v>");
         AppendNumberText(xml, value);
-        xml += "</v></c>";
+        Put(xml, "</v></c>");
         continue;
       }
-      xml += " t=\"inlineStr\"><is><t";
+      Put(xml, " t=\"inlineStr\"><is><t");
       const bool apostrophe = cells != nullptr && StartsFormula(value);
       std::string_view text = value;
       if (text.size() > kCellCharacters - 1) text = CutCharacters(text, kCellCharacters - (apostrophe ? 1 : 0));
-      if ((!apostrophe && IsBlank(text.front())) || IsBlank(text.back())) xml += " xml:space=\"preserve\"";
+      if ((!apostrophe && IsBlank(text.front())) || IsBlank(text.back())) Put(xml, " xml:space=\"preserve\"");
       xml += '>';
       if (apostrophe) xml += '\'';
       AppendXmlText(xml, text);
-      xml += "</t></is></c>";
+      Put(xml, "</t></is></c>");
     }
-    xml += "</row>";
+    Put(xml, "</row>");
   }
 
  private:

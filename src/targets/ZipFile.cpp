@@ -50,6 +50,7 @@ std::string ExtraRoom(bool zip64, uint64_t size, uint64_t compressed) {
 struct PieceDeflater::Stream {
   isal_zstream z{};
   std::vector<uint8_t> level = std::vector<uint8_t>(ISAL_DEF_LVL1_DEFAULT);
+  std::vector<uint8_t> out;  // grown, never cleared: what a piece is made in
 };
 
 PieceDeflater::PieceDeflater() : stream_(std::make_unique<Stream>()) { isal_deflate_init(&stream_->z); }
@@ -73,6 +74,7 @@ void PieceDeflater::Deflate(std::string_view text, DeflatedPiece& piece) {
   z.level_buf_size = static_cast<uint32_t>(stream_->level.size());
   z.gzip_flag = IGZIP_DEFLATE;
   z.end_of_stream = 0;
+  std::vector<uint8_t>& out = stream_->out;
   size_t from = 0;
   do {
     const size_t n = std::min(kSlice, text.size() - from);
@@ -81,13 +83,12 @@ void PieceDeflater::Deflate(std::string_view text, DeflatedPiece& piece) {
     from += n;
     z.flush = from < text.size() ? NO_FLUSH : SYNC_FLUSH;
     do {
-      const size_t at = piece.Bytes.size();
       const size_t room = z.avail_in + z.avail_in / 8 + 4096;
-      piece.Bytes.resize(at + room);
-      z.next_out = reinterpret_cast<uint8_t*>(piece.Bytes.data() + at);
+      if (out.size() < room) out.resize(room);
+      z.next_out = out.data();
       z.avail_out = static_cast<uint32_t>(room);
       const int status = isal_deflate(&z);
-      piece.Bytes.resize(at + room - z.avail_out);
+      piece.Bytes.append(reinterpret_cast<const char*>(out.data()), room - z.avail_out);
       if (status != COMP_OK) break;
     } while (z.avail_in > 0 || z.avail_out == 0);
   } while (from < text.size());
