@@ -28,6 +28,14 @@ ViewIndex::ViewIndex(std::string_view text) : length_(static_cast<int32_t>(text.
     char c = data[i];
     if (c == '\n' || c == '\r') breaks_.push_back(static_cast<int32_t>(i));
   }
+  const size_t buckets = (static_cast<size_t>(ViewLength()) >> kBucketBits) + 2;
+  bucketBreaks_.resize(buckets);
+  size_t k = 0;
+  for (size_t b = 0; b < buckets; ++b) {
+    const int64_t view = static_cast<int64_t>(b) << kBucketBits;
+    while (k < breaks_.size() && static_cast<int64_t>(breaks_[k]) + static_cast<int64_t>(k) + 2 <= view) ++k;
+    bucketBreaks_[b] = static_cast<int32_t>(k);
+  }
 }
 
 int32_t ViewIndex::BreaksBefore(int32_t offset) const {
@@ -45,6 +53,11 @@ int32_t ViewIndex::OffsetOfView(int32_t view) const {
   // The k-th break (from 0) at offset b occupies view positions b + k and
   // b + k + 1. Count the breaks lying wholly before `view`.
   size_t lo = 0, hi = breaks_.size();
+  const size_t bucket = static_cast<size_t>(view) >> kBucketBits;
+  if (bucket + 1 < bucketBreaks_.size()) {
+    lo = static_cast<size_t>(bucketBreaks_[bucket]);
+    hi = static_cast<size_t>(bucketBreaks_[bucket + 1]);
+  }
   while (lo < hi) {
     size_t mid = lo + (hi - lo) / 2;
     if (static_cast<int64_t>(breaks_[mid]) + static_cast<int64_t>(mid) + 2 <= view) {
