@@ -32,11 +32,11 @@ kalix_install_deps() {
 # scripts/check-includes.py checks that each header the sources include
 # comes from one of them (or from a package they depend on).
 #
-# Building and running kalix and kalix-cli (scripts/run.sh); libxlsxwriter
-# writes exported workbooks; libxml2 reads TEI, PAGE and ALTO documents;
+# Building and running kalix and kalix-cli (scripts/run.sh); ISA-L and zlib
+# compress exported workbooks; libxml2 reads TEI, PAGE and ALTO documents;
 # qt6-translations-l10n gives Qt's own dialogs and buttons in the program's
 # language.
-KALIX_BUILD_PACKAGES=(cmake g++ make qt6-base-dev libicu-dev libxlsxwriter-dev libxml2-dev qt6-translations-l10n)
+KALIX_BUILD_PACKAGES=(cmake g++ make qt6-base-dev libicu-dev zlib1g-dev libisal-dev libxml2-dev qt6-translations-l10n)
 # The tests (scripts/test.sh): GoogleTest and GoogleMock (the CMake package
 # of GoogleTest refers to both), JSON for the kalix-cli tests, Python for the
 # include check, clang and its fuzzing runtime for the fuzz targets, a

@@ -36,7 +36,11 @@ class ViewIndex {
   int32_t ViewLength() const { return length_ + static_cast<int32_t>(breaks_.size()); }
 
  private:
+  static constexpr int kBucketBits = 10;
   std::vector<int32_t> breaks_;  // offsets of every LF and CR, ascending
+  // For each 1,024 view positions from 0: the number of breaks lying wholly
+  // before the first of them, so that OffsetOfView searches a few breaks.
+  std::vector<int32_t> bucketBreaks_;
   int32_t length_ = 0;
 };
 

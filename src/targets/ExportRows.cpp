@@ -16,6 +16,10 @@
 #include <mutex>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace kalix {
 namespace {
 
@@ -48,18 +52,46 @@ const std::array<FlatUtf8, 256>& FlatUtf8Table() {
   return table;
 }
 
-// 1252 bytes as UTF-8, line breaks and TABs as blanks, appended to `out`.
+// 1252 bytes as UTF-8, line breaks and TABs as blanks, appended to `out`:
+// made in a buffer on the stack a slice at a time, so that `out` grows by
+// what is made only.
 void AppendFlatUtf8(std::string& out, std::string_view bytes) {
   const std::array<FlatUtf8, 256>& table = FlatUtf8Table();
-  const size_t at = out.size();
-  out.resize(at + bytes.size() * 3);
-  char* p = out.data() + at;
-  for (char c : bytes) {
-    const FlatUtf8& u = table[static_cast<unsigned char>(c)];
-    std::memcpy(p, u.bytes, 3);
-    p += u.length;
+  constexpr size_t kSlice = 512;
+  char made[kSlice * 3 + 16];
+  for (size_t from = 0; from < bytes.size(); from += kSlice) {
+    const std::string_view slice = bytes.substr(from, kSlice);
+    char* p = made;
+    auto one = [&](char c) {
+      const FlatUtf8& u = table[static_cast<unsigned char>(c)];
+      std::memcpy(p, u.bytes, 3);
+      p += u.length;
+    };
+    size_t k = 0;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time: ASCII from the blank on is copied as it is
+    // (as signed bytes, the others are below the blank).
+    const __m128i blank = _mm_set1_epi8(' ');
+    while (k + 16 <= slice.size()) {
+      const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(slice.data() + k));
+      const int mask = _mm_movemask_epi8(_mm_cmplt_epi8(b, blank));
+      // The bytes before the first other one are copied (all sixteen are
+      // stored: what follows is written over), that one converted.
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p), b);
+      if (mask == 0) {
+        p += 16;
+        k += 16;
+      } else {
+        const size_t plain = static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+        p += plain;
+        one(slice[k + plain]);
+        k += plain + 1;
+      }
+    }
+#endif
+    for (; k < slice.size(); ++k) one(slice[k]);
+    out.append(made, static_cast<size_t>(p - made));
   }
-  out.resize(static_cast<size_t>(p - out.data()));
 }
 
 void AppendNumber(std::string& out, long long value) {
@@ -81,6 +113,120 @@ bool IsValidUtf8(std::string_view s) {
   }
   return true;
 }
+
+// Bits from..to-1 of a 64-bit mask (none when from >= to).
+uint64_t BitsBetween(unsigned from, unsigned to) {
+  if (from >= to) return 0;
+  const uint64_t below = to >= 64 ? ~uint64_t{0} : (uint64_t{1} << to) - 1;
+  return below & ~((uint64_t{1} << from) - 1);
+}
+
+}  // namespace
+
+ContextWalker::ContextWalker(const RuleSet& rules) {
+  for (int b = 0; b < 256; ++b) {
+    const unsigned char c = static_cast<unsigned char>(b);
+    const int k = rules.Class(c);
+    if (k == kLetter) classes_.Add(kLetters, c);
+    if (k >= kWordSeparator) classes_.Add(kSeparators, c);
+    if (k >= kParagraphSeparator) classes_.Add(kParagraphs, c);
+  }
+}
+
+void ContextWalker::Masks(std::string_view text, int32_t base, int32_t count, uint64_t masks[3]) const {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  if (static_cast<size_t>(base) + 64 <= text.size()) {
+    classes_.Masks64(bytes + base, kLetters, 3, masks);
+  } else {
+    unsigned char padded[64] = {};
+    std::memcpy(padded, bytes + base, static_cast<size_t>(count));
+    classes_.Masks64(padded, kLetters, 3, masks);
+  }
+  const uint64_t valid = BitsBetween(0, static_cast<unsigned>(count));
+  for (int k = 0; k < 3; ++k) masks[k] &= valid;
+}
+
+WordContext ContextWalker::Around(std::string_view text, int32_t start, int32_t end,
+                                  const OccurrenceExportOptions& options) const {
+  WordContext around;
+  const int32_t length = static_cast<int32_t>(text.size());
+  start = std::clamp(start, 0, length);
+  end = std::clamp(end, start, length);
+  const int wanted = std::max(0, options.ContextWords);
+  const bool cut = options.CutAtParagraph;
+  uint64_t masks[3];
+
+  // Left: word starts before `start`, walking back 64 bytes at a time and
+  // within them from separator to separator; the text's start (or the end
+  // of the bytes looked at) ends a word as a paragraph separator.
+  int32_t from = start;
+  if (wanted > 0) {
+    int words = 0;
+    int32_t candidate = -1;  // the lowest letter since the last separator seen
+    bool done = false;
+    const int32_t low = std::max(0, start - kContextLookBytes);
+    for (int32_t top = start; top > low && !done;) {
+      const int32_t base = std::max(low, top - 64);
+      Masks(text, base, top - base, masks);
+      unsigned above = static_cast<unsigned>(top - base);  // the piece after the separator ends here
+      for (uint64_t separators = masks[kSeparators]; separators != 0 && !done;) {
+        const unsigned k = 63 - static_cast<unsigned>(__builtin_clzll(separators));
+        const uint64_t letters = masks[kLetters] & BitsBetween(k + 1, above);
+        if (letters != 0) candidate = base + __builtin_ctzll(letters);
+        if (candidate >= 0) {
+          from = candidate;
+          ++words;
+          candidate = -1;
+        }
+        done = words >= wanted || (cut && ((masks[kParagraphs] >> k) & 1));
+        above = k;
+        separators &= ~(uint64_t{1} << k);
+      }
+      if (!done) {
+        const uint64_t letters = masks[kLetters] & BitsBetween(0, above);
+        if (letters != 0) candidate = base + __builtin_ctzll(letters);
+      }
+      top = base;
+    }
+    if (!done && candidate >= 0) from = candidate;
+  }
+  around.Left = text.substr(static_cast<size_t>(from), static_cast<size_t>(start - from));
+
+  // Right: word ends after `end`, walking on the same way.
+  int32_t to = end;
+  if (wanted > 0) {
+    int words = 0;
+    int32_t lastLetter = -1;  // the last letter of the word open, or -1
+    bool done = false;
+    const int32_t high = std::min(length, end + kContextLookBytes);
+    for (int32_t base = end; base < high && !done; base += 64) {
+      const int32_t count = std::min(64, high - base);
+      Masks(text, base, count, masks);
+      unsigned below = 0;  // the piece before the separator starts here
+      for (uint64_t separators = masks[kSeparators]; separators != 0 && !done; separators &= separators - 1) {
+        const unsigned k = static_cast<unsigned>(__builtin_ctzll(separators));
+        const uint64_t letters = masks[kLetters] & BitsBetween(below, k);
+        if (letters != 0) lastLetter = base + 63 - __builtin_clzll(letters);
+        if (lastLetter >= 0) {
+          to = lastLetter + 1;
+          ++words;
+          lastLetter = -1;
+        }
+        done = words >= wanted || (cut && ((masks[kParagraphs] >> k) & 1));
+        below = k + 1;
+      }
+      if (!done) {
+        const uint64_t letters = masks[kLetters] & BitsBetween(below, static_cast<unsigned>(count));
+        if (letters != 0) lastLetter = base + 63 - __builtin_clzll(letters);
+      }
+    }
+    if (!done && lastLetter >= 0) to = lastLetter + 1;
+  }
+  around.Right = text.substr(static_cast<size_t>(end), static_cast<size_t>(to - end));
+  return around;
+}
+
+namespace {
 
 // A document the rows read: its text with what locates an occurrence.
 struct ReadDocument {
@@ -201,7 +347,8 @@ class DocumentShelf {
 struct OccurrenceTableState {
   OccurrenceTableState(const Context& context, const ExportSource& source, const OccurrenceExportOptions& options,
                        const ReportDocumentError& onError)
-      : Ctx(context), Source(source), Options(options), Shelf(context, source.WindowDocument, onError) {
+      : Ctx(context), Source(source), Options(options), Walker(context.Rules),
+        Shelf(context, source.WindowDocument, onError) {
     const int16_t spelling = source.Settings.Spelling;
     if (spelling >= 0 && spelling < 4) Spelling = Cp1252ToUtf8(kSpellingNames[spelling]);
     RowsBefore.reserve(source.Targets.size() + 1);
@@ -215,6 +362,7 @@ struct OccurrenceTableState {
   const Context& Ctx;
   const ExportSource Source;  // references: copied whole
   const OccurrenceExportOptions Options;
+  const ContextWalker Walker;
   DocumentShelf Shelf;
   std::string Spelling;
   std::vector<size_t> RowsBefore;  // rows of the targets before each, and all of them
@@ -324,7 +472,7 @@ class OccurrenceRows {
     AppendNumber(cells[c++], d.Glyph(o.StartView));
     AppendNumber(cells[c++], d.Line(o.StartView, start));
     AppendNumber(cells[c++], o.StartView);
-    const WordContext around = ContextWords(state_->Ctx.Rules, text, start, end, state_->Options);
+    const WordContext around = state_->Walker.Around(text, start, end, state_->Options);
     AppendFlatUtf8(cells[c++], around.Left);
     AppendFlatUtf8(cells[c++], around.Right);
     if (o.SentenceEndKnown() && o.SentenceStart >= 0 && o.SentenceStart < length && o.SentenceEnd >= o.SentenceStart) {
@@ -476,53 +624,7 @@ void AppendFoundFormUtf8(std::string& out, const Document& document, int32_t sta
 
 WordContext ContextWords(const RuleSet& rules, std::string_view text, int32_t start, int32_t end,
                          const OccurrenceExportOptions& options) {
-  WordContext around;
-  const int32_t length = static_cast<int32_t>(text.size());
-  start = std::clamp(start, 0, length);
-  end = std::clamp(end, start, length);
-  const int wanted = std::max(0, options.ContextWords);
-  auto cls = [&](int32_t p) { return rules.Class(static_cast<unsigned char>(text[static_cast<size_t>(p)])); };
-
-  // Left: word starts before `start`, walking back.
-  int32_t from = start;
-  int words = 0;
-  int32_t candidate = -1;  // the lowest letter since the last separator seen
-  const int32_t low = std::max(0, start - kContextLookBytes);
-  for (int32_t p = start - 1; words < wanted; --p) {
-    const int c = p >= low ? cls(p) : int{kParagraphSeparator};
-    if (c >= kWordSeparator) {
-      if (candidate >= 0) {
-        from = candidate;
-        ++words;
-        candidate = -1;
-      }
-      if (p < low || (options.CutAtParagraph && c >= kParagraphSeparator)) break;
-    } else if (c == kLetter) {
-      candidate = p;
-    }
-  }
-  around.Left = text.substr(static_cast<size_t>(from), static_cast<size_t>(start - from));
-
-  // Right: word ends after `end`, walking on.
-  int32_t to = end;
-  words = 0;
-  int32_t lastLetter = -1;  // the last letter of the word open, or -1
-  const int32_t high = std::min(length, end + kContextLookBytes);
-  for (int32_t p = end; words < wanted; ++p) {
-    const int c = p < high ? cls(p) : int{kParagraphSeparator};
-    if (c >= kWordSeparator) {
-      if (lastLetter >= 0) {
-        to = lastLetter + 1;
-        ++words;
-        lastLetter = -1;
-      }
-      if (p >= high || (options.CutAtParagraph && c >= kParagraphSeparator)) break;
-    } else if (c == kLetter) {
-      lastLetter = p;
-    }
-  }
-  around.Right = text.substr(static_cast<size_t>(end), static_cast<size_t>(to - end));
-  return around;
+  return ContextWalker(rules).Around(text, start, end, options);
 }
 
 std::string PathAsUtf8(std::string_view path) {

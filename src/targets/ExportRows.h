@@ -51,6 +51,7 @@
 #include "context/Context.h"
 #include "document/Document.h"
 #include "document/ViewIndex.h"
+#include "platform/ByteClasses.h"
 #include "search/SearchSpec.h"
 #include "targets/ExportTable.h"
 #include "targets/Report.h"
@@ -115,6 +116,21 @@ struct WordContext {
 };
 WordContext ContextWords(const RuleSet& rules, std::string_view text, int32_t start, int32_t end,
                          const OccurrenceExportOptions& options);
+
+// The same for many occurrences: the rules' letters and separators made
+// once into byte classes, so that the text is looked at 64 bytes at a time
+// and word by word.
+class ContextWalker {
+ public:
+  explicit ContextWalker(const RuleSet& rules);
+  WordContext Around(std::string_view text, int32_t start, int32_t end, const OccurrenceExportOptions& options) const;
+
+ private:
+  enum Set : unsigned { kLetters = 0, kSeparators = 1, kParagraphs = 2 };
+  // The masks of the three sets over text[base, base + count), count <= 64.
+  void Masks(std::string_view text, int32_t base, int32_t count, uint64_t masks[3]) const;
+  ByteClasses classes_;
+};
 
 // A path (bytes as the file system gives them) as UTF-8: kept when it is
 // valid UTF-8, otherwise read as code page 1252.

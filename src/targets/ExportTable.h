@@ -17,7 +17,9 @@
 //   xlsx   one worksheet "Kalix" (more, "Kalix 2"..., past the row limit of
 //          the format), the header row in bold and frozen, each column its
 //          width, bold columns bold; text cells are strings, never formulas,
-//          cut to the format's 32,767 characters.
+//          cut to the format's 32,767 characters, written inline in the
+//          sheet (control characters other than TAB and LF as Excel's
+//          "_xHHHH_"); empty cells are left out.
 //   jsonl  one JSON object per row and a LF, the column names as keys in
 //          column order; texts as strings, numbers as numbers.
 //
@@ -62,8 +64,9 @@ struct ExportTable {
   Producer Next;
   // Optional: a new producer of the rows from row `first` on, as `Next`
   // makes them, independent of `Next` and of the others (each may run on a
-  // thread of its own). The text formats of a large table are then made in
-  // blocks on two threads, and written in order.
+  // thread of its own). Every format of a large table is then made in
+  // blocks on two threads (xlsx: each block's XML deflated there too), and
+  // written in order.
   std::function<Producer(size_t first)> From;
 };
 

@@ -7,6 +7,7 @@
 
 #include <random>
 #include <string>
+#include <vector>
 
 namespace kalix {
 namespace {
@@ -57,6 +58,35 @@ TEST(ViewIndex, AgreesWithTheRuleOnRandomTexts) {
       if (i < n && (text[i] == '\n' || text[i] == '\r')) {
         ASSERT_EQ(index.OffsetOfView(v + 1), i) << "middle of the break at " << i;
       }
+    }
+  }
+}
+
+TEST(ViewIndex, AgreesWithTheRuleOnLongTexts) {
+  // Texts of thousands of bytes, with long runs of breaks and long lines:
+  // every view position gives the offset the rule gives.
+  std::mt19937 rng(2026);
+  for (int round = 0; round < 40; ++round) {
+    std::string text;
+    const int n = static_cast<int>(rng() % 6000);
+    const unsigned breaks = 1 + rng() % 200;  // one break in about `breaks` bytes
+    while (static_cast<int>(text.size()) < n) {
+      if (rng() % breaks == 0) {
+        text.append(1 + rng() % (round % 4 == 0 ? 700 : 3), rng() % 2 ? '\n' : '\r');
+      } else {
+        text += 'a';
+      }
+    }
+    ViewIndex index(text);
+    std::vector<int32_t> offsetOfView;  // by the rule: the offset of each view position
+    for (size_t i = 0; i < text.size(); ++i) {
+      offsetOfView.push_back(static_cast<int32_t>(i));
+      if (text[i] == '\n' || text[i] == '\r') offsetOfView.push_back(static_cast<int32_t>(i));
+    }
+    offsetOfView.push_back(static_cast<int32_t>(text.size()));
+    ASSERT_EQ(index.ViewLength() + 1, static_cast<int32_t>(offsetOfView.size()));
+    for (size_t v = 0; v < offsetOfView.size(); ++v) {
+      ASSERT_EQ(index.OffsetOfView(static_cast<int32_t>(v)), offsetOfView[v]) << round << " " << v;
     }
   }
 }

@@ -15,6 +15,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <random>
 
 using namespace kalix;
 
@@ -246,6 +247,73 @@ TEST(ExportRows, ContextWords) {
   const WordContext w = ContextWords(rules, far, 5004, 5007, {10, false});
   EXPECT_EQ(w.Left, "");
   EXPECT_EQ(w.Right, "");
+}
+
+// The context words as their definition reads, byte by byte.
+static WordContext PlainContextWords(const RuleSet& rules, std::string_view text, int32_t start, int32_t end, int wanted,
+                                     bool cut) {
+  const int32_t length = static_cast<int32_t>(text.size());
+  auto cls = [&](int32_t p) { return rules.Class(static_cast<unsigned char>(text[static_cast<size_t>(p)])); };
+  int32_t from = start, words = 0, candidate = -1;
+  const int32_t low = std::max(0, start - 4096);
+  for (int32_t p = start - 1; words < wanted; --p) {
+    const int c = p >= low ? cls(p) : int{kParagraphSeparator};
+    if (c >= kWordSeparator) {
+      if (candidate >= 0) from = candidate, ++words, candidate = -1;
+      if (p < low || (cut && c >= kParagraphSeparator)) break;
+    } else if (c == kLetter) {
+      candidate = p;
+    }
+  }
+  int32_t to = end, lastLetter = -1;
+  words = 0;
+  const int32_t high = std::min(length, end + 4096);
+  for (int32_t p = end; words < wanted; ++p) {
+    const int c = p < high ? cls(p) : int{kParagraphSeparator};
+    if (c >= kWordSeparator) {
+      if (lastLetter >= 0) to = lastLetter + 1, ++words, lastLetter = -1;
+      if (p >= high || (cut && c >= kParagraphSeparator)) break;
+    } else if (c == kLetter) {
+      lastLetter = p;
+    }
+  }
+  return {text.substr(static_cast<size_t>(from), static_cast<size_t>(start - from)),
+          text.substr(static_cast<size_t>(end), static_cast<size_t>(to - end))};
+}
+
+TEST(ExportRows, ContextWordsAsDefinedOnRandomTexts) {
+  // Texts of letters, symbols and the three separators, words of every
+  // length (past 64 bytes too, the pieces the text is looked at in),
+  // spans anywhere, up to 5,000 bytes away from the text's ends.
+  RuleSet rules = DefaultRules();
+  rules.SeparatorClass.fill(kLetter);
+  rules.SeparatorClass[' '] = kWordSeparator;
+  rules.SeparatorClass['.'] = kSentenceSeparator;
+  rules.SeparatorClass['\n'] = kParagraphSeparator;
+  rules.SeparatorClass['\''] = kSymbol;
+  std::mt19937 random(25);
+  const char alphabet[] = "ab'. \n";
+  for (int round = 0; round < 300; ++round) {
+    std::string text;
+    const size_t size = random() % (round % 10 == 0 ? 10000 : 400);
+    const unsigned spread = 1 + random() % 6;  // 1: letters only ... 6: every kind
+    const unsigned wordLength = 1 + random() % 100;
+    for (size_t k = 0; k < size; ++k) {
+      text += random() % wordLength == 0 ? alphabet[random() % spread] : alphabet[random() % 2];
+    }
+    for (int span = 0; span < 20; ++span) {
+      const int32_t start = static_cast<int32_t>(random() % (size + 1));
+      const int32_t end = start + static_cast<int32_t>(random() % (size - static_cast<size_t>(start) + 1) % 8);
+      const int wanted = static_cast<int>(random() % 40);
+      const bool cut = random() % 2 == 0;
+      const WordContext w = ContextWords(rules, text, start, end, {wanted, cut});
+      const WordContext p = PlainContextWords(rules, text, start, end, wanted, cut);
+      ASSERT_EQ(w.Left.data(), p.Left.data()) << round << " " << start << " " << wanted;
+      ASSERT_EQ(w.Left.size(), p.Left.size()) << round << " " << start << " " << wanted;
+      ASSERT_EQ(w.Right.data(), p.Right.data()) << round << " " << end << " " << wanted;
+      ASSERT_EQ(w.Right.size(), p.Right.size()) << round << " " << end << " " << wanted;
+    }
+  }
 }
 
 TEST(ExportRows, OccurrencesOfADocumentWithMarks) {
