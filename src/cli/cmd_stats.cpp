@@ -84,6 +84,17 @@ std::string Number(double value) {
   return ec == std::errc() ? std::string(tmp, end) : std::string("nan");
 }
 
+// A measure with six decimals, appended to `out`.
+void AppendNumber(std::string& out, double value) {
+  char tmp[64];
+  const auto [end, ec] = std::to_chars(tmp, tmp + sizeof tmp, value, std::chars_format::fixed, 6);
+  if (ec == std::errc()) {
+    out.append(tmp, end);
+  } else {
+    out += "nan";
+  }
+}
+
 void AppendCount(std::string& out, uint64_t n) {
   char tmp[24];
   const auto [end, ec] = std::to_chars(tmp, tmp + sizeof tmp, n);
@@ -105,9 +116,16 @@ void WriteCollocates(const CollocateResult& r, bool json) {
   if (!json) {
     std::string out;
     for (const Collocate& c : r.Collocates) {
-      out += c.Text + '\t' + std::to_string(c.Cooccurrences) + '\t' + std::to_string(c.Frequency) + '\t' +
-             Number(c.LogLikelihood) + '\t' + Number(c.MutualInformation) + '\t' + Number(c.TScore) + '\t' +
-             Number(c.LogDice) + '\n';
+      out += c.Text;
+      out += '\t';
+      AppendCount(out, c.Cooccurrences);
+      out += '\t';
+      AppendCount(out, c.Frequency);
+      for (double measure : {c.LogLikelihood, c.MutualInformation, c.TScore, c.LogDice}) {
+        out += '\t';
+        AppendNumber(out, measure);
+      }
+      out += '\n';
       WriteWhenFull(out);
     }
     Write(out);
@@ -295,7 +313,8 @@ int RunCollocatesCommand(Context& ctx, const Args& given) {
   options.Right = static_cast<int>(*right);
   options.MinFrequency = minFrequency.value_or(1);
   CollocateResult result = FindCollocates(ctx, std::move(request), options);
-  SortCollocates(result.Collocates, order);
+  // The collocates come by co-occurrences already.
+  if (order != CollocateOrder::Cooccurrences) SortCollocates(result.Collocates, order);
   WriteCollocates(result, json);
   return 0;
 }
