@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <iterator>
 #include <set>
 #include <unordered_map>
 
@@ -616,7 +617,7 @@ class RawWordCounts {
       }
       if (s.Hi == 0) {
         s = Slot{p.Lo, p.Hi, p.Count, p.Together};
-        if (++filled_ * 2 > slots_.size()) Grow();
+        if (++filled_ * 4 > slots_.size() * 3) Grow();  // at three quarters full
         return;
       }
     }
@@ -842,7 +843,7 @@ void ReadWordForms(const RuleSet& rules, FormTable& forms, std::string_view text
 
 std::vector<size_t> CountEachString(const Context& context, const SearchSettings& settings, const cArrowList& strings,
                                     const cFilterList& filters, const SearchRequest& source, size_t* skipped,
-                                    bool* stopped) {
+                                    bool* stopped, const std::function<void(const std::vector<size_t>&)>& onDocument) {
   const SearchPlan plan(context.Rules, settings, strings, filters);
   std::vector<size_t> counts(strings.size(), 0);
   SearchRequest walk;
@@ -856,6 +857,7 @@ std::vector<size_t> CountEachString(const Context& context, const SearchSettings
   bool wasStopped = false;
   const size_t n = ForEachText(context, walk, wasStopped, [&](std::string_view text, const std::string&) {
     for (const Hit& h : ScanOccurrences(plan, text, SplitMinimumOf(source))) ++counts[static_cast<size_t>(h.String)];
+    if (onDocument) onDocument(counts);
   });
   if (skipped) *skipped = n;
   if (stopped) *stopped = wasStopped;
@@ -951,6 +953,16 @@ CollocateResult FindCollocates(const Context& context, SearchRequest request, co
   // Without meetings to list, the words' places are not kept: each word of
   // a form that depends on the word alone is read as its raw bytes first.
   const bool byRawWords = forms.ByWord() && options.Meeting.empty();
+  // Their forms are then kept in two tables, by the lowest bit of their
+  // hash, each filled and listed on a thread of its own.
+  struct FormPart {
+    FormTable Forms;
+    std::vector<uint64_t> Totals;
+    std::vector<uint64_t> Together;
+    std::vector<Collocate> Collocates;
+  };
+  FormPart formParts[2] = {{FormTable(context.Rules, settings.ResultSpelling, settings.ShowSymbols), {}, {}, {}},
+                           {FormTable(context.Rules, settings.ResultSpelling, settings.ShowSymbols), {}, {}, {}}};
   std::vector<int32_t> hitWords;
   std::vector<uint32_t> located;
   result.DocumentsSkipped = ForEachText(context, request, result.Stopped, [&](std::string_view text, const std::string& path) {
@@ -982,26 +994,33 @@ CollocateResult FindCollocates(const Context& context, SearchRequest request, co
         AddAcrossCut(text, l, r, parts[0], parts[1]);
         RunInParallel([&] { FormOfCountedWords(forms, parts[0]); }, [&] { FormOfCountedWords(forms, parts[1]); });
       }
-      constexpr size_t kAhead = 8;
       for (size_t k = 0; k < count; ++k) {
-        const WindowStretch& s = parts[k];
-        result.Words += s.Words;
-        result.Occurrences += s.Occurrences;
-        result.WindowWords += s.WindowWords;
-        const size_t distinct = s.FormHash.size();
-        for (size_t j = 0; j < distinct; ++j) {
-          if (j + kAhead < distinct) forms.PrefetchForm(s.FormHash[j + kAhead]);
-          const std::string_view form =
-              std::string_view(s.FormTexts).substr(s.FormAt[j], s.FormAt[j + 1] - s.FormAt[j]);
-          const uint32_t f = forms.NumberOf(form, s.FormHash[j]);
-          if (f == totals.size()) {
-            totals.push_back(0);
-            together.push_back(0);
-          }
-          totals[f] += s.Count[j];
-          together[f] += s.Together[j];
-        }
+        result.Words += parts[k].Words;
+        result.Occurrences += parts[k].Occurrences;
+        result.WindowWords += parts[k].WindowWords;
       }
+      auto number = [&](uint32_t bit) {
+        FormPart& part = formParts[bit];
+        constexpr size_t kAhead = 8;
+        for (size_t k = 0; k < count; ++k) {
+          const WindowStretch& s = parts[k];
+          const size_t distinct = s.FormHash.size();
+          for (size_t j = 0; j < distinct; ++j) {
+            if ((s.FormHash[j] & 1) != bit) continue;
+            if (j + kAhead < distinct) part.Forms.PrefetchForm(s.FormHash[j + kAhead]);
+            const std::string_view form =
+                std::string_view(s.FormTexts).substr(s.FormAt[j], s.FormAt[j + 1] - s.FormAt[j]);
+            const uint32_t f = part.Forms.NumberOf(form, s.FormHash[j]);
+            if (f == part.Totals.size()) {
+              part.Totals.push_back(0);
+              part.Together.push_back(0);
+            }
+            part.Totals[f] += s.Count[j];
+            part.Together[f] += s.Together[j];
+          }
+        }
+      };
+      BothOf(request, [&] { number(0); }, [&] { number(1); });
       return;
     } else {
       BothOf(request, [&] { words.Read(context.Rules, text, prepared.Filters); },
@@ -1033,16 +1052,37 @@ CollocateResult FindCollocates(const Context& context, SearchRequest request, co
       }
     }
   });
-  for (size_t f = 0; f < together.size(); ++f) {
-    if (together[f] == 0 || together[f] < options.MinFrequency) continue;
-    Collocate c;
-    c.Text = std::string(forms.Text(static_cast<uint32_t>(f)));
-    c.Cooccurrences = together[f];
-    c.Frequency = totals[f];
-    ComputeMeasures(c, result.Words, result.Occurrences, result.WindowWords);
-    result.Collocates.push_back(std::move(c));
+  auto list = [&](const FormTable& table, const std::vector<uint64_t>& totalOf, const std::vector<uint64_t>& with,
+                  std::vector<Collocate>& out) {
+    for (size_t f = 0; f < with.size(); ++f) {
+      if (with[f] == 0 || with[f] < options.MinFrequency) continue;
+      Collocate c;
+      c.Text = std::string(table.Text(static_cast<uint32_t>(f)));
+      c.Cooccurrences = with[f];
+      c.Frequency = totalOf[f];
+      ComputeMeasures(c, result.Words, result.Occurrences, result.WindowWords);
+      out.push_back(std::move(c));
+    }
+    SortCollocates(out, CollocateOrder::Cooccurrences);
+  };
+  if (!byRawWords) {
+    list(forms, totals, together, result.Collocates);
+    return result;
   }
-  SortCollocates(result.Collocates, CollocateOrder::Cooccurrences);
+  // Each table's collocates listed and sorted on its own thread, then merged.
+  auto listPart = [&](FormPart& part) { list(part.Forms, part.Totals, part.Together, part.Collocates); };
+  BothOf(request, [&] { listPart(formParts[0]); }, [&] { listPart(formParts[1]); });
+  std::vector<Collocate>& a = formParts[0].Collocates;
+  std::vector<Collocate>& b = formParts[1].Collocates;
+  result.Collocates.reserve(a.size() + b.size());
+  std::merge(std::make_move_iterator(a.begin()), std::make_move_iterator(a.end()), std::make_move_iterator(b.begin()),
+             std::make_move_iterator(b.end()), std::back_inserter(result.Collocates),
+             [](const Collocate& x, const Collocate& y) {
+               // As SortCollocates compares them.
+               const double ox = static_cast<double>(x.Cooccurrences), oy = static_cast<double>(y.Cooccurrences);
+               if (ox != oy) return ox > oy;
+               return TextLess(x.Text, y.Text);
+             });
   return result;
 }
 

@@ -208,6 +208,18 @@ TEST(Statistics, CorpusFormsInTheSearchSpellingAndRepeatedDocuments) {
   // ROY is written ROI: LE ROI twice in b; LE CHAT three times in a.
   EXPECT_EQ(AsMap(bigrams), (M{{"LE CHAT", {3, 1}}, {"LE ROI", {2, 1}}}));
 
+  // The counts of each string, told after every document as they add up.
+  {
+    SearchRequest counted = r;
+    PrepareKeys(ctx.Rules, counted.Settings, counted.Strings);
+    std::vector<std::vector<size_t>> told;
+    const std::vector<size_t> counts =
+        CountEachString(ctx, counted.Settings, counted.Strings, {}, counted, nullptr, nullptr,
+                        [&](const std::vector<size_t>& so_far) { told.push_back(so_far); });
+    EXPECT_EQ(counts, std::vector<size_t>{2});
+    EXPECT_EQ(told, (std::vector<std::vector<size_t>>{{0}, {2}}));  // a, then b (a again and none.txt add nothing)
+  }
+
   CollocateResult c = FindCollocates(ctx, r, Window(1, 1, 1));
   EXPECT_EQ(c.Occurrences, 2u);  // ROY and ROI
   const Collocate* le = Find(c.Collocates, "LE");
