@@ -6,6 +6,7 @@
 #include "platform/Hash.h"
 #include "platform/Memory.h"
 #include "platform/Parallel.h"
+#include "platform/WordSet.h"
 #include "search/Engine.h"
 #include "search/HitSink.h"
 #include "search/Normalize.h"
@@ -547,7 +548,9 @@ class RawWordCounts {
  public:
   RawWordCounts() : slots_(kInitialSlots), mask_(kInitialSlots - 1) {}
 
-  void Add(std::string_view word, uint32_t count, uint64_t together) {
+  // Adds `count` words and `together` co-occurrences to `word`; with
+  // `padded`, 16 bytes from its start are readable.
+  void Add(std::string_view word, uint32_t count, uint64_t together, bool padded = false) {
     if (word.empty() || word.size() > kShortMax) {
       Counts& c = long_[word];
       c.Count += count;
@@ -555,11 +558,16 @@ class RawWordCounts {
       return;
     }
     Pending& p = pending_[pendingCount_++];
-    p.Lo = 0;
-    p.Hi = 0;
-    std::memcpy(&p.Lo, word.data(), std::min<size_t>(word.size(), 8));
-    if (word.size() > 8) std::memcpy(&p.Hi, word.data() + 8, word.size() - 8);
-    p.Hi |= uint64_t{word.size()} << 56;
+    ShortKey key;
+    if (padded) {
+      key = LoadShortKey(word.data(), word.size());
+    } else {
+      char buffer[kShortKeyMax] = {};
+      std::memcpy(buffer, word.data(), word.size());
+      key = LoadShortKey(buffer, word.size());
+    }
+    p.Lo = key.Lo;
+    p.Hi = key.Hi | uint64_t{word.size()} << 56;
     p.Hash = HashTwoWords(p.Lo, p.Hi);
     p.Count = count;
     p.Together = together;
@@ -698,8 +706,8 @@ void CountWindows(const RuleSet& rules, std::string_view text, size_t begin, siz
   auto emit = [&](size_t j, size_t n) {
     const uint64_t w = weightOf(j, n);
     s.WindowWords += w;
-    s.Counts.Add(text.substr(static_cast<size_t>(ringAt[j % kRing]), static_cast<size_t>(ringLength[j % kRing])), 1,
-                 w);
+    const auto at = static_cast<size_t>(ringAt[j % kRing]);
+    s.Counts.Add(text.substr(at, static_cast<size_t>(ringLength[j % kRing])), 1, w, text.size() - at >= kShortKeyMax);
   };
   const int32_t* hit = hitsFrom;
   ScanWordsIn(rules, text, begin, end, filters, [&](int32_t at, int32_t length, bool) {
