@@ -625,7 +625,7 @@ class RawWordCounts {
       }
       if (s.Hi == 0) {
         s = Slot{p.Lo, p.Hi, p.Count, p.Together};
-        if (++filled_ * 4 > slots_.size() * 3) Grow();  // at three quarters full
+        if (++filled_ * 8 > slots_.size() * 7) Grow();  // at seven eighths full
         return;
       }
     }
