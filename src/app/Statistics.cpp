@@ -94,6 +94,10 @@ class FormTable {
   // The number of a form given as text, whose hash is `hash` (added when
   // new); `PrefetchForm` asks for its slot ahead.
   uint32_t NumberOf(std::string_view form, uint32_t hash) { return FormNumber(form, hash); }
+  // The number of a form already numbered, or FlatIndex::kNone.
+  uint32_t Find(std::string_view form, uint32_t hash) const {
+    return forms_.Find(form, hash, [this](uint32_t k) { return Text(k); });
+  }
   void PrefetchForm(uint32_t hash) const { forms_.Prefetch(hash); }
 
   // Appends the form of a word standing alone (`ByWord` only) to `out`;
@@ -1007,26 +1011,46 @@ CollocateResult FindCollocates(const Context& context, SearchRequest request, co
         result.Occurrences += parts[k].Occurrences;
         result.WindowWords += parts[k].WindowWords;
       }
+      // A single text: only the forms of words met in a window are
+      // collocates, numbered first; the other words count only for a form
+      // found among them. In a corpus every form is kept, as a later
+      // document may make it a collocate.
+      const bool windowFormsOnly = !request.Settings.UseCorpus;
       auto number = [&](uint32_t bit) {
         FormPart& part = formParts[bit];
-        constexpr size_t kAhead = 8;
-        for (size_t k = 0; k < count; ++k) {
-          const WindowStretch& s = parts[k];
-          const size_t distinct = s.FormHash.size();
-          for (size_t j = 0; j < distinct; ++j) {
-            if ((s.FormHash[j] & 1) != bit) continue;
-            if (j + kAhead < distinct) part.Forms.PrefetchForm(s.FormHash[j + kAhead]);
-            const std::string_view form =
-                std::string_view(s.FormTexts).substr(s.FormAt[j], s.FormAt[j + 1] - s.FormAt[j]);
-            const uint32_t f = part.Forms.NumberOf(form, s.FormHash[j]);
-            if (f == part.Totals.size()) {
-              part.Totals.push_back(0);
-              part.Together.push_back(0);
+        // Calls `visit(stretch, j, form)` for the raw words of this table
+        // that `take` accepts, each form's slot asked for a few ahead.
+        auto forEach = [&](auto&& take, auto&& visit) {
+          constexpr size_t kAhead = 8;
+          for (size_t k = 0; k < count; ++k) {
+            const WindowStretch& s = parts[k];
+            const size_t distinct = s.FormHash.size();
+            for (size_t j = 0; j < distinct; ++j) {
+              if ((s.FormHash[j] & 1) != bit || !take(s, j)) continue;
+              if (j + kAhead < distinct) part.Forms.PrefetchForm(s.FormHash[j + kAhead]);
+              visit(s, j, std::string_view(s.FormTexts).substr(s.FormAt[j], s.FormAt[j + 1] - s.FormAt[j]));
             }
-            part.Totals[f] += s.Count[j];
-            part.Together[f] += s.Together[j];
           }
+        };
+        auto add = [&](const WindowStretch& s, size_t j, std::string_view form) {
+          const uint32_t f = part.Forms.NumberOf(form, s.FormHash[j]);
+          if (f == part.Totals.size()) {
+            part.Totals.push_back(0);
+            part.Together.push_back(0);
+          }
+          part.Totals[f] += s.Count[j];
+          part.Together[f] += s.Together[j];
+        };
+        if (!windowFormsOnly) {
+          forEach([](const WindowStretch&, size_t) { return true; }, add);
+          return;
         }
+        forEach([](const WindowStretch& s, size_t j) { return s.Together[j] != 0; }, add);
+        forEach([](const WindowStretch& s, size_t j) { return s.Together[j] == 0; },
+                [&](const WindowStretch& s, size_t j, std::string_view form) {
+                  const uint32_t f = part.Forms.Find(form, s.FormHash[j]);
+                  if (f != FlatIndex::kNone) part.Totals[f] += s.Count[j];
+                });
       };
       BothOf(request, [&] { number(0); }, [&] { number(1); });
       return;
