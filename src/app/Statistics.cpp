@@ -1156,6 +1156,49 @@ void RadixSort(std::vector<uint64_t>& keys, std::vector<uint32_t>* a = nullptr, 
   }
 }
 
+// Sorts the `n` keys at `keys` as `RadixSort` does.
+void RadixSortKeys(uint64_t* keys, size_t n) {
+  constexpr int kDigitBits = 11;
+  constexpr uint64_t kDigitMask = (uint64_t{1} << kDigitBits) - 1;
+  if (n < 2) return;
+  uint64_t used = 0;
+  for (size_t i = 0; i < n; ++i) used |= keys[i] ^ keys[0];
+  std::vector<uint64_t> scratch(n);
+  uint64_t* from = keys;
+  uint64_t* to = scratch.data();
+  std::vector<size_t> start(size_t{1} << kDigitBits);
+  for (int shift = 0; shift < 64; shift += kDigitBits) {
+    if (((used >> shift) & kDigitMask) == 0) continue;
+    std::fill(start.begin(), start.end(), 0);
+    for (size_t i = 0; i < n; ++i) ++start[(from[i] >> shift) & kDigitMask];
+    size_t sum = 0;
+    for (size_t& s : start) {
+      const size_t c = s;
+      s = sum;
+      sum += c;
+    }
+    for (size_t i = 0; i < n; ++i) to[start[(from[i] >> shift) & kDigitMask]++] = from[i];
+    std::swap(from, to);
+  }
+  if (from != keys) std::copy(from, from + n, keys);
+}
+
+// Sorts `keys`: a list of at least the request's split minimum in bytes
+// in two halves at once, then merged, when the request may use two threads.
+void SortKeys(std::vector<uint64_t>& keys, const SearchRequest& request) {
+  if (!request.Parallel || keys.size() < 2 || keys.size() * sizeof(uint64_t) < request.SplitMinimum) {
+    RadixSortKeys(keys.data(), keys.size());
+    return;
+  }
+  const size_t half = keys.size() / 2;
+  RunInParallel([&] { RadixSortKeys(keys.data(), half); },
+                [&] { RadixSortKeys(keys.data() + half, keys.size() - half); });
+  std::vector<uint64_t> merged(keys.size());
+  std::merge(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(half), keys.begin() + static_cast<std::ptrdiff_t>(half),
+             keys.end(), merged.begin());
+  keys.swap(merged);
+}
+
 // The place of each form in the order of the texts (bytes). Forms are
 // compared by their first eight bytes as one number first.
 std::vector<uint32_t> TextRanks(const std::string& texts, const std::vector<size_t>& at) {
@@ -1309,7 +1352,7 @@ NgramResult FindNgrams(const Context& context, SearchRequest request, const Ngra
     // Sorted as numbers of as few bits as the forms so far need.
     const int bits = BitsFor(forms.Count());
     for (uint64_t& p : places) p = PairKey(p >> 32, p & 0xffffffffu, bits);
-    RadixSort(places);
+    SortKeys(places, request);
     const uint64_t low = (uint64_t{1} << bits) - 1;
     for (uint64_t& p : places) p = PairKey(p >> bits, p & low, 32);
     if (places.empty()) return;
