@@ -1439,9 +1439,21 @@ NgramResult FindNgrams(const Context& context, SearchRequest request, const Ngra
       return false;
     });
   }
-  // By frequency, descending; text order within one frequency.
-  std::stable_sort(result.order_.begin(), result.order_.end(),
-                   [&](uint32_t a, uint32_t b) { return frequency[a] > frequency[b]; });
+  // By frequency, descending; text order within one frequency: counted
+  // into one run per frequency when the frequencies are few enough.
+  std::vector<uint32_t>& order = result.order_;
+  uint32_t highest = 0;
+  for (uint32_t n : order) highest = std::max(highest, frequency[n]);
+  if (highest <= order.size()) {
+    std::vector<size_t> start(size_t{highest} + 2, 0);
+    for (uint32_t n : order) ++start[highest - frequency[n] + 1];
+    for (size_t k = 1; k < start.size(); ++k) start[k] += start[k - 1];
+    std::vector<uint32_t> sorted(order.size());
+    for (uint32_t n : order) sorted[start[highest - frequency[n]]++] = n;
+    order.swap(sorted);
+  } else {
+    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return frequency[a] > frequency[b]; });
+  }
   return result;
 }
 
