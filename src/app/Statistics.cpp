@@ -1289,6 +1289,12 @@ NgramResult FindNgrams(const Context& context, SearchRequest request, const Ngra
   };
   uint32_t document = 0;
   std::vector<uint8_t> holds;  // per word: an occurrence began there
+  // The bigrams of one text are keyed by the ranks of their forms' texts at
+  // once (its forms are all known once it is read): sorted once, they are
+  // in text order.
+  const bool rankedAtOnce = pairs && !request.Settings.UseCorpus;
+  std::vector<uint32_t> rank;
+  size_t formCount = 0;
   result.DocumentsSkipped = ForEachText(context, request, result.Stopped, [&](std::string_view text, const std::string&) {
     ++document;
     std::vector<Hit> hits;
@@ -1307,6 +1313,12 @@ NgramResult FindNgrams(const Context& context, SearchRequest request, const Ngra
       located = OccurrenceWords(hits, words);
     } else {
       words.Read(context.Rules, text, prepared.Filters);
+    }
+    formCount = forms.Count();
+    if (rankedAtOnce) {
+      forms.TakeTexts(result.formTexts_, result.formAt_);
+      rank = TextRanks(result.formTexts_, result.formAt_);
+      for (uint32_t& f : words.Forms) f = rank[f & ~kOpensParagraph] | (f & kOpensParagraph);
     }
     const std::vector<uint32_t>& w = words.Forms;
     result.Words += w.size();
@@ -1350,7 +1362,7 @@ NgramResult FindNgrams(const Context& context, SearchRequest request, const Ngra
     if (!pairs) return;
     words.Forms = std::vector<uint32_t>();
     // Sorted as numbers of as few bits as the forms so far need.
-    const int bits = BitsFor(forms.Count());
+    const int bits = BitsFor(formCount);
     for (uint64_t& p : places) p = PairKey(p >> 32, p & 0xffffffffu, bits);
     SortKeys(places, request);
     const uint64_t low = (uint64_t{1} << bits) - 1;
@@ -1381,8 +1393,10 @@ NgramResult FindNgrams(const Context& context, SearchRequest request, const Ngra
   });
   index.Clear();
   lastDocument = std::vector<uint32_t>();
-  forms.TakeTexts(result.formTexts_, result.formAt_);
-  const std::vector<uint32_t> rank = TextRanks(result.formTexts_, result.formAt_);
+  if (!rankedAtOnce) {
+    forms.TakeTexts(result.formTexts_, result.formAt_);
+    rank = TextRanks(result.formTexts_, result.formAt_);
+  }
 
   if (pairs) {
     // The runs of the documents merged: equal keys add up.
@@ -1408,8 +1422,15 @@ NgramResult FindNgrams(const Context& context, SearchRequest request, const Ngra
     // Keys in text order (with one document, every bigram's documents are 1).
     const int bits = BitsFor(rank.size());
     const uint64_t low = (uint64_t{1} << bits) - 1;
-    for (uint64_t& k : pairKeys) k = PairKey(rank[k >> 32], rank[k & 0xffffffffu], bits);
-    if (runs > 1) {
+    if (rankedAtOnce) {
+      // Already in text order, each in its one document.
+      for (uint64_t& k : pairKeys) k = PairKey(k >> 32, k & 0xffffffffu, bits);
+    } else {
+      for (uint64_t& k : pairKeys) k = PairKey(rank[k >> 32], rank[k & 0xffffffffu], bits);
+    }
+    if (rankedAtOnce) {
+      documents.assign(frequency.size(), 1);
+    } else if (runs > 1) {
       RadixSort(pairKeys, &frequency, &documents);
     } else {
       documents = std::vector<uint32_t>();
