@@ -21,8 +21,10 @@
 #include "cli/SearchCommandLine.h"
 #include "document/Reader.h"
 #include "platform/Cp1252.h"
+#include "platform/Parallel.h"
 #include "rules/Filters.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -77,13 +79,6 @@ bool TakeFlag(Args& args, const char* name) {
   return found;
 }
 
-// A measure with six decimals.
-std::string Number(double value) {
-  char tmp[64];
-  const auto [end, ec] = std::to_chars(tmp, tmp + sizeof tmp, value, std::chars_format::fixed, 6);
-  return ec == std::errc() ? std::string(tmp, end) : std::string("nan");
-}
-
 // A measure with six decimals, appended to `out`.
 void AppendNumber(std::string& out, double value) {
   char tmp[64];
@@ -104,18 +99,35 @@ void AppendCount(std::string& out, uint64_t n) {
 
 void Write(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
-// Writes the rows gathered once they pass 1 MB, so that a long list never
-// waits whole in memory.
-void WriteWhenFull(std::string& out) {
-  if (out.size() <= (1u << 20)) return;
-  Write(out);
-  out.clear();
+// Writes `count` rows, each appended to a string by `format(k, out)`:
+// the rows are formatted a block at a time, two blocks at once, and
+// written in order.
+template <typename Format>
+void WriteRows(size_t count, Format&& format) {
+  constexpr size_t kBlock = size_t{1} << 15;
+  std::string first, second;
+  auto block = [&](size_t from, size_t to, std::string& out) {
+    out.clear();
+    for (size_t k = from; k < to; ++k) format(k, out);
+  };
+  for (size_t k = 0; k < count; k += 2 * kBlock) {
+    const size_t middle = std::min(count, k + kBlock);
+    const size_t end = std::min(count, k + 2 * kBlock);
+    if (end - k <= kBlock) {
+      block(k, end, first);
+      Write(first);
+      break;
+    }
+    RunInParallel([&] { block(k, middle, first); }, [&] { block(middle, end, second); });
+    Write(first);
+    Write(second);
+  }
 }
 
 void WriteCollocates(const CollocateResult& r, bool json) {
   if (!json) {
-    std::string out;
-    for (const Collocate& c : r.Collocates) {
+    WriteRows(r.Collocates.size(), [&](size_t k, std::string& out) {
+      const Collocate& c = r.Collocates[k];
       out += c.Text;
       out += '\t';
       AppendCount(out, c.Cooccurrences);
@@ -126,9 +138,7 @@ void WriteCollocates(const CollocateResult& r, bool json) {
         AppendNumber(out, measure);
       }
       out += '\n';
-      WriteWhenFull(out);
-    }
-    Write(out);
+    });
     return;
   }
   JsonWriter w(stdout);
@@ -166,17 +176,14 @@ void WriteCollocates(const CollocateResult& r, bool json) {
 
 void WriteNgrams(const NgramResult& r, bool containing, bool json) {
   if (!json) {
-    std::string out;
-    for (size_t k = 0; k < r.Count(); ++k) {
+    WriteRows(r.Count(), [&](size_t k, std::string& out) {
       r.AppendText(k, out);
       out += '\t';
       AppendCount(out, r.Frequency(k));
       out += '\t';
       AppendCount(out, r.Documents(k));
       out += '\n';
-      WriteWhenFull(out);
-    }
-    Write(out);
+    });
     return;
   }
   JsonWriter w(stdout);
