@@ -298,7 +298,7 @@ size_t ForEachText(const Context& context, const SearchRequest& request, bool& s
   }
   std::set<std::string> seen;
   Document scratch;
-  const CorpusReading reading{request.Loader, request.OnProgress, request.OnUnreadable, request.Stop};
+  const CorpusReading reading{request.Loader, request.OnProgress, request.OnUnreadable, request.Stop, {}};
   const size_t skipped = ForEachCorpusDocument(
       context, request.Corpus, reading, [&]() -> Document& { return scratch; },
       [&](size_t i, Document& document) {
@@ -435,7 +435,6 @@ struct RawStretch {
   std::vector<uint32_t> Ids;          // per word; kOpensParagraph: it opens a paragraph
   std::vector<uint32_t> At;           // per raw word: where it first stands
   std::vector<uint32_t> Length;       // and its length
-  std::vector<uint32_t> Count;        // and its number of words
   std::vector<uint32_t> Occurrences;  // per occurrence, its word's place in Ids
   std::string FormTexts;              // per raw word, its form (`FormOfRawWords`)
   std::vector<uint32_t> FormAt;       // where each form starts, and the end
@@ -471,9 +470,7 @@ void ReadStretch(const RuleSet& rules, std::string_view text, size_t begin, size
     if (n == s.At.size()) {
       s.At.push_back(static_cast<uint32_t>(w.At));
       s.Length.push_back(static_cast<uint32_t>(w.Length));
-      s.Count.push_back(0);
     }
-    ++s.Count[n];
     s.Ids[w.Place] |= n;
     first = (first + 1) % kRing;
     --waiting;
@@ -1215,10 +1212,19 @@ std::vector<uint32_t> TextRanks(const std::string& texts, const std::vector<size
     for (size_t j = 0; j < 8; ++j) head = head << 8 | (j < t.size() ? static_cast<unsigned char>(t[j]) : 0);
     entries[k] = Entry{head, k};
   }
-  std::sort(entries.begin(), entries.end(), [&](const Entry& x, const Entry& y) {
+  auto before = [&](const Entry& x, const Entry& y) {
     if (x.head != y.head) return x.head < y.head;
     return text(x.form) < text(y.form);
-  });
+  };
+  // Many forms: two halves sorted at once, then merged.
+  if (n < (size_t{1} << 16)) {
+    std::sort(entries.begin(), entries.end(), before);
+  } else {
+    const auto middle = entries.begin() + static_cast<std::ptrdiff_t>(n / 2);
+    RunInParallel([&] { std::sort(entries.begin(), middle, before); },
+                  [&] { std::sort(middle, entries.end(), before); });
+    std::inplace_merge(entries.begin(), middle, entries.end(), before);
+  }
   std::vector<uint32_t> rank(n);
   for (uint32_t k = 0; k < n; ++k) rank[entries[k].form] = k;
   return rank;
