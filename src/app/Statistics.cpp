@@ -1252,6 +1252,18 @@ void NgramResult::AppendText(size_t k, std::string& out) const {
   }
 }
 
+void NgramResult::PrefetchRow(size_t k) const {
+  if (k >= order_.size()) return;
+  const uint32_t* f = forms_.data() + size_t{order_[k]} * size_;
+  for (size_t j = 0; j < size_; ++j) Prefetch(formAt_.data() + f[j]);
+}
+
+void NgramResult::PrefetchText(size_t k) const {
+  if (k >= order_.size()) return;
+  const uint32_t* f = forms_.data() + size_t{order_[k]} * size_;
+  for (size_t j = 0; j < size_; ++j) Prefetch(formTexts_.data() + formAt_[f[j]]);
+}
+
 Ngram NgramResult::Row(size_t k) const {
   Ngram g;
   AppendText(k, g.Text);

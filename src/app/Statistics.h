@@ -177,6 +177,11 @@ class NgramResult {
   Ngram Row(size_t k) const;
   // The parts of row k, without a copy of its text.
   void AppendText(size_t k, std::string& out) const;
+  // Ask for the memory that `AppendText(k)` reads: where its forms' texts
+  // start (`PrefetchRow`), then the texts (`PrefetchText`, a few rows
+  // later), so that a writer going through the rows waits less.
+  void PrefetchRow(size_t k) const;
+  void PrefetchText(size_t k) const;
   uint64_t Frequency(size_t k) const { return frequency_[order_[k]]; }
   uint64_t Documents(size_t k) const { return documents_[order_[k]]; }
 

@@ -21,6 +21,7 @@
 #include "cli/SearchCommandLine.h"
 #include "document/Reader.h"
 #include "platform/Cp1252.h"
+#include "platform/Hash.h"
 #include "platform/Parallel.h"
 #include "rules/Filters.h"
 
@@ -127,6 +128,7 @@ void WriteRows(size_t count, Format&& format) {
 void WriteCollocates(const CollocateResult& r, bool json) {
   if (!json) {
     WriteRows(r.Collocates.size(), [&](size_t k, std::string& out) {
+      if (k + 8 < r.Collocates.size()) Prefetch(r.Collocates[k + 8].Text.data());
       const Collocate& c = r.Collocates[k];
       out += c.Text;
       out += '\t';
@@ -177,6 +179,8 @@ void WriteCollocates(const CollocateResult& r, bool json) {
 void WriteNgrams(const NgramResult& r, bool containing, bool json) {
   if (!json) {
     WriteRows(r.Count(), [&](size_t k, std::string& out) {
+      r.PrefetchRow(k + 16);
+      r.PrefetchText(k + 8);
       r.AppendText(k, out);
       out += '\t';
       AppendCount(out, r.Frequency(k));
