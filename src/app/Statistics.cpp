@@ -4,14 +4,19 @@
 #include "app/WordList.h"
 #include "platform/FlatIndex.h"
 #include "platform/Hash.h"
+#include "platform/Memory.h"
 #include "platform/Parallel.h"
+#include "platform/WordSet.h"
 #include "search/Engine.h"
 #include "search/HitSink.h"
 #include "search/Normalize.h"
+#include "search/Units.h"
 #include "targets/DocumentRef.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <iterator>
 #include <set>
 #include <unordered_map>
 
@@ -86,6 +91,21 @@ class FormTable {
     return std::string_view(texts_).substr(formAt_[n], formAt_[n + 1] - formAt_[n]);
   }
 
+  // The number of a form given as text, whose hash is `hash` (added when
+  // new); `PrefetchForm` asks for its slot ahead.
+  uint32_t NumberOf(std::string_view form, uint32_t hash) { return FormNumber(form, hash); }
+  // The number of a form already numbered, or FlatIndex::kNone.
+  uint32_t Find(std::string_view form, uint32_t hash) const {
+    return forms_.Find(form, hash, [this](uint32_t k) { return Text(k); });
+  }
+  void PrefetchForm(uint32_t hash) const { forms_.Prefetch(hash); }
+
+  // Appends the form of a word standing alone (`ByWord` only) to `out`;
+  // safe from several threads at once.
+  void AppendFormOfWord(std::string_view word, std::string& out) const {
+    AppendWordForm(rules_, index_, word, resultSpelling_, showSymbols_, out);
+  }
+
  private:
   struct WordForm {
     int32_t At;
@@ -98,14 +118,15 @@ class FormTable {
     return text_.substr(from, std::min(static_cast<size_t>(length), text_.size() - from));
   }
 
-  uint32_t FormNumber(std::string_view form) {
-    const uint32_t n = forms_.FindOrAdd(form, HashForm(form, kHashSeed), [this](uint32_t k) { return Text(k); });
+  uint32_t FormNumber(std::string_view form, uint32_t hash) {
+    const uint32_t n = forms_.FindOrAdd(form, hash, [this](uint32_t k) { return Text(k); });
     if (n == Count()) {
       texts_ += form;
       formAt_.push_back(texts_.size());
     }
     return n;
   }
+  uint32_t FormNumber(std::string_view form) { return FormNumber(form, HashForm(form, kHashSeed)); }
 
   const RuleSet& rules_;
   SubstRuleIndex index_;
@@ -277,7 +298,7 @@ size_t ForEachText(const Context& context, const SearchRequest& request, bool& s
   }
   std::set<std::string> seen;
   Document scratch;
-  const CorpusReading reading{request.Loader, request.OnProgress, request.OnUnreadable, request.Stop};
+  const CorpusReading reading{request.Loader, request.OnProgress, request.OnUnreadable, request.Stop, {}};
   const size_t skipped = ForEachCorpusDocument(
       context, request.Corpus, reading, [&]() -> Document& { return scratch; },
       [&](size_t i, Document& document) {
@@ -324,11 +345,514 @@ void BothOf(const SearchRequest& request, const std::function<void()>& first, co
 
 bool TextLess(std::string_view a, std::string_view b) { return a < b; }
 
+// The words of `text` from `begin` to `end` that pass the filters, in text
+// order, cut as `ListWords` cuts them: `visit(at, length, opens)`, where
+// `opens` tells that the word is the first listed one of its paragraph.
+// `begin` is 0 or follows a paragraph separator; bytes from `end` on count
+// as symbols (a word still open there is not listed).
+//
+// The text is taken 64 bytes at a time as bit masks of its letters, symbols
+// and paragraph separators, to find the only bytes where the word tracker
+// changes: the letters that open a word (their nearest non-symbol byte
+// before them is not a letter) and the separators that end one (their
+// nearest non-symbol byte before them is a letter). A paragraph separator
+// between the end of one word and the opening of the next makes the next
+// listed word open its paragraph.
+template <typename Visit>
+void ScanWordsIn(const RuleSet& rules, std::string_view text, size_t begin, size_t end, const cFilterList& filters,
+                 Visit&& visit) {
+  std::array<uint8_t, 256> isLetter;
+  std::array<uint8_t, 256> isSymbol;
+  std::array<uint8_t, 256> isParagraph;
+  for (int c = 0; c < 256; ++c) {
+    const int cls = rules.SeparatorClass[c];
+    isLetter[c] = cls == kLetter ? 1 : 0;
+    isSymbol[c] = cls == kSymbol ? 1 : 0;
+    isParagraph[c] = cls >= kParagraphSeparator ? 1 : 0;
+  }
+  const bool filtered = !filters.empty();
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  UnitTracker units;
+  bool opens = true;  // a paragraph began since the last listed word
+  for (size_t base = begin; base < end; base += 64) {
+    uint64_t letters = 0;
+    uint64_t symbols = 0;
+    uint64_t paragraphs = 0;
+    const size_t count = end - base < 64 ? end - base : 64;
+    const unsigned char* block = bytes + base;
+    if (count == 64) {
+      for (int j = 0; j < 64; ++j) {
+        letters |= uint64_t{isLetter[block[j]]} << j;
+        symbols |= uint64_t{isSymbol[block[j]]} << j;
+        paragraphs |= uint64_t{isParagraph[block[j]]} << j;
+      }
+    } else {
+      for (size_t j = 0; j < count; ++j) {
+        letters |= uint64_t{isLetter[block[j]]} << j;
+        symbols |= uint64_t{isSymbol[block[j]]} << j;
+        paragraphs |= uint64_t{isParagraph[block[j]]} << j;
+      }
+      symbols |= ~uint64_t{0} << count;  // past the end
+    }
+    const uint64_t separators = ~(letters | symbols);
+    const uint64_t openBit = units.InWord() ? 1 : 0;
+    const uint64_t runStarts = ((letters << 1) | openBit) & symbols;
+    const uint64_t afterLetterSymbols = ((symbols + runStarts) ^ symbols) & symbols;
+    const uint64_t afterLetter = ((letters | afterLetterSymbols) << 1) | openBit;
+    uint64_t events = (letters & ~afterLetter) | (separators & afterLetter);
+    int from = 0;  // paragraph separators before this bit have been seen
+    while (events != 0) {
+      const int j = __builtin_ctzll(events);
+      events &= events - 1;
+      const int32_t at = static_cast<int32_t>(base + static_cast<size_t>(j));
+      if (!units.InWord()) {
+        if ((paragraphs & ((uint64_t{1} << j) - 1) & (~uint64_t{0} << from)) != 0) opens = true;
+        units.Open(at, at);
+        from = j;
+        continue;
+      }
+      const uint64_t lettersBefore = letters & ((uint64_t{1} << j) - 1);
+      if (lettersBefore != 0) units.InnerLetter(static_cast<int32_t>(base) + 63 - __builtin_clzll(lettersBefore));
+      units.Separator(kWordSeparator);
+      const int32_t length = units.lastLetter - units.word + 1;
+      if (!filtered || PassesFilters(rules, text, units.word, length, true, filters)) {
+        visit(units.word, length, opens);
+        opens = false;
+      }
+      from = j;  // the separator that ended the word may end its paragraph
+    }
+    if (units.InWord()) {
+      if (letters != 0) units.InnerLetter(static_cast<int32_t>(base) + 63 - __builtin_clzll(letters));
+    } else if ((paragraphs >> from) != 0) {
+      opens = true;
+    }
+  }
+}
+
+// The words of one stretch of a text, each as the number of its raw word
+// (its bytes as they stand) among the stretch's distinct ones.
+struct RawStretch {
+  std::vector<uint32_t> Ids;          // per word; kOpensParagraph: it opens a paragraph
+  std::vector<uint32_t> At;           // per raw word: where it first stands
+  std::vector<uint32_t> Length;       // and its length
+  std::vector<uint32_t> Occurrences;  // per occurrence, its word's place in Ids
+  std::string FormTexts;              // per raw word, its form (`FormOfRawWords`)
+  std::vector<uint32_t> FormAt;       // where each form starts, and the end
+  std::vector<uint32_t> FormHash;     // and its hash
+  std::vector<uint32_t> FormOf;       // per raw word, its form's number (`NumberForms`)
+
+  std::string_view Form(size_t n) const {
+    return std::string_view(FormTexts).substr(FormAt[n], FormAt[n + 1] - FormAt[n]);
+  }
+};
+
+// Reads the words of the stretch from `begin` to `end`; `hitsFrom` to
+// `hitsTo` are the word starts of the occurrences in it, ascending. Words
+// wait in a ring while the index slot they are looked up in is fetched.
+void ReadStretch(const RuleSet& rules, std::string_view text, size_t begin, size_t end, const cFilterList& filters,
+                 const int32_t* hitsFrom, const int32_t* hitsTo, RawStretch& s) {
+  FlatIndex index;
+  struct Waiting {
+    int32_t At;
+    int32_t Length;
+    uint32_t Hash;
+    uint32_t Place;
+  };
+  constexpr size_t kRing = 8;
+  Waiting ring[kRing] = {};
+  size_t first = 0;
+  size_t waiting = 0;
+  auto keyOf = [&](uint32_t n) { return text.substr(s.At[n], s.Length[n]); };
+  auto fileOldest = [&] {
+    const Waiting& w = ring[first];
+    const uint32_t n = index.FindOrAdd(text.substr(static_cast<size_t>(w.At), static_cast<size_t>(w.Length)), w.Hash,
+                                       keyOf);
+    if (n == s.At.size()) {
+      s.At.push_back(static_cast<uint32_t>(w.At));
+      s.Length.push_back(static_cast<uint32_t>(w.Length));
+    }
+    s.Ids[w.Place] |= n;
+    first = (first + 1) % kRing;
+    --waiting;
+  };
+  s.Ids.reserve((end - begin) / 5);  // words of four letters and a separator
+  const int32_t* hit = hitsFrom;
+  ScanWordsIn(rules, text, begin, end, filters, [&](int32_t at, int32_t length, bool opens) {
+    const auto place = static_cast<uint32_t>(s.Ids.size());
+    while (hit != hitsTo && *hit < at) ++hit;
+    for (; hit != hitsTo && *hit < at + length; ++hit) s.Occurrences.push_back(place);
+    if (waiting == kRing) fileOldest();
+    Waiting& w = ring[(first + waiting) % kRing];
+    w.At = at;
+    w.Length = length;
+    w.Hash = HashForm(text.substr(static_cast<size_t>(at), static_cast<size_t>(length)), kHashSeed);
+    w.Place = place;
+    index.Prefetch(w.Hash);
+    s.Ids.push_back(opens ? kOpensParagraph : 0);
+    ++waiting;
+  });
+  while (waiting > 0) fileOldest();
+}
+
+// Writes the form of each raw word of the stretch.
+void FormOfRawWords(const FormTable& forms, std::string_view text, RawStretch& s) {
+  s.FormAt.assign(1, 0);
+  s.FormAt.reserve(s.At.size() + 1);
+  s.FormHash.reserve(s.At.size());
+  for (size_t n = 0; n < s.At.size(); ++n) {
+    forms.AppendFormOfWord(text.substr(s.At[n], s.Length[n]), s.FormTexts);
+    s.FormAt.push_back(static_cast<uint32_t>(s.FormTexts.size()));
+    s.FormHash.push_back(HashForm(s.Form(n), kHashSeed));
+  }
+  s.At = std::vector<uint32_t>();
+  s.Length = std::vector<uint32_t>();
+}
+
+// Numbers the forms of the stretch's raw words in the table, each slot
+// asked for a few forms ahead.
+void NumberForms(FormTable& forms, RawStretch& s) {
+  constexpr size_t kAhead = 8;
+  const size_t n = s.FormHash.size();
+  s.FormOf.resize(n);
+  for (size_t k = 0; k < n; ++k) {
+    if (k + kAhead < n) forms.PrefetchForm(s.FormHash[k + kAhead]);
+    s.FormOf[k] = forms.NumberOf(s.Form(k), s.FormHash[k]);
+  }
+  s.FormTexts = std::string();
+  s.FormAt = std::vector<uint32_t>();
+  s.FormHash = std::vector<uint32_t>();
+}
+
+// Where a text of at least `minimum` bytes is cut for two scans at once:
+// after the first paragraph separator from its middle on; 0 for none.
+size_t StretchCut(const RuleSet& rules, std::string_view text, size_t minimum) {
+  if (minimum == SIZE_MAX || text.size() < minimum || text.size() < 2) return 0;
+  for (size_t i = text.size() / 2; i < text.size(); ++i) {
+    if (rules.SeparatorClass[static_cast<unsigned char>(text[i])] >= kParagraphSeparator) return i + 1;
+  }
+  return 0;
+}
+
+// The words of a document as `WordSequence` gives them (form numbers with
+// kOpensParagraph), for forms that depend on the word alone: the text read
+// in two stretches at once when the request allows, each distinct raw word
+// written in the result spelling once. `hitWords` are the word starts of
+// the search's occurrences, ascending; `occurrences` receives the place of
+// each one's word (those whose word is not listed are left out).
+// The distinct raw words of a stretch (their bytes as they stand), each
+// with its number of words and its co-occurrence count. Words of at most
+// 15 bytes are kept in the slots of an open-addressing table (their bytes
+// and length as two numbers); they wait in a small batch while their slots
+// are fetched, so that the table's cache misses overlap. Longer words are
+// kept apart by their bytes in the text, which must stay alive.
+class RawWordCounts {
+ public:
+  RawWordCounts() : slots_(kInitialSlots), mask_(kInitialSlots - 1) {}
+
+  // Adds `count` words and `together` co-occurrences to `word`; with
+  // `padded`, 16 bytes from its start are readable.
+  void Add(std::string_view word, uint32_t count, uint64_t together, bool padded = false) {
+    if (word.empty() || word.size() > kShortMax) {
+      Counts& c = long_[word];
+      c.Count += count;
+      c.Together += together;
+      return;
+    }
+    Pending& p = pending_[pendingCount_++];
+    ShortKey key;
+    if (padded) {
+      key = LoadShortKey(word.data(), word.size());
+    } else {
+      char buffer[kShortKeyMax] = {};
+      std::memcpy(buffer, word.data(), word.size());
+      key = LoadShortKey(buffer, word.size());
+    }
+    p.Lo = key.Lo;
+    p.Hi = key.Hi | uint64_t{word.size()} << 56;
+    p.Hash = HashTwoWords(p.Lo, p.Hi);
+    p.Count = count;
+    p.Together = together;
+    Prefetch(&slots_[p.Hash & mask_]);
+    if (pendingCount_ == kBatch) Flush();
+  }
+
+  void Flush() {
+    for (size_t k = 0; k < pendingCount_; ++k) Insert(pending_[k]);
+    pendingCount_ = 0;
+  }
+
+  // Calls `f(word, count, together)` for every distinct word (after `Flush`).
+  template <typename F>
+  void ForEach(F&& f) const {
+    char bytes[16];
+    for (const Slot& s : slots_) {
+      if (s.Hi == 0) continue;
+      std::memcpy(bytes, &s.Lo, 8);
+      std::memcpy(bytes + 8, &s.Hi, 8);
+      f(std::string_view(bytes, static_cast<size_t>(s.Hi >> 56)), s.Count, s.Together);
+    }
+    for (const auto& [word, c] : long_) f(word, c.Count, c.Together);
+  }
+
+  size_t Count() const { return filled_ + long_.size(); }
+
+ private:
+  static constexpr size_t kInitialSlots = size_t{1} << 10;
+  static constexpr size_t kBatch = 32;
+  static constexpr size_t kShortMax = 15;
+  struct Slot {
+    uint64_t Lo = 0;
+    uint64_t Hi = 0;  // bytes 8 to 14, the length in the top byte; 0: empty
+    uint64_t Count = 0;
+    uint64_t Together = 0;
+  };
+  struct Pending {
+    uint64_t Lo, Hi, Hash;
+    uint32_t Count;
+    uint64_t Together;
+  };
+  struct Counts {
+    uint64_t Count = 0;
+    uint64_t Together = 0;
+  };
+
+  void Insert(const Pending& p) {
+    for (size_t i = p.Hash & mask_;; i = (i + 1) & mask_) {
+      Slot& s = slots_[i];
+      if (s.Lo == p.Lo && s.Hi == p.Hi) {
+        s.Count += p.Count;
+        s.Together += p.Together;
+        return;
+      }
+      if (s.Hi == 0) {
+        s = Slot{p.Lo, p.Hi, p.Count, p.Together};
+        if (++filled_ * 8 > slots_.size() * 7) Grow();  // at seven eighths full
+        return;
+      }
+    }
+  }
+
+  void Grow() {
+    Slots old(slots_.size() * 2);
+    old.swap(slots_);
+    mask_ = slots_.size() - 1;
+    for (const Slot& s : old) {
+      if (s.Hi == 0) continue;
+      for (size_t i = HashTwoWords(s.Lo, s.Hi) & mask_;; i = (i + 1) & mask_) {
+        if (slots_[i].Hi == 0) {
+          slots_[i] = s;
+          break;
+        }
+      }
+    }
+  }
+
+  // Lookups jump all over the table: it is mapped on its own, with huge
+  // pages where the system allows.
+  using Slots = std::vector<Slot, LargeBlockAllocator<Slot>>;
+  Slots slots_;
+  size_t mask_;
+  size_t filled_ = 0;
+  std::unordered_map<std::string_view, Counts> long_;
+  Pending pending_[kBatch];
+  size_t pendingCount_ = 0;
+};
+
+// What one stretch of a text gives the collocates: its raw words with their
+// counts, and the words at its two edges (whose windows reach into the
+// stretch beside it), each with its number of occurrences.
+struct WindowStretch {
+  struct EdgeWord {
+    int32_t At;
+    int32_t Length;
+    uint32_t Occurrences;
+  };
+  RawWordCounts Counts;
+  uint64_t Words = 0;
+  uint64_t Occurrences = 0;
+  uint64_t WindowWords = 0;
+  std::vector<EdgeWord> Head;  // the first words, up to kEdge
+  std::vector<EdgeWord> Tail;  // the last words, up to kEdge, in text order
+  std::string FormTexts;       // per distinct raw word, its form (`FormOfCountedWords`)
+  std::vector<uint32_t> FormAt;
+  std::vector<uint32_t> FormHash;
+  std::vector<uint64_t> Count;
+  std::vector<uint64_t> Together;
+};
+
+constexpr size_t kEdge = 10;  // the widest window side
+
+// Reads the words of the stretch from `begin` to `end`, counting each raw
+// word and, for each word, the occurrences whose window holds it:
+// those among the `right` words before it and the `left` words after it
+// (within the stretch; the edges are left to `AddAcrossCut`). Each word
+// waits `left` words for the occurrences after it; `hitsFrom` to `hitsTo`
+// are the word starts of the occurrences in the stretch, ascending.
+void CountWindows(const RuleSet& rules, std::string_view text, size_t begin, size_t end, const cFilterList& filters,
+                  const int32_t* hitsFrom, const int32_t* hitsTo, size_t left, size_t right, WindowStretch& s) {
+  constexpr size_t kRing = 32;  // more than left + right + 1
+  int32_t ringAt[kRing];
+  int32_t ringLength[kRing];
+  uint32_t ringOccurrences[kRing];
+  uint64_t before[kRing];  // per word t, the occurrences of the words before it: P(t)
+  uint64_t total = 0;      // P of the next word
+  size_t t = 0;            // the words read
+  // The window count of word j once the words to j + left (or the end) are read.
+  auto weightOf = [&](size_t j, size_t n) {
+    auto p = [&](size_t i) { return i >= t ? total : before[i % kRing]; };
+    const size_t from = j > right ? j - right : 0;
+    const size_t to = std::min(n, j + left + 1);
+    return (p(j) - p(from)) + (p(to) - p(j + 1));
+  };
+  auto emit = [&](size_t j, size_t n) {
+    const uint64_t w = weightOf(j, n);
+    s.WindowWords += w;
+    const auto at = static_cast<size_t>(ringAt[j % kRing]);
+    s.Counts.Add(text.substr(at, static_cast<size_t>(ringLength[j % kRing])), 1, w, text.size() - at >= kShortKeyMax);
+  };
+  const int32_t* hit = hitsFrom;
+  ScanWordsIn(rules, text, begin, end, filters, [&](int32_t at, int32_t length, bool) {
+    while (hit != hitsTo && *hit < at) ++hit;
+    uint32_t m = 0;
+    for (; hit != hitsTo && *hit < at + length; ++hit) ++m;
+    const size_t k = t % kRing;
+    ringAt[k] = at;
+    ringLength[k] = length;
+    ringOccurrences[k] = m;
+    before[k] = total;
+    total += m;
+    if (t < kEdge) s.Head.push_back(WindowStretch::EdgeWord{at, length, m});
+    ++t;
+    if (t > left) emit(t - 1 - left, SIZE_MAX);
+  });
+  for (size_t j = t > left ? t - left : 0; j < t; ++j) emit(j, t);
+  s.Counts.Flush();
+  for (size_t j = t > kEdge ? t - kEdge : 0; j < t; ++j) {
+    s.Tail.push_back(WindowStretch::EdgeWord{ringAt[j % kRing], ringLength[j % kRing], ringOccurrences[j % kRing]});
+  }
+  s.Words = t;
+  s.Occurrences = total;
+}
+
+// Adds the window counts that reach across the cut between two stretches:
+// the last words of the first are among the `left` words after the
+// occurrences at the start of the second, its first words among the
+// `right` words before those at the end of the first.
+void AddAcrossCut(std::string_view text, size_t left, size_t right, WindowStretch& first, WindowStretch& second) {
+  const std::vector<WindowStretch::EdgeWord>& tail = first.Tail;
+  const std::vector<WindowStretch::EdgeWord>& head = second.Head;
+  auto word = [&](const WindowStretch::EdgeWord& e) {
+    return text.substr(static_cast<size_t>(e.At), static_cast<size_t>(e.Length));
+  };
+  // Distances across the cut: tail[a] is tail.size() - a words before it,
+  // head[b] is b + 1 words after it.
+  for (size_t a = 0; a < tail.size(); ++a) {
+    uint64_t w = 0;
+    for (size_t b = 0; b < head.size(); ++b) {
+      if (tail.size() - a + b <= left) w += head[b].Occurrences;
+    }
+    if (w > 0) {
+      first.Counts.Add(word(tail[a]), 0, w);
+      first.WindowWords += w;
+    }
+  }
+  for (size_t b = 0; b < head.size(); ++b) {
+    uint64_t w = 0;
+    for (size_t a = 0; a < tail.size(); ++a) {
+      if (tail.size() - a + b <= right) w += tail[a].Occurrences;
+    }
+    if (w > 0) {
+      second.Counts.Add(word(head[b]), 0, w);
+      second.WindowWords += w;
+    }
+  }
+  first.Counts.Flush();
+  second.Counts.Flush();
+}
+
+// Writes the form of each distinct raw word of the stretch, with its counts.
+void FormOfCountedWords(const FormTable& forms, WindowStretch& s) {
+  const size_t n = s.Counts.Count();
+  s.FormAt.assign(1, 0);
+  s.FormAt.reserve(n + 1);
+  s.FormHash.reserve(n);
+  s.Count.reserve(n);
+  s.Together.reserve(n);
+  s.Counts.ForEach([&](std::string_view word, uint64_t count, uint64_t together) {
+    const size_t start = s.FormTexts.size();
+    forms.AppendFormOfWord(word, s.FormTexts);
+    s.FormAt.push_back(static_cast<uint32_t>(s.FormTexts.size()));
+    s.FormHash.push_back(HashForm(std::string_view(s.FormTexts).substr(start), kHashSeed));
+    s.Count.push_back(count);
+    s.Together.push_back(together);
+  });
+  s.Counts = RawWordCounts();
+}
+
+// Reads a document in one or two stretches (`count`), their raw words
+// numbered as forms of the table (RawStretch::FormOf).
+struct Stretches {
+  RawStretch Parts[2];
+  size_t Count = 1;
+};
+
+void ReadStretches(const RuleSet& rules, FormTable& forms, std::string_view text, const cFilterList& filters,
+                   size_t splitMinimum, const std::vector<int32_t>& hitWords, Stretches& read) {
+  const size_t cut = StretchCut(rules, text, splitMinimum);
+  RawStretch* stretches = read.Parts;
+  read.Count = cut == 0 ? 1 : 2;
+  const int32_t* hits = hitWords.data();
+  const int32_t* hitsEnd = hits + hitWords.size();
+  const int32_t* hitsCut = std::lower_bound(hits, hitsEnd, static_cast<int32_t>(cut));
+  if (cut == 0) {
+    ReadStretch(rules, text, 0, text.size(), filters, hits, hitsEnd, stretches[0]);
+    FormOfRawWords(forms, text, stretches[0]);
+  } else {
+    RunInParallel(
+        [&] {
+          ReadStretch(rules, text, 0, cut, filters, hits, hitsCut, stretches[0]);
+          FormOfRawWords(forms, text, stretches[0]);
+        },
+        [&] {
+          ReadStretch(rules, text, cut, text.size(), filters, hitsCut, hitsEnd, stretches[1]);
+          FormOfRawWords(forms, text, stretches[1]);
+        });
+  }
+  for (size_t k = 0; k < read.Count; ++k) NumberForms(forms, stretches[k]);
+}
+
+// The words of a document as `WordSequence` gives them (form numbers with
+// kOpensParagraph), for forms that depend on the word alone, read by
+// `ReadStretches`; `occurrences` receives the place of each occurrence's
+// word.
+void ReadWordForms(const RuleSet& rules, FormTable& forms, std::string_view text, const cFilterList& filters,
+                   size_t splitMinimum, const std::vector<int32_t>& hitWords, std::vector<uint32_t>& out,
+                   std::vector<uint32_t>& occurrences) {
+  Stretches read;
+  ReadStretches(rules, forms, text, filters, splitMinimum, hitWords, read);
+  RawStretch* stretches = read.Parts;
+  out.swap(stretches[0].Ids);
+  occurrences.swap(stretches[0].Occurrences);
+  const size_t firstWords = out.size();
+  for (size_t k = 0; k < read.Count; ++k) {
+    RawStretch& s = stretches[k];
+    const std::vector<uint32_t>& formOf = s.FormOf;
+    if (k == 0) {
+      for (uint32_t& w : out) w = formOf[w & ~kOpensParagraph] | (w & kOpensParagraph);
+    } else {
+      out.reserve(out.size() + s.Ids.size());
+      for (uint32_t w : s.Ids) out.push_back(formOf[w & ~kOpensParagraph] | (w & kOpensParagraph));
+      s.Ids = std::vector<uint32_t>();
+      for (uint32_t o : s.Occurrences) occurrences.push_back(static_cast<uint32_t>(firstWords + o));
+    }
+  }
+}
+
 }  // namespace
 
 std::vector<size_t> CountEachString(const Context& context, const SearchSettings& settings, const cArrowList& strings,
                                     const cFilterList& filters, const SearchRequest& source, size_t* skipped,
-                                    bool* stopped) {
+                                    bool* stopped, const std::function<void(const std::vector<size_t>&)>& onDocument) {
   const SearchPlan plan(context.Rules, settings, strings, filters);
   std::vector<size_t> counts(strings.size(), 0);
   SearchRequest walk;
@@ -342,6 +866,7 @@ std::vector<size_t> CountEachString(const Context& context, const SearchSettings
   bool wasStopped = false;
   const size_t n = ForEachText(context, walk, wasStopped, [&](std::string_view text, const std::string&) {
     for (const Hit& h : ScanOccurrences(plan, text, SplitMinimumOf(source))) ++counts[static_cast<size_t>(h.String)];
+    if (onDocument) onDocument(counts);
   });
   if (skipped) *skipped = n;
   if (stopped) *stopped = wasStopped;
@@ -434,17 +959,108 @@ CollocateResult FindCollocates(const Context& context, SearchRequest request, co
   std::vector<uint64_t> together;
   const int64_t left = std::clamp(options.Left, 0, 10);
   const int64_t right = std::clamp(options.Right, 0, 10);
+  // Without meetings to list, the words' places are not kept: each word of
+  // a form that depends on the word alone is read as its raw bytes first.
+  const bool byRawWords = forms.ByWord() && options.Meeting.empty();
+  // Their forms are then kept in two tables, by the lowest bit of their
+  // hash, each filled and listed on a thread of its own.
+  struct FormPart {
+    FormTable Forms;
+    std::vector<uint64_t> Totals;
+    std::vector<uint64_t> Together;
+    std::vector<Collocate> Collocates;
+  };
+  FormPart formParts[2] = {{FormTable(context.Rules, settings.ResultSpelling, settings.ShowSymbols), {}, {}, {}},
+                           {FormTable(context.Rules, settings.ResultSpelling, settings.ShowSymbols), {}, {}, {}}};
+  std::vector<int32_t> hitWords;
+  std::vector<uint32_t> located;
   result.DocumentsSkipped = ForEachText(context, request, result.Stopped, [&](std::string_view text, const std::string& path) {
     std::vector<Hit> hits;
-    BothOf(request, [&] { words.Read(context.Rules, text, prepared.Filters); },
-           [&] { hits = ScanOccurrences(plan, text, SIZE_MAX); });
+    std::vector<int32_t> views;
+    if (byRawWords) {
+      hits = ScanOccurrences(plan, text, SplitMinimumOf(request));
+      hitWords.clear();
+      for (const Hit& h : hits) hitWords.push_back(h.WordAt);
+      hits = std::vector<Hit>();
+      std::sort(hitWords.begin(), hitWords.end());
+      const size_t cut = StretchCut(context.Rules, text, SplitMinimumOf(request));
+      const int32_t* hitsFrom = hitWords.data();
+      const int32_t* hitsTo = hitsFrom + hitWords.size();
+      const int32_t* hitsCut = std::lower_bound(hitsFrom, hitsTo, static_cast<int32_t>(cut));
+      const size_t l = static_cast<size_t>(left), r = static_cast<size_t>(right);
+      WindowStretch parts[2];
+      size_t count = 1;
+      if (cut == 0) {
+        CountWindows(context.Rules, text, 0, text.size(), prepared.Filters, hitsFrom, hitsTo, l, r, parts[0]);
+        FormOfCountedWords(forms, parts[0]);
+      } else {
+        count = 2;
+        RunInParallel(
+            [&] { CountWindows(context.Rules, text, 0, cut, prepared.Filters, hitsFrom, hitsCut, l, r, parts[0]); },
+            [&] {
+              CountWindows(context.Rules, text, cut, text.size(), prepared.Filters, hitsCut, hitsTo, l, r, parts[1]);
+            });
+        AddAcrossCut(text, l, r, parts[0], parts[1]);
+        RunInParallel([&] { FormOfCountedWords(forms, parts[0]); }, [&] { FormOfCountedWords(forms, parts[1]); });
+      }
+      for (size_t k = 0; k < count; ++k) {
+        result.Words += parts[k].Words;
+        result.Occurrences += parts[k].Occurrences;
+        result.WindowWords += parts[k].WindowWords;
+      }
+      // A single text: only the forms of words met in a window are
+      // collocates, numbered first; the other words count only for a form
+      // found among them. In a corpus every form is kept, as a later
+      // document may make it a collocate.
+      const bool windowFormsOnly = !request.Settings.UseCorpus;
+      auto number = [&](uint32_t bit) {
+        FormPart& part = formParts[bit];
+        // Calls `visit(stretch, j, form)` for the raw words of this table
+        // that `take` accepts, each form's slot asked for a few ahead.
+        auto forEach = [&](auto&& take, auto&& visit) {
+          constexpr size_t kAhead = 8;
+          for (size_t k = 0; k < count; ++k) {
+            const WindowStretch& s = parts[k];
+            const size_t distinct = s.FormHash.size();
+            for (size_t j = 0; j < distinct; ++j) {
+              if ((s.FormHash[j] & 1) != bit || !take(s, j)) continue;
+              if (j + kAhead < distinct) part.Forms.PrefetchForm(s.FormHash[j + kAhead]);
+              visit(s, j, std::string_view(s.FormTexts).substr(s.FormAt[j], s.FormAt[j + 1] - s.FormAt[j]));
+            }
+          }
+        };
+        auto add = [&](const WindowStretch& s, size_t j, std::string_view form) {
+          const uint32_t f = part.Forms.NumberOf(form, s.FormHash[j]);
+          if (f == part.Totals.size()) {
+            part.Totals.push_back(0);
+            part.Together.push_back(0);
+          }
+          part.Totals[f] += s.Count[j];
+          part.Together[f] += s.Together[j];
+        };
+        if (!windowFormsOnly) {
+          forEach([](const WindowStretch&, size_t) { return true; }, add);
+          return;
+        }
+        forEach([](const WindowStretch& s, size_t j) { return s.Together[j] != 0; }, add);
+        forEach([](const WindowStretch& s, size_t j) { return s.Together[j] == 0; },
+                [&](const WindowStretch& s, size_t j, std::string_view form) {
+                  const uint32_t f = part.Forms.Find(form, s.FormHash[j]);
+                  if (f != FlatIndex::kNone) part.Totals[f] += s.Count[j];
+                });
+      };
+      BothOf(request, [&] { number(0); }, [&] { number(1); });
+      return;
+    } else {
+      BothOf(request, [&] { words.Read(context.Rules, text, prepared.Filters); },
+             [&] { hits = ScanOccurrences(plan, text, SIZE_MAX); });
+      located = OccurrenceWords(hits, words, &views);
+    }
     totals.resize(forms.Count(), 0);
     together.resize(forms.Count(), 0);
     for (uint32_t f : words.Forms) ++totals[f & ~kOpensParagraph];
     result.Words += words.Forms.size();
     const int64_t n = static_cast<int64_t>(words.Forms.size());
-    std::vector<int32_t> views;
-    const std::vector<uint32_t> located = OccurrenceWords(hits, words, &views);
     for (size_t o = 0; o < located.size(); ++o) {
       const int64_t k = located[o];
       ++result.Occurrences;
@@ -465,16 +1081,37 @@ CollocateResult FindCollocates(const Context& context, SearchRequest request, co
       }
     }
   });
-  for (size_t f = 0; f < together.size(); ++f) {
-    if (together[f] == 0 || together[f] < options.MinFrequency) continue;
-    Collocate c;
-    c.Text = std::string(forms.Text(static_cast<uint32_t>(f)));
-    c.Cooccurrences = together[f];
-    c.Frequency = totals[f];
-    ComputeMeasures(c, result.Words, result.Occurrences, result.WindowWords);
-    result.Collocates.push_back(std::move(c));
+  auto list = [&](const FormTable& table, const std::vector<uint64_t>& totalOf, const std::vector<uint64_t>& with,
+                  std::vector<Collocate>& out) {
+    for (size_t f = 0; f < with.size(); ++f) {
+      if (with[f] == 0 || with[f] < options.MinFrequency) continue;
+      Collocate c;
+      c.Text = std::string(table.Text(static_cast<uint32_t>(f)));
+      c.Cooccurrences = with[f];
+      c.Frequency = totalOf[f];
+      ComputeMeasures(c, result.Words, result.Occurrences, result.WindowWords);
+      out.push_back(std::move(c));
+    }
+    SortCollocates(out, CollocateOrder::Cooccurrences);
+  };
+  if (!byRawWords) {
+    list(forms, totals, together, result.Collocates);
+    return result;
   }
-  SortCollocates(result.Collocates, CollocateOrder::Cooccurrences);
+  // Each table's collocates listed and sorted on its own thread, then merged.
+  auto listPart = [&](FormPart& part) { list(part.Forms, part.Totals, part.Together, part.Collocates); };
+  BothOf(request, [&] { listPart(formParts[0]); }, [&] { listPart(formParts[1]); });
+  std::vector<Collocate>& a = formParts[0].Collocates;
+  std::vector<Collocate>& b = formParts[1].Collocates;
+  result.Collocates.reserve(a.size() + b.size());
+  std::merge(std::make_move_iterator(a.begin()), std::make_move_iterator(a.end()), std::make_move_iterator(b.begin()),
+             std::make_move_iterator(b.end()), std::back_inserter(result.Collocates),
+             [](const Collocate& x, const Collocate& y) {
+               // As SortCollocates compares them.
+               const double ox = static_cast<double>(x.Cooccurrences), oy = static_cast<double>(y.Cooccurrences);
+               if (ox != oy) return ox > oy;
+               return TextLess(x.Text, y.Text);
+             });
   return result;
 }
 
@@ -516,6 +1153,49 @@ void RadixSort(std::vector<uint64_t>& keys, std::vector<uint32_t>* a = nullptr, 
   }
 }
 
+// Sorts the `n` keys at `keys` as `RadixSort` does.
+void RadixSortKeys(uint64_t* keys, size_t n) {
+  constexpr int kDigitBits = 11;
+  constexpr uint64_t kDigitMask = (uint64_t{1} << kDigitBits) - 1;
+  if (n < 2) return;
+  uint64_t used = 0;
+  for (size_t i = 0; i < n; ++i) used |= keys[i] ^ keys[0];
+  std::vector<uint64_t> scratch(n);
+  uint64_t* from = keys;
+  uint64_t* to = scratch.data();
+  std::vector<size_t> start(size_t{1} << kDigitBits);
+  for (int shift = 0; shift < 64; shift += kDigitBits) {
+    if (((used >> shift) & kDigitMask) == 0) continue;
+    std::fill(start.begin(), start.end(), 0);
+    for (size_t i = 0; i < n; ++i) ++start[(from[i] >> shift) & kDigitMask];
+    size_t sum = 0;
+    for (size_t& s : start) {
+      const size_t c = s;
+      s = sum;
+      sum += c;
+    }
+    for (size_t i = 0; i < n; ++i) to[start[(from[i] >> shift) & kDigitMask]++] = from[i];
+    std::swap(from, to);
+  }
+  if (from != keys) std::copy(from, from + n, keys);
+}
+
+// Sorts `keys`: a list of at least the request's split minimum in bytes
+// in two halves at once, then merged, when the request may use two threads.
+void SortKeys(std::vector<uint64_t>& keys, const SearchRequest& request) {
+  if (!request.Parallel || keys.size() < 2 || keys.size() * sizeof(uint64_t) < request.SplitMinimum) {
+    RadixSortKeys(keys.data(), keys.size());
+    return;
+  }
+  const size_t half = keys.size() / 2;
+  RunInParallel([&] { RadixSortKeys(keys.data(), half); },
+                [&] { RadixSortKeys(keys.data() + half, keys.size() - half); });
+  std::vector<uint64_t> merged(keys.size());
+  std::merge(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(half), keys.begin() + static_cast<std::ptrdiff_t>(half),
+             keys.end(), merged.begin());
+  keys.swap(merged);
+}
+
 // The place of each form in the order of the texts (bytes). Forms are
 // compared by their first eight bytes as one number first.
 std::vector<uint32_t> TextRanks(const std::string& texts, const std::vector<size_t>& at) {
@@ -532,10 +1212,19 @@ std::vector<uint32_t> TextRanks(const std::string& texts, const std::vector<size
     for (size_t j = 0; j < 8; ++j) head = head << 8 | (j < t.size() ? static_cast<unsigned char>(t[j]) : 0);
     entries[k] = Entry{head, k};
   }
-  std::sort(entries.begin(), entries.end(), [&](const Entry& x, const Entry& y) {
+  auto before = [&](const Entry& x, const Entry& y) {
     if (x.head != y.head) return x.head < y.head;
     return text(x.form) < text(y.form);
-  });
+  };
+  // Many forms: two halves sorted at once, then merged.
+  if (n < (size_t{1} << 16)) {
+    std::sort(entries.begin(), entries.end(), before);
+  } else {
+    const auto middle = entries.begin() + static_cast<std::ptrdiff_t>(n / 2);
+    RunInParallel([&] { std::sort(entries.begin(), middle, before); },
+                  [&] { std::sort(middle, entries.end(), before); });
+    std::inplace_merge(entries.begin(), middle, entries.end(), before);
+  }
   std::vector<uint32_t> rank(n);
   for (uint32_t k = 0; k < n; ++k) rank[entries[k].form] = k;
   return rank;
@@ -561,6 +1250,18 @@ void NgramResult::AppendText(size_t k, std::string& out) const {
     const uint32_t f = forms_[n * size_ + j];
     out.append(formTexts_, formAt_[f], formAt_[f + 1] - formAt_[f]);
   }
+}
+
+void NgramResult::PrefetchRow(size_t k) const {
+  if (k >= order_.size()) return;
+  const uint32_t* f = forms_.data() + size_t{order_[k]} * size_;
+  for (size_t j = 0; j < size_; ++j) Prefetch(formAt_.data() + f[j]);
+}
+
+void NgramResult::PrefetchText(size_t k) const {
+  if (k >= order_.size()) return;
+  const uint32_t* f = forms_.data() + size_t{order_[k]} * size_;
+  for (size_t j = 0; j < size_; ++j) Prefetch(formTexts_.data() + formAt_[f[j]]);
 }
 
 Ngram NgramResult::Row(size_t k) const {
@@ -606,20 +1307,42 @@ NgramResult FindNgrams(const Context& context, SearchRequest request, const Ngra
   };
   uint32_t document = 0;
   std::vector<uint8_t> holds;  // per word: an occurrence began there
+  // The bigrams of one text are keyed by the ranks of their forms' texts at
+  // once (its forms are all known once it is read): sorted once, they are
+  // in text order.
+  const bool rankedAtOnce = pairs && !request.Settings.UseCorpus;
+  std::vector<uint32_t> rank;
+  size_t formCount = 0;
   result.DocumentsSkipped = ForEachText(context, request, result.Stopped, [&](std::string_view text, const std::string&) {
     ++document;
     std::vector<Hit> hits;
-    if (options.Containing) {
+    std::vector<uint32_t> located;
+    if (forms.ByWord()) {
+      std::vector<int32_t> hitWords;
+      if (options.Containing) {
+        for (const Hit& h : ScanOccurrences(*plan, text, SplitMinimumOf(request))) hitWords.push_back(h.WordAt);
+        std::sort(hitWords.begin(), hitWords.end());
+      }
+      ReadWordForms(context.Rules, forms, text, prepared.Filters, SplitMinimumOf(request), hitWords, words.Forms,
+                    located);
+    } else if (options.Containing) {
       BothOf(request, [&] { words.Read(context.Rules, text, prepared.Filters); },
              [&] { hits = ScanOccurrences(*plan, text, SIZE_MAX); });
+      located = OccurrenceWords(hits, words);
     } else {
       words.Read(context.Rules, text, prepared.Filters);
+    }
+    formCount = forms.Count();
+    if (rankedAtOnce) {
+      forms.TakeTexts(result.formTexts_, result.formAt_);
+      rank = TextRanks(result.formTexts_, result.formAt_);
+      for (uint32_t& f : words.Forms) f = rank[f & ~kOpensParagraph] | (f & kOpensParagraph);
     }
     const std::vector<uint32_t>& w = words.Forms;
     result.Words += w.size();
     if (options.Containing) {
       holds.assign(w.size(), 0);
-      for (uint32_t k : OccurrenceWords(hits, words)) {
+      for (uint32_t k : located) {
         holds[k] = 1;
         ++result.Occurrences;
       }
@@ -657,9 +1380,9 @@ NgramResult FindNgrams(const Context& context, SearchRequest request, const Ngra
     if (!pairs) return;
     words.Forms = std::vector<uint32_t>();
     // Sorted as numbers of as few bits as the forms so far need.
-    const int bits = BitsFor(forms.Count());
+    const int bits = BitsFor(formCount);
     for (uint64_t& p : places) p = PairKey(p >> 32, p & 0xffffffffu, bits);
-    RadixSort(places);
+    SortKeys(places, request);
     const uint64_t low = (uint64_t{1} << bits) - 1;
     for (uint64_t& p : places) p = PairKey(p >> bits, p & low, 32);
     if (places.empty()) return;
@@ -688,8 +1411,10 @@ NgramResult FindNgrams(const Context& context, SearchRequest request, const Ngra
   });
   index.Clear();
   lastDocument = std::vector<uint32_t>();
-  forms.TakeTexts(result.formTexts_, result.formAt_);
-  const std::vector<uint32_t> rank = TextRanks(result.formTexts_, result.formAt_);
+  if (!rankedAtOnce) {
+    forms.TakeTexts(result.formTexts_, result.formAt_);
+    rank = TextRanks(result.formTexts_, result.formAt_);
+  }
 
   if (pairs) {
     // The runs of the documents merged: equal keys add up.
@@ -715,8 +1440,15 @@ NgramResult FindNgrams(const Context& context, SearchRequest request, const Ngra
     // Keys in text order (with one document, every bigram's documents are 1).
     const int bits = BitsFor(rank.size());
     const uint64_t low = (uint64_t{1} << bits) - 1;
-    for (uint64_t& k : pairKeys) k = PairKey(rank[k >> 32], rank[k & 0xffffffffu], bits);
-    if (runs > 1) {
+    if (rankedAtOnce) {
+      // Already in text order, each in its one document.
+      for (uint64_t& k : pairKeys) k = PairKey(k >> 32, k & 0xffffffffu, bits);
+    } else {
+      for (uint64_t& k : pairKeys) k = PairKey(rank[k >> 32], rank[k & 0xffffffffu], bits);
+    }
+    if (rankedAtOnce) {
+      documents.assign(frequency.size(), 1);
+    } else if (runs > 1) {
       RadixSort(pairKeys, &frequency, &documents);
     } else {
       documents = std::vector<uint32_t>();
@@ -746,9 +1478,21 @@ NgramResult FindNgrams(const Context& context, SearchRequest request, const Ngra
       return false;
     });
   }
-  // By frequency, descending; text order within one frequency.
-  std::stable_sort(result.order_.begin(), result.order_.end(),
-                   [&](uint32_t a, uint32_t b) { return frequency[a] > frequency[b]; });
+  // By frequency, descending; text order within one frequency: counted
+  // into one run per frequency when the frequencies are few enough.
+  std::vector<uint32_t>& order = result.order_;
+  uint32_t highest = 0;
+  for (uint32_t n : order) highest = std::max(highest, frequency[n]);
+  if (highest <= order.size()) {
+    std::vector<size_t> start(size_t{highest} + 2, 0);
+    for (uint32_t n : order) ++start[highest - frequency[n] + 1];
+    for (size_t k = 1; k < start.size(); ++k) start[k] += start[k - 1];
+    std::vector<uint32_t> sorted(order.size());
+    for (uint32_t n : order) sorted[start[highest - frequency[n]]++] = n;
+    order.swap(sorted);
+  } else {
+    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return frequency[a] > frequency[b]; });
+  }
   return result;
 }
 

@@ -54,6 +54,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -92,10 +93,12 @@ AttestedResult CountAttestedVariants(const Context& context, SearchRequest reque
 // `settings` and `filters` over the window's document or the corpus of
 // `source` (its document, corpus, reading reports, stop flag and threads):
 // each occurrence counted for the string that found it. The generated-
-// variants dialog shows these counts beside its list.
+// variants dialog shows these counts beside its list. `onDocument`, when
+// given, is called after each document with the counts so far.
 std::vector<size_t> CountEachString(const Context& context, const SearchSettings& settings, const cArrowList& strings,
                                     const cFilterList& filters, const SearchRequest& source,
-                                    size_t* skipped = nullptr, bool* stopped = nullptr);
+                                    size_t* skipped = nullptr, bool* stopped = nullptr,
+                                    const std::function<void(const std::vector<size_t>&)>& onDocument = {});
 
 // One collocate: a form with its counts and measures (see above).
 struct Collocate {
@@ -174,6 +177,11 @@ class NgramResult {
   Ngram Row(size_t k) const;
   // The parts of row k, without a copy of its text.
   void AppendText(size_t k, std::string& out) const;
+  // Ask for the memory that `AppendText(k)` reads: where its forms' texts
+  // start (`PrefetchRow`), then the texts (`PrefetchText`, a few rows
+  // later), so that a writer going through the rows waits less.
+  void PrefetchRow(size_t k) const;
+  void PrefetchText(size_t k) const;
   uint64_t Frequency(size_t k) const { return frequency_[order_[k]]; }
   uint64_t Documents(size_t k) const { return documents_[order_[k]]; }
 

@@ -21,8 +21,11 @@
 #include "cli/SearchCommandLine.h"
 #include "document/Reader.h"
 #include "platform/Cp1252.h"
+#include "platform/Hash.h"
+#include "platform/Parallel.h"
 #include "rules/Filters.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -77,11 +80,15 @@ bool TakeFlag(Args& args, const char* name) {
   return found;
 }
 
-// A measure with six decimals.
-std::string Number(double value) {
+// A measure with six decimals, appended to `out`.
+void AppendNumber(std::string& out, double value) {
   char tmp[64];
   const auto [end, ec] = std::to_chars(tmp, tmp + sizeof tmp, value, std::chars_format::fixed, 6);
-  return ec == std::errc() ? std::string(tmp, end) : std::string("nan");
+  if (ec == std::errc()) {
+    out.append(tmp, end);
+  } else {
+    out += "nan";
+  }
 }
 
 void AppendCount(std::string& out, uint64_t n) {
@@ -93,24 +100,47 @@ void AppendCount(std::string& out, uint64_t n) {
 
 void Write(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
-// Writes the rows gathered once they pass 1 MB, so that a long list never
-// waits whole in memory.
-void WriteWhenFull(std::string& out) {
-  if (out.size() <= (1u << 20)) return;
-  Write(out);
-  out.clear();
+// Writes `count` rows, each appended to a string by `format(k, out)`:
+// the rows are formatted a block at a time, two blocks at once, and
+// written in order.
+template <typename Format>
+void WriteRows(size_t count, Format&& format) {
+  constexpr size_t kBlock = size_t{1} << 15;
+  std::string first, second;
+  auto block = [&](size_t from, size_t to, std::string& out) {
+    out.clear();
+    for (size_t k = from; k < to; ++k) format(k, out);
+  };
+  for (size_t k = 0; k < count; k += 2 * kBlock) {
+    const size_t middle = std::min(count, k + kBlock);
+    const size_t end = std::min(count, k + 2 * kBlock);
+    if (end - k <= kBlock) {
+      block(k, end, first);
+      Write(first);
+      break;
+    }
+    RunInParallel([&] { block(k, middle, first); }, [&] { block(middle, end, second); });
+    Write(first);
+    Write(second);
+  }
 }
 
 void WriteCollocates(const CollocateResult& r, bool json) {
   if (!json) {
-    std::string out;
-    for (const Collocate& c : r.Collocates) {
-      out += c.Text + '\t' + std::to_string(c.Cooccurrences) + '\t' + std::to_string(c.Frequency) + '\t' +
-             Number(c.LogLikelihood) + '\t' + Number(c.MutualInformation) + '\t' + Number(c.TScore) + '\t' +
-             Number(c.LogDice) + '\n';
-      WriteWhenFull(out);
-    }
-    Write(out);
+    WriteRows(r.Collocates.size(), [&](size_t k, std::string& out) {
+      if (k + 8 < r.Collocates.size()) Prefetch(r.Collocates[k + 8].Text.data());
+      const Collocate& c = r.Collocates[k];
+      out += c.Text;
+      out += '\t';
+      AppendCount(out, c.Cooccurrences);
+      out += '\t';
+      AppendCount(out, c.Frequency);
+      for (double measure : {c.LogLikelihood, c.MutualInformation, c.TScore, c.LogDice}) {
+        out += '\t';
+        AppendNumber(out, measure);
+      }
+      out += '\n';
+    });
     return;
   }
   JsonWriter w(stdout);
@@ -148,17 +178,16 @@ void WriteCollocates(const CollocateResult& r, bool json) {
 
 void WriteNgrams(const NgramResult& r, bool containing, bool json) {
   if (!json) {
-    std::string out;
-    for (size_t k = 0; k < r.Count(); ++k) {
+    WriteRows(r.Count(), [&](size_t k, std::string& out) {
+      r.PrefetchRow(k + 16);
+      r.PrefetchText(k + 8);
       r.AppendText(k, out);
       out += '\t';
       AppendCount(out, r.Frequency(k));
       out += '\t';
       AppendCount(out, r.Documents(k));
       out += '\n';
-      WriteWhenFull(out);
-    }
-    Write(out);
+    });
     return;
   }
   JsonWriter w(stdout);
@@ -295,7 +324,8 @@ int RunCollocatesCommand(Context& ctx, const Args& given) {
   options.Right = static_cast<int>(*right);
   options.MinFrequency = minFrequency.value_or(1);
   CollocateResult result = FindCollocates(ctx, std::move(request), options);
-  SortCollocates(result.Collocates, order);
+  // The collocates come by co-occurrences already.
+  if (order != CollocateOrder::Cooccurrences) SortCollocates(result.Collocates, order);
   WriteCollocates(result, json);
   return 0;
 }

@@ -37,6 +37,19 @@ class FlatIndex {
     return number;
   }
 
+  // The number of `key` (found as by `FindOrAdd`), or kNone when the index
+  // does not hold it.
+  static constexpr uint32_t kNone = UINT32_MAX;
+  template <typename KeyOf>
+  uint32_t Find(std::string_view key, uint32_t hash, KeyOf&& keyOf) const {
+    const uint64_t head = Head(key);
+    const uint32_t check = (hash & ~uint32_t{255}) | static_cast<uint32_t>(key.size() < 255 ? key.size() : 255);
+    const auto probe = slots_.Find(check >> 8, [&](const Slot& s) {
+      return s.check == check && s.head == head && (key.size() <= 8 || keyOf(s.numberPlus1 - 1) == key);
+    });
+    return probe.found ? probe.slot->numberPlus1 - 1 : kNone;
+  }
+
   // Asks for the slot where the string of `hash` is looked up first.
   void Prefetch(uint32_t hash) const { slots_.Prefetch(hash >> 8); }
 

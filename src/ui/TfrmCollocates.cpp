@@ -7,13 +7,13 @@
 #include "ui/TfrmMain.h"
 #include "ui/UiLanguage.h"
 
-#include <QApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -83,6 +83,11 @@ TfrmCollocates::TfrmCollocates(QWidget* parent) : QDialog(parent) {
   lstMeet->setObjectName("lstMeet");
   // The count of occurrences and words: numbers, not a caption.
   lblStatus = new QLabel(this);
+  barProgress = new QProgressBar(this);
+  barProgress->setObjectName("barProgress");
+  btnCancel = new QPushButton(T("Annuler"), this);
+  btnCancel->setObjectName("btnCancel");
+  btnCancel->setAutoDefault(false);
   CloseBtn = new QPushButton(T("Fermer"), this);
   CloseBtn->setObjectName("CloseBtn");
   CloseBtn->setDefault(true);
@@ -104,10 +109,13 @@ TfrmCollocates::TfrmCollocates(QWidget* parent) : QDialog(parent) {
   layout->addWidget(lstMeet, 2);
   auto* bottom = new QHBoxLayout;
   bottom->addWidget(lblStatus, 1);
+  bottom->addWidget(barProgress);
+  bottom->addWidget(btnCancel);
   bottom->addWidget(CloseBtn);
   layout->addLayout(bottom);
   resize(720, 520);
 
+  worker_ = new StatisticsWorker(this, barProgress, btnCancel);
   connect(btnCompute, &QPushButton::clicked, this, &TfrmCollocates::btnComputeClick);
   connect(CloseBtn, &QPushButton::clicked, this, &QDialog::accept);
   connect(grdColloc, &QTableWidget::itemSelectionChanged, this, &TfrmCollocates::grdCollocSelect);
@@ -136,27 +144,41 @@ void TfrmCollocates::ShowFor(Source source) {
   spnMin->setAccessibleName(Spoken(lblMin->text()));
   btnCompute->setAccessibleName(Spoken(btnCompute->text()));
   CloseBtn->setAccessibleName(Spoken(CloseBtn->text()));
+  btnCancel->setAccessibleName(Spoken(btnCancel->text()));
+  barProgress->setAccessibleName(Tr("Progression"));
   grdColloc->setAccessibleName(windowTitle());
   lstMeet->setAccessibleName(Spoken(lblMeet->text()));
   btnComputeClick();
   CurrentDialogs().Exec(this);
+  worker_->Cancel();
   grdColloc->setRowCount(0);
   lstMeet->clear();
   source_ = Source();
 }
 
 void TfrmCollocates::btnComputeClick() {
+  worker_->Cancel();
   lstMeet->clear();
   grdColloc->setSortingEnabled(false);
   grdColloc->setRowCount(0);
+  lblStatus->setText(QString());
   if (source_.Strings.empty()) {
-    lblStatus->setText(QString());
     grdColloc->setSortingEnabled(true);
     return;
   }
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  const CollocateResult r = FindCollocates(TheShell().Ctx, Request(), Options());
-  QApplication::restoreOverrideCursor();
+  // The thread works on copies: the context, the filters and the document.
+  worker_->Start<CollocateResult>(
+      Request(),
+      [ctx = TheShell().Ctx, filters = source_.Filters, doc = source_.Doc, o = Options()](const SearchRequest& r) {
+        CollocateOptions options = o;
+        options.Filters = &filters;
+        return FindCollocates(ctx, r, options);
+      },
+      [this](CollocateResult& r) { ShowCollocates(r); });
+}
+
+void TfrmCollocates::ShowCollocates(const CollocateResult& r) {
+  grdColloc->setSortingEnabled(false);
   grdColloc->setRowCount(static_cast<int>(r.Collocates.size()));
   for (int row = 0; row < static_cast<int>(r.Collocates.size()); ++row) {
     const Collocate& c = r.Collocates[static_cast<size_t>(row)];
@@ -182,16 +204,22 @@ void TfrmCollocates::grdCollocSelect() {
   if (form == nullptr) return;
   CollocateOptions o = Options();
   o.Meeting = ToCp1252(form->text());
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  const CollocateResult r = FindCollocates(TheShell().Ctx, Request(), o);
-  QApplication::restoreOverrideCursor();
-  for (const CollocateMeeting& m : r.Meetings) {
-    QString line = FromCp1252(m.Text);
-    line.replace('\n', ' ');
-    line.replace('\r', ' ');
-    if (!m.Path.empty()) line = FromCp1252(MakeDocumentRef(m.Path)) + "   " + line;
-    lstMeet->addItem(line);
-  }
+  worker_->Start<CollocateResult>(
+      Request(),
+      [ctx = TheShell().Ctx, filters = source_.Filters, doc = source_.Doc, o](const SearchRequest& r) {
+        CollocateOptions options = o;
+        options.Filters = &filters;
+        return FindCollocates(ctx, r, options);
+      },
+      [this](CollocateResult& r) {
+        for (const CollocateMeeting& m : r.Meetings) {
+          QString line = FromCp1252(m.Text);
+          line.replace('\n', ' ');
+          line.replace('\r', ' ');
+          if (!m.Path.empty()) line = FromCp1252(MakeDocumentRef(m.Path)) + "   " + line;
+          lstMeet->addItem(line);
+        }
+      });
 }
 
 void TfrmMain::mnuCollocClick() { TheCollocatesDialog().ShowFor(CurrentStatisticsSource()); }

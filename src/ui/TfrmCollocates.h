@@ -6,6 +6,7 @@
 
 #include "app/Statistics.h"
 #include "ui/StatisticsSource.h"
+#include "ui/StatisticsWorker.h"
 
 #include <QDialog>
 
@@ -15,6 +16,7 @@
 
 class QLabel;
 class QListWidget;
+class QProgressBar;
 class QPushButton;
 class QSpinBox;
 class QTableWidget;
@@ -31,11 +33,16 @@ class TfrmCollocates : public QDialog {
   using Source = StatisticsSource;
 
   // Shows the dialog modally (through CurrentDialogs().Exec) on `source`,
-  // computed at once with the window sizes shown.
+  // at once, and computes with the window sizes shown in the background.
   void ShowFor(Source source);
 
-  // Computes the collocates with the values of the controls.
+  // Computes the collocates with the values of the controls, on a second
+  // thread: the grid fills when it ends.
   void btnComputeClick();
+
+  // The background computation (of the collocates or of a collocate's
+  // meetings).
+  StatisticsWorker& Worker() { return *worker_; }
 
   QLabel* lblLeft;
   QSpinBox* spnLeft;
@@ -48,10 +55,14 @@ class TfrmCollocates : public QDialog {
   QLabel* lblMeet;
   QListWidget* lstMeet;
   QLabel* lblStatus;
+  QProgressBar* barProgress;
+  QPushButton* btnCancel;
   QPushButton* CloseBtn;
 
  private:
   void grdCollocSelect();
+  void ShowCollocates(const CollocateResult& r);
+  StatisticsWorker* worker_;
   CollocateOptions Options() const;
   SearchRequest Request() const;
 

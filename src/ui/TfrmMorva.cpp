@@ -87,6 +87,10 @@ void MorvaListModel::SetCounts(const std::unordered_map<std::string, size_t>* co
   endResetModel();
 }
 
+void MorvaListModel::CountsChanged() {
+  if (rowCount() > 0) emit dataChanged(index(0), index(rowCount() - 1));
+}
+
 long long MorvaListModel::CountAt(size_t row) const {
   if (!strings_ || !counts_ || row >= strings_->size()) return -1;
   const auto it = counts_->find((*strings_)[row].Key);
@@ -229,6 +233,9 @@ void TfrmMorva::ConnectButtons() {
   connect(btnStopCount, &QPushButton::clicked, this, [this] {
     StopCount();
     lblProgress->hide();
+    // The counts of the documents read so far are not the corpus's.
+    counts_.clear();
+    WordModel->SetCounts(nullptr);
   });
   connect(countTimer_, &QTimer::timeout, this, &TfrmMorva::PollCount);
 }
@@ -329,6 +336,8 @@ void TfrmMorva::StartCount() {
   countDone_ = false;
   countIndex_ = countTotal_ = 0;
   counted_.clear();
+  partial_.clear();
+  partialFresh_ = false;
   lblProgress->setText("...");
   countThread_ = std::thread([this, ctx = TheShell().Ctx, strings = *strings_, source = std::move(*source_)] {
     SearchRequest request;
@@ -342,9 +351,18 @@ void TfrmMorva::StartCount() {
     };
     std::unordered_map<std::string, size_t> result;
     bool stopped = false;
+    // In a corpus the counts fill in as the documents are read.
+    auto onDocument = [&](const std::vector<size_t>& counts) {
+      if (!source.Settings.UseCorpus) return;
+      std::unordered_map<std::string, size_t> partial;
+      for (size_t k = 0; k < strings.size(); ++k) partial.emplace(strings[k].Key, counts[k]);
+      std::lock_guard<std::mutex> lock(countMutex_);
+      partial_ = std::move(partial);
+      partialFresh_ = true;
+    };
     try {
       const std::vector<size_t> counts =
-          CountEachString(ctx, source.Settings, strings, source.Filters, request, nullptr, &stopped);
+          CountEachString(ctx, source.Settings, strings, source.Filters, request, nullptr, &stopped, onDocument);
       for (size_t k = 0; k < strings.size(); ++k) result.emplace(strings[k].Key, counts[k]);
     } catch (...) {
       stopped = true;  // no counts rather than wrong ones
@@ -373,6 +391,17 @@ void TfrmMorva::PollCount() {
       lblProgress->setText(QString("%1 / %2").arg(countIndex_ + 1).arg(countTotal_));
       lblProgress->setAccessibleName(lblProgress->text());
     }
+    if (partialFresh_) {
+      partialFresh_ = false;
+      const bool first = counts_.empty();
+      counts_ = std::move(partial_);
+      partial_.clear();
+      if (first) {
+        WordModel->SetCounts(&counts_);
+      } else {
+        WordModel->CountsChanged();
+      }
+    }
     return;
   }
   StopCount();
@@ -382,7 +411,10 @@ void TfrmMorva::PollCount() {
     counts_ = std::move(counted_);
     counted_.clear();
   }
-  if (counts_.empty()) return;
+  if (counts_.empty()) {
+    WordModel->SetCounts(nullptr);
+    return;
+  }
   WordModel->SetCounts(&counts_);
   chkHideAbsent->setEnabled(true);
   btnFreq->setEnabled(true);

@@ -56,6 +56,9 @@ class MorvaListModel : public QAbstractListModel {
   void Attach(const cArrowList* strings);
   // The occurrences of each key (nullptr: none known); shows the list anew.
   void SetCounts(const std::unordered_map<std::string, size_t>* counts);
+  // The counts set have changed (more documents read): the rows are drawn
+  // again, the list stays as it is.
+  void CountsChanged();
   // The occurrences of the string at `row`, or -1 when not counted.
   long long CountAt(size_t row) const;
   // Shows the attached list anew after it changed.
@@ -163,6 +166,9 @@ class TfrmMorva : public QDialog {
   std::mutex countMutex_;
   size_t countIndex_ = 0, countTotal_ = 0;  // the corpus document being read
   std::unordered_map<std::string, size_t> counted_;  // written by the thread until countDone_
+  // The counts of the documents read so far, while the count runs.
+  std::unordered_map<std::string, size_t> partial_;
+  bool partialFresh_ = false;
   std::unordered_map<std::string, size_t> counts_;   // shown
   QTimer* countTimer_ = nullptr;
 };

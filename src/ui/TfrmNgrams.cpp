@@ -12,6 +12,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -69,6 +70,11 @@ TfrmNgrams::TfrmNgrams(QWidget* parent) : QDialog(parent) {
   grdNgram->setSortingEnabled(true);
   // The numbers of rows shown and found: numbers, not a caption.
   lblStatus = new QLabel(this);
+  barProgress = new QProgressBar(this);
+  barProgress->setObjectName("barProgress");
+  btnCancel = new QPushButton(T("Annuler"), this);
+  btnCancel->setObjectName("btnCancel");
+  btnCancel->setAutoDefault(false);
   CloseBtn = new QPushButton(T("Fermer"), this);
   CloseBtn->setObjectName("CloseBtn");
   CloseBtn->setDefault(true);
@@ -85,10 +91,13 @@ TfrmNgrams::TfrmNgrams(QWidget* parent) : QDialog(parent) {
   layout->addWidget(grdNgram, 1);
   auto* bottom = new QHBoxLayout;
   bottom->addWidget(lblStatus, 1);
+  bottom->addWidget(barProgress);
+  bottom->addWidget(btnCancel);
   bottom->addWidget(CloseBtn);
   layout->addLayout(bottom);
   resize(640, 480);
 
+  worker_ = new StatisticsWorker(this, barProgress, btnCancel);
   connect(btnCompute, &QPushButton::clicked, this, &TfrmNgrams::btnComputeClick);
   connect(CloseBtn, &QPushButton::clicked, this, &QDialog::accept);
 }
@@ -108,30 +117,42 @@ void TfrmNgrams::ShowFor(Source source) {
   chkClusters->setAccessibleName(Spoken(chkClusters->text()));
   btnCompute->setAccessibleName(Spoken(btnCompute->text()));
   CloseBtn->setAccessibleName(Spoken(CloseBtn->text()));
+  btnCancel->setAccessibleName(Spoken(btnCancel->text()));
+  barProgress->setAccessibleName(Tr("Progression"));
   grdNgram->setAccessibleName(windowTitle());
   btnComputeClick();
   CurrentDialogs().Exec(this);
+  worker_->Cancel();
   grdNgram->setRowCount(0);
   source_ = Source();
 }
 
 void TfrmNgrams::btnComputeClick() {
+  worker_->Cancel();
   grdNgram->setSortingEnabled(false);
   grdNgram->setRowCount(0);
+  lblStatus->setText(QString());
   if (!source_.Doc && !source_.Settings.UseCorpus) {
-    lblStatus->setText(QString());
     grdNgram->setSortingEnabled(true);
     return;
   }
-  SearchRequest request = source_.Request();
   NgramOptions options;
   options.Size = spnSize->value();
   options.MinFrequency = static_cast<uint64_t>(spnMin->value());
   options.Containing = chkClusters->isChecked() && !source_.Strings.empty();
-  options.Filters = &source_.Filters;
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  const NgramResult r = FindNgrams(TheShell().Ctx, std::move(request), options);
-  QApplication::restoreOverrideCursor();
+  // The thread works on copies: the context, the filters and the document.
+  worker_->Start<NgramResult>(
+      source_.Request(),
+      [ctx = TheShell().Ctx, filters = source_.Filters, doc = source_.Doc, options](const SearchRequest& r) {
+        NgramOptions o = options;
+        o.Filters = &filters;
+        return FindNgrams(ctx, r, o);
+      },
+      [this](NgramResult& r) { ShowNgrams(r); });
+}
+
+void TfrmNgrams::ShowNgrams(const NgramResult& r) {
+  grdNgram->setSortingEnabled(false);
   const int rows = static_cast<int>(std::min<size_t>(r.Count(), kMaxRows));
   grdNgram->setRowCount(rows);
   std::string text;

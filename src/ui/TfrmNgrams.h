@@ -6,6 +6,7 @@
 
 #include "app/Statistics.h"
 #include "ui/StatisticsSource.h"
+#include "ui/StatisticsWorker.h"
 
 #include <QDialog>
 
@@ -15,6 +16,7 @@
 
 class QCheckBox;
 class QLabel;
+class QProgressBar;
 class QPushButton;
 class QSpinBox;
 class QTableWidget;
@@ -32,11 +34,15 @@ class TfrmNgrams : public QDialog {
   using Source = StatisticsSource;
 
   // Shows the dialog modally (through CurrentDialogs().Exec) on `source`,
-  // computed at once.
+  // at once, and computes in the background.
   void ShowFor(Source source);
 
-  // Computes the n-grams with the values of the controls.
+  // Computes the n-grams with the values of the controls, on a second
+  // thread: the grid fills when it ends.
   void btnComputeClick();
+
+  // The background computation.
+  StatisticsWorker& Worker() { return *worker_; }
 
   // At most this many rows are shown (the most frequent).
   static constexpr int kMaxRows = 5000;
@@ -49,10 +55,14 @@ class TfrmNgrams : public QDialog {
   QPushButton* btnCompute;
   QTableWidget* grdNgram;
   QLabel* lblStatus;
+  QProgressBar* barProgress;
+  QPushButton* btnCancel;
   QPushButton* CloseBtn;
 
  private:
+  void ShowNgrams(const NgramResult& r);
   Source source_;
+  StatisticsWorker* worker_;
 };
 
 // The one n-grams dialog of the process, made on first use.

@@ -208,6 +208,18 @@ TEST(Statistics, CorpusFormsInTheSearchSpellingAndRepeatedDocuments) {
   // ROY is written ROI: LE ROI twice in b; LE CHAT three times in a.
   EXPECT_EQ(AsMap(bigrams), (M{{"LE CHAT", {3, 1}}, {"LE ROI", {2, 1}}}));
 
+  // The counts of each string, told after every document as they add up.
+  {
+    SearchRequest counted = r;
+    PrepareKeys(ctx.Rules, counted.Settings, counted.Strings);
+    std::vector<std::vector<size_t>> told;
+    const std::vector<size_t> counts =
+        CountEachString(ctx, counted.Settings, counted.Strings, {}, counted, nullptr, nullptr,
+                        [&](const std::vector<size_t>& so_far) { told.push_back(so_far); });
+    EXPECT_EQ(counts, std::vector<size_t>{2});
+    EXPECT_EQ(told, (std::vector<std::vector<size_t>>{{0}, {2}}));  // a, then b (a again and none.txt add nothing)
+  }
+
   CollocateResult c = FindCollocates(ctx, r, Window(1, 1, 1));
   EXPECT_EQ(c.Occurrences, 2u);  // ROY and ROI
   const Collocate* le = Find(c.Collocates, "LE");
@@ -230,6 +242,84 @@ TEST(Statistics, CorpusFormsInTheSearchSpellingAndRepeatedDocuments) {
   EXPECT_EQ(stopped.Words, 12u);
   EXPECT_FALSE(c.Stopped);
   std::filesystem::remove_all(dir);
+}
+
+// A text of many paragraphs, cut in two for two scans at once (the split
+// minimum set to one byte), gives the counts of the text read whole; the
+// collocates read whole as well when their meetings are listed, which keeps
+// every word's place. Words of one to twenty letters (the longest kept
+// apart from the short ones), symbols inside and at the ends of words,
+// spellings that "Modifiée" writes alike (ROY, ROI), paragraph ends next to
+// the cut and the text's end, and a filter that drops some words.
+TEST(Statistics, ACutTextCountsAsTheWholeText) {
+  Context ctx = TinyContext();
+  ctx.Rules.SeparatorClass['-'] = kSymbol;
+  const char* const kWords[] = {"le", "chat", "roy", "roi", "Chat", "c-hat", "-chat", "chat-", "un", "x",
+                                "noir", "anticonstitutionnelle", "abcdefghijklmnop", "chatchat", "ROY-", "et"};
+  std::string text;
+  uint32_t seed = 12345;
+  auto next = [&](uint32_t n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % n;
+  };
+  for (int w = 0; w < 6000; ++w) {
+    text += kWords[next(16)];
+    const uint32_t s = next(20);
+    text += s == 0 ? "\n" : s == 1 ? ". " : s == 2 ? " - " : " ";
+  }
+  text += "chat";  // a word still open at the end is not listed
+  Document doc;
+  ReadDocument(ctx.Rules, text, doc);
+  struct Case {
+    int left, right;
+    std::vector<std::string> strings;
+    bool filtered;
+  };
+  const Case cases[] = {{5, 5, {"chat"}, false}, {1, 10, {"roi", "le"}, false}, {10, 1, {"chat"}, true},
+                        {3, 0, {"x"}, false}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.strings[0] + " " + std::to_string(k.left) + "/" + std::to_string(k.right));
+    SearchRequest whole = Search(doc, k.strings);
+    whole.Parallel = false;
+    SearchRequest cut = whole;
+    cut.Parallel = true;
+    cut.SplitMinimum = 1;
+    cFilterList filters;
+    if (k.filtered) filters.push_back(FilterPattern{"C", kAnchorStart});  // words that begin with C
+    CollocateOptions o = Window(k.left, k.right, 1);
+    o.Filters = &filters;
+    CollocateOptions listed = o;
+    listed.Meeting = "LE";
+    for (const SearchRequest* r : {&whole, &cut}) {
+      const CollocateResult a = FindCollocates(ctx, *r, o);
+      const CollocateResult b = FindCollocates(ctx, *r, listed);
+      EXPECT_GT(a.Occurrences, 0u);
+      EXPECT_EQ(a.Words, b.Words);
+      EXPECT_EQ(a.Occurrences, b.Occurrences);
+      EXPECT_EQ(a.WindowWords, b.WindowWords);
+      ASSERT_EQ(a.Collocates.size(), b.Collocates.size());
+      for (size_t i = 0; i < a.Collocates.size(); ++i) {
+        EXPECT_EQ(a.Collocates[i].Text, b.Collocates[i].Text);
+        EXPECT_EQ(a.Collocates[i].Cooccurrences, b.Collocates[i].Cooccurrences);
+        EXPECT_EQ(a.Collocates[i].Frequency, b.Collocates[i].Frequency);
+      }
+    }
+    for (int size = 1; size <= 3; ++size) {
+      for (bool containing : {false, true}) {
+        NgramOptions g = Grams(size, 1, containing);
+        g.Filters = &filters;
+        const NgramResult a = FindNgrams(ctx, whole, g);
+        const NgramResult b = FindNgrams(ctx, cut, g);
+        EXPECT_EQ(a.Words, b.Words);
+        EXPECT_EQ(a.Occurrences, b.Occurrences);
+        ASSERT_EQ(a.Count(), b.Count());
+        for (size_t i = 0; i < a.Count(); ++i) {
+          EXPECT_EQ(a.Row(i).Text, b.Row(i).Text);
+          EXPECT_EQ(a.Frequency(i), b.Frequency(i));
+        }
+      }
+    }
+  }
 }
 
 TEST(Statistics, AttestedCountsAddUpToTheGeneratedSearch) {

@@ -9,6 +9,7 @@
 #include "ui/TfrmMorva.h"
 
 #include <QCheckBox>
+#include <QFile>
 #include <QLabel>
 #include <QListView>
 #include <QPushButton>
@@ -114,6 +115,38 @@ class MorvaCountsTest : public QObject {
     }
     // After the showing the counts are gone.
     QCOMPARE(dialog.WordModel->rowCount(), 0);
+  }
+
+  // In a corpus the count runs while the dialog is open, with a Stop
+  // button, and adds up every document's occurrences.
+  void corpusCounts() {
+    const QString a = dir_.filePath("a.txt"), b = dir_.filePath("b.txt");
+    for (const auto& [path, text] : {std::pair{a, "LES CHATS ET LE CHAT.\n"}, std::pair{b, "CHATS. CHA CHA\n"}}) {
+      QFile f(path);
+      QVERIFY(f.open(QIODevice::WriteOnly));
+      f.write(text);
+    }
+    MorvaCountSource source = Source();
+    source.Doc.reset();
+    source.Settings.UseCorpus = true;
+    source.Corpus = {a.toStdString(), b.toStdString()};
+    cArrowList list = Strings();
+    TfrmMorva& dialog = TheMorvaDialog();
+    dialog.SetCountSource(source);
+    dialogs_.onExec = [&](QDialog* d) -> int {
+      auto* morva = qobject_cast<TfrmMorva*>(d);
+      if (!morva) return QDialog::Rejected;
+      [&] {
+        QVERIFY(morva->btnStopCount->isVisibleTo(morva));
+        QVERIFY(!morva->btnStopCount->accessibleName().isEmpty());
+        morva->WaitForCounts();
+        QCOMPARE(Shown(*morva), (QStringList{"CHA=5", "CHAT=0", "CHATS=0", "CHIEN=0"}));
+        QVERIFY(!morva->btnStopCount->isVisibleTo(morva));
+        QVERIFY(morva->btnFreq->isEnabled());
+      }();
+      return QDialog::Rejected;
+    };
+    QVERIFY(!dialog.Review(list, {}));
   }
 
   void noSourceNoCounts() {
