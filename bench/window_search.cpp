@@ -86,6 +86,7 @@ int main(int argc, char** argv) {
     gapClock.start();
     beat.start();
     window->RunSearch();
+    window->WaitForRun();
     window->DocumentPane()->TextView()->viewport()->repaint();
     window->StatusLine()->Label()->repaint();
     const qint64 ms = clock.elapsed();

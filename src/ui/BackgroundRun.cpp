@@ -115,7 +115,8 @@ class ProgressWindow : public QDialog {
 };
 
 // Starts the run's work on a thread of its own (`before` first, for tests);
-// the thread quits the run's event loop when the work has ended.
+// when the work has ended, the thread tells the run's `notify` object (on
+// the window's thread) through its event queue.
 void StartWorker(BackgroundRun& run, std::function<void()> before) {
   run.thread = std::thread([r = &run, before = std::move(before)] {
     bool failed = false;
@@ -128,24 +129,26 @@ void StartWorker(BackgroundRun& run, std::function<void()> before) {
     std::lock_guard<std::mutex> lock(r->mutex);
     r->done = true;
     r->failed = failed;
-    if (r->loop) QMetaObject::invokeMethod(r->loop, "quit", Qt::QueuedConnection);
+    if (r->notify) QMetaObject::invokeMethod(r->notify, "WorkEnded", Qt::QueuedConnection);
   });
 }
 
-// While a run works: its progress, shown after a delay, with Cancel (which
-// quits the loop); the messages of corpus documents that could not be
-// opened, shown as they come.
+}  // namespace
+
+// While a run works: its progress, shown after a delay, with Cancel; the
+// messages of corpus documents that could not be opened, shown as they come.
 class RunMonitor {
  public:
-  RunMonitor(QWidget* window, BackgroundRun& run, const QString& what, QEventLoop& loop, int delayMs)
+  RunMonitor(QObject* owner, QWidget* window, BackgroundRun& run, const QString& what, int delayMs,
+             std::function<void()> cancel)
       : window_(window), run_(run), what_(what), delayMs_(delayMs), progress_(window) {
-    QObject::connect(progress_.cancel, &QPushButton::clicked, &loop, [this, &loop] { Cancel(loop); });
-    QObject::connect(&progress_, &QDialog::rejected, &loop, [this, &loop] { Cancel(loop); });
+    QObject::connect(progress_.cancel, &QPushButton::clicked, owner, cancel);
+    QObject::connect(&progress_, &QDialog::rejected, owner, cancel);
     clock_.start();
     timer_.setInterval(std::min(100, std::max(10, delayMs)));
-    QObject::connect(&timer_, &QTimer::timeout, &loop, [this] { Tick(); });
+    QObject::connect(&timer_, &QTimer::timeout, owner, [this] { Tick(); });
     timer_.start();
-    if (delayMs <= 0) QTimer::singleShot(0, &loop, [this] { Tick(); });
+    if (delayMs <= 0) QTimer::singleShot(0, owner, [this] { Tick(); });
   }
 
   void Stop() {
@@ -153,32 +156,32 @@ class RunMonitor {
     progress_.hide();
   }
 
+  // A message box is up (it runs the event loop meanwhile).
+  bool ShowingMessage() const { return messageShown_; }
+
   // Shows the messages waiting, one after the other (not again while one
-  // is shown: the message box runs the event loop).
-  void FlushMessages() {
+  // is shown). Afterwards `after` is told, so that an end that came
+  // meanwhile is taken.
+  void FlushMessages(const std::function<void()>& after = {}) {
     if (messageShown_) return;
     for (;;) {
       std::string message;
       {
         std::lock_guard<std::mutex> lock(run_.mutex);
-        if (run_.unreadable.empty()) return;
+        if (run_.unreadable.empty()) break;
         message = std::move(run_.unreadable.front());
         run_.unreadable.pop_front();
       }
-      if (run_.cancelled) return;
+      if (run_.cancelled) break;
       messageShown_ = true;
       CurrentDialogs().Message(window_, "Kalix", QString::fromStdString(FileMessageUtf8(message)),
                                MessageIcon::Exclamation);
       messageShown_ = false;
     }
+    if (after) after();
   }
 
  private:
-  void Cancel(QEventLoop& loop) {
-    run_.cancelled = true;
-    loop.quit();
-  }
-
   void Tick() {
     size_t index, count;
     std::string path;
@@ -194,7 +197,7 @@ class RunMonitor {
     if (count > 0) text = QString("%1/%2  %3").arg(index + 1).arg(count).arg(DisplayPath(path));
     progress_.Show(text, index, count, run_.scanned.load(std::memory_order_relaxed), run_.scanTotal);
     if (!done && !run_.cancelled && !progress_.isVisible() && clock_.elapsed() >= delayMs_) progress_.show();
-    FlushMessages();
+    FlushMessages(tickEnd);
   }
 
   QWidget* window_;
@@ -205,43 +208,101 @@ class RunMonitor {
   QElapsedTimer clock_;
   QTimer timer_;
   bool messageShown_ = false;
+
+ public:
+  std::function<void()> tickEnd;  // after the messages of a tick
 };
 
-}  // namespace
+// One run from its start to its end, on the window's thread: it holds the
+// window's input back, shows the progress, takes the end (or Cancel) and
+// tells `then`; it then deletes itself.
+RunController::RunController(QWidget* window, std::shared_ptr<BackgroundRun> run, const QString& what, int delayMs,
+                             std::function<void()> before, std::vector<std::shared_ptr<BackgroundRun>>& abandoned,
+                             std::function<void(bool)> then)
+    : QObject(window), run_(std::move(run)), abandoned_(abandoned), then_(std::move(then)),
+      blocker_(std::make_unique<InputBlocker>(window)) {
+  {
+    std::lock_guard<std::mutex> lock(run_->mutex);
+    run_->notify = this;
+  }
+  if (run_->Job.Doc && run_->Job.Corpus.empty()) run_->scanTotal = run_->Job.Doc->text.size();
+  StartWorker(*run_, std::move(before));
+  monitor_ = std::make_unique<RunMonitor>(this, window, *run_, what, delayMs, [this] { Cancel(); });
+  monitor_->tickEnd = [this] {
+    if (endDue_) WorkEnded();
+  };
+}
+
+// Deleted with its window before the end: the work is stopped and no end is
+// told (the run's thread is joined when the last holder lets it go).
+RunController::~RunController() {
+  if (ended_) return;
+  run_->cancelled = true;
+  std::lock_guard<std::mutex> lock(run_->mutex);
+  run_->notify = nullptr;
+}
+
+void RunController::WorkEnded() {
+  if (ended_) return;
+  // Not under a message box of this run's: its tick takes the end after it.
+  if (monitor_->ShowingMessage()) {
+    endDue_ = true;
+    return;
+  }
+  End(false);
+}
+
+void RunController::Cancel() {
+  if (ended_) return;
+  run_->cancelled = true;
+  End(true);
+}
+
+void RunController::End(bool cancelled) {
+  ended_ = true;
+  monitor_->Stop();
+  {
+    std::lock_guard<std::mutex> lock(run_->mutex);
+    run_->notify = nullptr;
+  }
+  bool done = false;
+  if (cancelled) {
+    if (run_->Done()) {
+      run_->thread.join();
+    } else {
+      abandoned_.push_back(run_);
+    }
+  } else {
+    run_->thread.join();
+    monitor_->FlushMessages();
+    done = !run_->failed;
+  }
+  blocker_.reset();
+  deleteLater();
+  if (then_) then_(done);
+}
+
+void StartInBackground(QWidget* window, std::shared_ptr<BackgroundRun> run, const QString& what, int delayMs,
+                       std::function<void()> before, std::vector<std::shared_ptr<BackgroundRun>>& abandoned,
+                       std::function<void(bool)> then) {
+  // Runs cancelled earlier that have ended since are let go.
+  std::erase_if(abandoned, [](const std::shared_ptr<BackgroundRun>& r) { return r->Done(); });
+  new RunController(window, std::move(run), what, delayMs, std::move(before), abandoned, std::move(then));
+}
 
 bool RunInBackground(QWidget* window, const std::shared_ptr<BackgroundRun>& run, const QString& what,
                      int delayMs, const std::function<void()>& before,
                      std::vector<std::shared_ptr<BackgroundRun>>& abandoned) {
-  // Runs cancelled earlier that have ended since are let go.
-  std::erase_if(abandoned, [](const std::shared_ptr<BackgroundRun>& r) { return r->Done(); });
-
   QEventLoop loop;
-  {
-    std::lock_guard<std::mutex> lock(run->mutex);
-    run->loop = &loop;
-  }
-  InputBlocker blocker(window);
-  if (run->Job.Doc && run->Job.Corpus.empty()) run->scanTotal = run->Job.Doc->text.size();
-  StartWorker(*run, before);
-  RunMonitor monitor(window, *run, what, loop, delayMs);
-  if (!run->Done()) loop.exec();
-  monitor.Stop();
-  {
-    std::lock_guard<std::mutex> lock(run->mutex);
-    run->loop = nullptr;
-  }
-
-  if (run->cancelled) {
-    if (run->Done()) {
-      run->thread.join();
-    } else {
-      abandoned.push_back(run);
-    }
-    return false;
-  }
-  run->thread.join();
-  monitor.FlushMessages();
-  return !run->failed;
+  bool ended = false;
+  bool done = false;
+  StartInBackground(window, run, what, delayMs, before, abandoned, [&](bool result) {
+    done = result;
+    ended = true;
+    loop.quit();
+  });
+  if (!ended) loop.exec();
+  return done;
 }
 
 }  // namespace kalix::ui

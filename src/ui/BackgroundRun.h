@@ -42,7 +42,7 @@ struct BackgroundRun : SessionPort {
 
   // Exchange with the window's thread, under `mutex`.
   std::mutex mutex;
-  QEventLoop* loop = nullptr;  // quit when the work ends
+  QObject* notify = nullptr;  // told "WorkEnded" when the work ends
   bool done = false;
   bool failed = false;
   size_t index = 0, count = 0;  // the corpus document being read
@@ -71,11 +71,48 @@ class InputBlocker : public QObject {
   QWidget* window_;
 };
 
+class RunMonitor;
+
 // Runs `run` on a second thread (`before` first on that thread, for tests)
-// and waits for it in an event loop of its own; input to `window` is held
-// back meanwhile. After `delayMs` a progress dialog titled `what` shows,
-// with Cancel. True when the work ended; false when it was cancelled (the
-// run, still working, then joins `abandoned`) or failed.
+// and returns at once; input to `window` is held back meanwhile (other
+// windows and their dialogs go on). After `delayMs` a progress dialog
+// titled `what` shows, with Cancel. `then` is called on the window's thread
+// with true when the work has ended, false when it was cancelled (the run,
+// still working, then joins `abandoned`) or failed.
+void StartInBackground(QWidget* window, std::shared_ptr<BackgroundRun> run, const QString& what, int delayMs,
+                       std::function<void()> before, std::vector<std::shared_ptr<BackgroundRun>>& abandoned,
+                       std::function<void(bool)> then);
+
+// The run of `StartInBackground` on the window's thread (it deletes itself
+// once `then` was told).
+class RunController : public QObject {
+  Q_OBJECT
+ public:
+  RunController(QWidget* window, std::shared_ptr<BackgroundRun> run, const QString& what, int delayMs,
+                std::function<void()> before, std::vector<std::shared_ptr<BackgroundRun>>& abandoned,
+                std::function<void(bool)> then);
+  ~RunController() override;
+
+ public slots:
+  // From the worker, through the event queue.
+  void WorkEnded();
+
+ private:
+  void Cancel();
+  void End(bool cancelled);
+
+  std::shared_ptr<BackgroundRun> run_;
+  std::vector<std::shared_ptr<BackgroundRun>>& abandoned_;
+  std::function<void(bool)> then_;
+  std::unique_ptr<InputBlocker> blocker_;
+  std::unique_ptr<RunMonitor> monitor_;
+  bool ended_ = false;
+  bool endDue_ = false;  // the work ended under a message box
+};
+
+// `StartInBackground`, waited for in an event loop of its own (for work
+// whose caller needs its end before it goes on). True when the work ended;
+// false when it was cancelled or failed.
 bool RunInBackground(QWidget* window, const std::shared_ptr<BackgroundRun>& run, const QString& what,
                      int delayMs, const std::function<void()>& before,
                      std::vector<std::shared_ptr<BackgroundRun>>& abandoned);

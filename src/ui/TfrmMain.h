@@ -189,10 +189,13 @@ class TfrmMain : public QMainWindow {
   void HighlightTargets();
   void ShowHighlights(std::vector<std::pair<int32_t, int32_t>> spans, int32_t longest);
   void UpdateVisibleHighlights();
-  // Runs `run`'s work on a second thread while this window stays alive;
-  // after about ProgressDelayMs a progress dialog shows, with Cancel.
-  // False when cancelled (or failed): nothing of the window has changed.
-  bool RunInBackground(const std::shared_ptr<BackgroundRun>& run, const QString& what);
+  // Starts `run`'s work on a second thread and returns; the window takes no
+  // input until it ends (other windows go on). After about ProgressDelayMs
+  // a progress dialog shows, with Cancel. `then` is told on this thread:
+  // false when cancelled (or failed), and nothing of the window has changed.
+  void StartRun(const std::shared_ptr<BackgroundRun>& run, const QString& what, std::function<void(bool)> then);
+  // Tests and benchmarks: returns once no run of this window is working.
+  void WaitForRun();
   // A finished search or word list becomes the window's: grid, status line
   // and, for a search, the red highlights.
   void ApplyRun(SessionRun& run);

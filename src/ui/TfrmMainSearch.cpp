@@ -21,12 +21,14 @@
 #include "ui/TfrmWord.h"
 
 #include <QAction>
+#include <QEventLoop>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTextBlock>
+#include <QTimer>
 #include <QToolButton>
 #include <algorithm>
 #include <atomic>
@@ -80,11 +82,25 @@ QString WhatIsRead(const SessionRun& run) {
 
 }  // namespace
 
-bool TfrmMain::RunInBackground(const std::shared_ptr<BackgroundRun>& run, const QString& what) {
+void TfrmMain::StartRun(const std::shared_ptr<BackgroundRun>& run, const QString& what,
+                        std::function<void(bool)> then) {
   SearchRunning = true;
-  const bool done = ui::RunInBackground(this, run, what, ProgressDelayMs, BeforeBackgroundWork, AbandonedRuns);
-  SearchRunning = false;
-  return done;
+  ui::StartInBackground(this, run, what, ProgressDelayMs, BeforeBackgroundWork, AbandonedRuns,
+                        [this, then = std::move(then)](bool done) {
+                          SearchRunning = false;
+                          then(done);
+                        });
+}
+
+void TfrmMain::WaitForRun() {
+  if (!SearchRunning) return;
+  QEventLoop loop;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, &loop, [this, &loop] {
+    if (!SearchRunning) loop.quit();
+  });
+  poll.start(5);
+  loop.exec();
 }
 
 bool TfrmMain::AskForSearch() {
@@ -118,12 +134,14 @@ void TfrmMain::RunSearch() {
   // The scan, on a second thread, from copies.
   auto run = std::make_shared<BackgroundRun>();
   run->Job = std::move(*job);
-  if (!RunInBackground(run, WhatIsRead(run->Job))) {
-    // Cancelled: the targets, status line and settings stay as they were.
-    session_.Abandon(run->Job);
-    return;
-  }
-  ApplyRun(run->Job);
+  StartRun(run, WhatIsRead(run->Job), [this, run](bool done) {
+    if (!done) {
+      // Cancelled: the targets, status line and settings stay as they were.
+      session_.Abandon(run->Job);
+      return;
+    }
+    ApplyRun(run->Job);
+  });
 }
 
 void TfrmMain::RunWordList() {
@@ -137,11 +155,13 @@ void TfrmMain::RunWordList() {
 
   auto run = std::make_shared<BackgroundRun>();
   run->Job = session_.PrepareWordList(ctx, dialog.Choice(), std::move(previousFilters));
-  if (!RunInBackground(run, WhatIsRead(run->Job))) {
-    session_.Abandon(run->Job);
-    return;
-  }
-  ApplyRun(run->Job);
+  StartRun(run, WhatIsRead(run->Job), [this, run](bool done) {
+    if (!done) {
+      session_.Abandon(run->Job);
+      return;
+    }
+    ApplyRun(run->Job);
+  });
 }
 
 // The old result goes; a corpus run closes the window's document.

@@ -448,16 +448,15 @@ void TfrmMain::OpenTargetInOtherWindow() {
   if (other->SearchRunning) return;
   auto run = std::make_shared<BackgroundRun>();
   run->Job = other->Session().PrepareRepeat(shell.Ctx, session_);
-  bool done;
-  {
-    InputBlocker blocker(this);
-    SearchRunning = true;
-    done = other->RunInBackground(run, DisplayPath(FileNameOf(path)));
+  auto blocker = std::make_shared<InputBlocker>(this);
+  SearchRunning = true;
+  other->StartRun(run, DisplayPath(FileNameOf(path)), [this, other, run, blocker](bool done) mutable {
+    blocker.reset();
     SearchRunning = false;
-  }
-  if (!done) return;
-  other->ApplyRepeat(run->Job);
-  Enable({btnGrdOpenNew}, {mnuGrdOpenNew}, false);
+    if (!done) return;
+    other->ApplyRepeat(run->Job);
+    Enable({btnGrdOpenNew}, {mnuGrdOpenNew}, false);
+  });
 }
 
 // The targets of a search or word list repeated here join those the window
@@ -496,11 +495,11 @@ void TfrmMain::SaveResult() {
         copy->Report(ctx, entries, options, [&r](const std::string& message) { r.Unreadable({}, message); });
     if (!r.cancelled) *written = SaveReportText(options.OutputFile, report, options.Append);
   };
-  if (!RunInBackground(run, dialog.FileName())) return;
-  if (!*written) {
-    CurrentDialogs().Message(this, "Kalix", Tr(msg::kCannotWrite) + "\n" + dialog.FileName(),
-                             MessageIcon::Exclamation);
-  }
+  StartRun(run, dialog.FileName(), [this, written, file = dialog.FileName()](bool done) {
+    if (done && !*written) {
+      CurrentDialogs().Message(this, "Kalix", Tr(msg::kCannotWrite) + "\n" + file, MessageIcon::Exclamation);
+    }
+  });
 }
 
 }  // namespace kalix::ui

@@ -347,6 +347,7 @@ class SearchTest : public QObject {
       return f->result();
     };
     w->mnuFind->trigger();
+    w->WaitForRun();
     QCOMPARE(dialogs_.executed.size(), size_t{1});
 
     SearchRequest request;
@@ -394,6 +395,7 @@ class SearchTest : public QObject {
       return int(QDialog::Rejected);
     };
     w->btnFind->click();
+    w->WaitForRun();
     QVERIFY(SameSettings(w->Settings, before));
     QCOMPARE(w->TargetList.size(), size_t{3});
     QCOMPARE(w->StatusLine()->Label()->text(), QString("\"CHAT\"  Mots : 3  Occurrences : 9000"));
@@ -409,6 +411,7 @@ class SearchTest : public QObject {
       return f->result();
     };
     w->btnFind->click();
+    w->WaitForRun();
     {
       SearchRequest generated;
       generated.Strings.push_back(s);
@@ -436,6 +439,7 @@ class SearchTest : public QObject {
       return f->result();
     };
     w->btnFind->click();
+    w->WaitForRun();
     QVERIFY(reviewed >= 1);
     QCOMPARE(w->Settings.Spelling, int16_t{3});
     QCOMPARE(w->Settings.ResultSpelling, int16_t{2});
@@ -448,6 +452,7 @@ class SearchTest : public QObject {
       return true;
     };
     w->btnFind->click();
+    w->WaitForRun();
     QCOMPARE(w->StatusLine()->Label()->text(), QString("\"CHAT\"  Mots : 3  Occurrences : 9000"));
     QCOMPARE(w->TargetList[0].Text, std::string("CHAT"));
   }
@@ -467,6 +472,7 @@ class SearchTest : public QObject {
       return f->result();
     };
     w->RunSearch();
+    w->WaitForRun();
     const QString status = w->StatusLine()->Label()->text();
     QCOMPARE(status, QString("\"CHAT\"  Mots : 1  Occurrences : 1"));
     const SearchSettings settings = w->Settings;
@@ -509,6 +515,7 @@ class SearchTest : public QObject {
     });
     poll.start();
     w->RunSearch();
+    w->WaitForRun();
     QVERIFY(progressSeen);
     QCOMPARE(w->StatusLine()->Label()->text(), status);
     QVERIFY(SameSettings(w->Settings, settings));
@@ -525,6 +532,7 @@ class SearchTest : public QObject {
     // The window searches again.
     w->ProgressDelayMs = 300;
     w->RunSearch();
+    w->WaitForRun();
     QCOMPARE(w->StatusLine()->Label()->text(), QString("\"CHIEN\" (Contx : Phrase, tout)  Mots : 1  Occurrences : 1"));
   }
 
@@ -558,6 +566,7 @@ class SearchTest : public QObject {
     });
     poll.start();
     w->RunSearch();
+    w->WaitForRun();
     QCOMPARE(maximum, 1000);
     QCOMPARE(w->StatusLine()->Label()->text(), QString());
     QCOMPARE(w->AbandonedRuns.size(), size_t{1});
@@ -568,7 +577,52 @@ class SearchTest : public QObject {
     // The window searches again, to the end.
     w->ProgressDelayMs = 300;
     w->RunSearch();
+    w->WaitForRun();
     QVERIFY(w->StatusLine()->Label()->text().startsWith("\"CHIEN\"  Mots : 1  Occurrences : "));
+  }
+
+  // A search returns to the event loop at once; it ends, and its result
+  // shows, while another window's modal dialog runs its own loop.
+  void resultShowsUnderAnotherWindowsDialog() {
+    TfrmMain* w = Window();
+    QVERIFY(w->OpenDocument(File("doc.txt", "Le chat dort. Le chien aussi.\n"), true, true));
+    std::mutex m;
+    std::condition_variable cv;
+    bool release = false;
+    TfrmMain::BeforeBackgroundWork = [&] {
+      std::unique_lock<std::mutex> lock(m);
+      cv.wait(lock, [&] { return release; });
+    };
+    dialogs_.onExec = [](QDialog* d) {
+      auto* f = qobject_cast<TfrmFind*>(d);
+      f->btnErase->click();
+      f->edWord->setText("chat");
+      f->OKBtn->click();
+      return f->result();
+    };
+    w->RunSearch();
+    QVERIFY(w->SearchRunning);
+    QDialog other;  // another window's dialog
+    other.setModal(true);
+    bool shownUnderDialog = false;
+    QTimer::singleShot(0, &other, [&] {
+      {
+        std::lock_guard<std::mutex> lock(m);
+        release = true;
+      }
+      cv.notify_all();
+    });
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, &other, [&] {
+      if (w->StatusLine()->Label()->text() != QString("\"CHAT\"  Mots : 1  Occurrences : 1")) return;
+      shownUnderDialog = !w->SearchRunning;
+      other.reject();
+    });
+    poll.start(5);
+    QTimer::singleShot(30000, &other, &QDialog::reject);
+    other.exec();
+    TfrmMain::BeforeBackgroundWork = nullptr;
+    QVERIFY(shownUnderDialog);
   }
 
   // A corpus search and a corpus word list from a window without a document:
@@ -594,6 +648,7 @@ class SearchTest : public QObject {
       return f->result();
     };
     w->RunSearch();
+    w->WaitForRun();
     QCOMPARE(dialogs_.messages.size(), size_t{1});
     QCOMPARE(dialogs_.messages[0].text, T("Fichier non trouv\xe9 :\n") + QString::fromStdString(missing));
     QVERIFY(w->Settings.UseCorpus);
@@ -620,6 +675,7 @@ class SearchTest : public QObject {
       return wd->result();
     };
     w->mnuWord->trigger();
+    w->WaitForRun();
     QVERIFY(boxes);
     QCOMPARE(dialogs_.messages.size(), size_t{2});
     QVERIFY(w->Settings.FromWordList);

@@ -418,6 +418,7 @@ class TargetGridTest : public QObject {
     };
     QTimer::singleShot(100, [&] { firedWhileWorking = working.load(); });
     w_->mnuGrdOpenNew->trigger();
+    w_->WaitForRun();
     TfrmMain::BeforeBackgroundWork = nullptr;
     QVERIFY(workedOn != std::thread::id());
     QVERIFY(workedOn != std::this_thread::get_id());
@@ -451,6 +452,7 @@ class TargetGridTest : public QObject {
     // Opening the same document again reuses the window with that caption.
     w_->SetCurrentGridRow(1);
     w_->mnuGrdOpenNew->trigger();
+    w_->WaitForRun();
     QCOMPARE(TheShell().MainWindowList.size(), 2);
 
     // A document that cannot be opened: no window, nothing reported.
@@ -458,6 +460,7 @@ class TargetGridTest : public QObject {
     w_->ResetTargetView(false);
     w_->SetCurrentGridRow(1);
     w_->mnuGrdOpenNew->trigger();
+    w_->WaitForRun();
     QCOMPARE(TheShell().MainWindowList.size(), 2);
     QVERIFY(dialogs_.messages.empty());
 
@@ -485,6 +488,7 @@ class TargetGridTest : public QObject {
     // failed opening left: a target of a.txt opens a window of its own.
     w_->SetCurrentGridRow(2);
     w_->mnuGrdOpenNew->trigger();
+    w_->WaitForRun();
     QCOMPARE(TheShell().MainWindowList.size(), 3);
     QCOMPARE(TheShell().MainWindowList[2]->Doc.path, Path("a.txt"));
     QVERIFY(w_->Doc.path.empty());
@@ -493,6 +497,7 @@ class TargetGridTest : public QObject {
     QCOMPARE(w_->windowTitle(), "Kalix - " + QString::fromStdString(Path("b.txt")));
     w_->SetCurrentGridRow(4);
     w_->mnuGrdOpenNew->trigger();
+    w_->WaitForRun();
     QCOMPARE(TheShell().MainWindowList.size(), 3);
     QCOMPARE(w_->TargetList.size(), before);
     QVERIFY(w_->Doc.path.empty());
@@ -575,6 +580,7 @@ class TargetGridTest : public QObject {
       std::thread::id workedOn;
       TfrmMain::BeforeBackgroundWork = [&] { workedOn = std::this_thread::get_id(); };
       w_->btnSaveTarget->click();
+      w_->WaitForRun();
       TfrmMain::BeforeBackgroundWork = nullptr;
       QVERIFY(workedOn != std::thread::id());
       QVERIFY(workedOn != std::this_thread::get_id());
@@ -609,16 +615,19 @@ class TargetGridTest : public QObject {
       return int(QDialog::Accepted);
     };
     w_->mnuSaveTarget->trigger();
+    w_->WaitForRun();
     const std::string appended = ReadAll(out);
     QVERIFY(appended.rfind("before\r\nDOCUMENT: a.txt\r\n", 0) == 0);
     append = false;
     w_->mnuSaveTarget->trigger();
+    w_->WaitForRun();
     QCOMPARE(ReadAll(out), appended.substr(8));
 
     // Cancel writes nothing.
     QFile::remove(QString::fromStdString(out));
     dialogs_.onExec = [](QDialog*) { return int(QDialog::Rejected); };
     w_->mnuSaveTarget->trigger();
+    w_->WaitForRun();
     QCOMPARE(ReadAll(out), std::string("<missing>"));
 
     // A file that cannot be written gives a message.
@@ -629,6 +638,7 @@ class TargetGridTest : public QObject {
     };
     QVERIFY(dialogs_.messages.empty());
     w_->mnuSaveTarget->trigger();
+    w_->WaitForRun();
     QCOMPARE(dialogs_.messages.size(), size_t{1});
     QCOMPARE(dialogs_.messages[0].caption, QString("Kalix"));
     QCOMPARE(dialogs_.messages[0].text, T("Impossible d'\xe9" "crire le fichier :\n") + QString::fromStdString(bad));
@@ -641,6 +651,7 @@ class TargetGridTest : public QObject {
       return int(QDialog::Rejected);
     };
     w_->mnuSaveTarget->trigger();
+    w_->WaitForRun();
     QCOMPARE(preset, 0);
   }
 
