@@ -8,6 +8,7 @@
 #include "platform/Parallel.h"
 #include "platform/WordSet.h"
 #include "search/Engine.h"
+#include "search/ScanControl.h"
 #include "search/HitSink.h"
 #include "search/Normalize.h"
 #include "search/Units.h"
@@ -246,18 +247,21 @@ class HitList final : public HitSink {
 
 // The search's occurrences in `text`, in text order: one per place, the
 // first hit there. A long text is cut in two and its parts scanned at once
-// when `splitMinimum` allows.
-std::vector<Hit> ScanOccurrences(const SearchPlan& plan, std::string_view text, size_t splitMinimum) {
+// when `splitMinimum` allows. Once `stop` is set the scan ends at its next
+// block (the occurrences are then those found so far).
+std::vector<Hit> ScanOccurrences(const SearchPlan& plan, std::string_view text, size_t splitMinimum,
+                                 const std::atomic<bool>* stop) {
+  const ScanControl control{stop, nullptr};
   const size_t split = splitMinimum == SIZE_MAX ? 0
                                                 : SplitPoint(plan.Rules(), plan.Settings(), plan.Filters(), text,
                                                              splitMinimum);
   HitList first;
   if (split == 0) {
-    SearchDocument(plan, text, first);
+    SearchDocument(plan, text, first, control);
   } else {
     HitList second(static_cast<int32_t>(split), ViewPositionAt(text, split));
-    RunInParallel([&] { SearchDocument(plan, text.substr(0, split), first); },
-                  [&] { SearchDocument(plan, text.substr(split), second); });
+    RunInParallel([&] { SearchDocument(plan, text.substr(0, split), first, control); },
+                  [&] { SearchDocument(plan, text.substr(split), second, control); });
     first.Hits.insert(first.Hits.end(), second.Hits.begin(), second.Hits.end());
   }
   std::vector<Hit>& hits = first.Hits;
@@ -294,6 +298,7 @@ size_t ForEachText(const Context& context, const SearchRequest& request, bool& s
   stopped = false;
   if (!request.Settings.UseCorpus) {
     if (request.WindowDocument != nullptr) visit(request.WindowDocument->Text(), std::string());
+    stopped = request.Stop != nullptr && request.Stop->load();
     return 0;
   }
   std::set<std::string> seen;
@@ -865,7 +870,9 @@ std::vector<size_t> CountEachString(const Context& context, const SearchSettings
   walk.Stop = source.Stop;
   bool wasStopped = false;
   const size_t n = ForEachText(context, walk, wasStopped, [&](std::string_view text, const std::string&) {
-    for (const Hit& h : ScanOccurrences(plan, text, SplitMinimumOf(source))) ++counts[static_cast<size_t>(h.String)];
+    for (const Hit& h : ScanOccurrences(plan, text, SplitMinimumOf(source), source.Stop)) {
+      ++counts[static_cast<size_t>(h.String)];
+    }
     if (onDocument) onDocument(counts);
   });
   if (skipped) *skipped = n;
@@ -978,7 +985,7 @@ CollocateResult FindCollocates(const Context& context, SearchRequest request, co
     std::vector<Hit> hits;
     std::vector<int32_t> views;
     if (byRawWords) {
-      hits = ScanOccurrences(plan, text, SplitMinimumOf(request));
+      hits = ScanOccurrences(plan, text, SplitMinimumOf(request), request.Stop);
       hitWords.clear();
       for (const Hit& h : hits) hitWords.push_back(h.WordAt);
       hits = std::vector<Hit>();
@@ -1053,7 +1060,7 @@ CollocateResult FindCollocates(const Context& context, SearchRequest request, co
       return;
     } else {
       BothOf(request, [&] { words.Read(context.Rules, text, prepared.Filters); },
-             [&] { hits = ScanOccurrences(plan, text, SIZE_MAX); });
+             [&] { hits = ScanOccurrences(plan, text, SIZE_MAX, request.Stop); });
       located = OccurrenceWords(hits, words, &views);
     }
     totals.resize(forms.Count(), 0);
@@ -1320,14 +1327,16 @@ NgramResult FindNgrams(const Context& context, SearchRequest request, const Ngra
     if (forms.ByWord()) {
       std::vector<int32_t> hitWords;
       if (options.Containing) {
-        for (const Hit& h : ScanOccurrences(*plan, text, SplitMinimumOf(request))) hitWords.push_back(h.WordAt);
+        for (const Hit& h : ScanOccurrences(*plan, text, SplitMinimumOf(request), request.Stop)) {
+          hitWords.push_back(h.WordAt);
+        }
         std::sort(hitWords.begin(), hitWords.end());
       }
       ReadWordForms(context.Rules, forms, text, prepared.Filters, SplitMinimumOf(request), hitWords, words.Forms,
                     located);
     } else if (options.Containing) {
       BothOf(request, [&] { words.Read(context.Rules, text, prepared.Filters); },
-             [&] { hits = ScanOccurrences(*plan, text, SIZE_MAX); });
+             [&] { hits = ScanOccurrences(*plan, text, SIZE_MAX, request.Stop); });
       located = OccurrenceWords(hits, words);
     } else {
       words.Read(context.Rules, text, prepared.Filters);
