@@ -82,7 +82,7 @@ int main(int argc, char** argv) {
     QTimer::singleShot(0, [&] {
       clock.start();
       watch.armed = true;
-      window->Doc.path = path;
+      window->Session().Doc.path = path;
       if (!window->OpenDocument(path, false, true)) {
         std::fprintf(stderr, "cannot open %s\n", path.c_str());
         app.exit(1);
@@ -110,12 +110,12 @@ int main(int argc, char** argv) {
       seed = seed * 1103515245u + 12345u;
       int32_t view = static_cast<int32_t>(seed % static_cast<uint32_t>(std::max(1, viewLength)));
       int32_t widget = window->Mapping.WidgetFromView(view);
-      sink += kalix::ContextAt(window->Doc, window->Mapping.ViewFromWidget(widget)).page;
+      sink += kalix::ContextAt(window->Session().Doc, window->Mapping.ViewFromWidget(widget)).page;
     }
     double lookupUs = lookupClock.nsecsElapsed() / 1000.0 / moves + (sink == -1 ? 1 : 0);
-    std::printf("marks=%zu notes=%zu lookup_us=%.2f\n", window->Doc.marks.size(), window->Doc.notes.size(), lookupUs);
+    std::printf("marks=%zu notes=%zu lookup_us=%.2f\n", window->Session().Doc.marks.size(), window->Session().Doc.notes.size(), lookupUs);
     std::printf("mode=main first_paint_ms=%lld text_bytes=%zu peak_kb=%ld before_kb=%ld caret_move_us=%.1f\n",
-                static_cast<long long>(watch.paintedAt), window->Doc.text.size(), peak, before, perMoveUs);
+                static_cast<long long>(watch.paintedAt), window->Session().Doc.text.size(), peak, before, perMoveUs);
   } else {
     QPlainTextEdit edit;
     edit.setReadOnly(true);

@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
   w->resize(1000, 700);
   w->show();
   const double open = Ms([&] { w->OpenDocument(document, true, true); });
-  w->Doc.path = document;
+  w->Session().Doc.path = document;
 
   SearchRequest r;
   SearchString s;
@@ -84,16 +84,16 @@ int main(int argc, char** argv) {
   r.Settings.SetSpelling(2);
   r.Settings.Context = 0;
   r.Settings.SetResult(true, 0, false);
-  r.WindowDocument = &w->Doc;
+  r.WindowDocument = &w->Session().Doc;
   SearchResult result;
   const double search = Ms([&] { result = RunSearch(shell.Ctx, r); });
   std::printf("document opened and shown: %.0f ms; search: %.0f ms; %zu targets, %zu occurrences\n", open, search,
               result.Targets.size(), result.OccurrenceCount);
-  w->TargetList = std::move(result.Targets);
-  w->Settings = result.Settings;
-  w->ArrowList = result.Strings;
+  w->Session().Targets = std::move(result.Targets);
+  w->Session().Settings = result.Settings;
+  w->Session().Strings = result.Strings;
   w->SortState = 2;
-  w->RefillGrid(static_cast<int32_t>(w->TargetList.size()));
+  w->RefillGrid(static_cast<int32_t>(w->Session().Targets.size()));
   QApplication::processEvents();
 
   // The four sorts, each from the text order, through the window's command
@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
   for (int byDocument = 0; byDocument < 2; ++byDocument) {
     for (int key = 0; key < 4; ++key) {
       const double t = MedianMs(
-          5, [&] { kalix::SortTargets(w->TargetList, 2, false); },
+          5, [&] { kalix::SortTargets(w->Session().Targets, 2, false); },
           [&] {
             w->SortTargets(key, byDocument != 0);
             QApplication::processEvents();
@@ -114,7 +114,7 @@ int main(int argc, char** argv) {
 
   // Selecting a row and stepping through its occurrences, near the start
   // and near the end of the list; scrolling the grid there and painting it.
-  const int32_t rows = static_cast<int32_t>(w->TargetList.size());
+  const int32_t rows = static_cast<int32_t>(w->Session().Targets.size());
   for (int32_t row : {1, rows / 2, rows}) {
     const double select = MedianMs(
         7, [&] { w->ResetTargetView(false); }, [&] {
@@ -139,7 +139,7 @@ int main(int argc, char** argv) {
   // its row to its first screen painted.
   int32_t biggest = 0;
   for (int32_t t = 0; t < rows; ++t) {
-    if (w->TargetList[static_cast<size_t>(t)].Starts.size() > w->TargetList[static_cast<size_t>(biggest)].Starts.size()) {
+    if (w->Session().Targets[static_cast<size_t>(t)].Starts.size() > w->Session().Targets[static_cast<size_t>(biggest)].Starts.size()) {
       biggest = t;
     }
   }
@@ -151,22 +151,22 @@ int main(int argc, char** argv) {
         w->Concordance->View->viewport()->repaint();
       });
   std::printf("concordance of %s (%zu occurrences): first screen in %.1f ms\n",
-              w->TargetList[static_cast<size_t>(biggest)].Text.c_str(),
-              w->TargetList[static_cast<size_t>(biggest)].Starts.size(), concordance);
+              w->Session().Targets[static_cast<size_t>(biggest)].Text.c_str(),
+              w->Session().Targets[static_cast<size_t>(biggest)].Starts.size(), concordance);
   // A target of exactly 100,000 occurrences (the first of the whole
   // result, in the text's order), added at the end of the list.
   {
     Target all;
     all.Text = "*";
     std::vector<Occurrence> starts;
-    for (const Target& t : w->TargetList) starts.insert(starts.end(), t.Starts.begin(), t.Starts.end());
+    for (const Target& t : w->Session().Targets) starts.insert(starts.end(), t.Starts.begin(), t.Starts.end());
     std::sort(starts.begin(), starts.end(),
               [](const Occurrence& a, const Occurrence& b) { return a.StartView < b.StartView; });
     if (starts.size() > 100000) starts.resize(100000);
     all.Starts = std::move(starts);
-    w->TargetList.push_back(std::move(all));
-    w->RefillGrid(static_cast<int32_t>(w->TargetList.size()));
-    const int32_t last = static_cast<int32_t>(w->TargetList.size());
+    w->Session().Targets.push_back(std::move(all));
+    w->RefillGrid(static_cast<int32_t>(w->Session().Targets.size()));
+    const int32_t last = static_cast<int32_t>(w->Session().Targets.size());
     const double withView = MedianMs(
         5, [&] { w->ResetTargetView(false); QApplication::processEvents(); }, [&] {
           w->SetCurrentGridRow(last);
@@ -179,7 +179,7 @@ int main(int argc, char** argv) {
         });
     std::printf("concordance of a target of %zu occurrences: first screen %.1f ms from selecting its row "
                 "(document view selection included), %.1f ms for the pane alone\n",
-                w->TargetList.back().Starts.size(), withView, paneOnly);
+                w->Session().Targets.back().Starts.size(), withView, paneOnly);
   }
   w->mnuConcordance->trigger();
   delete w;

@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
     const qint64 ms = clock.elapsed();
     beat.stop();
     std::printf("window_ms=%lld longest_gap_ms=%lld targets=%zu status=%s\n", static_cast<long long>(ms),
-                static_cast<long long>(longestGap), window->TargetList.size(),
+                static_cast<long long>(longestGap), window->Session().Targets.size(),
                 window->StatusLine()->Label()->text().toUtf8().constData());
     std::fflush(stdout);
   }

@@ -27,14 +27,14 @@ int ConcordanceModel::rowCount(const QModelIndex& parent) const { return parent.
 int ConcordanceModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kColumns; }
 
 const Target* ConcordanceModel::CurrentTargetRecord() const {
-  if (target_ < 0 || target_ >= static_cast<int32_t>(window_->TargetList.size())) return nullptr;
-  return &window_->TargetList[static_cast<size_t>(target_)];
+  if (target_ < 0 || target_ >= static_cast<int32_t>(window_->Session().Targets.size())) return nullptr;
+  return &window_->Session().Targets[static_cast<size_t>(target_)];
 }
 
 bool ConcordanceModel::TextOf(const Target& target, std::string_view& text, const ViewIndex*& index) const {
   const std::string& ref = target.DocumentRef;
-  if (ref.empty() || (!window_->Doc.path.empty() && DocumentRefPath(ref) == window_->Doc.path)) {
-    text = window_->Doc.Text();
+  if (ref.empty() || (!window_->Session().Doc.path.empty() && DocumentRefPath(ref) == window_->Session().Doc.path)) {
+    text = window_->Session().Doc.Text();
     index = &window_->Mapping.Index();
     return true;
   }
@@ -206,13 +206,13 @@ void TConcordance::Follow() {
   if (!isVisible() && !window_->mnuConcordance->isChecked()) return;
   const int32_t target = window_->Session().CurrentTarget;
   if (target != Model->TargetIndex() || (target >= 0 && Model->rowCount() != static_cast<int>(
-                                                            window_->TargetList[static_cast<size_t>(target)].Starts.size()))) {
+                                                            window_->Session().Targets[static_cast<size_t>(target)].Starts.size()))) {
     Model->SetTarget(target);
   }
-  const bool corpus = target >= 0 && !window_->TargetList[static_cast<size_t>(target)].DocumentRef.empty();
+  const bool corpus = target >= 0 && !window_->Session().Targets[static_cast<size_t>(target)].DocumentRef.empty();
   View->setColumnHidden(ConcordanceModel::kDocument, !corpus);
   if (target < 0) return;
-  const Target& t = window_->TargetList[static_cast<size_t>(target)];
+  const Target& t = window_->Session().Targets[static_cast<size_t>(target)];
   const int row = Model->RowOfOccurrence(t.CurrentStart);
   if (row < 0) return;
   const QModelIndex index = Model->index(row, ConcordanceModel::kMatch);

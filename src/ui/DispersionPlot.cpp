@@ -87,14 +87,14 @@ void DispersionCanvas::ForgetDocuments() {
 void DispersionCanvas::Rebuild() {
   strips_.clear();
   ticks_.clear();
-  const cTargetList& targets = window_->TargetList;
+  const cTargetList& targets = window_->Session().Targets;
   std::vector<int32_t> chosen;
   if (AllTargets) {
     for (size_t t = 0; t < targets.size(); ++t) chosen.push_back(static_cast<int32_t>(t));
   } else if (window_->Session().CurrentTarget >= 0 && window_->Session().CurrentTarget < static_cast<int32_t>(targets.size())) {
     chosen.push_back(window_->Session().CurrentTarget);
   }
-  const std::string shownRef = window_->Doc.path.empty() ? std::string() : MakeDocumentRef(window_->Doc.path);
+  const std::string shownRef = window_->Session().Doc.path.empty() ? std::string() : MakeDocumentRef(window_->Session().Doc.path);
   std::map<std::string, int> stripOfRef;
   for (int32_t t : chosen) {
     const Target& target = targets[static_cast<size_t>(t)];
@@ -104,10 +104,10 @@ void DispersionCanvas::Rebuild() {
       Strip s;
       if (ref.empty() || ref == shownRef) {
         s.ref = ref;
-        s.label = window_->Doc.path.empty() ? QString()
-                                             : FromCp1252(DocumentRefFileName(MakeDocumentRef(window_->Doc.path)));
+        s.label = window_->Session().Doc.path.empty() ? QString()
+                                             : FromCp1252(DocumentRefFileName(MakeDocumentRef(window_->Session().Doc.path)));
         s.viewLength = std::max<int32_t>(1, window_->Mapping.Index().ViewLength());
-        s.pages = PagesOf(window_->Doc);
+        s.pages = PagesOf(window_->Session().Doc);
       } else {
         s = StripOf(ref);
       }
@@ -183,8 +183,8 @@ void DispersionCanvas::paintEvent(QPaintEvent*) {
   }
   const int32_t currentTarget = window_->Session().CurrentTarget;
   const int32_t currentOccurrence =
-      currentTarget >= 0 && currentTarget < static_cast<int32_t>(window_->TargetList.size())
-          ? window_->TargetList[static_cast<size_t>(currentTarget)].CurrentStart
+      currentTarget >= 0 && currentTarget < static_cast<int32_t>(window_->Session().Targets.size())
+          ? window_->Session().Targets[static_cast<size_t>(currentTarget)].CurrentStart
           : -1;
   for (size_t k = 0; k < strips_.size(); ++k) {
     const Strip& s = strips_[k];

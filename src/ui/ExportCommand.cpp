@@ -127,7 +127,7 @@ bool SaveTableShowingProgress(QWidget* parent, ExportTable& table, ExportFormat 
 }
 
 void ExportTargets(TfrmMain& window) {
-  if (window.TargetList.empty()) return;
+  if (window.Session().Targets.empty()) return;
   const QString file = AskExportFile(window);
   if (file.isEmpty()) return;
   const std::string path = FileSystemPath(file);
@@ -137,9 +137,9 @@ void ExportTargets(TfrmMain& window) {
   auto messages = std::make_shared<std::vector<std::string>>();
   auto mutex = std::make_shared<std::mutex>();
   ExportTable table =
-      window.Settings.FromWordList
-          ? WordListTable(window.TargetList)
-          : OccurrenceTable(shell.Ctx, ExportSource{window.Settings, window.ArrowList, window.TargetList, window.Doc},
+      window.Session().Settings.FromWordList
+          ? WordListTable(window.Session().Targets)
+          : OccurrenceTable(shell.Ctx, ExportSource{window.Session().Settings, window.Session().Strings, window.Session().Targets, window.Session().Doc},
                             OccurrenceExportOptions{}, [messages, mutex](const std::string& m) {
                               std::lock_guard<std::mutex> lock(*mutex);
                               messages->push_back(m);
@@ -153,15 +153,15 @@ void ExportTargets(TfrmMain& window) {
 void ExportConcordance(TfrmMain& window) {
   ConcordanceModel* model = window.Concordance->Model;
   const int32_t t = model->TargetIndex();
-  if (t < 0 || static_cast<size_t>(t) >= window.TargetList.size()) return;
+  if (t < 0 || static_cast<size_t>(t) >= window.Session().Targets.size()) return;
   const QString file = AskExportFile(window);
   if (file.isEmpty()) return;
-  const Target& target = window.TargetList[static_cast<size_t>(t)];
+  const Target& target = window.Session().Targets[static_cast<size_t>(t)];
 
   // The target's text: the window's document, or its own read apart.
   Document scratch;
-  const Document* document = &window.Doc;
-  if (!target.DocumentRef.empty() && DocumentRefPath(target.DocumentRef) != window.Doc.path) {
+  const Document* document = &window.Session().Doc;
+  if (!target.DocumentRef.empty() && DocumentRefPath(target.DocumentRef) != window.Session().Doc.path) {
     std::string error;
     if (!LoadScratchDocument(TheShell().Ctx, scratch, DocumentRefPath(target.DocumentRef), &error)) {
       CurrentDialogs().Message(&window, "Kalix", FromCp1252(error), MessageIcon::Exclamation);
@@ -186,7 +186,7 @@ void InstallExportCommands(TfrmMain& window) {
   // Enabled while there are targets: set whenever the grid is refilled, and
   // checked again as the menus open.
   auto follow = [&window, inMenu, inGrid] {
-    const bool any = !window.TargetList.empty();
+    const bool any = !window.Session().Targets.empty();
     inMenu->setEnabled(any);
     inGrid->setEnabled(any);
   };

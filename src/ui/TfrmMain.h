@@ -144,13 +144,15 @@ class TfrmMain : public QMainWindow {
   Shell& shell_;
   WindowSession session_;
 
- public:
-  // The session's state under the names the window's commands use.
+  // The session's state under the names the window's commands use (others
+  // read it through `Session()`).
   Document& Doc = session_.Doc;
   cArrowList& ArrowList = session_.Strings;      // the search strings of the search dialog
   cFilterList& FilterList = session_.Filters;    // the patterns of the checked filters
   SearchSettings& Settings = session_.Settings;  // the options of the last search or word list
   cTargetList& TargetList = session_.Targets;    // the result, in the order the grid shows it
+
+ public:
 
   // --- per-window state ---
   ViewMapping Mapping;

@@ -61,7 +61,7 @@ class CommandLineCorpusTest : public QObject {
     CheckCorpusItems(first, true);
     CheckCorpusItems(second, true);
     // No document, but a search or a word list can run over the corpus.
-    QVERIFY(first->Doc.path.empty());
+    QVERIFY(first->Session().Doc.path.empty());
     for (QWidget* b : std::initializer_list<QWidget*>{first->btnFind, first->btnWord}) QVERIFY(b->isEnabled());
     for (QAction* a : {first->mnuFind, first->mnuWord}) QVERIFY(a->isEnabled());
     // The commands that need a document stay off.

@@ -44,13 +44,13 @@ class ExportCommandTest : public QObject {
     for (const std::string& s : strings) r.Strings.emplace_back(s);
     r.Settings.SetSpelling(1);
     r.Settings.SetResult(false, 1, false);
-    r.WindowDocument = &w->Doc;
+    r.WindowDocument = &w->Session().Doc;
     SearchResult result = RunSearch(TheShell().Ctx, r);
     w->ResetTargetView(true);
-    w->TargetList = std::move(result.Targets);
-    w->Settings = result.Settings;
-    w->ArrowList = result.Strings;
-    w->RefillGrid(static_cast<int32_t>(w->TargetList.size()));
+    w->Session().Targets = std::move(result.Targets);
+    w->Session().Settings = result.Settings;
+    w->Session().Strings = result.Strings;
+    w->RefillGrid(static_cast<int32_t>(w->Session().Targets.size()));
   }
 
   // The table as the core writes it to a stream.
@@ -99,12 +99,12 @@ class ExportCommandTest : public QObject {
     dialogs_.files.push_back(QString::fromStdString(Path("a.txt")));
     w->mnuOpenClick();
     Fill(w, {"roi", "chat"});
-    QCOMPARE(w->TargetList.size(), size_t{2});
+    QCOMPARE(w->Session().Targets.size(), size_t{2});
     QVERIFY(item->isEnabled());  // as soon as the grid is filled
     QVERIFY(gridItem->isEnabled());
 
     // Each extension its format, the bytes the core writes for the result.
-    const ExportSource source{w->Settings, w->ArrowList, w->TargetList, w->Doc};
+    const ExportSource source{w->Session().Settings, w->Session().Strings, w->Session().Targets, w->Session().Doc};
     for (const char* name : {"out.csv", "out.tsv", "out.jsonl"}) {
       dialogs_.files.push_back(QString::fromStdString(Path(name)));
       item->trigger();
@@ -142,7 +142,7 @@ class ExportCommandTest : public QObject {
     QVERIFY(sans != std::string::npos && la != std::string::npos && la < sans);
 
     // A word list: its forms and counts.
-    w->Settings.FromWordList = true;
+    w->Session().Settings.FromWordList = true;
     dialogs_.files.push_back(QString::fromStdString(Path("words.csv")));
     item->trigger();
     QCOMPARE(ReadBinaryFile(Path("words.csv")).value_or(""),

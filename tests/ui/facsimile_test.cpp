@@ -99,7 +99,7 @@ class FacsimileTest : public QObject {
     dialogs_.files.push_back(folder);
     w->mnuOpenClick();
     QVERIFY2(dialogs_.messages.empty(), dialogs_.messages.empty() ? "" : qPrintable(dialogs_.messages[0].text));
-    QCOMPARE(w->Doc.pages.size(), size_t{2});
+    QCOMPARE(w->Session().Doc.pages.size(), size_t{2});
 
     w->mnuFacsimile->trigger();
     QVERIFY(w->Facsimile->isVisible());
@@ -113,16 +113,16 @@ class FacsimileTest : public QObject {
     QCOMPARE(w->Facsimile->OutlinedLines().size(), size_t{1});
     QCOMPARE(w->Facsimile->OutlinedLines()[0].top(), 200);
     // The second line, then a selected word of it: the hit's line.
-    w->SetCaretView(w->Doc.pages[0].lines[1].position + 1, 0);
+    w->SetCaretView(w->Session().Doc.pages[0].lines[1].position + 1, 0);
     QCOMPARE(w->Facsimile->OutlinedLines()[0].top(), 300);
-    w->SetCaretView(w->Doc.pages[0].lines[1].position, 4);
+    w->SetCaretView(w->Session().Doc.pages[0].lines[1].position, 4);
     QCOMPARE(w->Facsimile->HitLines().size(), size_t{1});
     QCOMPARE(w->Facsimile->HitLines()[0].top(), 300);
     Shot(w, "facsimile.png");
     QVERIFY2(UnnamedControls(w->Facsimile).isEmpty(), qPrintable("unnamed: " + UnnamedControls(w->Facsimile).join(", ")));
 
     // Page 2: its image is missing, and the pane says so.
-    w->SetCaretView(w->Doc.pages[1].lines[0].position + 2, 0);
+    w->SetCaretView(w->Session().Doc.pages[1].lines[0].position + 2, 0);
     QVERIFY(w->Facsimile->ShownPath().ends_with("/registre/f1v.png"));
     QTRY_VERIFY(w->Facsimile->StatusText().startsWith("Image introuvable"));
     QVERIFY(!w->Facsimile->ImageShown());
@@ -147,7 +147,7 @@ class FacsimileTest : public QObject {
     w->SetCaretView(3, 0);
     QCOMPARE(w->Facsimile->ShownPath(), std::string());  // folio 1 recto has no image
     QVERIFY(w->Facsimile->StatusText().startsWith("Pas d'image"));
-    w->SetCaretView(static_cast<int32_t>(w->Doc.Text().find("Second")) + 2, 0);  // one LF before: view = offset + 1
+    w->SetCaretView(static_cast<int32_t>(w->Session().Doc.Text().find("Second")) + 2, 0);  // one LF before: view = offset + 1
     QVERIFY(w->Facsimile->ShownPath().ends_with("/ms_f1v.jpg"));
     QTRY_VERIFY(w->Facsimile->ImageShown());
   }

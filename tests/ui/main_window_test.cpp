@@ -330,7 +330,7 @@ class MainWindowTest : public QObject {
     // Chosen: the document is shown, its folder remembered and written.
     dialogs_.files.push_back(QString::fromStdString(good));
     w->mnuOpenClick();
-    QCOMPARE(w->Doc.path, good);  // letter case kept
+    QCOMPARE(w->Session().Doc.path, good);  // letter case kept
     QCOMPARE(w->windowTitle(), QString::fromStdString("Kalix - " + good));
     // The reader ends the text with one more paragraph end.
     QCOMPARE(w->DocumentPane()->TextView()->toPlainText(), T("\xb1premi\xe8re page\n\xb1seconde\n\n"));
@@ -356,8 +356,8 @@ class MainWindowTest : public QObject {
     QCOMPARE(dialogs_.messages[0].caption, QString("Kalix"));
     QCOMPARE(dialogs_.messages[0].text, T("Fichier non trouv\xe9 :\n") + QString::fromStdString(gone));
     QCOMPARE(dialogs_.messages[0].icon, MessageIcon::Exclamation);
-    QCOMPARE(w->Doc.path, gone);
-    QVERIFY(w->Doc.text.empty());
+    QCOMPARE(w->Session().Doc.path, gone);
+    QVERIFY(w->Session().Doc.text.empty());
     QVERIFY(w->DocumentPane()->TextView()->toPlainText().isEmpty());
     for (QWidget* c : std::initializer_list<QWidget*>{w->btnFind, w->btnWord, w->DocumentPane()->InfoButton(), w->DocumentPane()->GotoButton()}) {
       QVERIFY(!c->isEnabled());
@@ -381,8 +381,8 @@ class MainWindowTest : public QObject {
     TheShell().Options.PendingDocument = good;
     TheShell().DocumentPath = "";
     auto* w = new TfrmMain();
-    QVERIFY(w->Doc.path.empty());  // posted, not run yet
-    QTRY_COMPARE(w->Doc.path, good);
+    QVERIFY(w->Session().Doc.path.empty());  // posted, not run yet
+    QTRY_COMPARE(w->Session().Doc.path, good);
     QVERIFY(TheShell().Options.PendingDocument.empty());
     QVERIFY(dialogs_.fileRequests.empty());  // no dialog
     QCOMPARE(w->DocumentPane()->TextView()->toPlainText(), QString("abc\n\n"));
@@ -394,7 +394,7 @@ class MainWindowTest : public QObject {
     TheShell().Options.PendingDocument = "\"quoted.rtf\"";
     auto* w = new TfrmMain();
     QTRY_COMPARE(dialogs_.messages.size(), size_t(1));
-    QCOMPARE(w->Doc.path, std::string("\"quoted.rtf\""));
+    QCOMPARE(w->Session().Doc.path, std::string("\"quoted.rtf\""));
     QVERIFY(!w->DocumentPane()->GotoButton()->isEnabled());
     QCOMPARE(w->windowTitle(), QString("Kalix"));
     delete w;

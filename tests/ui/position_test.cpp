@@ -61,11 +61,11 @@ class PositionTest : public QObject {
     QVERIFY(WriteTextFile(path, rtf));
     dialogs_.files.push_back(QString::fromStdString(path));
     w_->mnuOpenClick();
-    QCOMPARE(w_->Doc.path, path);
+    QCOMPARE(w_->Session().Doc.path, path);
   }
 
   int MarkPosition(int16_t kind, int number, int value = 0) {
-    for (const Mark& m : w_->Doc.marks) {
+    for (const Mark& m : w_->Session().Doc.marks) {
       if (m.kind == kind && m.number == number && (kind != kFolioMark || m.value == value)) return m.position;
     }
     return -1;

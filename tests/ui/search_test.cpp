@@ -138,8 +138,8 @@ class SearchTest : public QObject {
     TfrmMain* w = Window();
     TfrmFind& f = TheFindDialog();
     TfrmFind::Attachment a;
-    a.Strings = &w->ArrowList;
-    a.Filters = &w->FilterList;
+    a.Strings = &w->Session().Strings;
+    a.Filters = &w->Session().Filters;
     f.Attach(a);
     QVERIFY(!f.OKBtn->isEnabled());
     QVERIFY(!f.btnAdd->isEnabled());
@@ -152,36 +152,36 @@ class SearchTest : public QObject {
     f.pnlPlace->Item(1)->click();
     f.edWord->setText("  chat \t");
     f.chkExclude->click();
-    QCOMPARE(w->ArrowList.size(), size_t{1});
-    QCOMPARE(w->ArrowList[0].Text, std::string("chat"));
-    QCOMPARE(w->ArrowList[0].Position, int16_t{1});
-    QCOMPARE(w->ArrowList[0].Exclude, int16_t{1});
+    QCOMPARE(w->Session().Strings.size(), size_t{1});
+    QCOMPARE(w->Session().Strings[0].Text, std::string("chat"));
+    QCOMPARE(w->Session().Strings[0].Position, int16_t{1});
+    QCOMPARE(w->Session().Strings[0].Exclude, int16_t{1});
     QVERIFY(f.OKBtn->isEnabled());
     QVERIFY(f.btnAdd->isEnabled());
     QVERIFY(f.btnAdd->isDefault());
     QVERIFY(!f.btnRepl->isEnabled());
     f.edWord->setText("");
-    QVERIFY(w->ArrowList.empty());
+    QVERIFY(w->Session().Strings.empty());
     QVERIFY(!f.OKBtn->isEnabled());
 
     // Several strings: they act on the item index only.
     f.btnErase->click();
     AddString(f, "chat");
-    QCOMPARE(w->ArrowList.size(), size_t{1});
+    QCOMPARE(w->Session().Strings.size(), size_t{1});
     QVERIFY(f.OKBtn->isDefault());
     AddString(f, "chien");
-    QCOMPARE(w->ArrowList.size(), size_t{2});
+    QCOMPARE(w->Session().Strings.size(), size_t{2});
     QCOMPARE(f.lstWord->currentRow(), 1);
     f.edWord->setText("chat");
     QVERIFY(!f.btnAdd->isEnabled());  // already listed
     QVERIFY(!f.btnRepl->isEnabled());
     f.lstWord->setCurrentRow(-1);
     f.pnlPlace->Item(4)->click();
-    QCOMPARE(w->ArrowList[0].Position, int16_t{0});
-    QCOMPARE(w->ArrowList[1].Position, int16_t{0});
+    QCOMPARE(w->Session().Strings[0].Position, int16_t{0});
+    QCOMPARE(w->Session().Strings[1].Position, int16_t{0});
     f.lstWord->setCurrentRow(0);
     f.pnlPlace->Item(2)->click();
-    QCOMPARE(w->ArrowList[0].Position, int16_t{2});
+    QCOMPARE(w->Session().Strings[0].Position, int16_t{2});
     f.lstWord->setCurrentRow(1);
     QCOMPARE(f.pnlPlace->ItemIndex(), 0);  // the list shows each string's own
     f.lstWord->setCurrentRow(0);
@@ -190,23 +190,23 @@ class SearchTest : public QObject {
     f.edWord->setText("chats");
     QVERIFY(f.btnRepl->isEnabled());
     f.btnRepl->click();
-    QCOMPARE(w->ArrowList[0].Text, std::string("chats"));
-    QCOMPARE(w->ArrowList[0].Key, std::string("chats"));
-    QCOMPARE(w->ArrowList[0].Position, int16_t{2});
+    QCOMPARE(w->Session().Strings[0].Text, std::string("chats"));
+    QCOMPARE(w->Session().Strings[0].Key, std::string("chats"));
+    QCOMPARE(w->Session().Strings[0].Position, int16_t{2});
     QCOMPARE(f.lstWord->item(0)->text(), QString("chats"));
     // Delete the selected items with their records.
     f.lstWord->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
     f.btnDel->click();
     QCOMPARE(f.lstWord->count(), 1);
-    QCOMPARE(w->ArrowList.size(), size_t{1});
-    QCOMPARE(w->ArrowList[0].Text, std::string("chien"));
+    QCOMPARE(w->Session().Strings.size(), size_t{1});
+    QCOMPARE(w->Session().Strings[0].Text, std::string("chien"));
     // The last item deleted while the edit holds a text: that text is the
     // search string again (OK stays meaningful).
     f.lstWord->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
     f.btnDel->click();
     QCOMPARE(f.lstWord->count(), 0);
-    QCOMPARE(w->ArrowList.size(), size_t{1});
-    QCOMPARE(w->ArrowList[0].Text, std::string("chats"));
+    QCOMPARE(w->Session().Strings.size(), size_t{1});
+    QCOMPARE(w->Session().Strings[0].Text, std::string("chats"));
     QVERIFY(f.OKBtn->isEnabled());
 
     // Thesaurus: the window's entries, trimmed, replace the strings.
@@ -218,18 +218,18 @@ class SearchTest : public QObject {
     QVERIFY(f.btnThesaurus->isEnabled());
     f.btnThesaurus->click();
     QCOMPARE(f.lstWord->count(), 2);
-    QCOMPARE(w->ArrowList.size(), size_t{2});
-    QCOMPARE(w->ArrowList[0].Text, std::string("roi"));
+    QCOMPARE(w->Session().Strings.size(), size_t{2});
+    QCOMPARE(w->Session().Strings[0].Text, std::string("roi"));
     QCOMPARE(f.edWord->text(), QString());
     f.OKBtn->click();
-    QCOMPARE(w->ArrowList[1].Index, 1);
+    QCOMPARE(w->Session().Strings[1].Index, 1);
     QCOMPARE(f.result(), int(QDialog::Accepted));
 
     // Another window's strings are never shown: the list is rebuilt.
     auto* other = Window();
     TfrmFind::Attachment b;
-    b.Strings = &other->ArrowList;
-    b.Filters = &other->FilterList;
+    b.Strings = &other->Session().Strings;
+    b.Filters = &other->Session().Filters;
     f.Attach(b);
     QCOMPARE(f.lstWord->count(), 0);
     QCOMPARE(f.edWord->text(), QString());
@@ -354,13 +354,13 @@ class SearchTest : public QObject {
     SearchString s("chat");
     s.Position = 1;
     request.Strings.push_back(s);
-    request.Settings = w->Settings;
-    request.WindowDocument = &w->Doc;
+    request.Settings = w->Session().Settings;
+    request.WindowDocument = &w->Session().Doc;
     SearchResult expected = kalix::RunSearch(TheShell().Ctx, request);
     QCOMPARE(w->StatusLine()->Label()->text(), FromCp1252(expected.Status));
     QCOMPARE(w->StatusLine()->Label()->text(), QString("\"CHAT\"  Mots : 3  Occurrences : 9000"));
     QString why;
-    QVERIFY2(SameTargets(w->TargetList, expected.Targets, &why), qPrintable(why));
+    QVERIFY2(SameTargets(w->Session().Targets, expected.Targets, &why), qPrintable(why));
     QCOMPARE(w->TargetModel->rowCount(), 3);
     QCOMPARE(w->TargetModel->data(w->TargetModel->index(0, 1), Qt::DisplayRole).toString(), QString("CHAT"));
     QCOMPARE(w->TargetModel->data(w->TargetModel->index(0, 0), Qt::DisplayRole).toString(), QString("3000"));
@@ -368,7 +368,7 @@ class SearchTest : public QObject {
     QCOMPARE(w->Session().CurrentTarget, -1);
     QVERIFY(w->btnSaveTarget->isEnabled());
     QVERIFY(w->mnuSortNum->isEnabled());
-    QCOMPARE(w->ArrowList[0].Key, std::string("CHAT"));
+    QCOMPARE(w->Session().Strings[0].Key, std::string("CHAT"));
 
     // Red highlights on the visible part only, at the occurrences.
     QCOMPARE(w->DocumentPane()->Highlights().size(), size_t{9000});
@@ -388,7 +388,7 @@ class SearchTest : public QObject {
     QCOMPARE(shown.last().cursor.selectedText(), QString("chat"));
 
     // Cancel in the dialog: nothing changes.
-    const SearchSettings before = w->Settings;
+    const SearchSettings before = w->Session().Settings;
     dialogs_.onExec = [](QDialog* d) {
       auto* f = qobject_cast<TfrmFind*>(d);
       f->pnlOrtho->Item(0)->click();
@@ -396,8 +396,8 @@ class SearchTest : public QObject {
     };
     w->btnFind->click();
     w->WaitForRun();
-    QVERIFY(SameSettings(w->Settings, before));
-    QCOMPARE(w->TargetList.size(), size_t{3});
+    QVERIFY(SameSettings(w->Session().Settings, before));
+    QCOMPARE(w->Session().Targets.size(), size_t{3});
     QCOMPARE(w->StatusLine()->Label()->text(), QString("\"CHAT\"  Mots : 3  Occurrences : 9000"));
 
     // "Générée" through the generated-variants dialog confirmed unchanged:
@@ -415,12 +415,12 @@ class SearchTest : public QObject {
     {
       SearchRequest generated;
       generated.Strings.push_back(s);
-      generated.Settings = w->Settings;
-      generated.WindowDocument = &w->Doc;
+      generated.Settings = w->Session().Settings;
+      generated.WindowDocument = &w->Session().Doc;
       SearchResult g = kalix::RunSearch(TheShell().Ctx, generated);
       QCOMPARE(w->StatusLine()->Label()->text(), FromCp1252(g.Status));
-      QVERIFY2(SameTargets(w->TargetList, g.Targets, &why), qPrintable(why));
-      QCOMPARE(w->Settings.Spelling, int16_t{3});
+      QVERIFY2(SameTargets(w->Session().Targets, g.Targets, &why), qPrintable(why));
+      QCOMPARE(w->Session().Settings.Spelling, int16_t{3});
     }
 
     // "Générée": the review sees the variants; cancelling it keeps the old
@@ -441,11 +441,11 @@ class SearchTest : public QObject {
     w->btnFind->click();
     w->WaitForRun();
     QVERIFY(reviewed >= 1);
-    QCOMPARE(w->Settings.Spelling, int16_t{3});
-    QCOMPARE(w->Settings.ResultSpelling, int16_t{2});
-    QCOMPARE(w->TargetList.size(), size_t{3});
+    QCOMPARE(w->Session().Settings.Spelling, int16_t{3});
+    QCOMPARE(w->Session().Settings.ResultSpelling, int16_t{2});
+    QCOMPARE(w->Session().Targets.size(), size_t{3});
     QCOMPARE(w->StatusLine()->Label()->text(), QString("\"CHAT\"  Mots : 3  Occurrences : 9000"));
-    QCOMPARE(w->ArrowList.size(), size_t{1});
+    QCOMPARE(w->Session().Strings.size(), size_t{1});
     // Accepted: the search runs on the reviewed list.
     TfrmMain::ReviewVariants = [](cArrowList& strings, const std::vector<std::string>&) {
       SortStringsByKey(strings);
@@ -454,7 +454,7 @@ class SearchTest : public QObject {
     w->btnFind->click();
     w->WaitForRun();
     QCOMPARE(w->StatusLine()->Label()->text(), QString("\"CHAT\"  Mots : 3  Occurrences : 9000"));
-    QCOMPARE(w->TargetList[0].Text, std::string("CHAT"));
+    QCOMPARE(w->Session().Targets[0].Text, std::string("CHAT"));
   }
 
   // Cancel during a long search: the targets, status line and settings stay
@@ -475,8 +475,8 @@ class SearchTest : public QObject {
     w->WaitForRun();
     const QString status = w->StatusLine()->Label()->text();
     QCOMPARE(status, QString("\"CHAT\"  Mots : 1  Occurrences : 1"));
-    const SearchSettings settings = w->Settings;
-    const cTargetList targets = w->TargetList;
+    const SearchSettings settings = w->Session().Settings;
+    const cTargetList targets = w->Session().Targets;
 
     // The next search waits on the worker thread until released.
     std::mutex m;
@@ -518,9 +518,9 @@ class SearchTest : public QObject {
     w->WaitForRun();
     QVERIFY(progressSeen);
     QCOMPARE(w->StatusLine()->Label()->text(), status);
-    QVERIFY(SameSettings(w->Settings, settings));
+    QVERIFY(SameSettings(w->Session().Settings, settings));
     QString why;
-    QVERIFY2(SameTargets(w->TargetList, targets, &why), qPrintable(why));
+    QVERIFY2(SameTargets(w->Session().Targets, targets, &why), qPrintable(why));
     QCOMPARE(w->DocumentPane()->Highlights().size(), size_t{1});
     QVERIFY(!w->SearchRunning);
     {
@@ -573,7 +573,7 @@ class SearchTest : public QObject {
     const std::shared_ptr<BackgroundRun> run = w->AbandonedRuns.front();
     QTRY_VERIFY_WITH_TIMEOUT(run->Done(), 60000);
     QVERIFY(run->scanned.load() < run->scanTotal);
-    QCOMPARE(run->scanTotal, uint64_t{w->Doc.text.size()});
+    QCOMPARE(run->scanTotal, uint64_t{w->Session().Doc.text.size()});
     // The window searches again, to the end.
     w->ProgressDelayMs = 300;
     w->RunSearch();
@@ -651,16 +651,16 @@ class SearchTest : public QObject {
     w->WaitForRun();
     QCOMPARE(dialogs_.messages.size(), size_t{1});
     QCOMPARE(dialogs_.messages[0].text, T("Fichier non trouv\xe9 :\n") + QString::fromStdString(missing));
-    QVERIFY(w->Settings.UseCorpus);
+    QVERIFY(w->Session().Settings.UseCorpus);
     SearchRequest request;
     request.Strings.emplace_back("roi");
-    request.Settings = w->Settings;
+    request.Settings = w->Session().Settings;
     request.Corpus = corpus.Entries;
     SearchResult expected = kalix::RunSearch(TheShell().Ctx, request);
     QCOMPARE(w->StatusLine()->Label()->text(), FromCp1252(expected.Status));
     QString why;
-    QVERIFY2(SameTargets(w->TargetList, expected.Targets, &why), qPrintable(why));
-    QCOMPARE(w->TargetList.size(), size_t{3});  // ROI in a, ROI in b, ROIS in b
+    QVERIFY2(SameTargets(w->Session().Targets, expected.Targets, &why), qPrintable(why));
+    QCOMPARE(w->Session().Targets.size(), size_t{3});  // ROI in a, ROI in b, ROIS in b
     QVERIFY(w->DocumentPane()->Highlights().empty());         // no document shown
 
     // The word list, with symbols shown, over the corpus.
@@ -678,16 +678,16 @@ class SearchTest : public QObject {
     w->WaitForRun();
     QVERIFY(boxes);
     QCOMPARE(dialogs_.messages.size(), size_t{2});
-    QVERIFY(w->Settings.FromWordList);
-    QCOMPARE(w->Settings.ResultSpelling, int16_t{0});
-    QVERIFY(w->Settings.ShowSymbols);
-    QCOMPARE(w->Settings.Spelling, int16_t{1});  // kept from the search
-    cTargetList words = kalix::RunWordList(TheShell().Ctx, w->Settings, w->FilterList, Document(), corpus.Entries);
+    QVERIFY(w->Session().Settings.FromWordList);
+    QCOMPARE(w->Session().Settings.ResultSpelling, int16_t{0});
+    QVERIFY(w->Session().Settings.ShowSymbols);
+    QCOMPARE(w->Session().Settings.Spelling, int16_t{1});  // kept from the search
+    cTargetList words = kalix::RunWordList(TheShell().Ctx, w->Session().Settings, w->Session().Filters, Document(), corpus.Entries);
     const std::string status = kalix::ShowWordListResult(TheShell().Ctx.Language, words);
     QCOMPARE(w->StatusLine()->Label()->text(), FromCp1252(status));
-    QVERIFY2(SameTargets(w->TargetList, words, &why), qPrintable(why));
+    QVERIFY2(SameTargets(w->Session().Targets, words, &why), qPrintable(why));
     bool lami = false;
-    for (const Target& t : w->TargetList) lami |= t.Text == "L'ami";
+    for (const Target& t : w->Session().Targets) lami |= t.Text == "L'ami";
     QVERIFY(lami);
     QVERIFY(w->DocumentPane()->TextView()->extraSelections().isEmpty());
   }

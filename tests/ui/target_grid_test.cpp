@@ -90,24 +90,24 @@ class TargetGridTest : public QObject {
     r.Settings.Context = static_cast<int16_t>(context);
     r.Settings.SetResult(false, 0, false);
     if (corpus.empty()) {
-      r.WindowDocument = &w->Doc;
+      r.WindowDocument = &w->Session().Doc;
     } else {
       r.Settings.UseCorpus = true;
       r.Corpus = corpus;
     }
     SearchResult result = RunSearch(TheShell().Ctx, r);
     w->ResetTargetView(true);
-    w->TargetList = std::move(result.Targets);
-    w->Settings = result.Settings;
-    w->ArrowList = result.Strings;
-    w->FilterList = result.Filters;
+    w->Session().Targets = std::move(result.Targets);
+    w->Session().Settings = result.Settings;
+    w->Session().Strings = result.Strings;
+    w->Session().Filters = result.Filters;
     w->ShowSearchResult(result.Status);
   }
 
   void Open(TfrmMain* w, const std::string& path) {
     dialogs_.files.push_back(QString::fromStdString(path));
     w->mnuOpenClick();
-    QCOMPARE(w->Doc.path, path);
+    QCOMPARE(w->Session().Doc.path, path);
   }
 
   // Presses the mouse on a heading (column -1: right of the last column).
@@ -135,7 +135,7 @@ class TargetGridTest : public QObject {
   std::pair<int, int> ViewSelection(TfrmMain* w) { return {w->CaretView(), w->SelectionViewLength()}; }
 
   Occurrence Current(TfrmMain* w) {
-    const Target& t = w->TargetList[static_cast<size_t>(w->Session().CurrentTarget)];
+    const Target& t = w->Session().Targets[static_cast<size_t>(w->Session().CurrentTarget)];
     return t.Starts[static_cast<size_t>(t.CurrentStart)];
   }
 
@@ -252,7 +252,7 @@ class TargetGridTest : public QObject {
     Open(w_, Path("a.txt"));
     Fill(w_, {"roi"}, 2);
     QCOMPARE(Rows(w_), QStringList({"3 ROI", "1 ROIS", "1 Roi", "2 roi"}));
-    const cStarts roi = w_->TargetList[0].Starts;
+    const cStarts roi = w_->Session().Targets[0].Starts;
 
     // A click on a row makes its target current and selects its first
     // occurrence.
@@ -267,23 +267,23 @@ class TargetGridTest : public QObject {
     // Right and Left in the grid step; the row and column stay.
     grid->setFocus();
     QTest::keyClick(grid, Qt::Key_Right);
-    QCOMPARE(w_->TargetList[0].CurrentStart, 1);
+    QCOMPARE(w_->Session().Targets[0].CurrentStart, 1);
     QCOMPARE(ViewSelection(w_), std::make_pair(roi[1].StartView, roi[1].ViewLength));
     QCOMPARE(Steps(w_), QString("1111"));
     QCOMPARE(w_->CurrentGridRow(), 1);
     w_->btnLast->click();
-    QCOMPARE(w_->TargetList[0].CurrentStart, 2);
+    QCOMPARE(w_->Session().Targets[0].CurrentStart, 2);
     QCOMPARE(Steps(w_), QString("1100"));
     QTest::keyClick(grid, Qt::Key_Right);  // at the end: nothing moves
-    QCOMPARE(w_->TargetList[0].CurrentStart, 2);
+    QCOMPARE(w_->Session().Targets[0].CurrentStart, 2);
     QCOMPARE(ViewSelection(w_), std::make_pair(roi[2].StartView, roi[2].ViewLength));
     QTest::keyClick(grid, Qt::Key_Left);
-    QCOMPARE(w_->TargetList[0].CurrentStart, 1);
+    QCOMPARE(w_->Session().Targets[0].CurrentStart, 1);
     w_->mnuFirst->trigger();
-    QCOMPARE(w_->TargetList[0].CurrentStart, 0);
+    QCOMPARE(w_->Session().Targets[0].CurrentStart, 0);
     QCOMPARE(Steps(w_), QString("0011"));
     QTest::keyClick(grid, Qt::Key_Left);  // at the start: nothing moves
-    QCOMPARE(w_->TargetList[0].CurrentStart, 0);
+    QCOMPARE(w_->Session().Targets[0].CurrentStart, 0);
     w_->mnuNext->trigger();
 
     // Shift+click in the "Phrase" context selects the occurrence's sentence.
@@ -307,27 +307,27 @@ class TargetGridTest : public QObject {
     for (int k = 0; k < 3; ++k) w_->btnUp->click();
     QCOMPARE(w_->CurrentGridRow(), 1);
     QVERIFY(!w_->btnUp->isEnabled());
-    QCOMPARE(w_->TargetList[0].CurrentStart, 1);
+    QCOMPARE(w_->Session().Targets[0].CurrentStart, 1);
     QCOMPARE(ViewSelection(w_), std::make_pair(roi[1].StartView, roi[1].ViewLength));
 
     // "Ci&ble": the caret on the last character of an occurrence finds it;
     // just after it, nothing happens.
-    const Occurrence second = w_->TargetList[3].Starts[1];  // "roi", second
+    const Occurrence second = w_->Session().Targets[3].Starts[1];  // "roi", second
     w_->SetCaretView(second.StartView + second.ViewLength - 1);
     w_->mnuTxtTarget->trigger();
     QCOMPARE(w_->CurrentGridRow(), 4);
-    QCOMPARE(w_->TargetList[3].CurrentStart, 1);
+    QCOMPARE(w_->Session().Targets[3].CurrentStart, 1);
     QCOMPARE(ViewSelection(w_), std::make_pair(second.StartView, second.ViewLength));
     w_->SetCurrentGridRow(1);
     w_->SetCaretView(second.StartView + second.ViewLength);
     w_->mnuTxtTarget->trigger();
     QCOMPARE(w_->CurrentGridRow(), 1);
     // On the current target: only its current occurrence changes.
-    w_->TargetList[0].CurrentStart = 0;
+    w_->Session().Targets[0].CurrentStart = 0;
     w_->SetCaretView(roi[2].StartView);
     w_->mnuTxtTarget->trigger();
     QCOMPARE(w_->CurrentGridRow(), 1);
-    QCOMPARE(w_->TargetList[0].CurrentStart, 2);
+    QCOMPARE(w_->Session().Targets[0].CurrentStart, 2);
   }
 
   void copyCutDelete() {
@@ -403,8 +403,8 @@ class TargetGridTest : public QObject {
     QVERIFY(w_->btnGrdOpen->isEnabled() && w_->btnGrdOpenNew->isEnabled());
     QCOMPARE(Steps(w_), QString("0000"));
 
-    const size_t before = w_->TargetList.size();
-    w_->Settings.Level = 7;
+    const size_t before = w_->Session().Targets.size();
+    w_->Session().Settings.Level = 7;
     // The other window's search runs on a second thread, not on this one,
     // whose events go on meanwhile (a timer fires while the search works).
     std::thread::id workedOn;
@@ -427,13 +427,13 @@ class TargetGridTest : public QObject {
     TfrmMain* other = TheShell().MainWindowList[1];
     QCOMPARE(other->windowTitle(), "Kalix - " + QString::fromStdString(Path("b.txt")));
     QCOMPARE(other->pos(), w_->pos() + QPoint(25, 25));
-    QCOMPARE(other->Doc.path, Path("b.txt"));
+    QCOMPARE(other->Session().Doc.path, Path("b.txt"));
     // The other window searched its own document as this one did.
     QCOMPARE(Rows(other), QStringList({"1 DAME", "1 ROI", "1 roi"}));
-    QVERIFY(!other->Settings.UseCorpus);
-    QCOMPARE(other->Settings.Level, 0);
-    QCOMPARE(other->Settings.Context, w_->Settings.Context);
-    QCOMPARE(other->Settings.Spelling, w_->Settings.Spelling);
+    QVERIFY(!other->Session().Settings.UseCorpus);
+    QCOMPARE(other->Session().Settings.Level, 0);
+    QCOMPARE(other->Session().Settings.Context, w_->Session().Settings.Context);
+    QCOMPARE(other->Session().Settings.Spelling, w_->Session().Settings.Spelling);
     QCOMPARE(static_cast<int>(other->Session().Order), 2);
     QVERIFY(other->StatusLine()->Label()->text().contains("Mots : 3"));
     QVERIFY(!w_->mnuGrdOpenNew->isEnabled());
@@ -442,8 +442,8 @@ class TargetGridTest : public QObject {
     // The two windows are independent afterwards.
     other->SetCurrentGridRow(1);
     other->DeleteTargetRows();
-    QCOMPARE(other->TargetList.size(), size_t{2});
-    QCOMPARE(w_->TargetList.size(), before);
+    QCOMPARE(other->Session().Targets.size(), size_t{2});
+    QCOMPARE(w_->Session().Targets.size(), before);
     QCOMPARE(Steps(other), QString("0000"));
     other->SetCurrentGridRow(1);
     QCOMPARE(other->Session().CurrentTarget, 0);
@@ -456,7 +456,7 @@ class TargetGridTest : public QObject {
     QCOMPARE(TheShell().MainWindowList.size(), 2);
 
     // A document that cannot be opened: no window, nothing reported.
-    w_->TargetList[0].DocumentRef = MakeDocumentRef(Path("gone.txt"));
+    w_->Session().Targets[0].DocumentRef = MakeDocumentRef(Path("gone.txt"));
     w_->ResetTargetView(false);
     w_->SetCurrentGridRow(1);
     w_->mnuGrdOpenNew->trigger();
@@ -468,9 +468,9 @@ class TargetGridTest : public QObject {
     // red, and steps through it.
     w_->SetCurrentGridRow(4);
     w_->mnuGrdOpen->trigger();
-    QCOMPARE(w_->Doc.path, Path("b.txt"));
+    QCOMPARE(w_->Session().Doc.path, Path("b.txt"));
     QCOMPARE(w_->windowTitle(), "Kalix - " + QString::fromStdString(Path("b.txt")));
-    QCOMPARE(ViewSelection(w_), std::make_pair(w_->TargetList[3].Starts[0].StartView, 3));
+    QCOMPARE(ViewSelection(w_), std::make_pair(w_->Session().Targets[3].Starts[0].StartView, 3));
     // ROI and roi of b.txt (DAME's reference now names the missing file).
     QCOMPARE(w_->DocumentPane()->TextView()->extraSelections().size(), 2);
     QVERIFY(!w_->mnuGrdOpen->isEnabled());
@@ -482,7 +482,7 @@ class TargetGridTest : public QObject {
     w_->mnuGrdOpen->trigger();
     QCOMPARE(dialogs_.messages.size(), size_t{1});
     QVERIFY(dialogs_.messages[0].text.endsWith(QString::fromStdString(Path("gone.txt"))));
-    QVERIFY(w_->Doc.path.empty());
+    QVERIFY(w_->Session().Doc.path.empty());
     QCOMPARE(Steps(w_), QString("0000"));
     // A window is known by the document it holds, never by the caption a
     // failed opening left: a target of a.txt opens a window of its own.
@@ -490,8 +490,8 @@ class TargetGridTest : public QObject {
     w_->mnuGrdOpenNew->trigger();
     w_->WaitForRun();
     QCOMPARE(TheShell().MainWindowList.size(), 3);
-    QCOMPARE(TheShell().MainWindowList[2]->Doc.path, Path("a.txt"));
-    QVERIFY(w_->Doc.path.empty());
+    QCOMPARE(TheShell().MainWindowList[2]->Session().Doc.path, Path("a.txt"));
+    QVERIFY(w_->Session().Doc.path.empty());
     // This window's caption still names b.txt: a target of b.txt goes to the
     // window that holds it, and this window keeps its result.
     QCOMPARE(w_->windowTitle(), "Kalix - " + QString::fromStdString(Path("b.txt")));
@@ -499,9 +499,9 @@ class TargetGridTest : public QObject {
     w_->mnuGrdOpenNew->trigger();
     w_->WaitForRun();
     QCOMPARE(TheShell().MainWindowList.size(), 3);
-    QCOMPARE(w_->TargetList.size(), before);
-    QVERIFY(w_->Doc.path.empty());
-    QVERIFY(w_->Settings.UseCorpus);
+    QCOMPARE(w_->Session().Targets.size(), before);
+    QVERIFY(w_->Session().Doc.path.empty());
+    QVERIFY(w_->Session().Settings.UseCorpus);
   }
 
   void reportDialog() {
@@ -592,7 +592,7 @@ class TargetGridTest : public QObject {
       o.ExtractReferences = c.extractRefs;
       o.Extracts = c.extracts;
       std::string expected;
-      const ReportSource source{w_->Settings, w_->ArrowList, w_->TargetList, w_->Doc, TheShell().Ctx.Corpus.Entries};
+      const ReportSource source{w_->Session().Settings, w_->Session().Strings, w_->Session().Targets, w_->Session().Doc, TheShell().Ctx.Corpus.Entries};
       WriteReport(TheShell().Ctx, source, o, expected);
       QVERIFY(!expected.empty());
       std::string crlf;

@@ -54,19 +54,19 @@ class TargetViewsTest : public QObject {
     r.Settings.Context = 2;
     r.Settings.SetResult(false, 1, false);
     if (corpus.empty()) {
-      r.WindowDocument = &w->Doc;
+      r.WindowDocument = &w->Session().Doc;
     } else {
       r.Settings.UseCorpus = true;
       r.Corpus = corpus;
     }
     SearchResult result = RunSearch(TheShell().Ctx, r);
     w->ResetTargetView(true);
-    w->TargetList = std::move(result.Targets);
-    w->Settings = result.Settings;
-    w->ArrowList = result.Strings;
+    w->Session().Targets = std::move(result.Targets);
+    w->Session().Settings = result.Settings;
+    w->Session().Strings = result.Strings;
     w->Session().Order = GridOrder::TextUp;
     w->StatusLine()->Label()->setText(FromCp1252(result.Status));
-    w->RefillGrid(static_cast<int32_t>(w->TargetList.size()));
+    w->RefillGrid(static_cast<int32_t>(w->Session().Targets.size()));
   }
 
   QString Cell(TfrmMain* w, int row, int column) {
@@ -110,9 +110,9 @@ class TargetViewsTest : public QObject {
     QVERIFY(WriteTextFile(Path("b.txt"), "\xb1" "1 Le roi de b.\n\xb1" "2 Encore un roi ici.\n"));
     dialogs_.files.push_back(QString::fromStdString(Path("a.txt")));
     w->mnuOpenClick();
-    const std::string shownText(w->Doc.Text());
+    const std::string shownText(w->Session().Doc.Text());
     Fill(w, {"roi", "chat"});
-    QCOMPARE(w->TargetList.size(), size_t{2});  // CHAT, ROI
+    QCOMPARE(w->Session().Targets.size(), size_t{2});  // CHAT, ROI
 
     // The concordance follows the current target, one line per occurrence.
     w->mnuConcordance->trigger();
@@ -120,7 +120,7 @@ class TargetViewsTest : public QObject {
     QCOMPARE(IniFile::Load(TheShell().SettingsPath).GetString("Window", "ResultViews", ""), std::string("1"));
     QCOMPARE(w->Concordance->Model->rowCount(), 0);
     w->SetCurrentGridRow(2);  // ROI
-    const Target& roi = w->TargetList[1];
+    const Target& roi = w->Session().Targets[1];
     QCOMPARE(w->Concordance->Model->rowCount(), static_cast<int>(roi.Starts.size()));
     QCOMPARE(Cell(w, 0, ConcordanceModel::kMatch), QString("roi"));
     QCOMPARE(Cell(w, 0, ConcordanceModel::kLeft), QString("\u00b1" "1 Le "));
@@ -169,7 +169,7 @@ class TargetViewsTest : public QObject {
     QCOMPARE(w->CaretView(), roi.Starts[static_cast<size_t>(last.occurrence)].StartView);
     // All targets.
     w->Plot->chkAll->setChecked(true);
-    QCOMPARE(canvas->Ticks().size(), CountOccurrences(w->TargetList));
+    QCOMPARE(canvas->Ticks().size(), CountOccurrences(w->Session().Targets));
     w->Plot->chkAll->setChecked(false);
     Shot(w, "kalix-views-document.png");
 
@@ -189,7 +189,7 @@ class TargetViewsTest : public QObject {
     Fill(w, {"roi"}, {Path("a.txt"), Path("b.txt")});
     QCOMPARE(w->Concordance->Model->rowCount(), 0);  // the list changed: no target
     w->SetCurrentGridRow(2);                          // ROI of b.txt
-    QCOMPARE(QString::fromStdString(w->TargetList[1].DocumentRef.str()).left(5), QString("b.txt"));
+    QCOMPARE(QString::fromStdString(w->Session().Targets[1].DocumentRef.str()).left(5), QString("b.txt"));
     QCOMPARE(w->Concordance->Model->rowCount(), 2);
     QVERIFY(!view->isColumnHidden(ConcordanceModel::kDocument));
     QCOMPARE(Cell(w, 1, ConcordanceModel::kDocument), QString("b.txt"));
@@ -200,8 +200,8 @@ class TargetViewsTest : public QObject {
     QTRY_VERIFY(!w->Concordance->Model->Loading());
     QCOMPARE(Cell(w, 1, ConcordanceModel::kLeft), QString("\u00b1" "1 Le roi de b. \u00b1" "2 Encore un "));
     QCOMPARE(Cell(w, 1, ConcordanceModel::kReference), QString("p:2 f:0R"));
-    QCOMPARE(w->Doc.path, Path("a.txt"));
-    QCOMPARE(std::string(w->Doc.Text()), shownText);
+    QCOMPARE(w->Session().Doc.path, Path("a.txt"));
+    QCOMPARE(std::string(w->Session().Doc.Text()), shownText);
     // The plot draws b.txt's strip with its own pages, once read.
     QTRY_VERIFY(!canvas->Loading());
     QCOMPARE(canvas->Strips().size(), size_t{1});
