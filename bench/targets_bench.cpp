@@ -17,6 +17,7 @@
 #include "ui/Shell.h"
 #include "ui/TargetGrid.h"
 #include "ui/TfrmMain.h"
+#include "ui/WindowPanes.h"
 
 #include <QApplication>
 #include <QAction>
@@ -92,7 +93,7 @@ int main(int argc, char** argv) {
   w->Session().Targets = std::move(result.Targets);
   w->Session().Settings = result.Settings;
   w->Session().Strings = result.Strings;
-  w->SortState = 2;
+  w->Session().Order = GridOrder::TextUp;
   w->RefillGrid(static_cast<int32_t>(w->Session().Targets.size()));
   QApplication::processEvents();
 
@@ -127,9 +128,9 @@ int main(int argc, char** argv) {
           QApplication::processEvents();
         });
     const double scroll = MedianMs(
-        7, [&] { w->grdTarget->scrollToTop(); }, [&] {
-          w->grdTarget->scrollTo(w->grdTarget->model()->index(row - 1, 0));
-          w->grdTarget->viewport()->repaint();
+        7, [&] { w->TargetPane()->Grid()->scrollToTop(); }, [&] {
+          w->TargetPane()->Grid()->scrollTo(w->TargetPane()->Grid()->model()->index(row - 1, 0));
+          w->TargetPane()->Grid()->viewport()->repaint();
         });
     std::printf("row %7d: select %.2f ms, 10 steps %.2f ms, scroll there and paint %.2f ms\n", row, select, step,
                 scroll);
