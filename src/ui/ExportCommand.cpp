@@ -131,7 +131,7 @@ void ExportTargets(TfrmMain& window) {
   const QString file = AskExportFile(window);
   if (file.isEmpty()) return;
   const std::string path = FileSystemPath(file);
-  Shell& shell = TheShell();
+  Shell& shell = window.AppShell();
   // Messages of documents that cannot be read come from the worker thread:
   // they are kept and shown after it.
   auto messages = std::make_shared<std::vector<std::string>>();
@@ -139,7 +139,9 @@ void ExportTargets(TfrmMain& window) {
   ExportTable table =
       window.Session().Settings.FromWordList
           ? WordListTable(window.Session().Targets)
-          : OccurrenceTable(shell.Ctx, ExportSource{window.Session().Settings, window.Session().Strings, window.Session().Targets, window.Session().Doc},
+          : OccurrenceTable(shell.Ctx,
+                            ExportSource{window.Session().Settings, window.Session().Strings,
+                                         window.Session().Targets, window.Session().Doc},
                             OccurrenceExportOptions{}, [messages, mutex](const std::string& m) {
                               std::lock_guard<std::mutex> lock(*mutex);
                               messages->push_back(m);
@@ -163,7 +165,7 @@ void ExportConcordance(TfrmMain& window) {
   const Document* document = &window.Session().Doc;
   if (!target.DocumentRef.empty() && DocumentRefPath(target.DocumentRef) != window.Session().Doc.path) {
     std::string error;
-    if (!LoadScratchDocument(TheShell().Ctx, scratch, DocumentRefPath(target.DocumentRef), &error)) {
+    if (!LoadScratchDocument(window.AppShell().Ctx, scratch, DocumentRefPath(target.DocumentRef), &error)) {
       CurrentDialogs().Message(&window, "Kalix", FromCp1252(error), MessageIcon::Exclamation);
       return;
     }

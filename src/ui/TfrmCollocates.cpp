@@ -232,7 +232,7 @@ StatisticsSource TfrmMain::CurrentStatisticsSource() const {
   source.Settings = Settings;
   source.Filters = FilterList;
   if (Settings.UseCorpus) {
-    source.Corpus = TheShell().Ctx.Corpus.Entries;
+    source.Corpus = shell_.Ctx.Corpus.Entries;
   } else if (!Doc.path.empty()) {
     auto doc = std::make_shared<Document>();
     doc->text = Doc.text;
