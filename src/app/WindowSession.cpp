@@ -105,6 +105,15 @@ bool WindowSession::OpenDocument(const Context& context, const std::string& path
 
 void WindowSession::CloseDocument() { kalix::CloseDocument(Doc); }
 
+// A copy for a run: the window may change its document while the run works.
+std::shared_ptr<const Document> WindowSession::DocumentCopy() const {
+  auto doc = std::make_shared<Document>();
+  doc->path = Doc.path;
+  doc->text = Doc.text;
+  doc->marks = Doc.marks;
+  return doc;
+}
+
 SessionRun WindowSession::NewRun(const Context& context, SessionRun::Kind kind, const SearchSettings& settings,
                                  cFilterList previousFilters) const {
   SessionRun run;
@@ -116,12 +125,7 @@ SessionRun WindowSession::NewRun(const Context& context, SessionRun::Kind kind, 
   if (settings.UseCorpus) {
     run.Corpus = context.Corpus.Entries;
   } else if (HasDocument() || kind == SessionRun::Kind::WordList) {
-    // A copy: the window may change its document while the run works.
-    auto doc = std::make_shared<Document>();
-    doc->path = Doc.path;
-    doc->text = Doc.text;
-    doc->marks = Doc.marks;
-    run.Doc = std::move(doc);
+    run.Doc = DocumentCopy();
   }
   return run;
 }
@@ -169,11 +173,7 @@ SessionRun WindowSession::PrepareRepeat(const Context& context, const WindowSess
   run.Filters = from.Filters;
   run.Targets = Targets;  // the targets this window holds stay, the new ones join them
   run.previousFilters_ = Filters;
-  auto doc = std::make_shared<Document>();
-  doc->path = Doc.path;
-  doc->text = Doc.text;
-  doc->marks = Doc.marks;
-  run.Doc = std::move(doc);
+  run.Doc = DocumentCopy();
   return run;
 }
 

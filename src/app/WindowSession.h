@@ -208,6 +208,7 @@ class WindowSession {
                   const ReportOptions& options, const ReportDocumentError& onError = {}) const;
 
  private:
+  std::shared_ptr<const Document> DocumentCopy() const;
   SessionRun NewRun(const Context& context, SessionRun::Kind kind, const SearchSettings& settings,
                     cFilterList previousFilters) const;
 };
