@@ -464,7 +464,6 @@ class OccurrenceRows {
     if (aheadTarget_ < target_ || (aheadTarget_ == target_ && aheadOccurrence_ <= occurrence_)) {
       aheadTarget_ = target_;
       aheadOccurrence_ = occurrence_;
-      aheadRow_ = row_;
       for (size_t k = 0; k < kPrefetchAhead; ++k) StepAhead();
     } else {
       StepAhead();
@@ -474,10 +473,10 @@ class OccurrenceRows {
     if (t.DocumentRef.str() != targets[target_].DocumentRef.str() || !t.Starts.data()) return;
     const Occurrence& o = t.Starts.data()[aheadOccurrence_];
     std::string_view text = document_->Text();
-    const int32_t at = document_->Index.OffsetOfView(o.StartView);
-    found_[aheadRow_ % kFound] = {document_.get(), o.StartView, at};
-    const int32_t from = std::max(0, at - 96);
-    const int32_t to = std::min(static_cast<int32_t>(text.size()), at + 160);
+    // `near` is at most a few dozen bytes after the occurrence.
+    const int32_t near = document_->Index.PrefetchView(o.StartView);
+    const int32_t from = std::max(0, near - 128);
+    const int32_t to = std::min(static_cast<int32_t>(text.size()), near + 160);
     for (int32_t p = from; p < to; p += 64) __builtin_prefetch(text.data() + p);
     if (o.SentenceStart >= 0 && o.SentenceStart < static_cast<int32_t>(text.size())) {
       __builtin_prefetch(text.data() + o.SentenceStart);
@@ -486,7 +485,6 @@ class OccurrenceRows {
   void StepAhead() {
     const cTargetList& targets = state_->Source.Targets;
     if (aheadTarget_ >= targets.size()) return;
-    ++aheadRow_;
     if (++aheadOccurrence_ >= targets[aheadTarget_].Starts.size()) {
       aheadOccurrence_ = 0;
       do {
@@ -511,9 +509,7 @@ class OccurrenceRows {
   void Fill(const ReadDocument& d, const Occurrence& o, std::vector<std::string>& cells) {
     std::string_view text = d.Text();
     const int32_t length = static_cast<int32_t>(text.size());
-    const Found& found = found_[row_ % kFound];
-    const int32_t offset =
-        found.Document == &d && found.View == o.StartView ? found.Offset : d.Index.OffsetOfView(o.StartView);
+    const int32_t offset = d.Index.OffsetOfView(o.StartView);
     const int32_t start = std::clamp(offset, 0, length);
     const int32_t end = std::clamp(d.EndOffset(start, o.ViewLength), start, length);
     size_t c = 0;
@@ -544,15 +540,6 @@ class OccurrenceRows {
   size_t row_ = 0;              // rows made
   size_t aheadTarget_ = 0;      // the row kPrefetchAhead on
   size_t aheadOccurrence_ = 0;
-  size_t aheadRow_ = 0;
-  // The offsets found for the rows ahead, by row.
-  struct Found {
-    const ReadDocument* Document = nullptr;
-    int32_t View = -1;
-    int32_t Offset = 0;
-  };
-  static constexpr size_t kFound = 32;
-  std::array<Found, kFound> found_{};
   std::shared_ptr<const ReadDocument> document_;
   std::string documentRef_;
   std::string targetText_;
