@@ -269,6 +269,15 @@ class MarkPlaces {
     return static_cast<int32_t>(it - views_.begin()) - 1;
   }
   int32_t View(size_t k) const { return views_[k]; }
+  // Asks the marks Before(view) reads into the cache; the index of the
+  // first of them.
+  size_t Prefetch(int32_t view) const {
+    if (view < 0 || firsts_.empty()) return 0;
+    const size_t b = std::min(static_cast<size_t>(view) >> kBucketBits, firsts_.size() - 1);
+    const size_t k = static_cast<size_t>(firsts_[b]);
+    if (k < views_.size()) __builtin_prefetch(views_.data() + k);
+    return k;
+  }
 
  private:
   static constexpr int kBucketBits = 12;
@@ -304,6 +313,14 @@ struct ReadDocument {
     GlyphViews.Finish();
   }
   std::string_view Text() const { return Model->Text(); }
+
+  // Asks what Glyph(view) and Line(view, ...) read into the cache.
+  void PrefetchMarks(int32_t view) const {
+    const size_t glyph = GlyphViews.Prefetch(view);
+    if (glyph > 0 && glyph <= GlyphNumbers.size()) __builtin_prefetch(GlyphNumbers.data() + glyph - 1);
+    const size_t page = PageViews.Prefetch(view);
+    if (page > 0 && page <= PageBreaks.size()) __builtin_prefetch(PageBreaks.data() + page - 1);
+  }
 
   int32_t Glyph(int32_t view) const {
     int32_t k = GlyphViews.Before(view);
@@ -475,6 +492,7 @@ class OccurrenceRows {
     std::string_view text = document_->Text();
     // `near` is at most a few dozen bytes after the occurrence.
     const int32_t near = document_->Index.PrefetchView(o.StartView);
+    document_->PrefetchMarks(o.StartView);
     const int32_t from = std::max(0, near - 128);
     const int32_t to = std::min(static_cast<int32_t>(text.size()), near + 160);
     for (int32_t p = from; p < to; p += 64) __builtin_prefetch(text.data() + p);
