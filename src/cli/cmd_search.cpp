@@ -35,6 +35,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <memory>
 #include <optional>
 
 namespace kalix::cli {
@@ -263,6 +264,9 @@ int RunSearchCommand(Context& ctx, const Args& args) {
   Document document;
   if (int status = OpenSource(ctx, a, document)) return status;
 
+  // The export's index of the document is made while the search runs.
+  std::shared_ptr<WindowDocumentPreparation> prepared;
+  if (a.report.Export.Format && !a.corpusFile) prepared = std::make_shared<WindowDocumentPreparation>(document);
   SearchResult result = RunSearch(ctx, std::move(a.request));
   const cTargetList& targets = KeepUntilExit(std::move(result.Targets));
   for (const std::string& text : result.BoundedTexts) {
@@ -270,7 +274,7 @@ int RunSearchCommand(Context& ctx, const Args& args) {
   }
   if (a.report.Export.Format) {
     ExportTable table = OccurrenceTable(ctx, ExportSource{result.Settings, result.Strings, targets, document},
-                                        a.report.Export.Occurrences, ReportExportDocumentError);
+                                        a.report.Export.Occurrences, ReportExportDocumentError, std::move(prepared));
     return EmitTable(ctx, table, *a.report.Export.Format, a.report.Report.OutputFile);
   }
   if (a.json) {

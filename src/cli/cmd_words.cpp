@@ -19,6 +19,7 @@
 #include "app/WordList.h"
 
 #include <cstdio>
+#include <memory>
 #include <optional>
 
 namespace kalix::cli {
@@ -105,13 +106,18 @@ int WriteCounts(Context& ctx, const SearchSettings& settings, const cFilterList&
 // The whole list, as JSON or as the result report.
 int WriteList(Context& ctx, WordsArgs& a, SearchSettings& settings, const cFilterList& filters,
               const Document& document) {
+  // The occurrence table's index of the document is made while the list is.
+  std::shared_ptr<WindowDocumentPreparation> prepared;
+  if (a.report.Export.Format && a.report.Export.OccurrenceRows && a.documentPath) {
+    prepared = std::make_shared<WindowDocumentPreparation>(document);
+  }
   cTargetList& targets =
       KeepUntilExit(RunWordList(ctx, settings, filters, document, ctx.Corpus.Entries, ConsoleCorpusReading()));
   std::string status = ShowWordListResult(ctx.Language, targets);
   if (const ExportCliOptions& e = a.report.Export; e.Format) {
     const cArrowList noStrings;
     ExportTable table = e.OccurrenceRows ? OccurrenceTable(ctx, ExportSource{settings, noStrings, targets, document},
-                                                           e.Occurrences, ReportExportDocumentError)
+                                                           e.Occurrences, ReportExportDocumentError, prepared)
                                          : WordListTable(targets);
     return EmitTable(ctx, table, *e.Format, a.report.Report.OutputFile);
   }

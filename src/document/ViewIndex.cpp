@@ -48,6 +48,19 @@ int32_t ViewIndex::ViewOfOffset(int32_t offset) const {
   return offset + BreaksBefore(offset);
 }
 
+int32_t ViewIndex::PrefetchView(int32_t view) const {
+  view = std::clamp(view, 0, ViewLength());
+  const size_t bucket = static_cast<size_t>(view) >> kBucketBits;
+  if (bucket + 1 >= bucketBreaks_.size()) return std::clamp(view, 0, length_);
+  const size_t lo = static_cast<size_t>(bucketBreaks_[bucket]);
+  const size_t hi = static_cast<size_t>(bucketBreaks_[bucket + 1]);
+  if (lo < breaks_.size()) {
+    __builtin_prefetch(breaks_.data() + lo);
+    if (hi > lo + 16) __builtin_prefetch(breaks_.data() + std::min(hi, breaks_.size() - 1));
+  }
+  return std::clamp(view - static_cast<int32_t>(lo), 0, length_);
+}
+
 int32_t ViewIndex::OffsetOfView(int32_t view) const {
   view = std::clamp(view, 0, ViewLength());
   // The k-th break (from 0) at offset b occupies view positions b + k and

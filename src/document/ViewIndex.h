@@ -29,6 +29,12 @@ class ViewIndex {
   // break gives the offset of the byte that follows it.
   int32_t OffsetOfView(int32_t view) const;
 
+  // For work on positions known ahead: asks the memory OffsetOfView(view)
+  // reads into the cache, without waiting for it, and returns an offset at
+  // most the breaks of 1,024 view positions after the offset of `view` (the
+  // offset found with the one look-up that costs nothing more).
+  int32_t PrefetchView(int32_t view) const;
+
   // The number of LF and CR bytes before an offset (clamped like above).
   int32_t BreaksBefore(int32_t offset) const;
 

@@ -10,6 +10,7 @@
 #include <array>
 #include <charconv>
 #include <cstring>
+#include <future>
 #include <list>
 #include <map>
 #include <memory>
@@ -228,14 +229,70 @@ WordContext ContextWalker::Around(std::string_view text, int32_t start, int32_t 
 
 namespace {
 
+}  // namespace
+
+namespace exportrows {
+
+// Marks by view position, ascending, for finding the last one before a
+// position: the places where each 4,096 view positions start among them are
+// kept, so that a look-up reads a few neighbouring marks instead of
+// searching the whole list (rows come scattered over the text).
+class MarkPlaces {
+ public:
+  void Add(int32_t view) { views_.push_back(view); }
+  // After the last Add.
+  void Finish() {
+    const int32_t last = views_.empty() ? 0 : std::max(0, views_.back());
+    const size_t buckets = (static_cast<size_t>(last) >> kBucketBits) + 2;
+    firsts_.resize(buckets);
+    size_t k = 0;
+    for (size_t b = 0; b < buckets; ++b) {
+      const int64_t from = static_cast<int64_t>(b) << kBucketBits;
+      while (k < views_.size() && views_[k] < from) ++k;
+      firsts_[b] = static_cast<int32_t>(k);
+    }
+  }
+  // The index of the last mark strictly before `view`, or -1.
+  int32_t Before(int32_t view) const {
+    auto lo = views_.begin();
+    auto hi = views_.end();
+    if (view >= 0 && !firsts_.empty()) {
+      const size_t b = static_cast<size_t>(view) >> kBucketBits;
+      if (b + 1 < firsts_.size()) {
+        lo += firsts_[b];
+        hi = views_.begin() + firsts_[b + 1];
+      } else {
+        lo += firsts_.back();
+      }
+    }
+    auto it = std::lower_bound(lo, hi, view);
+    return static_cast<int32_t>(it - views_.begin()) - 1;
+  }
+  int32_t View(size_t k) const { return views_[k]; }
+  // Asks the marks Before(view) reads into the cache; the index of the
+  // first of them.
+  size_t Prefetch(int32_t view) const {
+    if (view < 0 || firsts_.empty()) return 0;
+    const size_t b = std::min(static_cast<size_t>(view) >> kBucketBits, firsts_.size() - 1);
+    const size_t k = static_cast<size_t>(firsts_[b]);
+    if (k < views_.size()) __builtin_prefetch(views_.data() + k);
+    return k;
+  }
+
+ private:
+  static constexpr int kBucketBits = 12;
+  std::vector<int32_t> views_;
+  std::vector<int32_t> firsts_;  // per bucket: the marks before its first position
+};
+
 // A document the rows read: its text with what locates an occurrence.
 struct ReadDocument {
   Document Own;                      // a corpus document, read here
   const Document* Model = nullptr;   // Own, or the window's document
   ViewIndex Index;
-  std::vector<int32_t> PageViews;    // page marks' view positions, ascending
+  MarkPlaces PageViews;              // page marks' view positions
   std::vector<int32_t> PageBreaks;   // line breaks before each page mark
-  std::vector<int32_t> GlyphViews;   // glyph marks' view positions, ascending
+  MarkPlaces GlyphViews;             // glyph marks' view positions
   std::vector<int32_t> GlyphNumbers;
   std::string PathUtf8;
 
@@ -244,30 +301,35 @@ struct ReadDocument {
     Index = ViewIndex(model.Text());
     for (const Mark& m : model.marks) {
       if (m.kind == kPageMark) {
-        PageViews.push_back(m.position);
+        PageViews.Add(m.position);
         PageBreaks.push_back(Index.BreaksBefore(Index.OffsetOfView(m.position)));
       }
       if (m.kind == kGlyphMark) {
-        GlyphViews.push_back(m.position);
+        GlyphViews.Add(m.position);
         GlyphNumbers.push_back(m.number);
       }
     }
+    PageViews.Finish();
+    GlyphViews.Finish();
   }
   std::string_view Text() const { return Model->Text(); }
 
-  // The index of the last mark of `views` strictly before `view`, or -1.
-  static int32_t Before(const std::vector<int32_t>& views, int32_t view) {
-    auto it = std::lower_bound(views.begin(), views.end(), view);
-    return static_cast<int32_t>(it - views.begin()) - 1;
+  // Asks what Glyph(view) and Line(view, ...) read into the cache.
+  void PrefetchMarks(int32_t view) const {
+    const size_t glyph = GlyphViews.Prefetch(view);
+    if (glyph > 0 && glyph <= GlyphNumbers.size()) __builtin_prefetch(GlyphNumbers.data() + glyph - 1);
+    const size_t page = PageViews.Prefetch(view);
+    if (page > 0 && page <= PageBreaks.size()) __builtin_prefetch(PageBreaks.data() + page - 1);
   }
+
   int32_t Glyph(int32_t view) const {
-    int32_t k = Before(GlyphViews, view);
+    int32_t k = GlyphViews.Before(view);
     return k < 0 ? 0 : GlyphNumbers[static_cast<size_t>(k)];
   }
   // The line within the page of the byte at `offset`, whose view position
   // `view` is (so that `view - offset` breaks come before it).
   int32_t Line(int32_t view, int32_t offset) const {
-    int32_t k = Before(PageViews, view);
+    int32_t k = PageViews.Before(view);
     int32_t pageBreaks = k < 0 ? 0 : PageBreaks[static_cast<size_t>(k)];
     return std::max(1, 1 + (view - offset) - pageBreaks);
   }
@@ -286,23 +348,33 @@ struct ReadDocument {
   }
 };
 
+}  // namespace exportrows
+
+namespace {
+
+using exportrows::ReadDocument;
+
+std::shared_ptr<const ReadDocument> PrepareWindow(const Document& window) {
+  auto doc = std::make_shared<ReadDocument>();
+  doc->Prepare(window);
+  doc->PathUtf8 = PathAsUtf8(window.path);
+  return doc;
+}
+
 // The documents of a result's targets, read when first needed; corpus
 // documents are kept while their texts fit in kKeptTextBytes. Rows made on
 // several threads share one shelf.
 class DocumentShelf {
  public:
-  DocumentShelf(const Context& context, const Document& window, ReportDocumentError onError)
-      : context_(context), window_(window), onError_(std::move(onError)) {}
+  DocumentShelf(const Context& context, const Document& window, ReportDocumentError onError,
+                std::shared_ptr<WindowDocumentPreparation> prepared)
+      : context_(context), window_(window), onError_(std::move(onError)), prepared_(std::move(prepared)) {}
 
   std::shared_ptr<const ReadDocument> For(const std::string& ref) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (ref.empty()) {
-      if (!windowDoc_) {
-        auto doc = std::make_shared<ReadDocument>();
-        doc->Prepare(window_);
-        doc->PathUtf8 = PathAsUtf8(window_.path);
-        windowDoc_ = std::move(doc);
-      }
+      if (!windowDoc_ && prepared_) windowDoc_ = prepared_->Take(window_);
+      if (!windowDoc_) windowDoc_ = PrepareWindow(window_);
       return windowDoc_;
     }
     auto found = byRef_.find(ref);
@@ -336,6 +408,7 @@ class DocumentShelf {
   const Context& context_;
   const Document& window_;
   ReportDocumentError onError_;
+  std::shared_ptr<WindowDocumentPreparation> prepared_;
   std::mutex mutex_;
   std::shared_ptr<const ReadDocument> windowDoc_;
   Kept kept_;  // most recently used first
@@ -346,9 +419,9 @@ class DocumentShelf {
 // What every producer of one occurrence table shares.
 struct OccurrenceTableState {
   OccurrenceTableState(const Context& context, const ExportSource& source, const OccurrenceExportOptions& options,
-                       const ReportDocumentError& onError)
+                       const ReportDocumentError& onError, std::shared_ptr<WindowDocumentPreparation> prepared)
       : Ctx(context), Source(source), Options(options), Walker(context.Rules),
-        Shelf(context, source.WindowDocument, onError) {
+        Shelf(context, source.WindowDocument, onError, std::move(prepared)) {
     const int16_t spelling = source.Settings.Spelling;
     if (spelling >= 0 && spelling < 4) Spelling = Cp1252ToUtf8(kSpellingNames[spelling]);
     RowsBefore.reserve(source.Targets.size() + 1);
@@ -408,7 +481,6 @@ class OccurrenceRows {
     if (aheadTarget_ < target_ || (aheadTarget_ == target_ && aheadOccurrence_ <= occurrence_)) {
       aheadTarget_ = target_;
       aheadOccurrence_ = occurrence_;
-      aheadRow_ = row_;
       for (size_t k = 0; k < kPrefetchAhead; ++k) StepAhead();
     } else {
       StepAhead();
@@ -418,10 +490,11 @@ class OccurrenceRows {
     if (t.DocumentRef.str() != targets[target_].DocumentRef.str() || !t.Starts.data()) return;
     const Occurrence& o = t.Starts.data()[aheadOccurrence_];
     std::string_view text = document_->Text();
-    const int32_t at = document_->Index.OffsetOfView(o.StartView);
-    found_[aheadRow_ % kFound] = {document_.get(), o.StartView, at};
-    const int32_t from = std::max(0, at - 96);
-    const int32_t to = std::min(static_cast<int32_t>(text.size()), at + 160);
+    // `near` is at most a few dozen bytes after the occurrence.
+    const int32_t near = document_->Index.PrefetchView(o.StartView);
+    document_->PrefetchMarks(o.StartView);
+    const int32_t from = std::max(0, near - 128);
+    const int32_t to = std::min(static_cast<int32_t>(text.size()), near + 160);
     for (int32_t p = from; p < to; p += 64) __builtin_prefetch(text.data() + p);
     if (o.SentenceStart >= 0 && o.SentenceStart < static_cast<int32_t>(text.size())) {
       __builtin_prefetch(text.data() + o.SentenceStart);
@@ -430,7 +503,6 @@ class OccurrenceRows {
   void StepAhead() {
     const cTargetList& targets = state_->Source.Targets;
     if (aheadTarget_ >= targets.size()) return;
-    ++aheadRow_;
     if (++aheadOccurrence_ >= targets[aheadTarget_].Starts.size()) {
       aheadOccurrence_ = 0;
       do {
@@ -455,9 +527,7 @@ class OccurrenceRows {
   void Fill(const ReadDocument& d, const Occurrence& o, std::vector<std::string>& cells) {
     std::string_view text = d.Text();
     const int32_t length = static_cast<int32_t>(text.size());
-    const Found& found = found_[row_ % kFound];
-    const int32_t offset =
-        found.Document == &d && found.View == o.StartView ? found.Offset : d.Index.OffsetOfView(o.StartView);
+    const int32_t offset = d.Index.OffsetOfView(o.StartView);
     const int32_t start = std::clamp(offset, 0, length);
     const int32_t end = std::clamp(d.EndOffset(start, o.ViewLength), start, length);
     size_t c = 0;
@@ -488,15 +558,6 @@ class OccurrenceRows {
   size_t row_ = 0;              // rows made
   size_t aheadTarget_ = 0;      // the row kPrefetchAhead on
   size_t aheadOccurrence_ = 0;
-  size_t aheadRow_ = 0;
-  // The offsets found for the rows ahead, by row.
-  struct Found {
-    const ReadDocument* Document = nullptr;
-    int32_t View = -1;
-    int32_t Offset = 0;
-  };
-  static constexpr size_t kFound = 32;
-  std::array<Found, kFound> found_{};
   std::shared_ptr<const ReadDocument> document_;
   std::string documentRef_;
   std::string targetText_;
@@ -515,12 +576,27 @@ std::vector<ExportColumn> OccurrenceColumns() {
   };
 }
 
+WindowDocumentPreparation::WindowDocumentPreparation(const Document& window)
+    : window_(&window),
+      made_(std::async(std::launch::async, [&window] { return PrepareWindow(window); }).share()) {}
+
+WindowDocumentPreparation::~WindowDocumentPreparation() {
+  if (made_.valid()) made_.wait();
+}
+
+std::shared_ptr<const exportrows::ReadDocument> WindowDocumentPreparation::Take(const Document& window) {
+  if (&window != window_ || !made_.valid()) return nullptr;
+  return made_.get();
+}
+
 ExportTable OccurrenceTable(const Context& context, const ExportSource& source,
-                            const OccurrenceExportOptions& options, const ReportDocumentError& onDocumentError) {
+                            const OccurrenceExportOptions& options, const ReportDocumentError& onDocumentError,
+                            std::shared_ptr<WindowDocumentPreparation> prepared) {
   ExportTable table;
   table.Columns = OccurrenceColumns();
   for (const Target& t : source.Targets) table.RowCount += t.Starts.size();
-  auto state = std::make_shared<OccurrenceTableState>(context, source, options, onDocumentError);
+  auto state =
+      std::make_shared<OccurrenceTableState>(context, source, options, onDocumentError, std::move(prepared));
   table.From = [state](size_t first) {
     auto rows = std::make_shared<OccurrenceRows>(state, first);
     return std::function<bool(std::vector<std::string>&)>(

@@ -58,6 +58,8 @@
 #include "targets/Target.h"
 
 #include <cstdint>
+#include <future>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -81,13 +83,38 @@ struct ExportSource {
   const Document& WindowDocument;  // for targets without a document reference
 };
 
+namespace exportrows {
+struct ReadDocument;
+}
+
+// What the occurrence table needs of the window's document (its view index,
+// its marks in order), made on a thread of its own from construction on,
+// so that it is ready when the table's rows start: made while the search
+// runs. The document must stay as it is until the table is written.
+class WindowDocumentPreparation {
+ public:
+  explicit WindowDocumentPreparation(const Document& window);
+  ~WindowDocumentPreparation();  // waits for the thread
+  WindowDocumentPreparation(const WindowDocumentPreparation&) = delete;
+  WindowDocumentPreparation& operator=(const WindowDocumentPreparation&) = delete;
+  // Waits for it and gives it, or null when `window` is not the document
+  // it was made from.
+  std::shared_ptr<const exportrows::ReadDocument> Take(const Document& window);
+
+ private:
+  const Document* window_;
+  std::shared_future<std::shared_ptr<const exportrows::ReadDocument>> made_;
+};
+
 // The occurrence table of a result. Documents of a corpus result are read
 // into scratch models as their rows come (a few kept at a time); one that
 // cannot be read is told to `onDocumentError` (translated "Fichier non
 // trouvé :", a line feed, the path) once, and its rows keep their positions
-// with empty texts.
+// with empty texts. `prepared`, when given, is used for the window's
+// document instead of making the same here.
 ExportTable OccurrenceTable(const Context& context, const ExportSource& source,
-                            const OccurrenceExportOptions& options, const ReportDocumentError& onDocumentError = {});
+                            const OccurrenceExportOptions& options, const ReportDocumentError& onDocumentError = {},
+                            std::shared_ptr<WindowDocumentPreparation> prepared = {});
 
 // The word list table of a word list's targets.
 ExportTable WordListTable(const cTargetList& targets);

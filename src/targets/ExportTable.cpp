@@ -166,15 +166,17 @@ void AppendDelimitedRecord(std::string& out, const std::vector<ExportColumn>& co
 }
 
 // The rows [first, last) of a table with `From`, made in blocks of
-// kBlockRows by two threads (one taking the even blocks, one the odd); each
+// kBlockRows by this thread and one other, each taking the next block not
+// yet taken, so that neither waits for the other when one is slowed; each
 // thread makes its blocks with a worker of its own, `makeWorker()`, called
 // as worker(next, count, row, block) to make `count` rows from `next`, the
 // first of them row `row` of the table, into `block`. The blocks are given
-// to `sink` on this thread in order, at most kBlocksAhead of them waiting;
-// their buffers are used again. Progress is told before the first block and
+// to `sink` on this thread in order, as soon as they are ready (between
+// blocks this thread makes), at most kBlocksAhead of them waiting; their
+// buffers are used again. Progress is told before the first block and
 // after each one; false when it asked to stop.
 constexpr size_t kBlockRows = 4096;
-constexpr size_t kBlocksAhead = 6;
+constexpr size_t kBlocksAhead = 8;
 constexpr size_t kTwoThreadRows = 4 * kBlockRows;
 
 template <typename MakeWorker, typename Sink>
@@ -187,60 +189,85 @@ bool RunInBlocks(ExportTable& table, size_t first, size_t last, const ExportProg
   std::vector<std::string> spare;  // buffers of written blocks
   std::mutex mutex;
   std::condition_variable changed;
-  size_t written = 0;
+  size_t taken = 0;    // blocks taken by a thread to make
+  size_t written = 0;  // blocks given to `sink`
   bool stop = false;
 
-  auto make = [&](size_t parity) {
+  // Under the lock: the next block to make and a buffer for it, or false
+  // when none may be taken now.
+  auto take = [&](size_t& b, DeflatedPiece& block) {
+    if (stop || taken >= blocks || taken >= written + kBlocksAhead) return false;
+    b = taken++;
+    if (!spare.empty()) {
+      block.Bytes = std::move(spare.back());
+      spare.pop_back();
+    }
+    return true;
+  };
+  auto makeOne = [&](auto& worker, size_t b, DeflatedPiece& block) {
+    const size_t row = first + b * kBlockRows;
+    ExportTable::Producer next = table.From(row);
+    block.Bytes.clear();
+    worker(next, std::min(kBlockRows, last - row), row, block);
+  };
+  auto finished = [&](size_t b, DeflatedPiece& block) {
+    made[b] = std::move(block);
+    block = DeflatedPiece();
+    ready[b] = true;
+    changed.notify_all();
+  };
+
+  std::thread helper([&] {
     auto worker = makeWorker();
     DeflatedPiece block;
-    for (size_t b = parity; b < blocks; b += 2) {
+    for (;;) {
+      size_t b = 0;
+      bool got = false;
       {
         std::unique_lock<std::mutex> lock(mutex);
-        changed.wait(lock, [&] { return stop || b < written + kBlocksAhead; });
-        if (stop) return;
-        if (!spare.empty()) {
-          block.Bytes = std::move(spare.back());
-          spare.pop_back();
-        }
+        changed.wait(lock, [&] { return stop || taken >= blocks || (got = take(b, block)); });
+        if (!got) return;
       }
-      const size_t row = first + b * kBlockRows;
-      ExportTable::Producer next = table.From(row);
-      block.Bytes.clear();
-      worker(next, std::min(kBlockRows, last - row), row, block);
+      makeOne(worker, b, block);
       std::lock_guard<std::mutex> lock(mutex);
-      made[b] = std::move(block);
-      block = DeflatedPiece();
-      ready[b] = true;
-      changed.notify_all();
+      finished(b, block);
     }
-  };
-  std::thread even(make, 0);
-  std::thread odd(make, 1);
+  });
 
+  auto worker = makeWorker();
   bool stopped = progress && !progress(first, table.RowCount);
-  for (size_t b = 0; b < blocks && !stopped; ++b) {
+  while (!stopped && written < blocks) {
     DeflatedPiece block;
+    size_t b = 0;
+    bool mine = false;
     {
       std::unique_lock<std::mutex> lock(mutex);
-      changed.wait(lock, [&] { return ready[b]; });
-      block = std::move(made[b]);
-      written = b + 1;
-      changed.notify_all();
+      changed.wait(lock, [&] { return ready[written] || (mine = take(b, block)); });
+      if (!mine) {
+        block = std::move(made[written]);
+        ++written;
+        changed.notify_all();
+      }
+    }
+    if (mine) {
+      makeOne(worker, b, block);
+      std::lock_guard<std::mutex> lock(mutex);
+      finished(b, block);
+      continue;
     }
     sink(block);
     {
       std::lock_guard<std::mutex> lock(mutex);
       spare.push_back(std::move(block.Bytes));
     }
-    if (progress && !progress(std::min(last, first + (b + 1) * kBlockRows), table.RowCount)) stopped = true;
+    if (progress && !progress(std::min(last, first + written * kBlockRows), table.RowCount)) stopped = true;
   }
   {
     std::lock_guard<std::mutex> lock(mutex);
     stop = true;
     changed.notify_all();
   }
-  even.join();
-  odd.join();
+  helper.join();
   return !stopped;
 }
 

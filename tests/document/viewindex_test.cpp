@@ -91,5 +91,26 @@ TEST(ViewIndex, AgreesWithTheRuleOnLongTexts) {
   }
 }
 
+TEST(ViewIndex, PrefetchViewGivesAnOffsetJustAfter) {
+  // Lines of any length: the offset PrefetchView gives is never before
+  // the one OffsetOfView gives, and at most the breaks of 1,024 view
+  // positions after it.
+  std::mt19937 rng(99);
+  for (int round = 0; round < 20; ++round) {
+    std::string text;
+    const int n = static_cast<int>(rng() % 20000);
+    const unsigned breaks = 1 + rng() % (round % 3 == 0 ? 2 : 90);
+    for (int i = 0; i < n; ++i) text += rng() % breaks == 0 ? (rng() % 2 ? '\n' : '\r') : 'a';
+    ViewIndex index(text);
+    for (int32_t v = -3; v <= index.ViewLength() + 3; ++v) {
+      const int32_t offset = index.OffsetOfView(v);
+      const int32_t near = index.PrefetchView(v);
+      ASSERT_GE(near, offset) << round << " " << v;
+      ASSERT_LE(near - offset, 1025) << round << " " << v;
+      ASSERT_LE(near, index.TextLength());
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kalix

@@ -16,6 +16,8 @@
 #include <cstring>
 #include <filesystem>
 #include <random>
+#include <thread>
+#include <chrono>
 
 using namespace kalix;
 
@@ -156,6 +158,32 @@ TEST(ExportTable, LargeTablesMadeInBlocksAsInOne) {
   std::free(data);
   EXPECT_GE(last, 10000u);
   EXPECT_LT(last, rows);
+}
+
+TEST(ExportTable, BlocksOfUnevenCostWrittenInOrder) {
+  // Some blocks take far longer to make than others, so that they are
+  // finished out of order and one thread makes more of them: the bytes are
+  // those of one producer.
+  const size_t rows = 70000;
+  auto make = [](size_t first) {
+    if ((first / 4096) % 3 == 1) std::this_thread::sleep_for(std::chrono::milliseconds(3));
+    auto row = std::make_shared<size_t>(first);
+    return ExportTable::Producer([row, rows](std::vector<std::string>& cells) {
+      if (*row >= rows) return false;
+      cells[0] = std::to_string(*row) + (*row % 5 == 0 ? ",x" : "");
+      ++*row;
+      return true;
+    });
+  };
+  ExportTable one;
+  one.Columns = {{"text"}};
+  one.RowCount = rows;
+  one.Next = make(0);
+  ExportTable blocks = one;
+  blocks.Next = make(0);
+  blocks.From = make;
+  const std::string expected = Written(ExportFormat::kCsv, std::move(one));
+  EXPECT_EQ(Written(ExportFormat::kCsv, std::move(blocks)), expected);
 }
 
 TEST(ExportTable, FilesReplacedWholeOrNotAtAll) {
@@ -413,6 +441,81 @@ TEST(ExportRows, OccurrencesOfADocumentWithMarks) {
   EXPECT_EQ(lost[2][4], "/nonexistent/a.txt");
   EXPECT_EQ(lost[2][1], "");
   EXPECT_EQ(lost[2][5], "3");
+}
+
+TEST(ExportRows, ManyMarksAndRowsInBlocks) {
+  // A long document with marks all along and rows scattered over it: the
+  // glyph and line of every row as the marks before it give them, the
+  // same rows with the document made ready beforehand, and the same bytes
+  // whether the rows are written in blocks on two threads or one by one.
+  Context context;
+  RuleSet& rules = context.Rules;
+  rules.SeparatorClass.fill(kLetter);
+  rules.SeparatorClass[' '] = kWordSeparator;
+  rules.SeparatorClass['\r'] = kWordSeparator;
+  rules.SeparatorClass['\n'] = kParagraphSeparator;
+  std::mt19937 random(77);
+  Document doc;
+  doc.path = "/tmp/long.txt";
+  std::vector<int32_t> wordStarts;
+  while (doc.text.size() < 150000) {
+    wordStarts.push_back(static_cast<int32_t>(doc.text.size()));
+    doc.text.append(1 + random() % 4, static_cast<char>('a' + random() % 3));
+    const unsigned r = random() % 12;
+    doc.text += r == 0 ? '\r' : r == 1 ? '\n' : ' ';
+  }
+  doc.text += '\0';
+  const ViewIndex index(doc.Text());
+  // Marks ascending, a few at one position, some thousands of positions
+  // apart, some close together.
+  for (int32_t view = 0, n = 1; view < index.ViewLength(); view += static_cast<int32_t>(random() % 9000), ++n) {
+    const int kind = random() % 3 == 0 ? kGlyphMark : kPageMark;
+    doc.marks.push_back({view, static_cast<int16_t>(kind), n, 0, nullptr});
+  }
+  cTargetList targets(3);
+  for (size_t w = 0; w < wordStarts.size(); ++w) {
+    Occurrence o;
+    o.StartView = index.ViewOfOffset(wordStarts[w]);
+    o.ViewLength = 1;
+    targets[w % 3].Text = "T" + std::to_string(w % 3);
+    targets[w % 3].Starts.push_back(o);
+  }
+  cArrowList strings;
+  SearchSettings settings;
+  auto expected = [&](int32_t view, int32_t offset) {
+    int32_t glyph = 0, pageBreaks = 0;
+    for (const Mark& m : doc.marks) {
+      if (m.position >= view) break;
+      if (m.kind == kGlyphMark) glyph = m.number;
+      if (m.kind == kPageMark) pageBreaks = index.BreaksBefore(index.OffsetOfView(m.position));
+    }
+    return std::make_pair(std::to_string(glyph), std::to_string(std::max(1, 1 + (view - offset) - pageBreaks)));
+  };
+
+  const auto rows = Rows(OccurrenceTable(context, {settings, strings, targets, doc}, {2, false}));
+  ASSERT_EQ(rows.size(), wordStarts.size());
+  ASSERT_GE(rows.size(), 20000u);
+  size_t row = 0;
+  for (const Target& t : targets) {
+    for (const Occurrence& o : t.Starts) {
+      const auto [glyph, line] = expected(o.StartView, index.OffsetOfView(o.StartView));
+      ASSERT_EQ(rows[row][7], glyph) << row;
+      ASSERT_EQ(rows[row][8], line) << row;
+      ++row;
+    }
+  }
+
+  auto prepared = std::make_shared<WindowDocumentPreparation>(doc);
+  ExportTable ready = OccurrenceTable(context, {settings, strings, targets, doc}, {2, false}, {}, prepared);
+  prepared.reset();
+  EXPECT_EQ(Rows(ready), rows);
+  Document other;
+  EXPECT_EQ(WindowDocumentPreparation(doc).Take(other), nullptr);
+
+  for (ExportFormat f : {ExportFormat::kCsv, ExportFormat::kJsonLines}) {
+    ExportTable inBlocks = OccurrenceTable(context, {settings, strings, targets, doc}, {2, false});
+    EXPECT_EQ(Written(f, std::move(inBlocks)), Written(f, Fixed(OccurrenceColumns(), rows))) << ExportFormatName(f);
+  }
 }
 
 TEST(ExportRows, WordListCountsPerDocument) {
