@@ -10,8 +10,13 @@
 namespace kalix::ui {
 namespace {
 
-// The caption without its accelerator marks ("&&" stays one "&").
-QString Stripped(const QString& caption) {
+void SetName(QWidget* w, const QString& name) {
+  if (!name.isEmpty() && w->accessibleName() != name) w->setAccessibleName(name);
+}
+
+}  // namespace
+
+QString SpokenCaption(const QString& caption) {
   QString out;
   out.reserve(caption.size());
   for (qsizetype i = 0; i < caption.size(); ++i) {
@@ -24,25 +29,19 @@ QString Stripped(const QString& caption) {
   return out;
 }
 
-void SetName(QWidget* w, const QString& name) {
-  if (!name.isEmpty() && w->accessibleName() != name) w->setAccessibleName(name);
-}
-
-}  // namespace
-
 void NameControlsForScreenReaders(QWidget* root) {
   QList<QWidget*> all = root->findChildren<QWidget*>();
   // Labels that name another control.
   for (QWidget* w : all) {
     if (auto* label = qobject_cast<QLabel*>(w)) {
-      if (label->buddy()) SetName(label->buddy(), Stripped(label->text()));
+      if (label->buddy()) SetName(label->buddy(), SpokenCaption(label->text()));
     }
   }
   for (QWidget* w : all) {
     if (auto* b = qobject_cast<QAbstractButton*>(w)) {
-      SetName(w, b->text().isEmpty() ? b->toolTip() : Stripped(b->text()));
+      SetName(w, b->text().isEmpty() ? b->toolTip() : SpokenCaption(b->text()));
     } else if (auto* g = qobject_cast<QGroupBox*>(w)) {
-      SetName(w, Stripped(g->title()));
+      SetName(w, SpokenCaption(g->title()));
     } else if (qobject_cast<QLineEdit*>(w) || qobject_cast<QAbstractItemView*>(w) ||
                qobject_cast<QAbstractSpinBox*>(w)) {
       if (qobject_cast<QLineEdit*>(w) && qobject_cast<QAbstractSpinBox*>(w->parentWidget())) continue;
@@ -55,7 +54,7 @@ void NameControlsForScreenReaders(QWidget* root) {
       for (QWidget* p = w->parentWidget(); p && p != root->parentWidget(); p = p->parentWidget()) {
         if (auto* g = qobject_cast<QGroupBox*>(p)) {
           if (!g->title().isEmpty()) {
-            SetName(w, Stripped(g->title()));
+            SetName(w, SpokenCaption(g->title()));
             break;
           }
         }

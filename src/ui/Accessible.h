@@ -4,10 +4,16 @@
 // of the group that holds it. Run again after the captions change.
 #pragma once
 
+#include <QString>
+
 class QWidget;
 
 namespace kalix::ui {
 
 void NameControlsForScreenReaders(QWidget* root);
+
+// A caption as it is spoken: without its accelerator marks ("&&" stays one
+// "&").
+QString SpokenCaption(const QString& caption);
 
 }  // namespace kalix::ui

@@ -1,6 +1,11 @@
 #include "ui/StatisticsWorker.h"
 
+#include "platform/Cp1252.h"
+
 #include <QCoreApplication>
+#include <QDialog>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QElapsedTimer>
 #include <QProgressBar>
 #include <QPushButton>
@@ -89,6 +94,25 @@ bool StatisticsWorker::WaitForEnd(int milliseconds) {
     if (run_ && run_->ended) Poll();
   }
   return true;
+}
+
+StatisticsFooter::StatisticsFooter(QDialog* dialog)
+    : Status(new QLabel(dialog)),
+      Progress(new QProgressBar(dialog)),
+      Cancel(new QPushButton(FromCp1252("Annuler"), dialog)),
+      Close(new QPushButton(FromCp1252("Fermer"), dialog)),
+      Worker(new StatisticsWorker(dialog, Progress, Cancel)),
+      Row(new QHBoxLayout) {
+  Progress->setObjectName("barProgress");
+  Cancel->setObjectName("btnCancel");
+  Cancel->setAutoDefault(false);
+  Close->setObjectName("CloseBtn");
+  Close->setDefault(true);
+  Row->addWidget(Status, 1);
+  Row->addWidget(Progress);
+  Row->addWidget(Cancel);
+  Row->addWidget(Close);
+  QObject::connect(Close, &QPushButton::clicked, dialog, &QDialog::accept);
 }
 
 }  // namespace kalix::ui

@@ -15,6 +15,9 @@
 #include <thread>
 #include <vector>
 
+class QDialog;
+class QHBoxLayout;
+class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTimer;
@@ -71,6 +74,20 @@ class StatisticsWorker : public QObject {
   std::shared_ptr<Run> run_;
   std::thread thread_;
   std::vector<std::thread> cancelled_;  // joined when the worker goes
+};
+
+// The bottom row the statistics dialogs share: the numbers of the result
+// (not a caption), the progress bar, "Annuler" and "Fermer" (which closes
+// the dialog), and the worker that drives the bar and Cancel.
+struct StatisticsFooter {
+  QLabel* Status;
+  QProgressBar* Progress;
+  QPushButton* Cancel;
+  QPushButton* Close;
+  StatisticsWorker* Worker;
+  QHBoxLayout* Row;
+
+  explicit StatisticsFooter(QDialog* dialog);
 };
 
 }  // namespace kalix::ui

@@ -2,6 +2,7 @@
 
 #include "platform/Cp1252.h"
 #include "targets/DocumentRef.h"
+#include "ui/Accessible.h"
 #include "ui/Dialogs.h"
 #include "ui/Shell.h"
 #include "ui/TfrmMain.h"
@@ -23,12 +24,6 @@ namespace kalix::ui {
 namespace {
 
 QString T(const char* text1252) { return FromCp1252(text1252); }
-
-QString Spoken(const QString& caption) {
-  QString s = caption;
-  s.remove('&');
-  return s;
-}
 
 // The column headings, as messages of the language file.
 const char* const kHeadings[] = {"Forme", "Cooccurrences", "Fr\xe9quence", "G2", "IM", "t", "logDice"};
@@ -81,16 +76,12 @@ TfrmCollocates::TfrmCollocates(QWidget* parent) : QDialog(parent) {
   lblMeet->setObjectName("lblMeet");
   lstMeet = new QListWidget(this);
   lstMeet->setObjectName("lstMeet");
-  // The count of occurrences and words: numbers, not a caption.
-  lblStatus = new QLabel(this);
-  barProgress = new QProgressBar(this);
-  barProgress->setObjectName("barProgress");
-  btnCancel = new QPushButton(T("Annuler"), this);
-  btnCancel->setObjectName("btnCancel");
-  btnCancel->setAutoDefault(false);
-  CloseBtn = new QPushButton(T("Fermer"), this);
-  CloseBtn->setObjectName("CloseBtn");
-  CloseBtn->setDefault(true);
+  const StatisticsFooter footer(this);
+  lblStatus = footer.Status;
+  barProgress = footer.Progress;
+  btnCancel = footer.Cancel;
+  CloseBtn = footer.Close;
+  worker_ = footer.Worker;
 
   lblLeft->setBuddy(spnLeft);
   lblRight->setBuddy(spnRight);
@@ -107,17 +98,10 @@ TfrmCollocates::TfrmCollocates(QWidget* parent) : QDialog(parent) {
   layout->addWidget(grdColloc, 3);
   layout->addWidget(lblMeet);
   layout->addWidget(lstMeet, 2);
-  auto* bottom = new QHBoxLayout;
-  bottom->addWidget(lblStatus, 1);
-  bottom->addWidget(barProgress);
-  bottom->addWidget(btnCancel);
-  bottom->addWidget(CloseBtn);
-  layout->addLayout(bottom);
+  layout->addLayout(footer.Row);
   resize(720, 520);
 
-  worker_ = new StatisticsWorker(this, barProgress, btnCancel);
   connect(btnCompute, &QPushButton::clicked, this, &TfrmCollocates::btnComputeClick);
-  connect(CloseBtn, &QPushButton::clicked, this, &QDialog::accept);
   connect(grdColloc, &QTableWidget::itemSelectionChanged, this, &TfrmCollocates::grdCollocSelect);
 }
 
@@ -138,16 +122,11 @@ void TfrmCollocates::ShowFor(Source source) {
   QStringList headings;
   for (const char* h : kHeadings) headings << Tr(h);
   grdColloc->setHorizontalHeaderLabels(headings);
-  for (QLabel* l : {lblLeft, lblRight, lblMin, lblMeet}) l->setAccessibleName(Spoken(l->text()));
-  spnLeft->setAccessibleName(Spoken(lblLeft->text()));
-  spnRight->setAccessibleName(Spoken(lblRight->text()));
-  spnMin->setAccessibleName(Spoken(lblMin->text()));
-  btnCompute->setAccessibleName(Spoken(btnCompute->text()));
-  CloseBtn->setAccessibleName(Spoken(CloseBtn->text()));
-  btnCancel->setAccessibleName(Spoken(btnCancel->text()));
+  // Buttons by their captions, the spin boxes and the list by their labels.
+  NameControlsForScreenReaders(this);
+  for (QLabel* l : {lblLeft, lblRight, lblMin, lblMeet}) l->setAccessibleName(SpokenCaption(l->text()));
   barProgress->setAccessibleName(Tr("Progression"));
   grdColloc->setAccessibleName(windowTitle());
-  lstMeet->setAccessibleName(Spoken(lblMeet->text()));
   btnComputeClick();
   CurrentDialogs().Exec(this);
   worker_->Cancel();

@@ -1,6 +1,7 @@
 #include "ui/TfrmNgrams.h"
 
 #include "platform/Cp1252.h"
+#include "ui/Accessible.h"
 #include "ui/Dialogs.h"
 #include "ui/Shell.h"
 #include "ui/TfrmMain.h"
@@ -22,12 +23,6 @@ namespace kalix::ui {
 namespace {
 
 QString T(const char* text1252) { return FromCp1252(text1252); }
-
-QString Spoken(const QString& caption) {
-  QString s = caption;
-  s.remove('&');
-  return s;
-}
 
 // The column headings, as messages of the language file.
 const char* const kHeadings[] = {"Forme", "Fr\xe9quence", "Documents"};
@@ -68,16 +63,12 @@ TfrmNgrams::TfrmNgrams(QWidget* parent) : QDialog(parent) {
   grdNgram->verticalHeader()->hide();
   grdNgram->horizontalHeader()->setStretchLastSection(true);
   grdNgram->setSortingEnabled(true);
-  // The numbers of rows shown and found: numbers, not a caption.
-  lblStatus = new QLabel(this);
-  barProgress = new QProgressBar(this);
-  barProgress->setObjectName("barProgress");
-  btnCancel = new QPushButton(T("Annuler"), this);
-  btnCancel->setObjectName("btnCancel");
-  btnCancel->setAutoDefault(false);
-  CloseBtn = new QPushButton(T("Fermer"), this);
-  CloseBtn->setObjectName("CloseBtn");
-  CloseBtn->setDefault(true);
+  const StatisticsFooter footer(this);
+  lblStatus = footer.Status;
+  barProgress = footer.Progress;
+  btnCancel = footer.Cancel;
+  CloseBtn = footer.Close;
+  worker_ = footer.Worker;
   lblSize->setBuddy(spnSize);
   lblMin->setBuddy(spnMin);
 
@@ -89,17 +80,10 @@ TfrmNgrams::TfrmNgrams(QWidget* parent) : QDialog(parent) {
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);
   layout->addWidget(grdNgram, 1);
-  auto* bottom = new QHBoxLayout;
-  bottom->addWidget(lblStatus, 1);
-  bottom->addWidget(barProgress);
-  bottom->addWidget(btnCancel);
-  bottom->addWidget(CloseBtn);
-  layout->addLayout(bottom);
+  layout->addLayout(footer.Row);
   resize(640, 480);
 
-  worker_ = new StatisticsWorker(this, barProgress, btnCancel);
   connect(btnCompute, &QPushButton::clicked, this, &TfrmNgrams::btnComputeClick);
-  connect(CloseBtn, &QPushButton::clicked, this, &QDialog::accept);
 }
 
 void TfrmNgrams::ShowFor(Source source) {
@@ -110,14 +94,10 @@ void TfrmNgrams::ShowFor(Source source) {
   grdNgram->setHorizontalHeaderLabels(headings);
   chkClusters->setEnabled(!source_.Strings.empty());
   if (source_.Strings.empty()) chkClusters->setChecked(false);
-  lblSize->setAccessibleName(Spoken(lblSize->text()));
-  lblMin->setAccessibleName(Spoken(lblMin->text()));
-  spnSize->setAccessibleName(Spoken(lblSize->text()));
-  spnMin->setAccessibleName(Spoken(lblMin->text()));
-  chkClusters->setAccessibleName(Spoken(chkClusters->text()));
-  btnCompute->setAccessibleName(Spoken(btnCompute->text()));
-  CloseBtn->setAccessibleName(Spoken(CloseBtn->text()));
-  btnCancel->setAccessibleName(Spoken(btnCancel->text()));
+  // Buttons and the check box by their captions, the spin boxes by their
+  // labels.
+  NameControlsForScreenReaders(this);
+  for (QLabel* l : {lblSize, lblMin}) l->setAccessibleName(SpokenCaption(l->text()));
   barProgress->setAccessibleName(Tr("Progression"));
   grdNgram->setAccessibleName(windowTitle());
   btnComputeClick();

@@ -456,8 +456,8 @@ def scenario_statistics(s, args):
     """After a search for "isle": "Edition" > "Cooccurrents" shows, in its grid
     "Cooccurrents", the forms and co-occurrences that kalix-cli collocates
     gives for a window of 5 words each side; "Edition" > "N-grammes" shows as
-    many bigrams as kalix-cli ngrams --size 2. Each dialog closes with
-    "Fermer"."""
+    many bigrams as kalix-cli ngrams --size 2. Each dialog has its "Annuler"
+    and closes with "Fermer"."""
     frame = open_sample(s)
     run_search_dialog(s, frame, ["isle"])
     status_line(s, frame)
@@ -476,6 +476,7 @@ def scenario_statistics(s, args):
     for name in ("Mots à gauche", "Mots à droite", "Fréquence minimale"):
         s.find(dialog, "spin button", name, what=f'the spin box "{name}"')
     s.find(dialog, "list", "Rencontres", what='the list "Rencontres"')
+    s.find(dialog, "push button", "Annuler", what='the button "Annuler" of the computation')
     s.screenshot("collocates")
     s.press(s.find_named(dialog, "push button", ["Fermer"])["Fermer"])
     poll("the collocates dialog to close", lambda: not dialog.getState().contains(s.pyatspi.STATE_SHOWING),
@@ -490,6 +491,7 @@ def scenario_statistics(s, args):
     rows = s.table(grid)[1]
     check_equal(len(rows), min(5000, len(expected["ngrams"])), "the number of bigrams, against kalix-cli's")
     s.find(dialog, "check box", "Contenant la recherche", what='the check box "Contenant la recherche"')
+    s.find(dialog, "push button", "Annuler", what='the button "Annuler" of the computation')
     s.screenshot("ngrams")
     s.press(s.find_named(dialog, "push button", ["Fermer"])["Fermer"])
     poll("the n-grams dialog to close", lambda: not dialog.getState().contains(s.pyatspi.STATE_SHOWING),
